@@ -1,0 +1,19 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kvp {
+
+// What the edges must do after the cycle has handled one event.
+struct CycleActions {
+    // A command to put on the line. Input still waiting on the port is discarded
+    // first, so that nothing left over from an earlier reply joins the next one.
+    std::optional<std::string> send;
+    // New text for the value display.
+    std::optional<std::string> show;
+    // Read was refused because the address box holds no address 0..31.
+    bool invalidAddress = false;
+};
+
+} // namespace kvp

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <chrono>
+
+namespace kvp {
+
+using Clock = std::chrono::steady_clock;
+using TimePoint = Clock::time_point;
+using std::chrono::milliseconds;
+
+struct CycleSettings {
+    // How long a command may wait for its complete reply before it is sent again.
+    milliseconds replyTimeout{500};
+    // Silence on the line that ends a reply shorter than a value reply.
+    milliseconds byteGap{20};
+    // Failed replies in a row after which the module is set up again.
+    int failuresBeforeSetup = 3;
+    // Two-wire RS-485 adapters hear their own transmission: drop that echo.
+    bool dropEcho = false;
+};
+
+} // namespace kvp

@@ -1,0 +1,27 @@
+#pragma once
+
+namespace kvp {
+
+enum class CyclePhase {
+    ready,   // nothing read yet since start
+    reading, // the user wants values
+    stopped, // the user pressed Stop
+};
+
+// Why the value on display is no longer live.
+enum class StaleReason {
+    none,
+    noAnswer,
+    badCheck,
+};
+
+struct CycleStatus {
+    CyclePhase phase = CyclePhase::ready;
+    StaleReason stale = StaleReason::none;
+    // The failing replies began with the command just sent: an RS-485 echo.
+    bool echoSuspected = false;
+
+    bool operator==(const CycleStatus &) const = default;
+};
+
+} // namespace kvp
