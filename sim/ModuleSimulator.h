@@ -1,0 +1,61 @@
+#pragma once
+
+#include "SimulatorSettings.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kvp {
+
+// The module's side of the protocol, without any I/O: fed the bytes the reader sent,
+// it answers with the pieces to write and when. Deterministic for a given seed.
+class ModuleSimulator
+{
+public:
+    struct Write {
+        std::chrono::microseconds delay; // after the bytes were received
+        std::vector<std::uint8_t> bytes;
+    };
+
+    struct Counters {
+        std::uint64_t setups = 0;
+        std::uint64_t queries = 0;
+        std::uint64_t intactValues = 0;
+        std::uint64_t dropped = 0;
+        std::uint64_t corrupted = 0;
+        std::uint64_t split = 0;
+        std::uint64_t strays = 0;
+        std::uint64_t ignored = 0; // commands for another address
+    };
+
+    explicit ModuleSimulator(SimulatorSettings settings);
+
+    std::vector<Write> receive(std::span<const std::uint8_t> bytes);
+
+    // Called with every value that goes out intact, in order.
+    void setValueObserver(std::function<void(std::int32_t)> observer) { m_observer = std::move(observer); }
+    const Counters &counters() const { return m_counters; }
+    // Line time of one byte: start, 8 data, parity and stop bit at 19200 bit/s.
+    static constexpr std::chrono::microseconds kByteTime{11 * 1000000 / 19200};
+
+private:
+    void answer(const std::string &command, std::vector<Write> &out);
+    void reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out);
+    std::int32_t nextValue();
+    bool chance(double p);
+
+    SimulatorSettings m_settings;
+    std::mt19937 m_random;
+    std::string m_pending;
+    std::uint64_t m_sample = 0;
+    double m_phase = 0.0;
+    Counters m_counters;
+    std::function<void(std::int32_t)> m_observer;
+};
+
+} // namespace kvp

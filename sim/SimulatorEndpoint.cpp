@@ -1,0 +1,61 @@
+#include "SimulatorEndpoint.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace kvp {
+
+SimulatorEndpoint::SimulatorEndpoint(int fd, SimulatorSettings settings, QObject *parent)
+    : QObject(parent), m_fd(fd), m_module(settings),
+      m_notifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read))
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SimulatorEndpoint::flushDue);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &SimulatorEndpoint::onReadable);
+}
+
+void SimulatorEndpoint::detach()
+{
+    m_notifier.reset();
+    m_timer.stop();
+    m_pending.clear();
+    m_fd = -1;
+}
+
+void SimulatorEndpoint::onReadable()
+{
+    std::uint8_t buffer[4096];
+    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {
+        detach();
+        emit lost();
+        return;
+    }
+    const auto now = Clock::now();
+    for (auto &w : m_module.receive({buffer, static_cast<size_t>(n)}))
+        m_pending.push_back({now + w.delay, std::move(w.bytes)});
+    flushDue();
+}
+
+void SimulatorEndpoint::flushDue()
+{
+    const auto now = Clock::now();
+    while (!m_pending.empty() && m_pending.front().due <= now) {
+        const auto &bytes = m_pending.front().bytes;
+        // A reader that does not read fills the line; what does not fit is lost,
+        // as it would be on a real wire.
+        (void)!::write(m_fd, bytes.data(), bytes.size());
+        m_pending.pop_front();
+    }
+    if (!m_pending.empty()) {
+        using namespace std::chrono;
+        const auto wait = ceil<microseconds>(m_pending.front().due - now);
+        // Qt's precise timers count whole milliseconds; round so pacing stays on average.
+        m_timer.start(static_cast<int>((wait.count() + 500) / 1000));
+    }
+}
+
+} // namespace kvp

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ModuleSimulator.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+
+namespace kvp {
+
+// Puts a ModuleSimulator on a file descriptor (a pseudo-terminal master or a real
+// serial device) and on the event loop: reads what arrives, writes the answers when
+// they are due.
+class SimulatorEndpoint : public QObject
+{
+    Q_OBJECT
+
+public:
+    SimulatorEndpoint(int fd, SimulatorSettings settings, QObject *parent = nullptr);
+
+    ModuleSimulator &module() { return m_module; }
+    // Stops reading and writing; the descriptor is the owner's to close.
+    void detach();
+
+signals:
+    // The descriptor failed, e.g. the serial device went away.
+    void lost();
+
+private:
+    void onReadable();
+    void flushDue();
+
+    using Clock = std::chrono::steady_clock;
+    struct Pending {
+        Clock::time_point due;
+        std::vector<std::uint8_t> bytes;
+    };
+
+    int m_fd;
+    ModuleSimulator m_module;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_timer;
+    std::deque<Pending> m_pending;
+};
+
+} // namespace kvp

@@ -1,0 +1,39 @@
+#include "SignalWatcher.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kvp {
+
+int SignalWatcher::s_pipe[2] = {-1, -1};
+
+SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
+{
+    if (s_pipe[0] < 0 && ::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char drained[16];
+        while (::read(s_pipe[0], drained, sizeof drained) > 0) {
+        }
+        emit terminationRequested();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = &SignalWatcher::handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+}
+
+void SignalWatcher::handler(int)
+{
+    // Only async-signal-safe work here: wake the event loop.
+    const char byte = 1;
+    (void)!::write(s_pipe[1], &byte, 1);
+}
+
+} // namespace kvp

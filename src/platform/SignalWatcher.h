@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace kvp {
+
+// Turns SIGINT and SIGTERM into a Qt signal on the event thread, so Ctrl+C ends a
+// run cleanly instead of killing it in the middle of a write.
+class SignalWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SignalWatcher(QObject *parent = nullptr);
+
+signals:
+    void terminationRequested();
+
+private:
+    static void handler(int);
+    static int s_pipe[2];
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace kvp

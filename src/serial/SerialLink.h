@@ -1,0 +1,52 @@
+#pragma once
+
+#include "PortSettings.h"
+#include "platform/Failure.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+
+#include <string>
+
+namespace kvp {
+
+// The one serial port: opened and set up once, every arrival of data handed on as a
+// block with its count, commands written byte for byte. Port errors all end up in
+// one place, onError(), and leave as failed().
+class SerialLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SerialLink(QObject *parent = nullptr);
+
+    // Opens the port unless it is already open, sets the line up, and throws away
+    // whatever was received before.
+    Failure InitPort(const PortSettings &settings);
+    void WritePort(const std::string &str);
+    // Input that arrived but was not asked for, in the driver and in our buffer.
+    void discardInput();
+    void close();
+
+    bool isOpen() const { return ctrMSComm.isOpen(); }
+    QString portName() const { return m_settings.portName; }
+    // The system's wording of the last port error, for the message's detail.
+    QString errorDetail() const { return m_errorDetail; }
+
+signals:
+    // All bytes waiting at a receive notification; `count` was read before the take.
+    void received(const QByteArray &bytInput, qint16 intInputLenth);
+    void failed(kvp::Failure failure);
+
+private:
+    void ctrMSComm_OnComm();
+    void onError(QSerialPort::SerialPortError error);
+    Failure classifyOpenError(QSerialPort::SerialPortError error) const;
+
+    QSerialPort ctrMSComm;
+    PortSettings m_settings;
+    QString m_errorDetail;
+};
+
+} // namespace kvp

@@ -1,0 +1,114 @@
+#include "CommandLine.h"
+
+#include "protocol/Address.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace kvp {
+namespace {
+
+constexpr int kUsageError = 2;
+
+CommandLine usageError(const QString &message)
+{
+    std::fprintf(stderr, "kvp-reader: %s\nTry 'kvp-reader --help'.\n", qPrintable(message));
+    CommandLine result;
+    result.exitCode = kUsageError;
+    return result;
+}
+
+bool parsePositive(const QString &text, int low, int high, int &out)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        return false;
+    out = value;
+    return true;
+}
+
+} // namespace
+
+bool CommandLine::wantsConsole(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *flag : {"--console", "--list-ports", "--help", "-h", "--version", "-v"}) {
+            if (std::strcmp(argv[i], flag) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Polls a KV-P measurement module on a serial line (19200 bit/s, even parity, 8 data bits, "
+        "1 stop bit) and shows its current value."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Serial device to use (default: the first serial port, %1).")
+                                      .arg(QStringLiteral("/dev/ttyS0")),
+                                  QStringLiteral("DEVICE"));
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("Module address 0 to 31 to start with (default 0)."),
+                                     QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("How long to wait for a reply before asking again, "
+                                                    "in milliseconds (default 500)."),
+                                     QStringLiteral("MS"), QStringLiteral("500"));
+    const QCommandLineOption listPorts(QStringLiteral("list-ports"),
+                                       QStringLiteral("List the serial ports of this machine and exit."));
+    const QCommandLineOption simulate(QStringLiteral("simulate"),
+                                      QStringLiteral("Read from a built-in simulated module instead of a "
+                                                     "serial port."));
+    const QCommandLineOption console(QStringLiteral("console"),
+                                     QStringLiteral("No window: start reading at once and print each value "
+                                                    "on its own line."));
+    const QCommandLineOption count(QStringLiteral("count"),
+                                   QStringLiteral("With --console: exit after N values."), QStringLiteral("N"));
+    const QCommandLineOption echo(QStringLiteral("echo"),
+                                  QStringLiteral("Drop the echo of our own commands that two-wire RS-485 "
+                                                 "adapters produce."));
+    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo});
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return CommandLine{{}, 0};
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("kvp-reader %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        return CommandLine{{}, 0};
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    CommandLine result;
+    Options &o = result.options;
+    o.port = parser.value(port);
+    o.address = parser.value(address);
+    o.listPorts = parser.isSet(listPorts);
+    o.simulate = parser.isSet(simulate);
+    o.console = parser.isSet(console);
+    o.echo = parser.isSet(echo);
+    if (!validAddress(o.address.toStdString()))
+        return usageError(QStringLiteral("--address must be a number from 0 to 31, not '%1'").arg(o.address));
+    if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))
+        return usageError(QStringLiteral("--timeout must be a number of milliseconds from 50 to 60000, not '%1'")
+                              .arg(parser.value(timeout)));
+    if (parser.isSet(count) && !parsePositive(parser.value(count), 1, 2'000'000'000, o.count))
+        return usageError(QStringLiteral("--count must be a positive number, not '%1'").arg(parser.value(count)));
+    if (o.simulate && parser.isSet(port))
+        return usageError(QStringLiteral("--simulate and --port exclude each other"));
+    return result;
+}
+
+} // namespace kvp

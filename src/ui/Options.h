@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace kvp {
+
+// What the command line asked for. The defaults are the plain program: the first
+// serial port, address 0, a window.
+struct Options {
+    QString port;         // empty: the machine's first serial port
+    QString address = QStringLiteral("0");
+    int timeoutMs = 500;
+    bool listPorts = false;
+    bool simulate = false;
+    bool console = false;
+    int count = 0;        // console: stop after this many values; 0 = never
+    bool echo = false;
+    QString logFile;
+};
+
+} // namespace kvp

@@ -1,0 +1,87 @@
+#include "ReadSession.h"
+
+#include <chrono>
+
+namespace kvp {
+
+ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject *parent)
+    : QObject(parent), m_port(port), m_cycle(cycle)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer); // the byte gap is a few tens of milliseconds
+    connect(&m_timer, &QTimer::timeout, this, &ReadSession::onTimer);
+    connect(&m_link, &SerialLink::received, this, &ReadSession::onReceived);
+    connect(&m_link, &SerialLink::failed, this, &ReadSession::onPortFailed);
+}
+
+Failure ReadSession::open()
+{
+    return m_link.InitPort(m_port);
+}
+
+QString ReadSession::failureText(Failure failure) const
+{
+    return failureMessage(failure, m_port.portName, m_link.errorDetail());
+}
+
+void ReadSession::setAddressText(const QString &text)
+{
+    m_cycle.setAddressText(text.toStdString());
+}
+
+bool ReadSession::read()
+{
+    const CycleActions actions = m_cycle.Read_Click(Clock::now());
+    apply(actions);
+    return !actions.invalidAddress;
+}
+
+void ReadSession::stop()
+{
+    apply(m_cycle.Stop_Click(Clock::now()));
+}
+
+void ReadSession::onReceived(const QByteArray &bytes, qint16 count)
+{
+    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
+    apply(m_cycle.ShowData({data, static_cast<size_t>(bytes.size())}, count, Clock::now()));
+}
+
+void ReadSession::onTimer()
+{
+    apply(m_cycle.tick(Clock::now()));
+}
+
+void ReadSession::onPortFailed(Failure failure)
+{
+    apply(m_cycle.Stop_Click(Clock::now()));
+    m_timer.stop();
+    emit portFailed(failure, failureText(failure));
+}
+
+void ReadSession::apply(const CycleActions &actions)
+{
+    if (actions.send) {
+        m_link.discardInput();
+        m_link.WritePort(*actions.send);
+    }
+    if (actions.show)
+        emit valueShown(QString::fromStdString(*actions.show));
+
+    if (const auto due = m_cycle.deadline()) {
+        using namespace std::chrono;
+        // Round up: waking a little late costs nothing, waking early costs a wake-up.
+        const auto wait = ceil<milliseconds>(*due - Clock::now());
+        m_timer.start(static_cast<int>(std::max<milliseconds::rep>(wait.count(), 0)));
+    } else {
+        m_timer.stop();
+    }
+
+    const CycleStatus now = m_cycle.status();
+    if (now != m_reported) {
+        m_reported = now;
+        emit statusChanged(now);
+    }
+}
+
+} // namespace kvp
