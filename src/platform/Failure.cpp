@@ -1,5 +1,7 @@
 #include "Failure.h"
 
+#include <QFileInfo>
+
 namespace kvp {
 
 QString invalidAddressText()
@@ -18,10 +20,16 @@ QString failureMessage(Failure failure, const QString &device, const QString &de
                               "and list the ports of this machine with --list-ports.");
         break;
     case Failure::permissionDenied:
-        text = QStringLiteral("No permission to open serial port %1. Add your user to the group that "
-                              "owns the device (dialout on Debian: sudo adduser $USER dialout), "
-                              "then log out and in again.");
+    {
+        // Name the group that really owns the device; on Debian it is usually dialout.
+        QString group = QFileInfo(device).group();
+        if (group.isEmpty() || group == QLatin1String("root"))
+            group = QStringLiteral("dialout");
+        text = QStringLiteral("No permission to open serial port %1. Add your user to the group '%2' "
+                              "that owns it (sudo adduser $USER %2), then log out and in again.")
+                   .arg(QStringLiteral("%1"), group);
         break;
+    }
     case Failure::portInUse:
         text = QStringLiteral("Serial port %1 is in use by another program. Close that program "
                               "(or the other kvp-reader) and try again.");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 
 namespace kvp {
@@ -25,3 +26,5 @@ QString failureMessage(Failure failure, const QString &device, const QString &de
 QString invalidAddressText();
 
 } // namespace kvp
+
+Q_DECLARE_METATYPE(kvp::Failure)

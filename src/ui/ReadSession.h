@@ -52,3 +52,5 @@ private:
 };
 
 } // namespace kvp
+
+Q_DECLARE_METATYPE(kvp::CycleStatus)

@@ -1,0 +1,165 @@
+// kvp-sim: a simulated KV-P module, for trying kvp-reader without hardware and for
+// testing it against every fault a real line has.
+#include "PseudoTerminal.h"
+#include "SimulatorEndpoint.h"
+#include "platform/SignalWatcher.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace kvp;
+
+namespace {
+
+[[noreturn]] void usageError(const QString &message)
+{
+    std::fprintf(stderr, "kvp-sim: %s\nTry 'kvp-sim --help'.\n", qPrintable(message));
+    std::exit(2);
+}
+
+double probability(const QCommandLineParser &parser, const QString &name)
+{
+    bool ok = false;
+    const double p = parser.value(name).toDouble(&ok);
+    if (!ok || p < 0 || p > 1)
+        usageError(QStringLiteral("--%1 takes a probability from 0 to 1, not '%2'").arg(name, parser.value(name)));
+    return p;
+}
+
+// A real serial device, set to the module's line settings.
+int openDevice(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::cfsetspeed(&tio, B19200);
+    tio.c_cflag |= PARENB | CS8 | CLOCAL | CREAD;
+    tio.c_cflag &= ~(PARODD | CSTOPB);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvp-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KVP_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A simulated KV-P module. Opens a pseudo-terminal and prints the device path for the reader's "
+        "--port, or serves a serial device given with --device."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const auto option = [&](const char *name, const char *help, const char *valueName = nullptr,
+                            const char *defaultValue = nullptr) {
+        QCommandLineOption o(QString::fromLatin1(name), QString::fromLatin1(help));
+        if (valueName) {
+            o.setValueName(QString::fromLatin1(valueName));
+            if (defaultValue)
+                o.setDefaultValue(QString::fromLatin1(defaultValue));
+        }
+        parser.addOption(o);
+    };
+    option("address", "Module address to answer (default 0).", "N", "0");
+    option("device", "Serve this serial device instead of a new pseudo-terminal.", "PATH");
+    option("seed", "Seed of the values and the faults (default 1).", "N", "1");
+    option("split", "Probability of sending a reply in several pieces.", "P", "0");
+    option("drop", "Probability of not answering a query.", "P", "0");
+    option("corrupt", "Probability of flipping a bit of a reply.", "P", "0");
+    option("stray", "Probability of adding a stray byte to a reply.", "P", "0");
+    option("turnaround", "Milliseconds the module takes to answer (default 0).", "MS", "0");
+    option("pace", "Take as long as a real 19200 bit/s 8E1 line for every byte.");
+    option("echo", "Echo every byte received, as two-wire RS-485 adapters do.");
+    option("log", "Write every value sent intact to FILE, one a line.", "FILE");
+    parser.process(app);
+
+    SimulatorSettings settings;
+    bool ok = true;
+    settings.address = parser.value(QStringLiteral("address")).toInt(&ok);
+    if (!ok || settings.address < 0 || settings.address > 31)
+        usageError(QStringLiteral("--address must be a number from 0 to 31"));
+    settings.seed = parser.value(QStringLiteral("seed")).toUInt(&ok);
+    if (!ok)
+        usageError(QStringLiteral("--seed must be a non-negative number"));
+    settings.turnaroundMs = parser.value(QStringLiteral("turnaround")).toInt(&ok);
+    if (!ok || settings.turnaroundMs < 0)
+        usageError(QStringLiteral("--turnaround must be a number of milliseconds"));
+    settings.split = probability(parser, QStringLiteral("split"));
+    settings.drop = probability(parser, QStringLiteral("drop"));
+    settings.corrupt = probability(parser, QStringLiteral("corrupt"));
+    settings.stray = probability(parser, QStringLiteral("stray"));
+    settings.pace = parser.isSet(QStringLiteral("pace"));
+    settings.echo = parser.isSet(QStringLiteral("echo"));
+
+    std::unique_ptr<PseudoTerminal> pty;
+    int fd = -1;
+    QString path;
+    if (parser.isSet(QStringLiteral("device"))) {
+        path = parser.value(QStringLiteral("device"));
+        fd = openDevice(path);
+        if (fd < 0) {
+            std::fprintf(stderr, "kvp-sim: cannot open %s: %s\n", qPrintable(path), std::strerror(errno));
+            return 1;
+        }
+    } else {
+        pty = std::make_unique<PseudoTerminal>();
+        if (!pty->isValid()) {
+            std::fprintf(stderr, "kvp-sim: cannot open a pseudo-terminal: %s\n", qPrintable(pty->errorString()));
+            return 1;
+        }
+        fd = pty->masterFd();
+        path = pty->slavePath();
+    }
+
+    SimulatorEndpoint endpoint(fd, settings);
+    QFile log;
+    if (parser.isSet(QStringLiteral("log"))) {
+        log.setFileName(parser.value(QStringLiteral("log")));
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            std::fprintf(stderr, "kvp-sim: cannot write %s: %s\n", qPrintable(log.fileName()),
+                         qPrintable(log.errorString()));
+            return 1;
+        }
+        endpoint.module().setValueObserver([&log](std::int32_t v) {
+            log.write(QByteArray::number(v) + '\n');
+        });
+    }
+
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&endpoint, &SimulatorEndpoint::lost, &app, [&] {
+        std::fprintf(stderr, "kvp-sim: lost %s\n", qPrintable(path));
+        QCoreApplication::quit();
+    });
+
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+    const int status = QCoreApplication::exec();
+
+    log.close();
+    const auto &c = endpoint.module().counters();
+    std::printf("kvp-sim: setups %llu, queries %llu, intact %llu, dropped %llu, corrupted %llu, split %llu, "
+                "stray %llu, ignored %llu\n",
+                static_cast<unsigned long long>(c.setups), static_cast<unsigned long long>(c.queries),
+                static_cast<unsigned long long>(c.intactValues), static_cast<unsigned long long>(c.dropped),
+                static_cast<unsigned long long>(c.corrupted), static_cast<unsigned long long>(c.split),
+                static_cast<unsigned long long>(c.strays), static_cast<unsigned long long>(c.ignored));
+    if (!pty && fd >= 0)
+        ::close(fd);
+    return status;
+}

@@ -1,0 +1,179 @@
+// kvp-reader --console and kvp-sim as the user runs them: exit codes, output, and
+// the messages for each way the port can fail.
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+struct Finished {
+    int exitCode;
+    QStringList values;
+    QString errors;
+};
+
+Finished runReader(const QStringList &arguments, int timeoutMs = 15000)
+{
+    QProcess reader;
+    reader.start(QStringLiteral(KVP_READER), arguments);
+    reader.waitForFinished(timeoutMs);
+    const QString out = QString::fromUtf8(reader.readAllStandardOutput());
+    return {reader.exitStatus() == QProcess::NormalExit ? reader.exitCode() : -1,
+            out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), QString::fromUtf8(reader.readAllStandardError())};
+}
+
+// kvp-sim in the background; its first line is the device to read from.
+class Simulator
+{
+public:
+    explicit Simulator(const QStringList &arguments)
+    {
+        m_process.start(QStringLiteral(KVP_SIM), arguments);
+        if (m_process.waitForReadyRead(5000))
+            m_device = QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+    ~Simulator()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(3000);
+    }
+    QString device() const { return m_device; }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QString m_device;
+};
+
+} // namespace
+
+class tst_console : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void simulateCountPrintsThatManyValues()
+    {
+        const Finished run = runReader({"--console", "--simulate", "--count", "20"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.values.size(), 20);
+        for (const QString &v : run.values) {
+            bool ok = false;
+            v.toInt(&ok);
+            QVERIFY2(ok, qPrintable(v));
+        }
+        QVERIFY(run.errors.contains(QLatin1String("SIMULATED")));
+    }
+
+    void valuesAreThoseTheModuleSent()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("sent.txt"));
+        Simulator sim({"--split", "0.3", "--drop", "0.05", "--corrupt", "0.05", "--seed", "3", "--log", log});
+        QVERIFY(!sim.device().isEmpty());
+        const Finished run = runReader({"--console", "--port", sim.device(), "--timeout", "100", "--count", "100"});
+        QCOMPARE(run.exitCode, 0);
+        sim.process().terminate();
+        sim.process().waitForFinished(3000);
+
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList sent = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        // Every intact value, in order; the last one sent may still have been on its way.
+        QVERIFY(sent.size() >= run.values.size());
+        QCOMPARE(run.values, sent.mid(0, run.values.size()));
+    }
+
+    void usageErrorsExitTwo_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("says");
+
+        QTest::newRow("address out of range") << QStringList{"--console", "--address", "32"} << "--address";
+        QTest::newRow("address not a number") << QStringList{"--console", "--address", "abc"} << "--address";
+        QTest::newRow("unknown option") << QStringList{"--console", "--baud", "9600"} << "baud";
+        QTest::newRow("bad timeout") << QStringList{"--console", "--timeout", "0"} << "--timeout";
+        QTest::newRow("bad count") << QStringList{"--console", "--count", "-3"} << "--count";
+    }
+
+    void usageErrorsExitTwo()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, says);
+        const Finished run = runReader(arguments);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.errors.contains(says), qPrintable(run.errors));
+    }
+
+    void portErrorsExitOneWithTheirMessage_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("missing") << "/dev/kvp-no-such-port" << "does not exist";
+        QTest::newRow("not a serial port") << "/dev/null" << "/dev/null";
+    }
+
+    void portErrorsExitOneWithTheirMessage()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, says);
+        const Finished run = runReader({"--console", "--port", port});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.errors.contains(says), qPrintable(run.errors));
+        QVERIFY(run.values.isEmpty());
+    }
+
+    void portWithoutPermission()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty() || ::geteuid() != 0)
+            QSKIP("needs root and setpriv to run the reader as another user");
+        Simulator sim({});
+        QProcess p;
+        p.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                            QStringLiteral(KVP_READER), "--console", "--port", sim.device()});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 1);
+        const QString errors = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(errors.contains(QLatin1String("No permission")) && errors.contains(QLatin1String("adduser")),
+                 qPrintable(errors));
+    }
+
+    void simulatorGoingAwayEndsCleanly()
+    {
+        auto sim = std::make_unique<Simulator>(QStringList{});
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim->device()});
+        QVERIFY(reader.waitForReadyRead(5000));
+        sim.reset();
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(reader.readAllStandardError()).contains(QLatin1String("went away")));
+    }
+
+    void terminationSignalExitsZero_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+
+    void terminationSignalExitsZero()
+    {
+        QFETCH(int, signal);
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--simulate"});
+        QVERIFY(reader.waitForReadyRead(5000));
+        ::kill(static_cast<pid_t>(reader.processId()), signal);
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(reader.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_console)
+#include "tst_console.moc"
