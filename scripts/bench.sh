@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Speed and memory of kvp-reader --console against kvp-sim on a pseudo-terminal,
+# beside a minimal blocking poll loop (bench/floor_poll.cpp) in the same run.
+#   scripts/bench.sh [VALUES_UNPACED] [VALUES_PACED]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+unpaced=${1:-20000}
+paced=${2:-1000}
+
+bash scripts/install-deps.sh
+command -v /usr/bin/time >/dev/null || { apt-get update -qq && apt-get install -y -qq time; }
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$(nproc)" >/dev/null
+reader=build/src/kvp-reader sim=build/sim/kvp-sim floor=build/bench/floor_poll
+tmp=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
+
+start_sim() { # start_sim NAME ARGS... ; sets $device
+    "$sim" "${@:2}" >"$tmp/$1.sim" 2>&1 &
+    for _ in $(seq 50); do [[ -s "$tmp/$1.sim" ]] && break; sleep 0.1; done
+    device=$(head -1 "$tmp/$1.sim")
+}
+
+# Prints "values seconds cpu_seconds max_rss_kb" for the reader.
+run_reader() {
+    /usr/bin/time -f '%e %U %S %M' -o "$tmp/time" "$reader" --console --port "$1" --count "$2" >/dev/null 2>"$tmp/reader.err"
+    read -r wall user sys rss <"$tmp/time"
+    echo "$2 $wall $(echo "$user + $sys" | bc -l) $rss"
+}
+
+measure() { # measure LABEL COUNT SIM_ARGS...
+    local label=$1 n=$2
+    start_sim reader "${@:3}"
+    read -r rn rwall rcpu rrss < <(run_reader "$device" "$n")
+    kill %% 2>/dev/null; wait 2>/dev/null || true
+    start_sim floor "${@:3}"
+    read -r fn fwall fcpu < <("$floor" "$device" "$n")
+    kill %% 2>/dev/null; wait 2>/dev/null || true
+    awk -v l="$label" -v n="$n" -v rw="$rwall" -v rc="$rcpu" -v rr="$rrss" -v fw="$fwall" -v fc="$fcpu" 'BEGIN {
+        printf "%s, %d values\n", l, n
+        printf "  kvp-reader --console: %8.1f values/s  %6.1f us CPU/value  peak RSS %.1f MB\n", n/rw, rc*1e6/n, rr/1024
+        printf "  floor_poll:           %8.1f values/s  %6.1f us CPU/value\n", n/fw, fc*1e6/n
+        printf "  reader / floor:       %8.3f\n", (n/rw)/(n/fw)
+    }'
+}
+
+command -v bc >/dev/null || { apt-get update -qq && apt-get install -y -qq bc; }
+measure "unpaced" "$unpaced"
+measure "paced at 19200 bit/s 8E1" "$paced" --pace
+echo "  line limit:           $(awk 'BEGIN { printf "%8.1f", 19200 / (11 * 15) }') values/s (9 + 6 bytes of 11 bits)"
