@@ -40,6 +40,8 @@ public:
     // Called with every value that goes out intact, in order.
     void setValueObserver(std::function<void(std::int32_t)> observer) { m_observer = std::move(observer); }
     const Counters &counters() const { return m_counters; }
+    // Faults can be switched while the module runs.
+    SimulatorSettings &settings() { return m_settings; }
     // Line time of one byte: start, 8 data, parity and stop bit at 19200 bit/s.
     static constexpr std::chrono::microseconds kByteTime{11 * 1000000 / 19200};
 

@@ -1,15 +1,14 @@
 #include "platform/Failure.h"
-#include "sim/SimulatedModule.h"
 #include "ui/CommandLine.h"
 #include "ui/ConsoleFrontEnd.h"
 #include "ui/PortList.h"
 #include "ui/ReadSession.h"
+#include "ui/ReaderSetup.h"
 #include "ui/WindowProgram.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <memory>
 
 using namespace kvp;
 
@@ -17,26 +16,15 @@ namespace {
 
 int runConsole(const Options &options)
 {
-    std::unique_ptr<SimulatedModule> simulated;
-    PortSettings port;
-    if (options.simulate) {
-        simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = options.address.toInt()});
-        if (!simulated->isValid()) {
-            std::fprintf(stderr, "kvp-reader: cannot start the simulated module: %s\n",
-                         qPrintable(simulated->errorString()));
-            return 1;
-        }
-        port.portName = simulated->devicePath();
-        std::fprintf(stderr, "kvp-reader: reading a SIMULATED module on %s; the values are not real\n",
-                     qPrintable(port.portName));
-    } else if (!options.port.isEmpty()) {
-        port.portName = options.port;
+    const ReaderSetup setup(options);
+    if (!setup.isValid()) {
+        std::fprintf(stderr, "kvp-reader: %s\n", qPrintable(setup.errorString()));
+        return 1;
     }
-
-    CycleSettings cycle;
-    cycle.replyTimeout = milliseconds(options.timeoutMs);
-    cycle.dropEcho = options.echo;
-    ReadSession session(port, cycle);
+    if (setup.simulated())
+        std::fprintf(stderr, "kvp-reader: reading a SIMULATED module on %s; the values are not real\n",
+                     qPrintable(setup.port().portName));
+    ReadSession session(setup.port(), setup.cycle());
     session.setAddressText(options.address);
     if (const Failure failure = session.open(); failure != Failure::none) {
         std::fprintf(stderr, "kvp-reader: %s\n", qPrintable(session.failureText(failure)));

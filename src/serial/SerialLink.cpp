@@ -60,7 +60,12 @@ void SerialLink::WritePort(const std::string &str)
         m_errorDetail = ctrMSComm.errorString();
         close();
         emit failed(Failure::writeFailed);
+        return;
     }
+    // QSerialPort queues writes for the next turn of the event loop; flush() puts the
+    // command on the line now, a round trip less per value. A failing write shows up
+    // in onError().
+    ctrMSComm.flush();
 }
 
 void SerialLink::discardInput()

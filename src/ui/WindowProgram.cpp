@@ -1,13 +1,34 @@
 #include "WindowProgram.h"
 
-#include <cstdio>
+#include "CommandLine.h"
+#include "frmMain.h"
+#include "ReaderSetup.h"
+
+#include <QApplication>
+#include <QMessageBox>
 
 namespace kvp {
 
-int runWindow(int, char **)
+int runWindow(int argc, char **argv)
 {
-    std::fprintf(stderr, "kvp-reader: the window is not built yet; use --console\n");
-    return 2;
+    QApplication app(argc, argv);
+    const CommandLine line = CommandLine::parse(app.arguments());
+    if (line.exitCode >= 0)
+        return line.exitCode;
+    const Options &options = line.options;
+
+    const ReaderSetup setup(options);
+    if (!setup.isValid()) {
+        QMessageBox::critical(nullptr, QStringLiteral("数据读取演示"), setup.errorString());
+        return 1;
+    }
+    frmMain window(setup.port(), setup.cycle());
+    window.setSimulated(options.simulate);
+    window.setAddressText(options.address);
+    if (!window.Form_Load())
+        return 1;
+    window.show();
+    return QApplication::exec();
 }
 
 } // namespace kvp

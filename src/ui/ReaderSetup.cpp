@@ -1,0 +1,22 @@
+#include "ReaderSetup.h"
+
+namespace kvp {
+
+ReaderSetup::ReaderSetup(const Options &options)
+{
+    m_cycle.replyTimeout = milliseconds(options.timeoutMs);
+    m_cycle.dropEcho = options.echo;
+    if (!options.port.isEmpty())
+        m_port.portName = options.port;
+    if (!options.simulate)
+        return;
+
+    // The simulated module answers at the address the reader starts with.
+    m_simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = options.address.toInt()});
+    if (!m_simulated->isValid())
+        m_error = QStringLiteral("Cannot start the simulated module: %1").arg(m_simulated->errorString());
+    else
+        m_port.portName = m_simulated->devicePath();
+}
+
+} // namespace kvp

@@ -1,0 +1,184 @@
+#include "frmMain.h"
+
+#include "AppIcon.h"
+#include "ui_frmMain.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+namespace kvp {
+namespace {
+
+const QColor kLiveColour(0x00, 0x00, 0xFF);
+const QColor kStaleColour(0x80, 0x80, 0x80);
+
+QFont fontOf(const QString &family, qreal points)
+{
+    QFont font(family);
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+// The window's fonts come from another platform; map them to fonts that exist here
+// and that carry the window's Chinese texts.
+void substituteMissingFonts()
+{
+    static const bool done = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("WenQuanYi Micro Hei"),
+                                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
+        QFont::insertSubstitutions(QStringLiteral("宋体"),
+                                   {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
+                                    QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN")});
+        return true;
+    }();
+    (void)done;
+}
+
+} // namespace
+
+frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::frmMain>()), ctrMSComm(port, cycle)
+{
+    ui->setupUi(this);
+    // A fixed client area, as the layout is absolute; Qt scales it on dense screens.
+    setFixedSize(468, 284);
+    setWindowIcon(appIcon());
+
+    substituteMissingFonts();
+    const QFont sans = fontOf(QStringLiteral("MS Sans Serif"), 8.25);
+    for (QWidget *w : {static_cast<QWidget *>(ui->Label1), static_cast<QWidget *>(ui->KVPAdr),
+                       static_cast<QWidget *>(ui->Read), static_cast<QWidget *>(ui->Stop),
+                       static_cast<QWidget *>(ui->Quit), static_cast<QWidget *>(ui->StatusText)})
+        w->setFont(sans);
+    ui->DataText->setFont(fontOf(QStringLiteral("宋体"), 26.25));
+    setDisplayLive(true);
+
+    connect(ui->Read, &QPushButton::clicked, this, &frmMain::Read_Click);
+    connect(ui->Stop, &QPushButton::clicked, this, &frmMain::Stop_Click);
+    connect(ui->Quit, &QPushButton::clicked, this, &frmMain::Quit_Click);
+    connect(ui->KVPAdr, &QLineEdit::textChanged, &ctrMSComm, &ReadSession::setAddressText);
+    connect(&ctrMSComm, &ReadSession::valueShown, this, &frmMain::onValue);
+    connect(&ctrMSComm, &ReadSession::statusChanged, this, &frmMain::onStatus);
+    connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
+    ctrMSComm.setAddressText(ui->KVPAdr->text());
+    showStatus(QStringLiteral("就绪"));
+    ui->KVPAdr->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+bool frmMain::Form_Load()
+{
+    if (const Failure failure = ctrMSComm.open(); failure != Failure::none) {
+        tell(ctrMSComm.failureText(failure), true);
+        return false;
+    }
+    return true;
+}
+
+void frmMain::setSimulated(bool simulated)
+{
+    m_simulated = simulated;
+    setWindowTitle(simulated ? QStringLiteral("数据读取演示 — 模拟模块 (simulated values)")
+                             : QStringLiteral("数据读取演示"));
+    showStatus(QStringLiteral("就绪"));
+}
+
+void frmMain::setAddressText(const QString &text)
+{
+    ui->KVPAdr->setText(text);
+}
+
+void frmMain::Read_Click()
+{
+    if (!ctrMSComm.portOpen()) {
+        // The device went away earlier: Read is how the user asks for it again.
+        if (const Failure failure = ctrMSComm.open(); failure != Failure::none) {
+            tell(ctrMSComm.failureText(failure), false);
+            return;
+        }
+    }
+    if (!ctrMSComm.read())
+        tell(invalidAddressText(), false);
+}
+
+void frmMain::Stop_Click()
+{
+    ctrMSComm.stop();
+}
+
+void frmMain::Quit_Click()
+{
+    // At once, whatever is outstanding; the port closes as the window goes.
+    QCoreApplication::exit(0);
+}
+
+void frmMain::onValue(const QString &text)
+{
+    ui->DataText->setText(text);
+}
+
+void frmMain::onStatus(const CycleStatus &status)
+{
+    if (!ctrMSComm.portOpen())
+        return; // the status line keeps saying that the device is gone
+    setDisplayLive(status.stale == StaleReason::none);
+    switch (status.phase) {
+    case CyclePhase::ready:
+        showStatus(QStringLiteral("就绪"));
+        return;
+    case CyclePhase::stopped:
+        showStatus(QStringLiteral("已停止"));
+        return;
+    case CyclePhase::reading:
+        break;
+    }
+    switch (status.stale) {
+    case StaleReason::none:
+        showStatus(QStringLiteral("读取中"));
+        break;
+    case StaleReason::noAnswer:
+        showStatus(QStringLiteral("模块无应答"));
+        break;
+    case StaleReason::badCheck:
+        showStatus(status.echoSuspected ? QStringLiteral("校验错误 (echo on the line? try --echo)")
+                                        : QStringLiteral("校验错误"));
+        break;
+    }
+}
+
+void frmMain::onPortFailed(Failure, const QString &message)
+{
+    setDisplayLive(false);
+    showStatus(QStringLiteral("设备已断开 (device gone)"));
+    tell(message, false);
+}
+
+void frmMain::showStatus(const QString &state)
+{
+    const QString port = m_simulated ? QStringLiteral("模拟模块 (simulated) on %1").arg(ctrMSComm.portName())
+                                     : ctrMSComm.portName();
+    ui->StatusText->setText(QStringLiteral("%1  —  %2").arg(state, port));
+}
+
+void frmMain::setDisplayLive(bool live)
+{
+    QPalette palette = ui->DataText->palette();
+    palette.setColor(QPalette::WindowText, live ? kLiveColour : kStaleColour);
+    ui->DataText->setPalette(palette);
+}
+
+void frmMain::tell(const QString &message, bool modal)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("数据读取演示"), message, QMessageBox::Ok,
+                                isVisible() ? this : nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (modal)
+        box->exec();
+    else
+        box->open(); // the window keeps working while the message is up
+}
+
+} // namespace kvp

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ReadSession.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class frmMain;
+}
+
+namespace kvp {
+
+// The program's one window: the address box, the value display, Read, Stop, Quit,
+// and a status line. It owns the session, which owns the port.
+class frmMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Opens the port before the window is shown. On failure the user has been told
+    // why in a message box, and the window must not be shown.
+    bool Form_Load();
+    // Marks the window as reading a simulated module, so nobody takes its values as real.
+    void setSimulated(bool simulated);
+    void setAddressText(const QString &text);
+
+private:
+    void Read_Click();
+    void Stop_Click();
+    void Quit_Click();
+    void onValue(const QString &text);
+    void onStatus(const CycleStatus &status);
+    void onPortFailed(Failure failure, const QString &message);
+    void showStatus(const QString &state);
+    void setDisplayLive(bool live);
+    void tell(const QString &message, bool modal);
+
+    std::unique_ptr<Ui::frmMain> ui;
+    ReadSession ctrMSComm;
+    bool m_simulated = false;
+};
+
+} // namespace kvp

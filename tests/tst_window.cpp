@@ -1,0 +1,230 @@
+// The window against the simulated module: what the user sees at start, while
+// reading, when the module falls silent, and when something is refused.
+#include "sim/SimulatedModule.h"
+#include "ui/frmMain.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace kvp;
+
+namespace {
+
+struct Window
+{
+    explicit Window(SimulatorSettings sim = {}, CycleSettings cycle = {}) : module(sim)
+    {
+        PortSettings port;
+        port.portName = module.devicePath();
+        window = std::make_unique<frmMain>(port, cycle);
+    }
+    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
+    QLabel *display() { return child<QLabel>("DataText"); }
+    QString status() { return child<QLabel>("StatusText")->text(); }
+    QColor displayColour() { return display()->palette().color(QPalette::WindowText); }
+    void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+
+    SimulatedModule module;
+    std::unique_ptr<frmMain> window;
+};
+
+// The message box the window has up, if any; closes it.
+QString takeMessage()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+            const QString text = box->text();
+            box->close();
+            return text;
+        }
+    }
+    return {};
+}
+
+// Waits for a message box to come up, and closes it.
+QString waitForMessage()
+{
+    QString text;
+    for (int waited = 0; text.isEmpty() && waited < 3000; waited += 10) {
+        QTest::qWait(10);
+        text = takeMessage();
+    }
+    return text;
+}
+
+} // namespace
+
+class tst_window : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startState_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qreal>("points");
+
+        QTest::newRow("Label1") << "Label1" << QRect(120, 120, 113, 17) << "KV-P地址(0 ~ 31):" << 8.25;
+        QTest::newRow("KVPAdr") << "KVPAdr" << QRect(264, 120, 113, 27) << "0" << 8.25;
+        QTest::newRow("DataText") << "DataText" << QRect(128, 48, 193, 49) << "数据显示" << 26.25;
+        QTest::newRow("Read") << "Read" << QRect(89, 192, 89, 41) << "读取" << 8.25;
+        QTest::newRow("Stop") << "Stop" << QRect(205, 192, 89, 41) << "停止" << 8.25;
+        QTest::newRow("Quit") << "Quit" << QRect(321, 192, 89, 41) << "关闭" << 8.25;
+    }
+
+    void startState()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QFETCH(qreal, points);
+        Window w;
+        QWidget *control = w.window->findChild<QWidget *>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), geometry);
+        QCOMPARE(control->property(qobject_cast<QLineEdit *>(control) || qobject_cast<QLabel *>(control)
+                                       || qobject_cast<QPushButton *>(control) ? "text" : "").toString(),
+                 text);
+        QCOMPARE(control->font().pointSizeF(), points);
+        QCOMPARE(control->font().weight(), QFont::Normal);
+    }
+
+    void windowAtStart()
+    {
+        Window w;
+        QCOMPARE(w.window->windowTitle(), QStringLiteral("数据读取演示"));
+        QCOMPARE(w.window->size(), QSize(468, 284));
+        QCOMPARE(w.displayColour(), QColor(0, 0, 255));
+        QVERIFY(w.status().startsWith(QStringLiteral("就绪")));
+        QVERIFY(w.status().contains(w.module.devicePath()));
+        QVERIFY(!w.window->windowIcon().isNull());
+
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QCOMPARE(QApplication::focusWidget(), w.child<QWidget>("KVPAdr"));
+        QTest::qWait(100);
+        QCOMPARE(w.module.module().counters().setups + w.module.module().counters().queries, 0u);
+    }
+
+    // Every character of the window's texts must be in the font that draws it.
+    void chineseTextsHaveAFont()
+    {
+        Window w;
+        for (const char *name : {"Label1", "DataText", "Read", "Stop", "Quit", "StatusText"}) {
+            auto *control = w.window->findChild<QWidget *>(QLatin1String(name));
+            const QString text = control->property("text").toString();
+            const QFontMetrics metrics(control->font());
+            for (const QChar c : text)
+                QVERIFY2(metrics.inFont(c), qPrintable(QStringLiteral("%1 has no glyph for %2").arg(name, c)));
+        }
+    }
+
+    void readShowsValuesAndStopEndsTheQueries()
+    {
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.click("Read");
+        QTRY_VERIFY_WITH_TIMEOUT(w.display()->text() != QStringLiteral("数据显示"), 3000);
+        QTRY_VERIFY(w.status().startsWith(QStringLiteral("读取中")));
+        const QString first = w.display()->text();
+        QTRY_VERIFY_WITH_TIMEOUT(w.display()->text() != first, 3000);
+
+        w.click("Stop");
+        QTRY_VERIFY(w.status().startsWith(QStringLiteral("已停止")));
+        QTest::qWait(50);
+        const auto queries = w.module.module().counters().queries;
+        QTest::qWait(200);
+        QCOMPARE(w.module.module().counters().queries, queries);
+    }
+
+    void readWithInvalidAddressSendsNothing()
+    {
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        w.child<QLineEdit>("KVPAdr")->setText(QStringLiteral("32"));
+        w.click("Read");
+        QCOMPARE(waitForMessage(), QStringLiteral("KV-P地址必须是 0 到 31 之间的数字"));
+        QTest::qWait(100);
+        QCOMPARE(w.module.module().counters().setups, 0u);
+        QCOMPARE(w.display()->text(), QStringLiteral("数据显示"));
+    }
+
+    void silentModuleGreysTheDisplay()
+    {
+        CycleSettings cycle;
+        cycle.replyTimeout = milliseconds(100);
+        Window w({}, cycle);
+        QVERIFY(w.window->Form_Load());
+        w.click("Read");
+        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
+        QTRY_VERIFY(w.display()->text() != QStringLiteral("数据显示"));
+
+        w.module.module().settings().drop = 1.0;
+        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("模块无应答")), 3000);
+        QCOMPARE(w.displayColour(), QColor(0x80, 0x80, 0x80));
+        const QString last = w.display()->text();
+        QTest::qWait(150);
+        QCOMPARE(w.display()->text(), last);
+
+        w.module.module().settings().drop = 0.0;
+        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
+        QCOMPARE(w.displayColour(), QColor(0, 0, 255));
+    }
+
+    void quitEndsAtOnceWithAQueryOutstanding()
+    {
+        SimulatorSettings slow;
+        slow.turnaroundMs = 2000;
+        Window w(slow);
+        QVERIFY(w.window->Form_Load());
+        w.click("Read");
+        QTimer::singleShot(50, w.child<QPushButton>("Quit"), &QPushButton::click);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(QApplication::exec(), 0); // the program's own event loop, which Quit ends
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(w.display()->text(), QStringLiteral("数据显示"));
+    }
+
+    void removedDeviceKeepsTheWindowAndReadReopens()
+    {
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        w.click("Read");
+        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
+        w.module.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("设备已断开")), 3000);
+        QVERIFY(waitForMessage().contains(w.module.devicePath()));
+        QVERIFY(w.window->isVisible());
+
+        // The device is still gone: Read says so again instead of crashing.
+        w.click("Read");
+        QVERIFY(waitForMessage().contains(w.module.devicePath()));
+    }
+
+    void portThatCannotOpenShowsItsMessageAndNoWindow()
+    {
+        PortSettings port;
+        port.portName = QStringLiteral("/dev/kvp-no-such-port");
+        frmMain window(port, {});
+        QString message;
+        QTimer::singleShot(100, [&] { message = takeMessage(); });
+        QVERIFY(!window.Form_Load());
+        QVERIFY(message.contains(port.portName));
+        QVERIFY(!window.isVisible());
+    }
+};
+
+QTEST_MAIN(tst_window)
+#include "tst_window.moc"
