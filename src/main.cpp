@@ -16,7 +16,7 @@ namespace {
 
 int runConsole(const Options &options)
 {
-    const ReaderSetup setup(options);
+    ReaderSetup setup(options);
     if (!setup.isValid()) {
         std::fprintf(stderr, "kvp-reader: %s\n", qPrintable(setup.errorString()));
         return 1;
@@ -25,6 +25,7 @@ int runConsole(const Options &options)
         std::fprintf(stderr, "kvp-reader: reading a SIMULATED module on %s; the values are not real\n",
                      qPrintable(setup.port().portName));
     ReadSession session(setup.port(), setup.cycle());
+    session.setValueLog(setup.valueLog());
     session.setAddressText(options.address);
     if (const Failure failure = session.open(); failure != Failure::none) {
         std::fprintf(stderr, "kvp-reader: %s\n", qPrintable(session.failureText(failure)));

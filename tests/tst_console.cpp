@@ -143,16 +143,32 @@ private slots:
                  qPrintable(errors));
     }
 
-    void simulatorGoingAwayEndsCleanly()
+    // The device going away is said once, and the reader waits for it instead of
+    // ending; it still stops cleanly when asked.
+    void simulatorGoingAwayIsWaitedFor()
     {
         auto sim = std::make_unique<Simulator>(QStringList{});
         QProcess reader;
         reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim->device()});
         QVERIFY(reader.waitForReadyRead(5000));
         sim.reset();
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("went away"), 5000);
+        QCOMPARE(reader.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(reader.processId()), SIGTERM);
         QVERIFY(reader.waitForFinished(5000));
-        QCOMPARE(reader.exitCode(), 1);
-        QVERIFY(QString::fromUtf8(reader.readAllStandardError()).contains(QLatin1String("went away")));
+        QCOMPARE(reader.exitCode(), 0);
+        errors += reader.readAllStandardError();
+        QCOMPARE(errors.count("went away"), 1);
+        QVERIFY(errors.contains("values in")); // the run's summary
+    }
+
+    void unwritableLogIsRefusedBeforeReading()
+    {
+        const Finished run = runReader({"--console", "--simulate", "--log", "/proc/kvp-no-such-dir/values.csv"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.errors.contains(QLatin1String("/proc/kvp-no-such-dir/values.csv")), qPrintable(run.errors));
+        QVERIFY(run.values.isEmpty());
     }
 
     void terminationSignalExitsZero_data()

@@ -4,7 +4,10 @@
 #include "sim/SimulatedModule.h"
 #include "ui/ReadSession.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <termios.h>
@@ -93,7 +96,7 @@ private slots:
         drain();
         QVERIFY2(line.isEmpty(), "nothing goes out before Read");
 
-        QVERIFY(session.read());
+        QCOMPARE(session.read(), Failure::none);
         QTRY_COMPARE_WITH_TIMEOUT((drain(), line), QByteArray("S31;COF8;"), 2000);
         (void)!::write(pty.masterFd(), "OK\r\n", 4);
         QTRY_COMPARE_WITH_TIMEOUT((drain(), line), QByteArray("S31;COF8;S31;MSV?;"), 2000);
@@ -103,7 +106,7 @@ private slots:
     {
         Run run(SimulatorSettings{});
         QCOMPARE(run.session->open(), Failure::none);
-        QVERIFY(run.session->read());
+        QCOMPARE(run.session->read(), Failure::none);
         QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 50, 5000);
         run.session->stop();
         QTest::qWait(50);
@@ -141,7 +144,7 @@ private slots:
         cycle.replyTimeout = milliseconds(100); // keeps the test short
         Run run(sim, cycle);
         QCOMPARE(run.session->open(), Failure::none);
-        QVERIFY(run.session->read());
+        QCOMPARE(run.session->read(), Failure::none);
         QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 40, 15000);
         run.session->stop();
         QTest::qWait(150);
@@ -162,7 +165,7 @@ private slots:
         Run run(sim, cycle, QStringLiteral("4"));
         QSignalSpy status(run.session.get(), &ReadSession::statusChanged);
         QCOMPARE(run.session->open(), Failure::none);
-        QVERIFY(run.session->read());
+        QCOMPARE(run.session->read(), Failure::none);
         QTRY_COMPARE_WITH_TIMEOUT(run.session->status().stale, StaleReason::noAnswer, 2000);
         QVERIFY(run.shown.isEmpty());
         QVERIFY(run.module.module().counters().ignored > 0);
@@ -173,7 +176,7 @@ private slots:
         Run run(SimulatorSettings{});
         QSignalSpy failed(run.session.get(), &ReadSession::portFailed);
         QCOMPARE(run.session->open(), Failure::none);
-        QVERIFY(run.session->read());
+        QCOMPARE(run.session->read(), Failure::none);
         QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 5, 5000);
         run.module.unplug();
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 3000);
@@ -181,6 +184,111 @@ private slots:
         QVERIFY(failed.first().at(1).toString().contains(run.module.devicePath()));
         QCOMPARE(run.session->status().phase, CyclePhase::stopped);
         QVERIFY(!run.session->portOpen());
+    }
+
+    // A replugged adapter comes back under the same name (here a link, as udev keeps
+    // under /dev/serial/by-id); reading resumes with the parameter command and the
+    // counts of the run go on.
+    void reopensTheDeviceWhenItComesBack()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyKVP"));
+        auto first = std::make_unique<SimulatedModule>(SimulatorSettings{});
+        QVERIFY(QFile::link(first->devicePath(), link));
+        PortSettings port;
+        port.portName = link;
+        ReadSession session(port);
+        QSignalSpy failed(&session, &ReadSession::portFailed);
+        QSignalSpy restored(&session, &ReadSession::portRestored);
+        QCOMPARE(session.open(), Failure::none);
+        QCOMPARE(session.read(), Failure::none);
+        QTRY_VERIFY_WITH_TIMEOUT(session.cycle().counters().goodValues >= 5, 3000);
+
+        first->unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 3000);
+        const auto valuesBefore = session.cycle().counters().goodValues;
+        QTest::qWait(1200); // a check or two finds nothing
+        QCOMPARE(restored.size(), 0);
+
+        SimulatedModule second{SimulatorSettings{}};
+        QVERIFY(QFile::remove(link));
+        QVERIFY(QFile::link(second.devicePath(), link));
+        QTRY_COMPARE_WITH_TIMEOUT(restored.size(), 1, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(second.module().counters().queries >= 5, 3000);
+        QCOMPARE(second.module().counters().setups, 1u);
+        QVERIFY(session.cycle().counters().goodValues > valuesBefore);
+        QCOMPARE(session.status().phase, CyclePhase::reading);
+    }
+
+    // Two-wire RS-485 adapters hear themselves. With the echo dropped values come
+    // through; without, the status says what is wrong.
+    void echoOnTheLine_data()
+    {
+        QTest::addColumn<bool>("dropEcho");
+        QTest::newRow("--echo") << true;
+        QTest::newRow("no --echo") << false;
+    }
+
+    void echoOnTheLine()
+    {
+        QFETCH(bool, dropEcho);
+        SimulatorSettings sim;
+        sim.echo = true;
+        CycleSettings cycle;
+        cycle.dropEcho = dropEcho;
+        cycle.replyTimeout = milliseconds(100);
+        Run run(sim, cycle);
+        QCOMPARE(run.session->open(), Failure::none);
+        QCOMPARE(run.session->read(), Failure::none);
+        if (dropEcho) {
+            QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 20, 3000);
+            QCOMPARE(run.shown, run.sent.mid(0, run.shown.size()));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(run.session->status().stale, StaleReason::badCheck, 3000);
+            QVERIFY(run.session->status().echoSuspected);
+            QVERIFY(run.shown.isEmpty());
+        }
+    }
+
+    void logsEveryValueShown()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("values.csv"));
+        {
+            ValueLog log;
+            QVERIFY(log.open(path));
+            Run run(SimulatorSettings{.address = 7}, {}, QStringLiteral("7"));
+            run.session->setValueLog(&log);
+            QCOMPARE(run.session->open(), Failure::none);
+            QCOMPARE(run.session->read(), Failure::none);
+            QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 10, 3000);
+            run.session->stop();
+            QTest::qWait(20);
+
+            // Read back while the log is still open: nothing waits in a buffer.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(lines.first(), QStringLiteral("time,address,value"));
+            QCOMPARE(lines.size() - 1, run.shown.size());
+            const QRegularExpression line(QStringLiteral(
+                R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d),7,(-?\d+)$)"));
+            for (int i = 1; i < lines.size(); ++i) {
+                const auto match = line.match(lines[i]);
+                QVERIFY2(match.hasMatch(), qPrintable(lines[i]));
+                QCOMPARE(match.captured(2), run.shown[i - 1]);
+            }
+        }
+        // A second run appends, without a second header.
+        ValueLog again;
+        QVERIFY(again.open(path));
+        again.append(7, QStringLiteral("1"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()).count(QStringLiteral("time,address,value")), 1);
+
+        ValueLog refused;
+        QVERIFY(!refused.open(dir.filePath(QStringLiteral("no-such-dir/values.csv"))));
     }
 
     void openFailuresAreNamed()

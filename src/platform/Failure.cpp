@@ -40,11 +40,11 @@ QString failureMessage(Failure failure, const QString &device, const QString &de
         break;
     case Failure::deviceRemoved:
         text = QStringLiteral("Serial port %1 went away while it was open (adapter unplugged?). "
-                              "Plug it in again, then start reading again.");
+                              "Waiting for it to come back: plug it in again.");
         break;
     case Failure::writeFailed:
-        text = QStringLiteral("Could not send on serial port %1. Check the cable and the adapter, "
-                              "then start reading again.");
+        text = QStringLiteral("Could not send on serial port %1. Check the cable and the adapter; "
+                              "waiting for the port to work again.");
         break;
     case Failure::invalidAddress:
         return invalidAddressText();

@@ -21,6 +21,16 @@ void ReadCycle::setAddressText(std::string addressText)
 
 CycleActions ReadCycle::Read_Click(TimePoint now)
 {
+    return start(now, true);
+}
+
+CycleActions ReadCycle::resume(TimePoint now)
+{
+    return start(now, false);
+}
+
+CycleActions ReadCycle::start(TimePoint now, bool newRun)
+{
     CycleActions out;
     if (!validAddress(m_addressText)) {
         out.invalidAddress = true;
@@ -33,8 +43,10 @@ CycleActions ReadCycle::Read_Click(TimePoint now)
     m_stale = false;
     m_echoSuspected = false;
     m_lastGoodAt = now;
-    m_counters = {};
-    m_counters.runStart = now;
+    if (newRun) {
+        m_counters = {};
+        m_counters.runStart = now;
+    }
     SetParam(out, now);
     return out;
 }

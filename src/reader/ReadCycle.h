@@ -29,7 +29,10 @@ public:
     // The address box as it reads now; the next command is built from it.
     void setAddressText(std::string addressText);
 
+    // Read starts a new run of counts.
     CycleActions Read_Click(TimePoint now);
+    // Reading again after the port came back: the same as Read, but the counts go on.
+    CycleActions resume(TimePoint now);
     CycleActions Stop_Click(TimePoint now);
     // One receive event: the bytes taken and the count of bytes waiting before the take.
     CycleActions ShowData(std::span<const std::uint8_t> bytInput, std::int16_t intInputLenth,
@@ -54,6 +57,7 @@ private:
         silence, // a bad reply was seen: wait for the line to go quiet
     };
 
+    CycleActions start(TimePoint now, bool newRun);
     void SetParam(CycleActions &out, TimePoint now);
     void ReadData(CycleActions &out, TimePoint now);
     void sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now);

@@ -76,7 +76,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption echo(QStringLiteral("echo"),
                                   QStringLiteral("Drop the echo of our own commands that two-wire RS-485 "
                                                  "adapters produce."));
-    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo});
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Append each good value to FILE as a CSV line: time, address, value."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -99,6 +102,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     o.simulate = parser.isSet(simulate);
     o.console = parser.isSet(console);
     o.echo = parser.isSet(echo);
+    o.logFile = parser.value(log);
     if (!validAddress(o.address.toStdString()))
         return usageError(QStringLiteral("--address must be a number from 0 to 31, not '%1'").arg(o.address));
     if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))

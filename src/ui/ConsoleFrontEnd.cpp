@@ -1,6 +1,7 @@
 #include "ConsoleFrontEnd.h"
 
 #include "platform/SignalWatcher.h"
+#include "reader/CounterSummary.h"
 
 #include <QCoreApplication>
 
@@ -23,15 +24,17 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, QObject *paren
     connect(&session, &ReadSession::valueShown, this, &ConsoleFrontEnd::onValue);
     connect(&session, &ReadSession::statusChanged, this, &ConsoleFrontEnd::onStatus);
     connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::onPortFailed);
+    connect(&session, &ReadSession::portRestored, this,
+            [this] { say(QStringLiteral("serial port %1 is back; reading again").arg(m_session.portName())); });
     auto *signals_ = new SignalWatcher(this);
     connect(signals_, &SignalWatcher::terminationRequested, this, [this] { finish(0); });
 }
 
 void ConsoleFrontEnd::start()
 {
-    if (!m_session.read()) {
-        say(failureMessage(Failure::invalidAddress, {}));
-        finish(2);
+    if (const Failure failure = m_session.read(); failure != Failure::none) {
+        say(m_session.failureText(failure));
+        finish(failure == Failure::invalidAddress ? 2 : 1);
     }
 }
 
@@ -67,13 +70,15 @@ void ConsoleFrontEnd::onStatus(const CycleStatus &status)
 
 void ConsoleFrontEnd::onPortFailed(Failure, const QString &message)
 {
+    // Not the end: the session waits for the device and resumes reading.
     say(message);
-    finish(1);
 }
 
 void ConsoleFrontEnd::finish(int exitCode)
 {
     m_session.stop();
+    if (m_session.cycle().status().phase != CyclePhase::ready)
+        say(QString::fromStdString(counterSummary(m_session.cycle().counters(), Clock::now())));
     QCoreApplication::exit(exitCode);
 }
 

@@ -12,6 +12,8 @@ ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject 
     connect(&m_timer, &QTimer::timeout, this, &ReadSession::onTimer);
     connect(&m_link, &SerialLink::received, this, &ReadSession::onReceived);
     connect(&m_link, &SerialLink::failed, this, &ReadSession::onPortFailed);
+    m_reopenTimer.setInterval(1000);
+    connect(&m_reopenTimer, &QTimer::timeout, this, &ReadSession::tryReopen);
 }
 
 Failure ReadSession::open()
@@ -29,11 +31,16 @@ void ReadSession::setAddressText(const QString &text)
     m_cycle.setAddressText(text.toStdString());
 }
 
-bool ReadSession::read()
+Failure ReadSession::read()
 {
+    if (!m_link.isOpen()) {
+        if (const Failure failure = open(); failure != Failure::none)
+            return failure;
+        m_reopenTimer.stop();
+    }
     const CycleActions actions = m_cycle.Read_Click(Clock::now());
     apply(actions);
-    return !actions.invalidAddress;
+    return actions.invalidAddress ? Failure::invalidAddress : Failure::none;
 }
 
 void ReadSession::stop()
@@ -54,9 +61,23 @@ void ReadSession::onTimer()
 
 void ReadSession::onPortFailed(Failure failure)
 {
+    m_resumeReading = m_cycle.reading();
     apply(m_cycle.Stop_Click(Clock::now()));
     m_timer.stop();
     emit portFailed(failure, failureText(failure));
+    m_reopenTimer.start();
+}
+
+void ReadSession::tryReopen()
+{
+    // The same device path, the same settings: a replugged adapter usually comes back
+    // under its old name, and always under its /dev/serial/by-id name.
+    if (open() != Failure::none)
+        return;
+    m_reopenTimer.stop();
+    emit portRestored();
+    if (m_resumeReading)
+        apply(m_cycle.resume(Clock::now()));
 }
 
 void ReadSession::apply(const CycleActions &actions)
@@ -65,8 +86,12 @@ void ReadSession::apply(const CycleActions &actions)
         m_link.discardInput();
         m_link.WritePort(*actions.send);
     }
-    if (actions.show)
-        emit valueShown(QString::fromStdString(*actions.show));
+    if (actions.show) {
+        const QString text = QString::fromStdString(*actions.show);
+        if (m_log)
+            m_log->append(m_cycle.address(), text);
+        emit valueShown(text);
+    }
 
     if (const auto due = m_cycle.deadline()) {
         using namespace std::chrono;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Failure.h"
+#include "platform/ValueLog.h"
 #include "reader/ReadCycle.h"
 #include "serial/PortSettings.h"
 #include "serial/SerialLink.h"
@@ -23,8 +24,12 @@ public:
     QString failureText(Failure failure) const;
 
     void setAddressText(const QString &text);
-    // False when the address box holds no address 0..31; nothing was sent then.
-    bool read();
+    // Every value shown is also appended to this log (not owned; may be null).
+    void setValueLog(ValueLog *log) { m_log = log; }
+    // Starts reading, opening the port again first if it went away. Nothing is sent
+    // when the address box holds no address 0..31 (Failure::invalidAddress) or the
+    // port cannot be opened.
+    Failure read();
     void stop();
 
     const ReadCycle &cycle() const { return m_cycle; }
@@ -35,19 +40,26 @@ public:
 signals:
     void valueShown(const QString &valueText);
     void statusChanged(const kvp::CycleStatus &status);
-    // The port failed while open; reading has stopped.
+    // The port failed while open; reading has stopped, and the session checks about
+    // once a second for the device to come back.
     void portFailed(kvp::Failure failure, const QString &message);
+    // The device is back and open again; reading has resumed if it was on.
+    void portRestored();
 
 private:
     void onReceived(const QByteArray &bytes, qint16 count);
     void onTimer();
     void onPortFailed(Failure failure);
+    void tryReopen();
     void apply(const CycleActions &actions);
 
     PortSettings m_port;
     SerialLink m_link;
     ReadCycle m_cycle;
     QTimer m_timer;
+    QTimer m_reopenTimer;
+    bool m_resumeReading = false;
+    ValueLog *m_log = nullptr;
     CycleStatus m_reported;
 };
 

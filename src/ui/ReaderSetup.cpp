@@ -1,5 +1,7 @@
 #include "ReaderSetup.h"
 
+#include "platform/Failure.h"
+
 namespace kvp {
 
 ReaderSetup::ReaderSetup(const Options &options)
@@ -8,6 +10,10 @@ ReaderSetup::ReaderSetup(const Options &options)
     m_cycle.dropEcho = options.echo;
     if (!options.port.isEmpty())
         m_port.portName = options.port;
+    if (!options.logFile.isEmpty() && !m_log.open(options.logFile)) {
+        m_error = failureMessage(Failure::logFile, options.logFile, m_log.errorString());
+        return;
+    }
     if (!options.simulate)
         return;
 

@@ -17,12 +17,13 @@ int runWindow(int argc, char **argv)
         return line.exitCode;
     const Options &options = line.options;
 
-    const ReaderSetup setup(options);
+    ReaderSetup setup(options);
     if (!setup.isValid()) {
         QMessageBox::critical(nullptr, QStringLiteral("数据读取演示"), setup.errorString());
         return 1;
     }
     frmMain window(setup.port(), setup.cycle());
+    window.setValueLog(setup.valueLog());
     window.setSimulated(options.simulate);
     window.setAddressText(options.address);
     if (!window.Form_Load())

@@ -3,8 +3,12 @@
 #include "AppIcon.h"
 #include "ui_frmMain.h"
 
+#include "reader/CounterSummary.h"
+
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QMessageBox>
+#include <QToolTip>
 
 namespace kvp {
 namespace {
@@ -62,9 +66,12 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     connect(&ctrMSComm, &ReadSession::valueShown, this, &frmMain::onValue);
     connect(&ctrMSComm, &ReadSession::statusChanged, this, &frmMain::onStatus);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
+    connect(&ctrMSComm, &ReadSession::portRestored, this, [this] { onStatus(ctrMSComm.status()); });
     ctrMSComm.setAddressText(ui->KVPAdr->text());
     showStatus(QStringLiteral("就绪"));
     ui->KVPAdr->setFocus();
+    ui->DataText->installEventFilter(this);
+    ui->StatusText->installEventFilter(this);
 }
 
 frmMain::~frmMain() = default;
@@ -91,17 +98,23 @@ void frmMain::setAddressText(const QString &text)
     ui->KVPAdr->setText(text);
 }
 
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::eventFilter(watched, event);
+    // Worked out when asked for, not on every value.
+    const QString text = ctrMSComm.status().phase == CyclePhase::ready
+                             ? QStringLiteral("Press 读取 (Read) to start; the counts of the run appear here.")
+                             : QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(), Clock::now()));
+    QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, static_cast<QWidget *>(watched));
+    return true;
+}
+
 void frmMain::Read_Click()
 {
-    if (!ctrMSComm.portOpen()) {
-        // The device went away earlier: Read is how the user asks for it again.
-        if (const Failure failure = ctrMSComm.open(); failure != Failure::none) {
-            tell(ctrMSComm.failureText(failure), false);
-            return;
-        }
-    }
-    if (!ctrMSComm.read())
-        tell(invalidAddressText(), false);
+    // After the device went away, Read also tries to open it again at once.
+    if (const Failure failure = ctrMSComm.read(); failure != Failure::none)
+        tell(ctrMSComm.failureText(failure), false);
 }
 
 void frmMain::Stop_Click()
@@ -152,7 +165,7 @@ void frmMain::onStatus(const CycleStatus &status)
 void frmMain::onPortFailed(Failure, const QString &message)
 {
     setDisplayLive(false);
-    showStatus(QStringLiteral("设备已断开 (device gone)"));
+    showStatus(QStringLiteral("设备已断开 (device gone, waiting for it)"));
     tell(message, false);
 }
 

@@ -28,6 +28,11 @@ public:
     // Marks the window as reading a simulated module, so nobody takes its values as real.
     void setSimulated(bool simulated);
     void setAddressText(const QString &text);
+    void setValueLog(ValueLog *log) { ctrMSComm.setValueLog(log); }
+
+protected:
+    // Hovering over the value or the status line shows the counters of the run.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Read_Click();
