@@ -1,0 +1,91 @@
+// The read cycle fed arbitrary bytes, cut arbitrarily, at arbitrary times, between
+// arbitrary presses of Read and Stop and edits of the address. Whatever happens:
+// only well-formed commands go out, only 24-bit values are shown, and a cycle that
+// is reading always has a deadline, so it can never stall.
+#include "reader/ReadCycle.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+void check(const kvp::CycleActions &a, const kvp::ReadCycle &cycle)
+{
+    if (a.send) {
+        const std::string &c = *a.send;
+        if (c.size() != 9 || c[0] != 'S' || c[3] != ';' || (c.substr(4) != "COF8;" && c.substr(4) != "MSV?;"))
+            std::abort();
+        const int address = std::stoi(c.substr(1, 2));
+        if (address < 0 || address > 31)
+            std::abort();
+    }
+    if (a.show) {
+        const long value = std::stol(*a.show);
+        if (value < -8388608 || value > 8388607 || std::to_string(value) != *a.show)
+            std::abort();
+    }
+    if (cycle.reading() && !cycle.deadline())
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    kvp::CycleSettings settings;
+    settings.dropEcho = data[0] & 1;
+    kvp::ReadCycle cycle(settings);
+    kvp::TimePoint now{};
+    size_t i = 1;
+    const auto take = [&](size_t n) {
+        n = std::min(n, size - i);
+        const std::uint8_t *p = data + i;
+        i += n;
+        return std::span<const std::uint8_t>(p, n);
+    };
+    while (i < size) {
+        const std::uint8_t op = data[i++];
+        switch (op % 6) {
+        case 0:
+            check(cycle.Read_Click(now), cycle);
+            break;
+        case 1:
+            check(cycle.Stop_Click(now), cycle);
+            break;
+        case 2: {
+            const auto text = take(op / 6 % 8);
+            cycle.setAddressText(std::string(text.begin(), text.end()));
+            break;
+        }
+        case 3:
+        case 4: {
+            // Case 3 hands the bytes with a negative count, which must be ignored.
+            const auto bytes = take(op / 6 % 12);
+            const auto count = static_cast<std::int16_t>(op % 6 == 3 ? -1 : static_cast<int>(bytes.size()));
+            check(cycle.ShowData(bytes, count, now), cycle);
+            break;
+        }
+        case 5: {
+            const kvp::TimePoint until = now + std::chrono::milliseconds(op / 6 * 13);
+            // Wake the cycle wherever it asked to be woken on the way. A deadline that
+            // does not move after its tick would spin the program's timer.
+            int wakeUps = 0;
+            while (const auto due = cycle.deadline()) {
+                if (*due > until)
+                    break;
+                now = std::max(now, *due);
+                check(cycle.tick(now), cycle);
+                if (++wakeUps > 100)
+                    std::abort();
+            }
+            now = until;
+            check(cycle.tick(now), cycle);
+            break;
+        }
+        }
+    }
+    return 0;
+}
