@@ -72,22 +72,24 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
         return;
     }
     ++m_counters.queries;
+    Reply event;
+    event.value = nextValue();
     if (chance(m_settings.drop)) {
-        nextValue();
         ++m_counters.dropped;
+        event.dropped = true;
+        if (m_observer)
+            m_observer(event);
         return;
     }
-    const std::int32_t value = nextValue();
-    const auto encoded = encodeValueReply(value);
+    const auto encoded = encodeValueReply(event.value);
     std::vector<std::uint8_t> bytes(encoded.begin(), encoded.end());
     if (chance(m_settings.corrupt)) {
         // Any flipped bit among the first four bytes breaks the check.
         bytes[m_random() % 4] ^= static_cast<std::uint8_t>(1u << (m_random() % 8));
         ++m_counters.corrupted;
+        event.corrupted = true;
     } else {
         ++m_counters.intactValues;
-        if (m_observer)
-            m_observer(value);
     }
     if (chance(m_settings.stray)) {
         const auto junk = static_cast<std::uint8_t>(m_random());
@@ -96,11 +98,14 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
         else
             bytes.push_back(junk);
         ++m_counters.strays;
+        event.stray = true;
     }
-    reply(std::move(bytes), true, out);
+    reply(std::move(bytes), true, out, &event.split);
+    if (m_observer)
+        m_observer(event);
 }
 
-void ModuleSimulator::reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out)
+void ModuleSimulator::reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, bool *split)
 {
     std::chrono::microseconds at(0);
     const auto lineTime = [this](size_t n) {
@@ -108,6 +113,8 @@ void ModuleSimulator::reply(std::vector<std::uint8_t> bytes, bool isValue, std::
     };
     if (isValue && chance(m_settings.split)) {
         ++m_counters.split;
+        if (split)
+            *split = true;
         // Two or three pieces, pauses well inside the reader's byte gap.
         const int pieces = 2 + static_cast<int>(m_random() % 2);
         size_t from = 0;

@@ -37,8 +37,17 @@ public:
 
     std::vector<Write> receive(std::span<const std::uint8_t> bytes);
 
-    // Called with every value that goes out intact, in order.
-    void setValueObserver(std::function<void(std::int32_t)> observer) { m_observer = std::move(observer); }
+    // What became of one value query.
+    struct Reply {
+        std::int32_t value = 0;
+        bool dropped = false;
+        bool corrupted = false;
+        bool stray = false;
+        bool split = false;
+        bool intact() const { return !dropped && !corrupted; }
+    };
+    // Called for every value query answered (or not), in order.
+    void setReplyObserver(std::function<void(const Reply &)> observer) { m_observer = std::move(observer); }
     const Counters &counters() const { return m_counters; }
     // Faults can be switched while the module runs.
     SimulatorSettings &settings() { return m_settings; }
@@ -47,7 +56,7 @@ public:
 
 private:
     void answer(const std::string &command, std::vector<Write> &out);
-    void reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out);
+    void reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, bool *split = nullptr);
     std::int32_t nextValue();
     bool chance(double p);
 
@@ -57,7 +66,7 @@ private:
     std::uint64_t m_sample = 0;
     double m_phase = 0.0;
     Counters m_counters;
-    std::function<void(std::int32_t)> m_observer;
+    std::function<void(const Reply &)> m_observer;
 };
 
 } // namespace kvp

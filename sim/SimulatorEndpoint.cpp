@@ -7,8 +7,9 @@ namespace kvp {
 
 SimulatorEndpoint::SimulatorEndpoint(int fd, SimulatorSettings settings, QObject *parent)
     : QObject(parent), m_fd(fd), m_module(settings),
-      m_notifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read))
+      m_notifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read)), m_floodSeconds(settings.floodSeconds)
 {
+    connect(&m_floodTimer, &QTimer::timeout, this, &SimulatorEndpoint::flood);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SimulatorEndpoint::flushDue);
@@ -19,6 +20,7 @@ void SimulatorEndpoint::detach()
 {
     m_notifier.reset();
     m_timer.stop();
+    m_floodTimer.stop();
     m_pending.clear();
     m_fd = -1;
 }
@@ -35,6 +37,13 @@ void SimulatorEndpoint::onReadable()
         return;
     }
     const auto now = Clock::now();
+    if (m_floodSeconds > 0) {
+        m_floodUntil = now + std::chrono::seconds(m_floodSeconds);
+        m_floodSeconds = 0;
+        m_floodTimer.start(0);
+    }
+    if (m_floodTimer.isActive())
+        return; // too busy shouting to listen
     for (auto &w : m_module.receive({buffer, static_cast<size_t>(n)}))
         m_pending.push_back({now + w.delay, std::move(w.bytes)});
     flushDue();
@@ -56,6 +65,27 @@ void SimulatorEndpoint::flushDue()
         // Qt's precise timers count whole milliseconds; round so pacing stays on average.
         m_timer.start(static_cast<int>((wait.count() + 500) / 1000));
     }
+}
+
+} // namespace kvp
+
+namespace kvp {
+
+void SimulatorEndpoint::flood()
+{
+    if (Clock::now() >= m_floodUntil) {
+        m_floodTimer.stop();
+        emit floodEnded();
+        return;
+    }
+    // As fast as the line takes it; a full line just refuses the rest.
+    static std::uint32_t noise = 0x12345678;
+    std::uint8_t garbage[1024];
+    for (auto &b : garbage) {
+        noise = noise * 1664525u + 1013904223u;
+        b = static_cast<std::uint8_t>(noise >> 24);
+    }
+    (void)!::write(m_fd, garbage, sizeof garbage);
 }
 
 } // namespace kvp

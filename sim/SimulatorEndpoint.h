@@ -29,10 +29,13 @@ public:
 signals:
     // The descriptor failed, e.g. the serial device went away.
     void lost();
+    // The garbage flood is over; the module answers again from now on.
+    void floodEnded();
 
 private:
     void onReadable();
     void flushDue();
+    void flood();
 
     using Clock = std::chrono::steady_clock;
     struct Pending {
@@ -45,6 +48,9 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_timer;
     std::deque<Pending> m_pending;
+    int m_floodSeconds;
+    QTimer m_floodTimer;
+    Clock::time_point m_floodUntil{};
 };
 
 } // namespace kvp

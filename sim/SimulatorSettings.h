@@ -16,6 +16,7 @@ struct SimulatorSettings {
     int turnaroundMs = 0; // time the module takes to answer
     bool pace = false;    // take as long as a real line at 19200 bit/s, 8E1
     bool echo = false;    // hear our own transmission, as two-wire RS-485 adapters do
+    int floodSeconds = 0; // after the first command, stream garbage this long, answering nothing
 };
 
 } // namespace kvp

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -86,6 +87,9 @@ int main(int argc, char **argv)
     option("pace", "Take as long as a real 19200 bit/s 8E1 line for every byte.");
     option("echo", "Echo every byte received, as two-wire RS-485 adapters do.");
     option("log", "Write every value sent intact to FILE, one a line.", "FILE");
+    option("trace", "Write what became of every query to FILE: value, dropped, corrupted, with stray and split marks.",
+           "FILE");
+    option("flood", "After the first command, stream garbage for SECONDS, answering nothing.", "SECONDS", "0");
     parser.process(app);
 
     SimulatorSettings settings;
@@ -105,6 +109,9 @@ int main(int argc, char **argv)
     settings.stray = probability(parser, QStringLiteral("stray"));
     settings.pace = parser.isSet(QStringLiteral("pace"));
     settings.echo = parser.isSet(QStringLiteral("echo"));
+    settings.floodSeconds = parser.value(QStringLiteral("flood")).toInt(&ok);
+    if (!ok || settings.floodSeconds < 0)
+        usageError(QStringLiteral("--flood must be a number of seconds"));
 
     std::unique_ptr<PseudoTerminal> pty;
     int fd = -1;
@@ -128,17 +135,31 @@ int main(int argc, char **argv)
 
     SimulatorEndpoint endpoint(fd, settings);
     QFile log;
-    if (parser.isSet(QStringLiteral("log"))) {
-        log.setFileName(parser.value(QStringLiteral("log")));
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-            std::fprintf(stderr, "kvp-sim: cannot write %s: %s\n", qPrintable(log.fileName()),
-                         qPrintable(log.errorString()));
+    QFile trace;
+    for (auto [file, name] : {std::pair{&log, "log"}, std::pair{&trace, "trace"}}) {
+        if (!parser.isSet(QString::fromLatin1(name)))
+            continue;
+        file->setFileName(parser.value(QString::fromLatin1(name)));
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            std::fprintf(stderr, "kvp-sim: cannot write %s: %s\n", qPrintable(file->fileName()),
+                         qPrintable(file->errorString()));
             return 1;
         }
-        endpoint.module().setValueObserver([&log](std::int32_t v) {
-            log.write(QByteArray::number(v) + '\n');
-        });
     }
+    endpoint.module().setReplyObserver([&](const ModuleSimulator::Reply &r) {
+        if (log.isOpen() && r.intact())
+            log.write(QByteArray::number(r.value) + '\n');
+        if (trace.isOpen()) {
+            trace.write(r.dropped ? QByteArray("dropped") : (r.corrupted ? "corrupted " : "value ") + QByteArray::number(r.value));
+            trace.write(QByteArray(r.stray ? " stray" : "") + (r.split ? " split" : "") + '\n');
+        }
+    });
+    QObject::connect(&endpoint, &SimulatorEndpoint::floodEnded, &app, [] {
+        // The monotonic clock, so a script can line this up with the reader's output.
+        const double at = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        std::fprintf(stderr, "kvp-sim: flood ended at %.6f\n", at);
+        std::fflush(stderr);
+    });
 
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
@@ -152,6 +173,7 @@ int main(int argc, char **argv)
     const int status = QCoreApplication::exec();
 
     log.close();
+    trace.close();
     const auto &c = endpoint.module().counters();
     std::printf("kvp-sim: setups %llu, queries %llu, intact %llu, dropped %llu, corrupted %llu, split %llu, "
                 "stray %llu, ignored %llu\n",

@@ -28,7 +28,10 @@ struct Run
         session = std::make_unique<ReadSession>(port, cycle);
         session->setAddressText(address);
         QObject::connect(session.get(), &ReadSession::valueShown, [this](const QString &v) { shown << v; });
-        module.module().setValueObserver([this](std::int32_t v) { sent << QString::number(v); });
+        module.module().setReplyObserver([this](const ModuleSimulator::Reply &r) {
+            if (r.intact())
+                sent << QString::number(r.value);
+        });
     }
 
     SimulatedModule module;
