@@ -85,8 +85,9 @@ def main():
         placed.append((i, j))
         at = j + 1
     last_query = placed[-1][1] if placed else -1
+    shown_queries = {j for _, j in placed}
     missed = [trace[q][1] for q in range(last_query + 1)
-              if trace[q][0] == "value" and q not in {j for _, j in placed}]
+              if trace[q][0] == "value" and q not in shown_queries]
 
     worst_excess, worst_at, late = -1e9, None, 0
     for (i1, q1), (i2, q2) in zip(placed, placed[1:]):
