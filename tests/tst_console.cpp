@@ -57,9 +57,20 @@ class tst_console : public QObject
     Q_OBJECT
 
 private slots:
+    // The simulated module answers at the address the reader starts with, however
+    // the address was written.
+    void simulateCountPrintsThatManyValues_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("default") << "0";
+        QTest::newRow("hexadecimal") << "&H1F";
+        QTest::newRow("rounded") << "3.6";
+    }
+
     void simulateCountPrintsThatManyValues()
     {
-        const Finished run = runReader({"--console", "--simulate", "--count", "20"});
+        QFETCH(QString, address);
+        const Finished run = runReader({"--console", "--simulate", "--count", "20", "--address", address});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.values.size(), 20);
         for (const QString &v : run.values) {

@@ -1,6 +1,7 @@
 #include "ReaderSetup.h"
 
 #include "platform/Failure.h"
+#include "protocol/Address.h"
 
 namespace kvp {
 
@@ -18,7 +19,8 @@ ReaderSetup::ReaderSetup(const Options &options)
         return;
 
     // The simulated module answers at the address the reader starts with.
-    m_simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = options.address.toInt()});
+    const int address = validAddress(options.address.toStdString()).value_or(0);
+    m_simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = address});
     if (!m_simulated->isValid())
         m_error = QStringLiteral("Cannot start the simulated module: %1").arg(m_simulated->errorString());
     else
