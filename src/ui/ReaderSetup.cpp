@@ -20,7 +20,8 @@ ReaderSetup::ReaderSetup(const Options &options)
 
     // The simulated module answers at the address the reader starts with.
     const int address = validAddress(options.address.toStdString()).value_or(0);
-    m_simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = address});
+    // Paced like a real line, so the values change at the speed a real module gives them.
+    m_simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = address, .pace = true});
     if (!m_simulated->isValid())
         m_error = QStringLiteral("Cannot start the simulated module: %1").arg(m_simulated->errorString());
     else
