@@ -221,6 +221,18 @@ private slots:
         QCOMPARE(second.module().counters().setups, 1u);
         QVERIFY(session.cycle().counters().goodValues > valuesBefore);
         QCOMPARE(session.status().phase, CyclePhase::reading);
+
+        // Stop while the device is away: it is opened again when back, but not read.
+        second.unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 3000);
+        session.stop();
+        SimulatedModule third{SimulatorSettings{}};
+        QVERIFY(QFile::remove(link));
+        QVERIFY(QFile::link(third.devicePath(), link));
+        QTRY_COMPARE_WITH_TIMEOUT(restored.size(), 2, 3000);
+        QTest::qWait(100);
+        QCOMPARE(third.module().counters().setups + third.module().counters().queries, 0u);
+        QCOMPARE(session.status().phase, CyclePhase::stopped);
     }
 
     // Two-wire RS-485 adapters hear themselves. With the echo dropped values come

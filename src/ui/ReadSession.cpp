@@ -45,6 +45,7 @@ Failure ReadSession::read()
 
 void ReadSession::stop()
 {
+    m_resumeReading = false; // Stop while the device is away: do not start again when it is back
     apply(m_cycle.Stop_Click(Clock::now()));
 }
 
