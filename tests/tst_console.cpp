@@ -100,6 +100,28 @@ private slots:
         QCOMPARE(run.values, sent.mid(0, run.values.size()));
     }
 
+    // These only print; they must never go on to open a port.
+    void helpAndVersionOnlyPrint_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("--help") << "--help" << "--port";
+        QTest::newRow("--help-all") << "--help-all" << "--port";
+        QTest::newRow("--version") << "--version" << "kvp-reader";
+    }
+
+    void helpAndVersionOnlyPrint()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, says);
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {option, "--port", "/dev/kvp-no-such-port"});
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(reader.readAllStandardOutput()).contains(says));
+        QVERIFY(reader.readAllStandardError().isEmpty());
+    }
+
     void usageErrorsExitTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");

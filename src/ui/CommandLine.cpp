@@ -36,7 +36,7 @@ bool parsePositive(const QString &text, int low, int high, int &out)
 bool CommandLine::wantsConsole(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
-        for (const char *flag : {"--console", "--list-ports", "--help", "-h", "--version", "-v"}) {
+        for (const char *flag : {"--console", "--list-ports", "--help", "--help-all", "-h", "--version", "-v"}) {
             if (std::strcmp(argv[i], flag) == 0)
                 return true;
         }
@@ -83,7 +83,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return CommandLine{{}, 0};
     }
