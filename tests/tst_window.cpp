@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace kvp;
 
@@ -144,6 +146,32 @@ private slots:
         const auto queries = w.module.module().counters().queries;
         QTest::qWait(200);
         QCOMPARE(w.module.module().counters().queries, queries);
+    }
+
+    // Hovering over the value shows the counts of the run; Read starts a new run.
+    void countersOnDemand()
+    {
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        const auto hover = [&] {
+            QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w.display()->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(w.display(), &help);
+            return QToolTip::text();
+        };
+        QVERIFY(hover().contains(QStringLiteral("Read")));
+        w.click("Read");
+        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
+        QTest::qWait(100);
+        w.click("Stop");
+        QTest::qWait(50);
+        const QString text = hover();
+        const QRegularExpression values(QStringLiteral("^(\\d+) values in"));
+        const auto match = values.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        QVERIFY(match.captured(1).toInt() > 0);
+        QVERIFY(text.contains(QStringLiteral("0 time-outs")));
     }
 
     void readWithInvalidAddressSendsNothing()
