@@ -4,11 +4,6 @@
 
 namespace kvp {
 
-QString invalidAddressText()
-{
-    return QStringLiteral("KV-P地址必须是 0 到 31 之间的数字");
-}
-
 QString failureMessage(Failure failure, const QString &device, const QString &detail)
 {
     QString text;
@@ -47,7 +42,7 @@ QString failureMessage(Failure failure, const QString &device, const QString &de
                               "waiting for the port to work again.");
         break;
     case Failure::invalidAddress:
-        return invalidAddressText();
+        return QStringLiteral("KV-P地址必须是 0 到 31 之间的数字");
     case Failure::logFile:
         text = QStringLiteral("Cannot write the value log %1. Choose a file in a folder you may "
                               "write to.");

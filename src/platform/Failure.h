@@ -22,9 +22,6 @@ enum class Failure {
 // `detail` is the system's own wording, added where it helps.
 QString failureMessage(Failure failure, const QString &device, const QString &detail = {});
 
-// The one text that refuses an address outside 0..31.
-QString invalidAddressText();
-
 } // namespace kvp
 
 Q_DECLARE_METATYPE(kvp::Failure)

@@ -14,8 +14,8 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
 {
     if (s_pipe[0] < 0 && ::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    m_notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+    auto *notifier = new QSocketNotifier(s_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
         char drained[16];
         while (::read(s_pipe[0], drained, sizeof drained) > 0) {
         }

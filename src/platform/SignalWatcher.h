@@ -2,8 +2,6 @@
 
 #include <QObject>
 
-class QSocketNotifier;
-
 namespace kvp {
 
 // Turns SIGINT and SIGTERM into a Qt signal on the event thread, so Ctrl+C ends a
@@ -21,7 +19,6 @@ signals:
 private:
     static void handler(int);
     static int s_pipe[2];
-    QSocketNotifier *m_notifier = nullptr;
 };
 
 } // namespace kvp

@@ -15,7 +15,6 @@ public:
     // False, with the system's reason in errorString(), when it cannot be written.
     bool open(const QString &path);
     bool isOpen() const { return m_file.isOpen(); }
-    QString fileName() const { return m_file.fileName(); }
     QString errorString() const { return m_file.errorString(); }
 
     void append(int address, const QString &valueText);

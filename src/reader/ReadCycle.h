@@ -47,7 +47,6 @@ public:
     bool reading() const { return bolReading; }
     // The address the cycle is talking to (the last one set up).
     int address() const { return m_address; }
-    const CycleSettings &settings() const { return m_settings; }
 
 private:
     enum class Awaiting {

@@ -30,7 +30,6 @@ public:
     void close();
 
     bool isOpen() const { return ctrMSComm.isOpen(); }
-    QString portName() const { return m_settings.portName; }
     // The system's wording of the last port error, for the message's detail.
     QString errorDetail() const { return m_errorDetail; }
 

@@ -48,9 +48,9 @@ void ConsoleFrontEnd::onValue(const QString &text)
 
 void ConsoleFrontEnd::onStatus(const CycleStatus &status)
 {
-    const QString where = QStringLiteral("address %1 on %2").arg(m_session.cycle().address()).arg(m_session.portName());
     if (status.phase != CyclePhase::reading)
         return;
+    const QString where = QStringLiteral("address %1 on %2").arg(m_session.cycle().address()).arg(m_session.portName());
     switch (status.stale) {
     case StaleReason::none:
         say(QStringLiteral("reading %1").arg(where));
