@@ -67,10 +67,6 @@ void SimulatorEndpoint::flushDue()
     }
 }
 
-} // namespace kvp
-
-namespace kvp {
-
 void SimulatorEndpoint::flood()
 {
     if (Clock::now() >= m_floodUntil) {
