@@ -14,6 +14,10 @@ struct CycleCounters {
     std::uint64_t badChecks = 0;
     std::uint64_t shortReplies = 0;
     std::uint64_t discardedBytes = 0;
+    // Bytes skipped in front of a reply that was found further into its block.
+    std::uint64_t skippedBytes = 0;
+    // Replies that completed only after their time-out had fired.
+    std::uint64_t lateReplies = 0;
 
     // From sending a value query to the last byte of its good reply.
     Clock::duration replyTimeMin = Clock::duration::max();
