@@ -12,6 +12,8 @@ struct CycleCounters {
     std::uint64_t goodValues = 0;
     std::uint64_t timeouts = 0;
     std::uint64_t badChecks = 0;
+    // Blocks that checked but lacked the trailing bytes every good reply has.
+    std::uint64_t badTrailers = 0;
     std::uint64_t shortReplies = 0;
     std::uint64_t discardedBytes = 0;
     // Bytes skipped in front of a reply that was found further into its block.

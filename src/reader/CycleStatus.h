@@ -20,8 +20,8 @@ struct CycleStatus {
     StaleReason stale = StaleReason::none;
     // The failing replies began with the command just sent: an RS-485 echo.
     bool echoSuspected = false;
-    // Replies keep arriving just after the reply time-out: the time-out is too short
-    // for this module or adapter. Said whatever the phase, since it is advice.
+    // While reading, replies keep arriving just after the reply time-out: the
+    // time-out is too short for this module or adapter.
     bool repliesLate = false;
 
     bool operator==(const CycleStatus &) const = default;

@@ -7,11 +7,46 @@
 #include <algorithm>
 #include <limits>
 
+// The cycle, state by state ("the block" is what has arrived of the awaited reply):
+//
+//   state           event                                  then
+//   --------------  -------------------------------------  ------------------------------------------
+//   any             Read, address 0..31                    parameter command; -> parameterReply
+//   any             Stop                                   reading off; a reply in flight still shows
+//   nothing         bytes                                  discarded and counted
+//   parameterReply  silence after bytes, or the time-out   short or a value: set up, query
+//                   with bytes                             -> valueReply; bad check: give up
+//   valueReply      the learned length is reached          it fits: show, query at once (or, when more
+//                                                          came behind it, quiet first); it does not:
+//                                                          look behind stray bytes as more arrives
+//   valueReply      silence, with no learned length or     judge the whole block: show and query,
+//                   past it                                or give up
+//   valueReply      the time-out, with bytes               judge what was gathered, as on silence
+//   either reply    the time-out, nothing arrived          give up
+//   quiet           bytes                                  discarded and counted; the silence restarts
+//   quiet           a byte gap of silence, or a time-out   next command: a query, or the parameter
+//                   of flood                               command when not set up or after three
+//                                                          failures in a row
+//
+// Giving up counts the failure and goes quiet, so that nothing late is ever joined
+// to the reply of the next command.
+
 namespace kvp {
+namespace {
+
+// Longer than any reply with stray bytes in front: noise, not worth gathering.
+constexpr size_t kMaxBlock = ReplyFraming::kMaxLength + ReplyFraming::kMaxSkip;
+
+std::int16_t countOf(std::span<const std::uint8_t> block)
+{
+    return static_cast<std::int16_t>(std::min<size_t>(block.size(), std::numeric_limits<std::int16_t>::max()));
+}
+
+} // namespace
 
 ReadCycle::ReadCycle(CycleSettings settings) : m_settings(settings)
 {
-    m_reply.reserve(kReplyLength);
+    m_reply.reserve(kMaxBlock);
 }
 
 void ReadCycle::setAddressText(std::string addressText)
@@ -42,6 +77,7 @@ CycleActions ReadCycle::start(TimePoint now, bool newRun)
     m_lastFailure = StaleReason::none;
     m_stale = false;
     m_echoSuspected = false;
+    m_lateInRow = 0;
     m_lastGoodAt = now;
     if (newRun) {
         m_counters = {};
@@ -64,23 +100,41 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
     CycleActions out;
     if (intInputLenth < 0)
         return out;
-    if (m_awaiting == Awaiting::nothing || m_awaiting == Awaiting::silence) {
-        // Nobody asked for these. While waiting for silence they also push it back.
+    switch (m_awaiting) {
+    case Awaiting::nothing:
         m_counters.discardedBytes += bytInput.size();
-        if (m_awaiting == Awaiting::silence)
-            m_lastByteAt = now;
-        updateStale(now);
-        return out;
-    }
-
-    const auto bytes = withoutEcho(bytInput);
-    if (!bytes.empty()) {
-        const size_t take = std::min(bytes.size(), kReplyLength - m_reply.size());
-        m_reply.insert(m_reply.end(), bytes.begin(), bytes.begin() + take);
-        m_counters.discardedBytes += bytes.size() - take;
+        break;
+    case Awaiting::quiet:
+        m_counters.discardedBytes += bytInput.size();
+        if (bytInput.empty())
+            break;
         m_lastByteAt = now;
-        if (m_reply.size() == kReplyLength)
-            evaluate(out, now);
+        if (m_tail)
+            *m_tail += bytInput.size();
+        if (m_quietAfterTimeout && !m_lateSeen) {
+            m_lateSeen = true;
+            ++m_counters.lateReplies;
+            ++m_lateInRow;
+        }
+        break;
+    case Awaiting::parameterReply:
+    case Awaiting::valueReply: {
+        const auto bytes = withoutEcho(bytInput);
+        if (bytes.empty())
+            break;
+        m_lastByteAt = now;
+        const size_t take = std::min(bytes.size(), kMaxBlock - m_reply.size());
+        m_reply.insert(m_reply.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+        m_counters.discardedBytes += bytes.size() - take;
+        if (m_awaiting == Awaiting::valueReply && m_framing.length())
+            gatherToLength(out, now);
+        if ((m_awaiting == Awaiting::valueReply || m_awaiting == Awaiting::parameterReply)
+            && m_reply.size() >= kMaxBlock) {
+            ++m_counters.badChecks;
+            giveUp(out, StaleReason::badCheck, now, false);
+        }
+        break;
+    }
     }
     updateStale(now);
     return out;
@@ -89,26 +143,29 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
 CycleActions ReadCycle::tick(TimePoint now)
 {
     CycleActions out;
+    const bool timedOut = now - m_sentAt >= m_settings.replyTimeout;
     switch (m_awaiting) {
     case Awaiting::parameterReply:
-    case Awaiting::valueReply:
-        if (!m_reply.empty() && now - m_lastByteAt >= m_settings.byteGap) {
-            evaluate(out, now); // a short reply: the line fell silent before six bytes
-        } else if (now - m_sentAt >= m_settings.replyTimeout) {
+    case Awaiting::valueReply: {
+        // Until the length is known, silence ends a reply. Once it is, a reply that
+        // stops short is waited for up to the time-out: adapters hold bytes back.
+        const bool silenceEnds = m_awaiting == Awaiting::parameterReply || !m_framing.length() || m_pastLength;
+        if (!m_reply.empty() && (timedOut || (silenceEnds && silentFor(now)))) {
+            if (m_awaiting == Awaiting::parameterReply)
+                concludeParameterReply(out, now, timedOut);
+            else
+                concludeValueReply(out, now, timedOut);
+        } else if (timedOut) {
             ++m_counters.timeouts;
-            m_counters.discardedBytes += m_reply.size();
-            m_reply.clear();
-            m_awaiting = Awaiting::nothing;
-            fail(StaleReason::noAnswer);
-            ReadData(out, now);
+            giveUp(out, StaleReason::noAnswer, now, true);
         }
         break;
-    case Awaiting::silence:
+    }
+    case Awaiting::quiet:
         // A flood never falls silent; the time-out bounds the wait all the same.
-        if (now - m_lastByteAt >= m_settings.byteGap || now - m_silenceSince >= m_settings.replyTimeout) {
-            m_awaiting = Awaiting::nothing;
-            ReadData(out, now);
-        }
+        if (now - std::max(m_lastByteAt, m_quietFrom) >= m_settings.byteGap
+            || now - m_quietSince >= m_settings.replyTimeout)
+            leaveQuiet(out, now);
         break;
     case Awaiting::nothing:
         break;
@@ -128,12 +185,13 @@ std::optional<TimePoint> ReadCycle::deadline() const
     case Awaiting::parameterReply:
     case Awaiting::valueReply:
         consider(m_sentAt + m_settings.replyTimeout);
-        if (!m_reply.empty())
+        if (!m_reply.empty()
+            && (m_awaiting == Awaiting::parameterReply || !m_framing.length() || m_pastLength))
             consider(m_lastByteAt + m_settings.byteGap);
         break;
-    case Awaiting::silence:
-        consider(m_lastByteAt + m_settings.byteGap);
-        consider(m_silenceSince + m_settings.replyTimeout);
+    case Awaiting::quiet:
+        consider(std::max(m_lastByteAt, m_quietFrom) + m_settings.byteGap);
+        consider(m_quietSince + m_settings.replyTimeout);
         break;
     case Awaiting::nothing:
         break;
@@ -151,6 +209,7 @@ CycleStatus ReadCycle::status() const
         s.stale = m_lastFailure == StaleReason::none ? StaleReason::noAnswer : m_lastFailure;
         s.echoSuspected = m_echoSuspected;
     }
+    s.repliesLate = bolReading && m_lateInRow >= 2;
     return s;
 }
 
@@ -181,6 +240,8 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now)
 void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now)
 {
     m_reply.clear();
+    m_pastLength = false;
+    m_tail.reset();
     m_echoMatched = 0;
     m_lastCommand = command;
     m_awaiting = awaiting;
@@ -189,58 +250,168 @@ void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awa
     out.send = std::move(command);
 }
 
-void ReadCycle::evaluate(CycleActions &out, TimePoint now)
+void ReadCycle::gatherToLength(CycleActions &out, TimePoint now)
 {
-    const auto count = static_cast<std::int16_t>(
-        std::min<size_t>(m_reply.size(), std::numeric_limits<std::int16_t>::max()));
-    const Evaluation result = EvaluateReply(m_reply, count);
-    const Awaiting answered = m_awaiting;
-    m_awaiting = Awaiting::nothing;
+    const size_t length = *m_framing.length();
+    if (m_reply.size() < length)
+        return;
+    if (!m_pastLength) {
+        m_pastLength = true;
+        if (m_framing.fitsAt(std::span(m_reply).first(length)) == ReplyFraming::Fit::good) {
+            take(out, now, 0, length);
+            return;
+        }
+    }
+    if (const auto skip = m_framing.findShifted(m_reply)) {
+        m_counters.skippedBytes += *skip;
+        take(out, now, *skip, length);
+    }
+    // Otherwise more may yet come (a longer reply, a reply behind stray bytes);
+    // silence or the time-out ends the block.
+}
 
+void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool timedOut)
+{
+    const Evaluation result = EvaluateReply(m_reply, countOf(m_reply));
     switch (result.outcome) {
     case Outcome::none:
-        break;
     case Outcome::short_:
+        // A short answer is how the module acknowledges set-up.
         ++m_counters.shortReplies;
-        // A short answer is how the module acknowledges set-up; to a query it is a
-        // reply that lost bytes.
-        if (answered == Awaiting::parameterReply)
-            m_setUp = true;
-        else
-            fail(StaleReason::noAnswer);
-        ReadData(out, now);
         break;
     case Outcome::badCheck:
         ++m_counters.badChecks;
-        m_echoSuspected = std::equal(m_reply.begin(), m_reply.end(), m_lastCommand.begin(),
-                                     m_lastCommand.begin() + std::min(m_reply.size(), m_lastCommand.size()));
-        fail(StaleReason::badCheck);
-        // The rest of a garbled reply may still be coming: let it pass before asking again.
-        m_awaiting = Awaiting::silence;
-        m_silenceSince = now;
-        m_lastByteAt = now;
-        break;
+        giveUp(out, StaleReason::badCheck, now, timedOut);
+        return;
     case Outcome::value:
-        out.show = ValueText(result.value);
-        ++m_counters.goodValues;
-        if (answered == Awaiting::valueReply)
-            m_counters.noteReplyTime(now - m_sentAt);
-        m_setUp = true;
-        m_failuresInRow = 0;
-        m_lastFailure = StaleReason::none;
-        m_stale = false;
-        m_echoSuspected = false;
-        m_lastGoodAt = now;
-        ReadData(out, now);
+        // Some modules answer set-up with a value. It is shown only when it has the
+        // very shape of their replies: one block in 256 checks by chance.
+        if (m_framing.length() == m_reply.size() && m_framing.fitsAt(m_reply) == ReplyFraming::Fit::good
+            && m_framing.requiredTrailerBytes() > 0) {
+            good(out, result.value, now);
+            ReadData(out, now);
+            return;
+        }
         break;
     }
+    m_setUp = true;
+    m_awaiting = Awaiting::nothing;
+    m_reply.clear();
+    ReadData(out, now);
+}
+
+void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedOut)
+{
+    const std::span<const std::uint8_t> block = m_reply;
+    const Evaluation result = EvaluateReply(block, countOf(block));
+    const auto length = m_framing.length();
+    // Silence after it: the block is all the module sent, a vote for its length.
+    const bool whole = silentFor(now) && result.outcome == Outcome::value;
+
+    if (length && block.size() == *length && result.outcome == Outcome::value
+        && m_framing.fitsAt(block) == ReplyFraming::Fit::badTrailer) {
+        if (m_framing.trailerChanged(block)) {
+            take(out, now, 0, *length);
+            return;
+        }
+        ++m_counters.badTrailers;
+        giveUp(out, StaleReason::badCheck, now, timedOut);
+        return;
+    }
+    const bool taken = length ? m_framing.fitsWhole(block) : result.outcome == Outcome::value;
+    if (whole)
+        m_framing.observed(block.size());
+    if (taken) {
+        if (!length)
+            m_framing.accepted(block);
+        good(out, result.value, now);
+        ReadData(out, now);
+        return;
+    }
+    if (result.outcome == Outcome::short_ || (length && block.size() < *length)) {
+        ++m_counters.shortReplies; // the reply stopped partway
+        giveUp(out, StaleReason::noAnswer, now, timedOut);
+    } else {
+        ++m_counters.badChecks;
+        giveUp(out, StaleReason::badCheck, now, timedOut);
+    }
+}
+
+void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t length)
+{
+    const auto reply = std::span(m_reply).subspan(offset, length);
+    const Evaluation result = EvaluateReply(reply, countOf(reply));
+    m_framing.accepted(reply);
+    const size_t after = m_reply.size() - offset - length;
+    if (offset == 0 && after == 0)
+        m_framing.confirmed();
+    good(out, result.value, now);
+    if (after == 0) {
+        ReadData(out, now);
+        return;
+    }
+    // More came right behind the reply: a longer reply than learned, or a stray
+    // byte. Let it pass before the next command; if it was a longer reply, its
+    // whole length is a vote.
+    m_counters.discardedBytes += after;
+    const std::optional<size_t> whole = offset == 0 ? std::optional(m_reply.size()) : std::nullopt;
+    m_awaiting = Awaiting::quiet;
+    m_quietSince = now;
+    m_quietFrom = now;
+    m_quietAfterTimeout = false;
+    m_lateSeen = false;
+    m_tail = whole;
     m_reply.clear();
 }
 
-void ReadCycle::fail(StaleReason reason)
+void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
+{
+    const Awaiting answered = m_awaiting;
+    out.show = ValueText(value);
+    ++m_counters.goodValues;
+    if (answered == Awaiting::valueReply)
+        m_counters.noteReplyTime(now - m_sentAt);
+    m_setUp = true;
+    m_failuresInRow = 0;
+    m_lastFailure = StaleReason::none;
+    m_stale = false;
+    m_echoSuspected = false;
+    m_lateInRow = 0;
+    m_lastGoodAt = now;
+    m_awaiting = Awaiting::nothing;
+    m_pastLength = false;
+    m_reply.clear();
+}
+
+void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, bool timedOut)
 {
     ++m_failuresInRow;
     m_lastFailure = reason;
+    if (reason == StaleReason::badCheck)
+        m_echoSuspected = !m_reply.empty()
+            && std::equal(m_reply.begin(), m_reply.begin() + static_cast<std::ptrdiff_t>(std::min(m_reply.size(), m_lastCommand.size())),
+                          m_lastCommand.begin());
+    m_awaiting = Awaiting::quiet;
+    m_quietSince = now;
+    // After a time-out the silence is measured from now, so a reply that comes
+    // just late is seen and reported rather than taken for the next one.
+    m_quietFrom = timedOut ? now : m_lastByteAt;
+    m_quietAfterTimeout = timedOut;
+    m_lateSeen = false;
+    m_tail.reset();
+    m_reply.clear();
+    m_pastLength = false;
+    if (now - std::max(m_lastByteAt, m_quietFrom) >= m_settings.byteGap)
+        leaveQuiet(out, now);
+}
+
+void ReadCycle::leaveQuiet(CycleActions &out, TimePoint now)
+{
+    if (m_tail && silentFor(now))
+        m_framing.observed(*m_tail);
+    m_tail.reset();
+    m_awaiting = Awaiting::nothing;
+    ReadData(out, now);
 }
 
 std::span<const std::uint8_t> ReadCycle::withoutEcho(std::span<const std::uint8_t> bytes)
