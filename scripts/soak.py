@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Soak test: kvp-reader --console against kvp-sim with faults on the line.
 
-Checks that every value the simulator sent intact is printed, in order; that nothing
-it did not send is printed; that no gap between two printed values is longer than the
-time-outs of the replies that failed between them plus 50 ms; and that resident memory
-at the end is within 1 MB of what it was after the first 1,000 values.
+Checks that nothing the simulator did not send intact is printed, and nothing out of
+order; that no more than --max-lost (0.1 %) of the values it sent intact go unprinted;
+that no gap between two printed values is longer than what the replies that failed
+between them cost (the time-out, and the byte gap of silence after it in which a late
+reply would be caught) plus 50 ms; and that resident memory at the end is within
+1 MB of what it was after the first 1,000 values.
 
-    scripts/soak.py [--values 100000] [--stray 0.01] [--build build]
+    scripts/soak.py [--values 100000] [--reply-bytes 8] [--lead 0.01] [--pause 0.05]
+                    [--status-byte] [--build build]
 """
 import argparse
 import os
@@ -14,6 +17,10 @@ import subprocess
 import sys
 import tempfile
 import time
+
+
+# The reader's silence after a given-up reply before it asks again.
+BYTE_GAP_MS = 20
 
 
 def rss_kb(pid):
@@ -34,6 +41,12 @@ def main():
     ap.add_argument("--drop", default="0.01")
     ap.add_argument("--corrupt", default="0.01")
     ap.add_argument("--stray", default="0")
+    ap.add_argument("--lead", default="0")
+    ap.add_argument("--pause", default="0")
+    ap.add_argument("--pause-ms", default=None, help="the pause of --pause, and of split replies (default: 40 ms, and 1 to 5 ms)")
+    ap.add_argument("--reply-bytes", default="6")
+    ap.add_argument("--status-byte", action="store_true")
+    ap.add_argument("--max-lost", type=float, default=0.001, help="share of intact values that may go unprinted")
     ap.add_argument("--seed", default="1")
     ap.add_argument("--timeout", type=int, default=500)
     ap.add_argument("--build", default="build")
@@ -42,7 +55,10 @@ def main():
     tmp = tempfile.mkdtemp()
     trace_path = os.path.join(tmp, "trace")
     sim = subprocess.Popen([f"{a.build}/sim/kvp-sim", "--split", a.split, "--drop", a.drop, "--corrupt", a.corrupt,
-                            "--stray", a.stray, "--seed", a.seed, "--trace", trace_path],
+                            "--stray", a.stray, "--lead", a.lead, "--pause", a.pause,
+                            "--reply-bytes", a.reply_bytes, "--seed", a.seed, "--trace", trace_path]
+                           + (["--status-byte"] if a.status_byte else [])
+                           + (["--pause-ms", a.pause_ms] if a.pause_ms else []),
                            stdout=subprocess.PIPE, text=True)
     device = sim.stdout.readline().strip()
     errors = open(os.path.join(tmp, "reader.err"), "w+")
@@ -70,7 +86,8 @@ def main():
     with open(trace_path) as f:
         for line in f:
             words = line.split()
-            trace.append((words[0], int(words[1]) if len(words) > 1 else None, "stray" in words))
+            trace.append((words[0], int(words[1]) if len(words) > 1 and words[0] != "dropped" else None,
+                          set(words[2:] if words[0] != "dropped" else words[1:])))
     intact = [v for kind, v, _ in trace if kind == "value"]
 
     # Place each printed value at the query that produced it.
@@ -92,23 +109,27 @@ def main():
     worst_excess, worst_at, late = -1e9, None, 0
     for (i1, q1), (i2, q2) in zip(placed, placed[1:]):
         failed = q2 - q1 - 1
-        allowed = failed * a.timeout / 1000 + 0.050
+        allowed = failed * (a.timeout + BYTE_GAP_MS) / 1000 + 0.050
         gap = times[i2] - times[i1]
         if gap - allowed > worst_excess:
             worst_excess, worst_at = gap - allowed, (i2, failed, gap)
         late += gap > allowed
 
     kinds = {k: sum(1 for t in trace if t[0] == k) for k in ("value", "dropped", "corrupted")}
-    strays = sum(1 for t in trace if t[2])
-    print(f"soak: split {a.split}, drop {a.drop}, corrupt {a.corrupt}, stray {a.stray}, seed {a.seed}, "
-          f"timeout {a.timeout} ms")
+    marks = {m: sum(1 for t in trace if m in t[2]) for m in ("stray", "lead", "pause", "split")}
+    print(f"soak: {a.reply_bytes}-byte replies{', status byte' if a.status_byte else ''}, split {a.split}, "
+          f"drop {a.drop}, corrupt {a.corrupt}, stray {a.stray}, lead {a.lead}, pause {a.pause} of {a.pause_ms or 40} ms, "
+          f"seed {a.seed}, timeout {a.timeout} ms")
     print(f"  {len(trace)} queries answered: {kinds['value']} intact, {kinds['dropped']} dropped, "
-          f"{kinds['corrupted']} corrupted, {strays} with a stray byte; {elapsed:.0f} s")
-    print(f"  printed {len(printed)} values; intact values not printed: {len(missed)}; "
+          f"{kinds['corrupted']} corrupted; {marks['split']} split, {marks['stray']} with a stray byte, "
+          f"{marks['lead']} with a leading byte, {marks['pause']} with a pause; {elapsed:.0f} s")
+    intact_sent = sum(1 for q in range(last_query + 1) if trace[q][0] == "value")
+    lost_share = len(missed) / intact_sent if intact_sent else 0
+    print(f"  printed {len(printed)} values; intact values not printed: {len(missed)} ({lost_share:.3%}); "
           f"printed values never sent intact or out of order: {len(wrong)}")
     if wrong:
         print(f"    first wrong: {wrong[:5]}")
-    print(f"  gaps longer than their failed replies' time-outs + 50 ms: {late}"
+    print(f"  gaps longer than their failed replies' time-outs and byte gaps + 50 ms: {late}"
           + (f" (worst: {worst_excess * 1000:+.1f} ms at value {worst_at[0]}, {worst_at[1]} failed before, "
              f"gap {worst_at[2] * 1000:.1f} ms)" if worst_at else ""))
     if rss_early and rss_late:
@@ -116,7 +137,7 @@ def main():
               f"({rss_late - rss_early:+d} kB)")
     for s in summary:
         print(f"  reader: {s}")
-    ok = not wrong and not missed and late == 0 and rss_early and rss_late and rss_late - rss_early <= 1024
+    ok = not wrong and lost_share <= a.max_lost and late == 0 and rss_early and rss_late and rss_late - rss_early <= 1024
     print("  PASS" if ok else "  FAIL")
     return 0 if ok else 1
 

@@ -2,6 +2,7 @@
 
 #include "protocol/ValueReply.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -42,12 +43,34 @@ std::vector<ModuleSimulator::Write> ModuleSimulator::receive(std::span<const std
         m_pending.erase(0, m_pending.size() - kLongestCommand);
 
     // The module cannot answer before the command has crossed the line.
-    std::chrono::microseconds start(m_settings.turnaroundMs * 1000);
+    std::chrono::microseconds start(std::chrono::milliseconds(m_settings.turnaroundMs));
     if (m_settings.pace)
         start += kByteTime * static_cast<int>(bytes.size());
     for (Write &w : out)
         w.delay += start;
+    holdBackForLatencyTimer(out);
     return out;
+}
+
+void ModuleSimulator::holdBackForLatencyTimer(std::vector<Write> &out)
+{
+    // A USB adapter passes bytes on only when its latency timer fires, a timer that
+    // runs on its own: every piece waits for the next tick, and pieces that wait
+    // for the same tick arrive together.
+    if (m_settings.usbMs <= 0 || out.empty())
+        return;
+    const std::chrono::microseconds period(std::chrono::milliseconds(m_settings.usbMs));
+    const std::chrono::microseconds phase(m_random() % period.count());
+    std::vector<Write> held;
+    for (Write &w : out) {
+        const auto ticks = (w.delay + phase + period - std::chrono::microseconds(1)) / period;
+        const auto due = ticks * period - phase;
+        if (!held.empty() && held.back().delay == due)
+            held.back().bytes.insert(held.back().bytes.end(), w.bytes.begin(), w.bytes.end());
+        else
+            held.push_back({due, std::move(w.bytes)});
+    }
+    out = std::move(held);
 }
 
 void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
@@ -68,7 +91,8 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
 
     if (command.compare(tailAt, kSetupTail.size(), kSetupTail) == 0) {
         ++m_counters.setups;
-        reply({'O', 'K', '\r', '\n'}, false, out);
+        Reply ack;
+        reply({'O', 'K', '\r', '\n'}, false, out, ack);
         return;
     }
     ++m_counters.queries;
@@ -81,8 +105,7 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
             m_observer(event);
         return;
     }
-    const auto encoded = encodeValueReply(event.value);
-    std::vector<std::uint8_t> bytes(encoded.begin(), encoded.end());
+    std::vector<std::uint8_t> bytes = valueReply(event.value);
     if (chance(m_settings.corrupt)) {
         // Any flipped bit among the first four bytes breaks the check.
         bytes[m_random() % 4] ^= static_cast<std::uint8_t>(1u << (m_random() % 8));
@@ -100,35 +123,69 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
         ++m_counters.strays;
         event.stray = true;
     }
-    reply(std::move(bytes), true, out, &event.split);
+    reply(std::move(bytes), true, out, event);
     if (m_observer)
         m_observer(event);
 }
 
-void ModuleSimulator::reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, bool *split)
+std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value)
 {
-    std::chrono::microseconds at(0);
-    const auto lineTime = [this](size_t n) {
-        return m_settings.pace ? kByteTime * static_cast<int>(n) : std::chrono::microseconds(0);
-    };
+    const auto encoded = encodeValueReply(value);
+    // Value and check byte, filler, and the line end of the six-byte reply.
+    std::vector<std::uint8_t> bytes(encoded.begin(), encoded.begin() + 4);
+    const auto length = static_cast<size_t>(m_settings.replyBytes);
+    while (bytes.size() + 2 < length)
+        bytes.push_back(' ');
+    bytes.insert(bytes.end(), encoded.begin() + 4, encoded.end());
+    if (m_settings.statusByte)
+        bytes[4] = m_status++;
+    return bytes;
+}
+
+void ModuleSimulator::reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, Reply &event)
+{
+    if (chance(m_settings.lead)) {
+        bytes.insert(bytes.begin(), m_random() % 2 ? 0xFF : 0x00);
+        ++m_counters.leads;
+        event.lead = true;
+    }
+    // Where the reply is cut, and the pause after each cut.
+    std::vector<std::pair<size_t, std::chrono::microseconds>> cuts;
+    const std::chrono::microseconds pauseMs{std::chrono::milliseconds(m_settings.pauseMs)};
     if (isValue && chance(m_settings.split)) {
         ++m_counters.split;
-        if (split)
-            *split = true;
-        // Two or three pieces, pauses well inside the reader's byte gap.
+        event.split = true;
+        // Two or three pieces; by default the pauses stay well inside the reader's byte gap.
         const int pieces = 2 + static_cast<int>(m_random() % 2);
         size_t from = 0;
         for (int i = 1; i < pieces && from + 1 < bytes.size(); ++i) {
-            const size_t cut = from + 1 + m_random() % (bytes.size() - from - 1);
-            at += lineTime(cut - from);
-            out.push_back({at, {bytes.begin() + from, bytes.begin() + cut}});
-            at += std::chrono::microseconds(1000 + m_random() % 4000);
-            from = cut;
+            from = from + 1 + m_random() % (bytes.size() - from - 1);
+            cuts.emplace_back(from, m_settings.pauseMs > 0 ? pauseMs : std::chrono::microseconds(1000 + m_random() % 4000));
         }
-        bytes.erase(bytes.begin(), bytes.begin() + from);
     }
-    at += lineTime(bytes.size());
-    out.push_back({at, std::move(bytes)});
+    if (isValue && chance(m_settings.pause)) {
+        ++m_counters.pauses;
+        event.pause = true;
+        const size_t at = 1 + m_random() % (bytes.size() - 1);
+        cuts.emplace_back(at, m_settings.pauseMs > 0 ? pauseMs : std::chrono::microseconds(40'000));
+        std::sort(cuts.begin(), cuts.end());
+    }
+
+    const auto lineTime = [this](size_t n) {
+        return m_settings.pace ? kByteTime * static_cast<int>(n) : std::chrono::microseconds(0);
+    };
+    std::chrono::microseconds at(0);
+    size_t from = 0;
+    for (const auto &[cut, pause] : cuts) {
+        if (cut <= from)
+            continue;
+        at += lineTime(cut - from);
+        out.push_back({at, {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(cut)}});
+        at += pause;
+        from = cut;
+    }
+    at += lineTime(bytes.size() - from);
+    out.push_back({at, {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end()}});
 }
 
 std::int32_t ModuleSimulator::nextValue()

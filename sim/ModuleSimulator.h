@@ -30,6 +30,8 @@ public:
         std::uint64_t corrupted = 0;
         std::uint64_t split = 0;
         std::uint64_t strays = 0;
+        std::uint64_t leads = 0;
+        std::uint64_t pauses = 0;
         std::uint64_t ignored = 0; // commands for another address
     };
 
@@ -44,6 +46,8 @@ public:
         bool corrupted = false;
         bool stray = false;
         bool split = false;
+        bool lead = false;
+        bool pause = false;
         bool intact() const { return !dropped && !corrupted; }
     };
     // Called for every value query answered (or not), in order.
@@ -56,7 +60,9 @@ public:
 
 private:
     void answer(const std::string &command, std::vector<Write> &out);
-    void reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, bool *split = nullptr);
+    std::vector<std::uint8_t> valueReply(std::int32_t value);
+    void reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, Reply &event);
+    void holdBackForLatencyTimer(std::vector<Write> &out);
     std::int32_t nextValue();
     bool chance(double p);
 
@@ -64,6 +70,7 @@ private:
     std::mt19937 m_random;
     std::string m_pending;
     std::uint64_t m_sample = 0;
+    std::uint8_t m_status = 0;
     double m_phase = 0.0;
     Counters m_counters;
     std::function<void(const Reply &)> m_observer;

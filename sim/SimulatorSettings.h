@@ -7,14 +7,24 @@ namespace kvp {
 // How the simulated module behaves, and which faults it puts on the line. Every
 // probability is per reply, from 0 to 1.
 struct SimulatorSettings {
+    static constexpr int kMinReplyBytes = 6;
+    static constexpr int kMaxReplyBytes = 32;
+    static constexpr int kMaxMs = 60'000; // the longest delay of any kind
+
     int address = 0;
     std::uint32_t seed = 1;
     double split = 0.0;   // send the reply in several pieces with short pauses
     double drop = 0.0;    // send no reply at all
     double corrupt = 0.0; // flip a bit of a value or check byte
     double stray = 0.0;   // add a byte that does not belong before or after the reply
+    double lead = 0.0;    // a spurious 0x00 or 0xFF ahead of a reply, as RS-485 drivers make
+    double pause = 0.0;   // one pause of pauseMs somewhere inside a reply
+    int pauseMs = 0;      // the pause inside split replies (0: 1 to 5 ms) and of `pause`
+    int replyBytes = 6;   // the length of a value reply: value, check byte, filler, CR LF
+    bool statusByte = false; // the byte after the check byte changes with every reply
     int turnaroundMs = 0; // time the module takes to answer
     bool pace = false;    // take as long as a real line at 19200 bit/s, 8E1
+    int usbMs = 0;        // bytes held back for a USB adapter's latency timer of this period
     bool echo = false;    // hear our own transmission, as two-wire RS-485 adapters do
     int floodSeconds = 0; // after the first command, stream garbage this long, answering nothing
 };

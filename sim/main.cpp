@@ -27,13 +27,25 @@ namespace {
     std::exit(2);
 }
 
-double probability(const QCommandLineParser &parser, const QString &name)
+double probability(const QCommandLineParser &parser, const char *name)
 {
+    const QString text = parser.value(QString::fromLatin1(name));
     bool ok = false;
-    const double p = parser.value(name).toDouble(&ok);
-    if (!ok || p < 0 || p > 1)
-        usageError(QStringLiteral("--%1 takes a probability from 0 to 1, not '%2'").arg(name, parser.value(name)));
+    const double p = text.toDouble(&ok);
+    if (!ok || !(p >= 0 && p <= 1)) // NaN fails both comparisons
+        usageError(QStringLiteral("--%1 takes a probability from 0 to 1, not '%2'").arg(QString::fromLatin1(name), text));
     return p;
+}
+
+long long wholeNumber(const QCommandLineParser &parser, const char *name, long long min, long long max)
+{
+    const QString text = parser.value(QString::fromLatin1(name));
+    bool ok = false;
+    const long long n = text.toLongLong(&ok);
+    if (!ok || n < min || n > max)
+        usageError(QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'")
+                       .arg(QString::fromLatin1(name)).arg(min).arg(max).arg(text));
+    return n;
 }
 
 // A real serial device, set to the module's line settings.
@@ -83,35 +95,47 @@ int main(int argc, char **argv)
     option("drop", "Probability of not answering a query.", "P", "0");
     option("corrupt", "Probability of flipping a bit of a reply.", "P", "0");
     option("stray", "Probability of adding a stray byte to a reply.", "P", "0");
+    option("lead", "Probability of a spurious 0x00 or 0xFF byte ahead of a reply.", "P", "0");
+    option("pause", "Probability of one pause of --pause-ms inside a reply.", "P", "0");
+    option("pause-ms", "The pause inside a split reply (default 1 to 5 ms) and of --pause (default 40 ms).", "MS", "0");
+    option("reply-bytes", "Length of a value reply, 6 to 32: value, check byte, filler, CR LF (default 6).", "N", "6");
+    option("status-byte", "Make the byte after the check byte change with every reply.");
     option("turnaround", "Milliseconds the module takes to answer (default 0).", "MS", "0");
     option("pace", "Take as long as a real 19200 bit/s 8E1 line for every byte.");
+    option("usb-ms", "Hold bytes back for a USB adapter's latency timer of this period (with --pace).", "MS", "0");
     option("echo", "Echo every byte received, as two-wire RS-485 adapters do.");
     option("log", "Write every value sent intact to FILE, one a line.", "FILE");
     option("trace", "Write what became of every query to FILE: value, dropped, corrupted, with stray and split marks.",
            "FILE");
     option("flood", "After the first command, stream garbage for SECONDS, answering nothing.", "SECONDS", "0");
-    parser.process(app);
+    // process() would exit with status 1 on an unknown option; usage errors are 2.
+    if (!parser.parse(QCoreApplication::arguments()))
+        usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     SimulatorSettings settings;
-    bool ok = true;
-    settings.address = parser.value(QStringLiteral("address")).toInt(&ok);
-    if (!ok || settings.address < 0 || settings.address > 31)
-        usageError(QStringLiteral("--address must be a number from 0 to 31"));
-    settings.seed = parser.value(QStringLiteral("seed")).toUInt(&ok);
-    if (!ok)
-        usageError(QStringLiteral("--seed must be a non-negative number"));
-    settings.turnaroundMs = parser.value(QStringLiteral("turnaround")).toInt(&ok);
-    if (!ok || settings.turnaroundMs < 0)
-        usageError(QStringLiteral("--turnaround must be a number of milliseconds"));
-    settings.split = probability(parser, QStringLiteral("split"));
-    settings.drop = probability(parser, QStringLiteral("drop"));
-    settings.corrupt = probability(parser, QStringLiteral("corrupt"));
-    settings.stray = probability(parser, QStringLiteral("stray"));
+    settings.address = static_cast<int>(wholeNumber(parser, "address", 0, 31));
+    settings.seed = static_cast<std::uint32_t>(wholeNumber(parser, "seed", 0, 0xFFFFFFFFLL));
+    settings.turnaroundMs = static_cast<int>(wholeNumber(parser, "turnaround", 0, SimulatorSettings::kMaxMs));
+    settings.pauseMs = static_cast<int>(wholeNumber(parser, "pause-ms", 0, SimulatorSettings::kMaxMs));
+    settings.usbMs = static_cast<int>(wholeNumber(parser, "usb-ms", 0, 1000));
+    settings.replyBytes = static_cast<int>(
+        wholeNumber(parser, "reply-bytes", SimulatorSettings::kMinReplyBytes, SimulatorSettings::kMaxReplyBytes));
+    settings.floodSeconds = static_cast<int>(wholeNumber(parser, "flood", 0, 3600));
+    settings.split = probability(parser, "split");
+    settings.drop = probability(parser, "drop");
+    settings.corrupt = probability(parser, "corrupt");
+    settings.stray = probability(parser, "stray");
+    settings.lead = probability(parser, "lead");
+    settings.pause = probability(parser, "pause");
     settings.pace = parser.isSet(QStringLiteral("pace"));
     settings.echo = parser.isSet(QStringLiteral("echo"));
-    settings.floodSeconds = parser.value(QStringLiteral("flood")).toInt(&ok);
-    if (!ok || settings.floodSeconds < 0)
-        usageError(QStringLiteral("--flood must be a number of seconds"));
+    settings.statusByte = parser.isSet(QStringLiteral("status-byte"));
 
     std::unique_ptr<PseudoTerminal> pty;
     int fd = -1;
@@ -151,7 +175,8 @@ int main(int argc, char **argv)
             log.write(QByteArray::number(r.value) + '\n');
         if (trace.isOpen()) {
             trace.write(r.dropped ? QByteArray("dropped") : (r.corrupted ? "corrupted " : "value ") + QByteArray::number(r.value));
-            trace.write(QByteArray(r.stray ? " stray" : "") + (r.split ? " split" : "") + '\n');
+            trace.write(QByteArray(r.stray ? " stray" : "") + (r.split ? " split" : "") + (r.lead ? " lead" : "")
+                        + (r.pause ? " pause" : "") + '\n');
         }
     });
     QObject::connect(&endpoint, &SimulatorEndpoint::floodEnded, &app, [] {
@@ -176,11 +201,12 @@ int main(int argc, char **argv)
     trace.close();
     const auto &c = endpoint.module().counters();
     std::printf("kvp-sim: setups %llu, queries %llu, intact %llu, dropped %llu, corrupted %llu, split %llu, "
-                "stray %llu, ignored %llu\n",
+                "stray %llu, lead %llu, pauses %llu, ignored %llu\n",
                 static_cast<unsigned long long>(c.setups), static_cast<unsigned long long>(c.queries),
                 static_cast<unsigned long long>(c.intactValues), static_cast<unsigned long long>(c.dropped),
                 static_cast<unsigned long long>(c.corrupted), static_cast<unsigned long long>(c.split),
-                static_cast<unsigned long long>(c.strays), static_cast<unsigned long long>(c.ignored));
+                static_cast<unsigned long long>(c.strays), static_cast<unsigned long long>(c.leads),
+                static_cast<unsigned long long>(c.pauses), static_cast<unsigned long long>(c.ignored));
     if (!pty && fd >= 0)
         ::close(fd);
     return status;
