@@ -12,8 +12,9 @@ bash scripts/install-deps.sh --package
 
 dir=build-deb
 # The flags a Debian package is built with, all hardening on: fortified functions,
-# stack protector, position-independent code, read-only relocations bound at start. RelWithDebInfo keeps -O2 and NDEBUG as in the tested build;
-# the debug information is stripped from the packaged files.
+# stack protector, position-independent code, read-only relocations bound at start.
+# RelWithDebInfo keeps -O2 and NDEBUG as in the tested build; the debug information is
+# stripped from the packaged files.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
