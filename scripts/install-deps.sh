@@ -8,9 +8,16 @@ packages=(
     qt6-base-dev qt6-serialport-dev libgl-dev
     # The window's Chinese texts need a font that has them.
     fonts-wqy-microhei
+    # The completion test runs the shell completion under bash-completion.
+    bash-completion
 )
 if [[ "${1:-}" == "--screenshot" ]]; then
     packages+=(xvfb xauth x11-apps imagemagick)
+fi
+if [[ "${1:-}" == "--package" ]]; then
+    # CPack's Debian generator computes Depends with dpkg-shlibdeps, which needs file;
+    # lintian checks the package, man-db and groff render its manual pages.
+    packages+=(dpkg-dev file lintian man-db groff-base)
 fi
 
 missing=()
