@@ -1,6 +1,7 @@
 // The floor the reader is measured against: the simplest blocking poll loop there is.
-// Open the port, write a query, read six bytes, repeat. No time-outs, no recovery:
-// it only works on a clean line, which is all a floor needs.
+// Open the port, write a query, read a reply of the length it is told, repeat. No
+// time-outs, no recovery, no learning: it only works on a clean line whose reply
+// length it knows, which is all a floor needs.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +13,13 @@
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: floor_poll DEVICE COUNT\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: floor_poll DEVICE COUNT [REPLY_BYTES]\n");
+        return 2;
+    }
+    const size_t length = argc == 4 ? static_cast<size_t>(std::atol(argv[3])) : 6;
+    if (length < 6 || length > 64) {
+        std::fprintf(stderr, "floor_poll: REPLY_BYTES must be 6 to 64\n");
         return 2;
     }
     const int fd = ::open(argv[1], O_RDWR | O_NOCTTY);
@@ -39,9 +45,9 @@ int main(int argc, char **argv)
     for (long i = 0; i < count; ++i) {
         if (::write(fd, query, sizeof query - 1) != sizeof query - 1)
             return 1;
-        unsigned char reply[6];
-        for (size_t got = 0; got < sizeof reply;) {
-            const ssize_t n = ::read(fd, reply + got, sizeof reply - got);
+        unsigned char reply[64];
+        for (size_t got = 0; got < length;) {
+            const ssize_t n = ::read(fd, reply + got, length - got);
             if (n <= 0)
                 return 1;
             got += static_cast<size_t>(n);

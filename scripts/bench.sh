@@ -22,19 +22,19 @@ start_sim() { # start_sim NAME ARGS... ; sets $device
 }
 
 # Prints "values seconds cpu_seconds max_rss_kb" for the reader.
-run_reader() {
+run_reader() { # run_reader DEVICE COUNT
     /usr/bin/time -f '%e %U %S %M' -o "$tmp/time" "$reader" --console --port "$1" --count "$2" >/dev/null 2>"$tmp/reader.err"
     read -r wall user sys rss <"$tmp/time"
     echo "$2 $wall $(echo "$user + $sys" | bc -l) $rss"
 }
 
-measure() { # measure LABEL COUNT SIM_ARGS...
-    local label=$1 n=$2
-    start_sim reader "${@:3}"
+measure() { # measure LABEL COUNT REPLY_BYTES SIM_ARGS...
+    local label=$1 n=$2 bytes=$3
+    start_sim reader --reply-bytes "$bytes" "${@:4}"
     read -r rn rwall rcpu rrss < <(run_reader "$device" "$n")
     kill %% 2>/dev/null; wait 2>/dev/null || true
-    start_sim floor "${@:3}"
-    read -r fn fwall fcpu < <("$floor" "$device" "$n")
+    start_sim floor --reply-bytes "$bytes" "${@:4}"
+    read -r fn fwall fcpu < <("$floor" "$device" "$n" "$bytes")
     kill %% 2>/dev/null; wait 2>/dev/null || true
     awk -v l="$label" -v n="$n" -v rw="$rwall" -v rc="$rcpu" -v rr="$rrss" -v fw="$fwall" -v fc="$fcpu" 'BEGIN {
         printf "%s, %d values\n", l, n
@@ -45,6 +45,9 @@ measure() { # measure LABEL COUNT SIM_ARGS...
 }
 
 command -v bc >/dev/null || { apt-get update -qq && apt-get install -y -qq bc; }
-measure "unpaced" "$unpaced"
-measure "paced at 19200 bit/s 8E1" "$paced" --pace
-echo "  line limit:           $(awk 'BEGIN { printf "%8.1f", 19200 / (11 * 15) }') values/s (9 + 6 bytes of 11 bits)"
+measure "unpaced, 6-byte replies" "$unpaced" 6
+# The reader learns the reply length from the replies; the floor is told it.
+for bytes in 6 7 8 12; do
+    measure "paced at 19200 bit/s 8E1, $bytes-byte replies" "$paced" "$bytes" --pace
+    echo "  line limit:           $(awk -v b="$bytes" 'BEGIN { printf "%8.1f", 19200 / (11 * (9 + b)) }') values/s (9 + $bytes bytes of 11 bits)"
+done

@@ -37,10 +37,11 @@ void SimulatorEndpoint::onReadable()
         return;
     }
     const auto now = Clock::now();
-    if (m_floodSeconds > 0) {
+    if (m_floodSeconds > 0 && m_module.counters().queries >= static_cast<std::uint64_t>(m_module.settings().floodAfter)) {
         m_floodUntil = now + std::chrono::seconds(m_floodSeconds);
         m_floodSeconds = 0;
         m_floodTimer.start(0);
+        emit floodStarted();
     }
     if (m_floodTimer.isActive())
         return; // too busy shouting to listen

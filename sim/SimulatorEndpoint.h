@@ -29,6 +29,7 @@ public:
 signals:
     // The descriptor failed, e.g. the serial device went away.
     void lost();
+    void floodStarted();
     // The garbage flood is over; the module answers again from now on.
     void floodEnded();
 

@@ -26,7 +26,8 @@ struct SimulatorSettings {
     bool pace = false;    // take as long as a real line at 19200 bit/s, 8E1
     int usbMs = 0;        // bytes held back for a USB adapter's latency timer of this period
     bool echo = false;    // hear our own transmission, as two-wire RS-485 adapters do
-    int floodSeconds = 0; // after the first command, stream garbage this long, answering nothing
+    int floodSeconds = 0; // stream garbage this long, answering nothing...
+    int floodAfter = 0;   // ...once this many value queries were answered (0: at the first command)
 };
 
 } // namespace kvp

@@ -108,6 +108,7 @@ int main(int argc, char **argv)
     option("trace", "Write what became of every query to FILE: value, dropped, corrupted, with stray and split marks.",
            "FILE");
     option("flood", "After the first command, stream garbage for SECONDS, answering nothing.", "SECONDS", "0");
+    option("flood-after", "Answer N value queries before the flood (default 0).", "N", "0");
     // process() would exit with status 1 on an unknown option; usage errors are 2.
     if (!parser.parse(QCoreApplication::arguments()))
         usageError(parser.errorText());
@@ -127,6 +128,7 @@ int main(int argc, char **argv)
     settings.replyBytes = static_cast<int>(
         wholeNumber(parser, "reply-bytes", SimulatorSettings::kMinReplyBytes, SimulatorSettings::kMaxReplyBytes));
     settings.floodSeconds = static_cast<int>(wholeNumber(parser, "flood", 0, 3600));
+    settings.floodAfter = static_cast<int>(wholeNumber(parser, "flood-after", 0, 1'000'000'000));
     settings.split = probability(parser, "split");
     settings.drop = probability(parser, "drop");
     settings.corrupt = probability(parser, "corrupt");
@@ -179,12 +181,14 @@ int main(int argc, char **argv)
                         + (r.pause ? " pause" : "") + '\n');
         }
     });
-    QObject::connect(&endpoint, &SimulatorEndpoint::floodEnded, &app, [] {
-        // The monotonic clock, so a script can line this up with the reader's output.
+    // On the monotonic clock, so a script can line these up with the reader's output.
+    const auto sayWhen = [](const char *what) {
         const double at = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-        std::fprintf(stderr, "kvp-sim: flood ended at %.6f\n", at);
+        std::fprintf(stderr, "kvp-sim: flood %s at %.6f\n", what, at);
         std::fflush(stderr);
-    });
+    };
+    QObject::connect(&endpoint, &SimulatorEndpoint::floodStarted, &app, [&] { sayWhen("started"); });
+    QObject::connect(&endpoint, &SimulatorEndpoint::floodEnded, &app, [&] { sayWhen("ended"); });
 
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);

@@ -1,12 +1,16 @@
 // The read cycle fed arbitrary bytes, cut arbitrarily, at arbitrary times, between
-// arbitrary presses of Read and Stop and edits of the address. Whatever happens:
+// arbitrary presses of Read and Stop and edits of the address, and well-formed replies
+// of any length among them, so that the framing is learned, relearned and attacked.
+// Whatever happens:
 // only well-formed commands go out, only 24-bit values are shown, and a cycle that
 // is reading always has a deadline, so it can never stall.
+#include "protocol/ValueReply.h"
 #include "reader/ReadCycle.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -38,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     kvp::CycleSettings settings;
     settings.dropEcho = data[0] & 1;
     kvp::ReadCycle cycle(settings);
-    kvp::TimePoint now{};
+    kvp::TimePoint now = kvp::TimePoint{} + std::chrono::hours(1000);
     size_t i = 1;
     const auto take = [&](size_t n) {
         n = std::min(n, size - i);
@@ -48,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     };
     while (i < size) {
         const std::uint8_t op = data[i++];
-        switch (op % 6) {
+        switch (op % 7) {
         case 0:
             check(cycle.Read_Click(now), cycle);
             break;
@@ -56,20 +60,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
             check(cycle.Stop_Click(now), cycle);
             break;
         case 2: {
-            const auto text = take(op / 6 % 8);
+            const auto text = take(op / 7 % 8);
             cycle.setAddressText(std::string(text.begin(), text.end()));
             break;
         }
         case 3:
         case 4: {
             // Case 3 hands the bytes with a negative count, which must be ignored.
-            const auto bytes = take(op / 6 % 12);
-            const auto count = static_cast<std::int16_t>(op % 6 == 3 ? -1 : static_cast<int>(bytes.size()));
+            const auto bytes = take(op / 7 % 12);
+            const auto count = static_cast<std::int16_t>(op % 7 == 3 ? -1 : static_cast<int>(bytes.size()));
             check(cycle.ShowData(bytes, count, now), cycle);
             break;
         }
+        case 6: {
+            // A well-formed reply, 6 to 13 bytes long, the value from the input.
+            const auto v = take(3);
+            std::int32_t value = 0;
+            for (std::uint8_t b : v)
+                value = value << 8 | b;
+            const auto encoded = kvp::encodeValueReply(value);
+            std::vector<std::uint8_t> reply(encoded.begin(), encoded.begin() + 4);
+            reply.insert(reply.end(), op / 7 % 8, ' ');
+            reply.insert(reply.end(), {'\r', '\n'});
+            check(cycle.ShowData(reply, static_cast<std::int16_t>(reply.size()), now), cycle);
+            break;
+        }
         case 5: {
-            const kvp::TimePoint until = now + std::chrono::milliseconds(op / 6 * 13);
+            const kvp::TimePoint until = now + std::chrono::milliseconds(op / 7 * 13);
             // Wake the cycle wherever it asked to be woken on the way. A deadline that
             // does not move after its tick would spin the program's timer.
             int wakeUps = 0;
