@@ -305,7 +305,9 @@ private slots:
         QCOMPARE(line.cycle.framing().length(), std::optional<size_t>(8));
     }
 
-    // A module that changes its reply length is learned anew without losing a value.
+    // A module that changes its reply length is learned anew, losing only the first
+    // value of the new length: a single odd block cannot be told from noise in front
+    // of a garbled reply.
     void lengthChangeRelearned_data()
     {
         QTest::addColumn<int>("from");
@@ -328,11 +330,46 @@ private slots:
             line.wait(600ms); // long enough for any ending: silence, the time-out
             expected.push_back(std::to_string(v));
         }
+        if (line.shown.size() == expected.size() - 1) // prefixes of the new length that fit are taken at once
+            expected.erase(expected.begin());
         QCOMPARE(line.shown, expected);
         QCOMPARE(line.cycle.framing().length(), std::optional<size_t>(to));
         line.sent.clear();
         line.receive(reply(99, size_t(to)));
         QCOMPARE(line.sent.size(), size_t(1)); // complete at the new length, no wait
+    }
+
+    // A block that is not of the learned length but checks and ends in the line end
+    // is not believed alone: noise in front of a garbled reply, or the tail of a
+    // late one, looks just like that one time in 256.
+    void oddBlockEndingInTheLineEndNotBelieved_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        const auto garbled = [](std::uint8_t a, std::uint8_t b) {
+            Bytes r = reply(0x123456, 8);
+            r[0] = a;
+            r[1] = b;
+            r[2] = std::uint8_t(0xFF ^ a ^ b); // so that FF a b checks...
+            r[3] ^= 0x10;                     // ...and the reply itself does not
+            r.insert(r.begin(), 0xFF);
+            return QByteArray(reinterpret_cast<const char *>(r.data()), qsizetype(r.size()));
+        };
+        QTest::newRow("a leading FF before a garbled reply") << garbled(0x26, 0x24);
+        QTest::newRow("the same, other bytes") << garbled(0x00, 0x7F);
+        QTest::newRow("a short tail that checks") << QByteArray("\x12\x34\x26\x00\r\n", 6);
+    }
+
+    void oddBlockEndingInTheLineEndNotBelieved()
+    {
+        QFETCH(QByteArray, block);
+        Line line;
+        line.learn(8);
+        line.receive(Bytes(block.begin(), block.end()));
+        line.wait(600ms);
+        QVERIFY2(line.shown.empty(), line.shown.empty() ? "" : line.shown.front().c_str());
+        line.receive(reply(7, 8));
+        line.wait(30ms);
+        QCOMPARE(line.shown, std::vector<std::string>{"7"});
     }
 
     // The bytes after the check byte that never change are a second check.

@@ -72,6 +72,11 @@ bool ReplyFraming::fitsWhole(std::span<const std::uint8_t> block) const
 {
     if (!m_length || block.size() > kMaxLength || block.size() < kFirstTrailing + kLineEnd || !checks(block))
         return false;
+    // Noise in front of a garbled reply, or the late tail of one, also ends in the
+    // line end, and its first four bytes check one time in 256. A new length is
+    // believed from its second block in a row, never from one alone.
+    if (m_votes.empty() || m_votes.back() != block.size())
+        return false;
     const std::size_t length = *m_length;
     // A reply of the learned length at the very end: what stands in front of it is
     // noise, not the start of a longer reply.

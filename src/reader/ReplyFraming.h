@@ -54,8 +54,9 @@ public:
     // some trailing byte is required: the check byte alone is too weak for a search.
     std::optional<std::size_t> findShifted(std::span<const std::uint8_t> block) const;
     // A whole block, ended by silence or the time-out, that is not of the learned
-    // length: taken when it checks and ends in the learned line end, the last
-    // kLineEnd bytes (a module that changed its length keeps its line end).
+    // length: taken when it checks, ends in the learned line end (the last kLineEnd
+    // bytes: a module that changed its length keeps its line end), and the block
+    // before it that checked was of the same length.
     bool fitsWhole(std::span<const std::uint8_t> block) const;
 
     // A reply taken as good.
