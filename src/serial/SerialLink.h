@@ -1,7 +1,8 @@
 #pragma once
 
+#include "PortCondition.h"
 #include "PortSettings.h"
-#include "platform/Failure.h"
+#include "platform/Condition.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -23,7 +24,7 @@ public:
 
     // Opens the port unless it is already open, sets the line up, and throws away
     // whatever was received before.
-    Failure InitPort(const PortSettings &settings);
+    Condition InitPort(const PortSettings &settings);
     void WritePort(const std::string &str);
     // Input that arrived but was not asked for, in the driver and in our buffer.
     void discardInput();
@@ -36,12 +37,12 @@ public:
 signals:
     // All bytes waiting at a receive notification; `count` was read before the take.
     void received(const QByteArray &bytInput, qint16 intInputLenth);
-    void failed(kvp::Failure failure);
+    void failed(kvp::Condition condition);
 
 private:
     void ctrMSComm_OnComm();
     void onError(QSerialPort::SerialPortError error);
-    Failure classifyOpenError(QSerialPort::SerialPortError error) const;
+    PortFacts factsNow(bool wasOpen) const;
 
     QSerialPort ctrMSComm;
     PortSettings m_settings;
