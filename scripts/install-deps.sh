@@ -10,7 +10,7 @@ packages=(
     fonts-wqy-microhei
 )
 if [[ "${1:-}" == "--screenshot" ]]; then
-    packages+=(xvfb xauth x11-apps imagemagick)
+    packages+=(xvfb xauth x11-apps x11-utils xdotool imagemagick)
 fi
 
 missing=()
