@@ -17,9 +17,9 @@ std::string counterSummary(const CycleCounters &c, TimePoint now)
     const double seconds = std::chrono::duration<double>(now - c.runStart).count();
     char line[512];
     int n = std::snprintf(line, sizeof line,
-                          "%llu values in %.1f s (%.1f/s); %llu commands, %llu time-outs, %llu bad check bytes, "
+                          "%llu value%s in %.1f s (%.1f/s); %llu commands, %llu time-outs, %llu bad check bytes, "
                           "%llu short replies, %llu stray bytes discarded",
-                          static_cast<unsigned long long>(c.goodValues), seconds,
+                          static_cast<unsigned long long>(c.goodValues), c.goodValues == 1 ? "" : "s", seconds,
                           seconds > 0 ? static_cast<double>(c.goodValues) / seconds : 0.0,
                           static_cast<unsigned long long>(c.commandsSent),
                           static_cast<unsigned long long>(c.timeouts), static_cast<unsigned long long>(c.badChecks),
