@@ -83,23 +83,30 @@ private slots:
     void simulateCountPrintsThatManyValues_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::newRow("default") << "0";
-        QTest::newRow("hexadecimal") << "&H1F";
-        QTest::newRow("rounded") << "3.6";
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("default") << "0" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("hexadecimal") << "&H1F" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("rounded") << "3.6" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("a single value") << "0" << 1 << "kvp-reader: 1 value in ";
     }
 
     void simulateCountPrintsThatManyValues()
     {
         QFETCH(QString, address);
-        const Finished run = runReader({"--console", "--simulate", "--count", "20", "--address", address});
+        QFETCH(int, count);
+        QFETCH(QString, summary);
+        const Finished run = runReader(
+            {"--console", "--simulate", "--count", QString::number(count), "--address", address});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.values.size(), 20);
+        QCOMPARE(run.values.size(), count);
         for (const QString &v : run.values) {
             bool ok = false;
             v.toInt(&ok);
             QVERIFY2(ok, qPrintable(v));
         }
         QVERIFY(run.errors.contains(QLatin1String("SIMULATED")));
+        QVERIFY2(run.errors.contains(summary), qPrintable(run.errors));
     }
 
     void valuesAreThoseTheModuleSent()
@@ -221,7 +228,7 @@ private slots:
         QCOMPARE(reader.exitCode(), 0);
         errors += reader.readAllStandardError();
         QCOMPARE(errors.count("went away"), 1);
-        QVERIFY(errors.contains("values in")); // the run's summary
+        QVERIFY(errors.contains(" commands, ")); // the run's summary
     }
 
     void unwritableLogIsRefusedBeforeReading()
