@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/PortSettings.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -12,6 +14,13 @@ public:
     PortLink() : m_path(m_dir.filePath(QStringLiteral("ttyKVP"))) {}
 
     QString path() const { return m_path; }
+    // The module's line settings on this path.
+    kvp::PortSettings port() const
+    {
+        kvp::PortSettings settings;
+        settings.portName = m_path;
+        return settings;
+    }
     bool plug(const QString &device) { return QFile::link(device, m_path); }
     bool unplug() { return QFile::remove(m_path); }
 

@@ -166,9 +166,7 @@ private slots:
         PortLink link;
         SimulatedModule module{SimulatorSettings{}};
         QVERIFY(link.plug(module.devicePath()));
-        PortSettings port;
-        port.portName = link.path();
-        ReadSession session(port);
+        ReadSession session(link.port());
         QSignalSpy failed(&session, &ReadSession::portFailed);
         QCOMPARE(session.open(), Condition::none);
         QCOMPARE(session.read(), Condition::none);
@@ -192,9 +190,7 @@ private slots:
         PortLink link;
         auto first = std::make_unique<SimulatedModule>(SimulatorSettings{});
         QVERIFY(link.plug(first->devicePath()));
-        PortSettings port;
-        port.portName = link.path();
-        ReadSession session(port);
+        ReadSession session(link.port());
         QSignalSpy failed(&session, &ReadSession::portFailed);
         QSignalSpy restored(&session, &ReadSession::portRestored);
         QCOMPARE(session.open(), Condition::none);

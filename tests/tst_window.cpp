@@ -220,9 +220,7 @@ private slots:
         PortLink link;
         SimulatedModule module{SimulatorSettings{}};
         QVERIFY(link.plug(module.devicePath()));
-        PortSettings port;
-        port.portName = link.path();
-        frmMain window(port, {});
+        frmMain window(link.port(), {});
         const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
         QVERIFY(window.Form_Load());
         window.show();

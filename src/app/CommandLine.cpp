@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "StderrLine.h"
 #include "protocol/Address.h"
 #include "serial/PortSettings.h"
 
@@ -15,7 +16,8 @@ constexpr int kUsageError = 2;
 
 CommandLine usageError(const QString &message)
 {
-    std::fprintf(stderr, "kvp-reader: %s\nTry 'kvp-reader --help'.\n", qPrintable(message));
+    writeStderrLine(message);
+    std::fputs("Try 'kvp-reader --help'.\n", stderr);
     CommandLine result;
     result.exitCode = kUsageError;
     return result;

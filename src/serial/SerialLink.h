@@ -15,6 +15,10 @@ namespace kvp {
 // The one serial port: opened and set up once, every arrival of data handed on as a
 // block with its count, commands written byte for byte. Port errors all end up in
 // one place, onError(), and leave as failed().
+//
+// Names keep the old port code's convention: the port control is ctrMSComm (prefix
+// ctr), its handler ctrMSComm_OnComm is control and event joined by an underscore,
+// and parameters carry their type's prefix (byt for bytes, int for a 16-bit count).
 class SerialLink : public QObject
 {
     Q_OBJECT
