@@ -273,7 +273,9 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("gui");
         QTest::newRow("--console") << QStringList{"--console", "--simulate"} << false;
-        QTest::newRow("window") << QStringList{"--simulate"} << true;
+        // A port that cannot open keeps the window program waiting at its message box,
+        // and never takes a port's lock that killing it could leave behind.
+        QTest::newRow("window") << QStringList{"--port", "/dev/kvp-no-such-port"} << true;
     }
 
     void onlyTheWindowLoadsTheGui()
@@ -286,17 +288,20 @@ private slots:
         reader.setProcessEnvironment(env);
         reader.start(QStringLiteral(KVP_READER), arguments);
         QVERIFY(reader.waitForStarted(5000));
-        // Both have the serial library loaded once they read (or could).
-        QTRY_VERIFY_WITH_TIMEOUT(mapsOf(reader).contains(QLatin1String("libQt6SerialPort")), 5000);
-        if (gui)
+        if (gui) {
             QTRY_VERIFY_WITH_TIMEOUT(mapsOf(reader).contains(QLatin1String("libQt6Widgets")), 5000);
-        else
-            QVERIFY(reader.waitForReadyRead(5000)); // a value: it is reading
+        } else {
+            QVERIFY2(reader.waitForReadyRead(5000), reader.readAllStandardError().constData()); // a value
+        }
         const QString maps = mapsOf(reader);
+        QVERIFY(maps.contains(QLatin1String("libQt6SerialPort")));
         QCOMPARE(maps.contains(QLatin1String("libQt6Gui")), gui);
         QCOMPARE(maps.contains(QLatin1String("libQt6Widgets")), gui);
-        reader.kill();
-        reader.waitForFinished(5000);
+        reader.terminate();
+        if (!reader.waitForFinished(3000)) {
+            reader.kill();
+            reader.waitForFinished(3000);
+        }
     }
 
     // kvp-reader copied away from its window program: the console still works, the
@@ -332,7 +337,7 @@ private slots:
         QFETCH(int, signal);
         QProcess reader;
         reader.start(QStringLiteral(KVP_READER), {"--console", "--simulate"});
-        QVERIFY(reader.waitForReadyRead(5000));
+        QVERIFY2(reader.waitForReadyRead(5000), reader.readAllStandardError().constData());
         ::kill(static_cast<pid_t>(reader.processId()), signal);
         QVERIFY(reader.waitForFinished(5000));
         QCOMPARE(reader.exitStatus(), QProcess::NormalExit);
