@@ -12,7 +12,7 @@ packages=(
     bash-completion
 )
 if [[ "${1:-}" == "--screenshot" ]]; then
-    packages+=(xvfb xauth x11-apps imagemagick)
+    packages+=(xvfb xauth x11-apps x11-utils xdotool imagemagick)
 fi
 if [[ "${1:-}" == "--package" ]]; then
     # CPack's Debian generator computes Depends with dpkg-shlibdeps, which needs file;

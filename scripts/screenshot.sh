@@ -1,25 +1,52 @@
 #!/usr/bin/env bash
 # Starts the window under a virtual X server against the built-in simulated module,
-# lets it read for a moment, and saves a screenshot (default docs/window.png).
+# presses Read, lets it read for a moment, and saves a screenshot (default
+# docs/window.png). Any step that fails stops the script with its reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/window.png}
+
+fail() {
+    echo "screenshot: $*" >&2
+    exit 1
+}
+
 bash scripts/install-deps.sh --screenshot
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)" >/dev/null
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null || fail "$tool is missing after installing the dependencies"
+done
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --parallel "$(nproc)"
 mkdir -p "$(dirname "$out")"
 
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 640x420x24 -nolisten tcp &
 xvfb=$!
+reader=
 trap 'kill $reader $xvfb 2>/dev/null || true' EXIT
-sleep 1
-DISPLAY=$display build/src/kvp-reader --simulate --address 3 &
+export DISPLAY=$display
+for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    kill -0 $xvfb 2>/dev/null || fail "Xvfb did not start on $display"
+    sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
+
+build/src/kvp-reader --simulate --address 3 &
 reader=$!
-sleep 2
+window=
+for _ in $(seq 100); do
+    window=$(xdotool search --name '数据读取演示' 2>/dev/null | head -n 1) && [[ -n $window ]] && break
+    kill -0 $reader 2>/dev/null || fail "kvp-reader ended before its window came up"
+    sleep 0.1
+done
+[[ -n $window ]] || fail "the window did not come up within 10 s"
+
 # Press Read: focus starts in the address box, so Tab once moves to the button.
-DISPLAY=$display xdotool key Tab space 2>/dev/null || true
+xdotool key Tab space || fail "could not press Read"
 sleep 2
+kill -0 $reader 2>/dev/null || fail "kvp-reader ended while reading"
 # No window manager runs, so the window sits at the top left, without a frame.
-DISPLAY=$display import -window root -crop 468x284+0+0 +repage "$out"
+import -window root -crop 468x284+0+0 +repage "$out" || fail "could not take the picture"
+[[ -s $out ]] || fail "$out is empty"
 echo "saved $out"

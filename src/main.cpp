@@ -1,10 +1,10 @@
-#include "platform/Failure.h"
-#include "ui/CommandLine.h"
-#include "ui/ConsoleFrontEnd.h"
-#include "ui/PortList.h"
-#include "ui/ReadSession.h"
-#include "ui/ReaderSetup.h"
-#include "ui/WindowProgram.h"
+// kvp-reader: reads without a window itself, and hands the window over to a program
+// of its own, so that reading on the console needs no GUI library at all.
+#include "app/CommandLine.h"
+#include "app/ConsoleProgram.h"
+#include "app/PortList.h"
+#include "app/QtMessageRouting.h"
+#include "app/WindowLauncher.h"
 
 #include <QCoreApplication>
 
@@ -12,39 +12,11 @@
 
 using namespace kvp;
 
-namespace {
-
-int runConsole(const Options &options)
-{
-    ReaderSetup setup(options);
-    if (!setup.isValid()) {
-        std::fprintf(stderr, "kvp-reader: %s\n", qPrintable(setup.errorString()));
-        return 1;
-    }
-    if (setup.simulated())
-        std::fprintf(stderr, "kvp-reader: reading a SIMULATED module on %s; the values are not real\n",
-                     qPrintable(setup.port().portName));
-    ReadSession session(setup.port(), setup.cycle());
-    session.setValueLog(setup.valueLog());
-    session.setAddressText(options.address);
-    if (const Failure failure = session.open(); failure != Failure::none) {
-        std::fprintf(stderr, "kvp-reader: %s\n", qPrintable(session.failureText(failure)));
-        return 1;
-    }
-    ConsoleFrontEnd console(session, options.count);
-    console.start();
-    return QCoreApplication::exec();
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
+    routeQtMessages();
     QCoreApplication::setApplicationName(QStringLiteral("kvp-reader"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KVP_VERSION));
-    if (!CommandLine::wantsConsole(argc, argv))
-        return runWindow(argc, argv);
-
     QCoreApplication app(argc, argv);
     const CommandLine line = CommandLine::parse(app.arguments());
     if (line.exitCode >= 0)
@@ -53,5 +25,7 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(portListing()), stdout);
         return 0;
     }
-    return runConsole(line.options);
+    if (line.options.console)
+        return runConsole(line.options);
+    return execWindowProgram(argv);
 }

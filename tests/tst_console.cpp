@@ -1,8 +1,11 @@
 // kvp-reader --console and kvp-sim as the user runs them: exit codes, output, and
 // the messages for each way the port can fail.
+#include "PortLink.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,9 +21,26 @@ struct Finished {
     QString errors;
 };
 
-Finished runReader(const QStringList &arguments, int timeoutMs = 15000)
+// The environment of a machine without any display.
+QProcessEnvironment withoutDisplay()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
+QString mapsOf(const QProcess &process)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(process.processId()));
+    return maps.open(QIODevice::ReadOnly) ? QString::fromUtf8(maps.readAll()) : QString();
+}
+
+Finished runReader(const QStringList &arguments, int timeoutMs = 15000,
+                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess reader;
+    reader.setProcessEnvironment(env);
     reader.start(QStringLiteral(KVP_READER), arguments);
     reader.waitForFinished(timeoutMs);
     const QString out = QString::fromUtf8(reader.readAllStandardOutput());
@@ -63,23 +83,30 @@ private slots:
     void simulateCountPrintsThatManyValues_data()
     {
         QTest::addColumn<QString>("address");
-        QTest::newRow("default") << "0";
-        QTest::newRow("hexadecimal") << "&H1F";
-        QTest::newRow("rounded") << "3.6";
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("default") << "0" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("hexadecimal") << "&H1F" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("rounded") << "3.6" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("a single value") << "0" << 1 << "kvp-reader: 1 value in ";
     }
 
     void simulateCountPrintsThatManyValues()
     {
         QFETCH(QString, address);
-        const Finished run = runReader({"--console", "--simulate", "--count", "20", "--address", address});
+        QFETCH(int, count);
+        QFETCH(QString, summary);
+        const Finished run = runReader(
+            {"--console", "--simulate", "--count", QString::number(count), "--address", address});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.values.size(), 20);
+        QCOMPARE(run.values.size(), count);
         for (const QString &v : run.values) {
             bool ok = false;
             v.toInt(&ok);
             QVERIFY2(ok, qPrintable(v));
         }
         QVERIFY(run.errors.contains(QLatin1String("SIMULATED")));
+        QVERIFY2(run.errors.contains(summary), qPrintable(run.errors));
     }
 
     void valuesAreThoseTheModuleSent()
@@ -185,10 +212,13 @@ private slots:
     // ending; it still stops cleanly when asked.
     void simulatorGoingAwayIsWaitedFor()
     {
+        PortLink link;
         auto sim = std::make_unique<Simulator>(QStringList{});
+        QVERIFY(link.plug(sim->device()));
         QProcess reader;
-        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim->device()});
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", link.path()});
         QVERIFY(reader.waitForReadyRead(5000));
+        QVERIFY(link.unplug());
         sim.reset();
         QByteArray errors;
         QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("went away"), 5000);
@@ -198,7 +228,7 @@ private slots:
         QCOMPARE(reader.exitCode(), 0);
         errors += reader.readAllStandardError();
         QCOMPARE(errors.count("went away"), 1);
-        QVERIFY(QString::fromUtf8(errors).contains(QRegularExpression(QStringLiteral("\\d+ values? in")))); // the run's summary
+        QVERIFY(errors.contains(" commands, ")); // the run's summary
     }
 
     void unwritableLogIsRefusedBeforeReading()
@@ -207,6 +237,92 @@ private slots:
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.errors.contains(QLatin1String("/proc/kvp-no-such-dir/values.csv")), qPrintable(run.errors));
         QVERIFY(run.values.isEmpty());
+    }
+
+    // Without a display the command line is still read and answered; only the
+    // window itself needs one, and says so in one line.
+    void noDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("errors");
+
+        QTest::newRow("window") << QStringList{"--simulate"} << 1
+                                << "kvp-reader: no display: set DISPLAY, or use --console\n";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
+                                        << "kvp-reader: Unknown option 'bogus'.\nTry 'kvp-reader --help'.\n";
+        QTest::newRow("bad address") << QStringList{"--address", "40"} << 2
+                                     << "kvp-reader: --address must be a number from 0 to 31, not '40'\n"
+                                        "Try 'kvp-reader --help'.\n";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "";
+    }
+
+    void noDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, errors);
+        const Finished run = runReader(arguments, 15000, withoutDisplay());
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.errors, errors);
+    }
+
+    // Reading on the console must not drag in the GUI libraries; the window does.
+    void onlyTheWindowLoadsTheGui_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("gui");
+        QTest::newRow("--console") << QStringList{"--console", "--simulate"} << false;
+        // A port that cannot open keeps the window program waiting at its message box,
+        // and never takes a port's lock that killing it could leave behind.
+        QTest::newRow("window") << QStringList{"--port", "/dev/kvp-no-such-port"} << true;
+    }
+
+    void onlyTheWindowLoadsTheGui()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, gui);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess reader;
+        reader.setProcessEnvironment(env);
+        reader.start(QStringLiteral(KVP_READER), arguments);
+        QVERIFY(reader.waitForStarted(5000));
+        if (gui) {
+            QTRY_VERIFY_WITH_TIMEOUT(mapsOf(reader).contains(QLatin1String("libQt6Widgets")), 5000);
+        } else {
+            QVERIFY2(reader.waitForReadyRead(5000), reader.readAllStandardError().constData()); // a value
+        }
+        const QString maps = mapsOf(reader);
+        QVERIFY(maps.contains(QLatin1String("libQt6SerialPort")));
+        QCOMPARE(maps.contains(QLatin1String("libQt6Gui")), gui);
+        QCOMPARE(maps.contains(QLatin1String("libQt6Widgets")), gui);
+        reader.terminate();
+        if (!reader.waitForFinished(3000)) {
+            reader.kill();
+            reader.waitForFinished(3000);
+        }
+    }
+
+    // kvp-reader copied away from its window program: the console still works, the
+    // window says what is missing.
+    void windowProgramMissing()
+    {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("bin/kvp-reader"));
+        QVERIFY(QDir().mkpath(QFileInfo(copy).path()));
+        QVERIFY(QFile::copy(QStringLiteral(KVP_READER), copy));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess reader;
+        reader.setProcessEnvironment(env);
+        reader.start(copy, {"--port", "/dev/kvp-no-such-port"});
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.exitCode(), 1);
+        const QString errors = QString::fromUtf8(reader.readAllStandardError());
+        QVERIFY2(errors.startsWith(QLatin1String("kvp-reader: cannot start the window program "))
+                     && errors.contains(QLatin1String("kvp-reader-window")),
+                 qPrintable(errors));
     }
 
     void terminationSignalExitsZero_data()
@@ -221,7 +337,7 @@ private slots:
         QFETCH(int, signal);
         QProcess reader;
         reader.start(QStringLiteral(KVP_READER), {"--console", "--simulate"});
-        QVERIFY(reader.waitForReadyRead(5000));
+        QVERIFY2(reader.waitForReadyRead(5000), reader.readAllStandardError().constData());
         ::kill(static_cast<pid_t>(reader.processId()), signal);
         QVERIFY(reader.waitForFinished(5000));
         QCOMPARE(reader.exitStatus(), QProcess::NormalExit);

@@ -2,7 +2,8 @@
 // the line, and what the user is shown for each fault the line can have.
 #include "sim/PseudoTerminal.h"
 #include "sim/SimulatedModule.h"
-#include "ui/ReadSession.h"
+#include "PortLink.h"
+#include "app/ReadSession.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -40,6 +41,7 @@ struct Run
     QStringList sent;
 };
 
+// Each of `part` in `whole`, in the same order, each at its own place.
 bool isOrderedSubsequence(const QStringList &part, const QStringList &whole)
 {
     qsizetype at = 0;
@@ -65,7 +67,7 @@ private slots:
         PortSettings port;
         port.portName = pty.slavePath();
         ReadSession session(port);
-        QCOMPARE(session.open(), Failure::none);
+        QCOMPARE(session.open(), Condition::none);
 
         // The master reports the termios of its slave.
         termios tio{};
@@ -87,7 +89,7 @@ private slots:
         port.portName = pty.slavePath();
         ReadSession session(port);
         session.setAddressText(QStringLiteral("&H1F"));
-        QCOMPARE(session.open(), Failure::none);
+        QCOMPARE(session.open(), Condition::none);
 
         QByteArray line;
         const auto drain = [&] {
@@ -99,37 +101,27 @@ private slots:
         drain();
         QVERIFY2(line.isEmpty(), "nothing goes out before Read");
 
-        QCOMPARE(session.read(), Failure::none);
+        QCOMPARE(session.read(), Condition::none);
         QTRY_COMPARE_WITH_TIMEOUT((drain(), line), QByteArray("S31;COF8;"), 2000);
         (void)!::write(pty.masterFd(), "OK\r\n", 4);
         QTRY_COMPARE_WITH_TIMEOUT((drain(), line), QByteArray("S31;COF8;S31;MSV?;"), 2000);
     }
 
-    void showsEveryValueInOrder()
-    {
-        Run run(SimulatorSettings{});
-        QCOMPARE(run.session->open(), Failure::none);
-        QCOMPARE(run.session->read(), Failure::none);
-        QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 50, 5000);
-        run.session->stop();
-        QTest::qWait(50);
-        QCOMPARE(run.shown, run.sent);
-        QCOMPARE(run.session->status().stale, StaleReason::none);
-    }
-
     // Faults of the line: what is shown is always something the module sent intact,
-    // in order; the reader keeps going.
+    // in order, never twice. Where the line loses nothing, everything is shown; there
+    // the times are generous, so that a test machine busy elsewhere cannot turn a pause
+    // between two pieces into the end of a reply.
     void survivesLineFaults_data()
     {
         QTest::addColumn<double>("split");
         QTest::addColumn<double>("drop");
         QTest::addColumn<double>("corrupt");
-        QTest::addColumn<bool>("allShown");
 
-        QTest::newRow("every reply split") << 1.0 << 0.0 << 0.0 << true;
-        QTest::newRow("lost replies") << 0.0 << 0.2 << 0.0 << true;
-        QTest::newRow("bad check bytes") << 0.0 << 0.0 << 0.2 << true;
-        QTest::newRow("all at once") << 0.5 << 0.1 << 0.1 << true;
+        QTest::newRow("clean line") << 0.0 << 0.0 << 0.0;
+        QTest::newRow("every reply split") << 1.0 << 0.0 << 0.0;
+        QTest::newRow("lost replies") << 0.0 << 0.2 << 0.0;
+        QTest::newRow("bad check bytes") << 0.0 << 0.0 << 0.2;
+        QTest::newRow("all at once") << 0.5 << 0.1 << 0.1;
     }
 
     void survivesLineFaults()
@@ -137,26 +129,25 @@ private slots:
         QFETCH(double, split);
         QFETCH(double, drop);
         QFETCH(double, corrupt);
-        QFETCH(bool, allShown);
         SimulatorSettings sim;
         sim.split = split;
         sim.drop = drop;
         sim.corrupt = corrupt;
         sim.seed = 7;
+        const bool lossless = drop == 0 && corrupt == 0;
         CycleSettings cycle;
-        cycle.replyTimeout = milliseconds(100); // keeps the test short
+        cycle.replyTimeout = milliseconds(lossless ? 2000 : 100); // short keeps the lossy rows short
+        if (lossless)
+            cycle.byteGap = milliseconds(250);
         Run run(sim, cycle);
-        QCOMPARE(run.session->open(), Failure::none);
-        QCOMPARE(run.session->read(), Failure::none);
+        QCOMPARE(run.session->open(), Condition::none);
+        QCOMPARE(run.session->read(), Condition::none);
         QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 40, 15000);
         run.session->stop();
-        QTest::qWait(150);
         QVERIFY2(isOrderedSubsequence(run.shown, run.sent), "showed a value the module did not send");
-        if (allShown)
-            QCOMPARE(run.shown, run.sent);
-        // One query for each reply: split pieces never trigger queries of their own.
-        const auto &c = run.module.module().counters();
-        QVERIFY(c.queries <= c.intactValues + c.dropped + c.corrupted + 1);
+        // The reply on its way at Stop may be sent intact but never shown; no other.
+        if (lossless)
+            QVERIFY(run.sent.size() - run.shown.size() <= 1);
     }
 
     void wrongAddressGivesNoAnswer()
@@ -166,27 +157,32 @@ private slots:
         CycleSettings cycle;
         cycle.replyTimeout = milliseconds(100);
         Run run(sim, cycle, QStringLiteral("4"));
-        QSignalSpy status(run.session.get(), &ReadSession::statusChanged);
-        QCOMPARE(run.session->open(), Failure::none);
-        QCOMPARE(run.session->read(), Failure::none);
+        QCOMPARE(run.session->open(), Condition::none);
+        QCOMPARE(run.session->read(), Condition::none);
         QTRY_COMPARE_WITH_TIMEOUT(run.session->status().stale, StaleReason::noAnswer, 2000);
         QVERIFY(run.shown.isEmpty());
         QVERIFY(run.module.module().counters().ignored > 0);
     }
 
-    void removedDeviceStopsReadingWithItsMessage()
+    void removedDeviceStopsReading()
     {
-        Run run(SimulatorSettings{});
-        QSignalSpy failed(run.session.get(), &ReadSession::portFailed);
-        QCOMPARE(run.session->open(), Failure::none);
-        QCOMPARE(run.session->read(), Failure::none);
-        QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 5, 5000);
-        run.module.unplug();
+        PortLink link;
+        SimulatedModule module{SimulatorSettings{}};
+        QVERIFY(link.plug(module.devicePath()));
+        ReadSession session(link.port());
+        QSignalSpy failed(&session, &ReadSession::portFailed);
+        QCOMPARE(session.open(), Condition::none);
+        QCOMPARE(session.read(), Condition::none);
+        QTRY_VERIFY_WITH_TIMEOUT(session.cycle().counters().goodValues >= 5, 5000);
+        QVERIFY(link.unplug());
+        module.unplug();
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 3000);
-        QCOMPARE(failed.first().at(0).value<Failure>(), Failure::deviceRemoved);
-        QVERIFY(failed.first().at(1).toString().contains(run.module.devicePath()));
-        QCOMPARE(run.session->status().phase, CyclePhase::stopped);
-        QVERIFY(!run.session->portOpen());
+        QCOMPARE(failed.first().at(0).value<Condition>(), Condition::deviceRemoved);
+        QCOMPARE(session.facts().port, link.path());
+        QCOMPARE(session.status().phase, CyclePhase::stopped);
+        QVERIFY(!session.portOpen());
+        // Read while it is still gone says so, and sends nothing anywhere.
+        QCOMPARE(session.read(), Condition::portMissing);
     }
 
     // A replugged adapter comes back under the same name (here a link, as udev keeps
@@ -194,19 +190,17 @@ private slots:
     // counts of the run go on.
     void reopensTheDeviceWhenItComesBack()
     {
-        QTemporaryDir dir;
-        const QString link = dir.filePath(QStringLiteral("ttyKVP"));
+        PortLink link;
         auto first = std::make_unique<SimulatedModule>(SimulatorSettings{});
-        QVERIFY(QFile::link(first->devicePath(), link));
-        PortSettings port;
-        port.portName = link;
-        ReadSession session(port);
+        QVERIFY(link.plug(first->devicePath()));
+        ReadSession session(link.port());
         QSignalSpy failed(&session, &ReadSession::portFailed);
         QSignalSpy restored(&session, &ReadSession::portRestored);
-        QCOMPARE(session.open(), Failure::none);
-        QCOMPARE(session.read(), Failure::none);
+        QCOMPARE(session.open(), Condition::none);
+        QCOMPARE(session.read(), Condition::none);
         QTRY_VERIFY_WITH_TIMEOUT(session.cycle().counters().goodValues >= 5, 3000);
 
+        QVERIFY(link.unplug());
         first->unplug();
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 3000);
         const auto valuesBefore = session.cycle().counters().goodValues;
@@ -214,8 +208,7 @@ private slots:
         QCOMPARE(restored.size(), 0);
 
         SimulatedModule second{SimulatorSettings{}};
-        QVERIFY(QFile::remove(link));
-        QVERIFY(QFile::link(second.devicePath(), link));
+        QVERIFY(link.plug(second.devicePath()));
         QTRY_COMPARE_WITH_TIMEOUT(restored.size(), 1, 3000);
         QTRY_VERIFY_WITH_TIMEOUT(second.module().counters().queries >= 5, 3000);
         QCOMPARE(second.module().counters().setups, 1u);
@@ -223,12 +216,12 @@ private slots:
         QCOMPARE(session.status().phase, CyclePhase::reading);
 
         // Stop while the device is away: it is opened again when back, but not read.
+        QVERIFY(link.unplug());
         second.unplug();
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 3000);
         session.stop();
         SimulatedModule third{SimulatorSettings{}};
-        QVERIFY(QFile::remove(link));
-        QVERIFY(QFile::link(third.devicePath(), link));
+        QVERIFY(link.plug(third.devicePath()));
         QTRY_COMPARE_WITH_TIMEOUT(restored.size(), 2, 3000);
         QTest::qWait(100);
         QCOMPARE(third.module().counters().setups + third.module().counters().queries, 0u);
@@ -253,8 +246,8 @@ private slots:
         cycle.dropEcho = dropEcho;
         cycle.replyTimeout = milliseconds(100);
         Run run(sim, cycle);
-        QCOMPARE(run.session->open(), Failure::none);
-        QCOMPARE(run.session->read(), Failure::none);
+        QCOMPARE(run.session->open(), Condition::none);
+        QCOMPARE(run.session->read(), Condition::none);
         if (dropEcho) {
             QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 20, 3000);
             QCOMPARE(run.shown, run.sent.mid(0, run.shown.size()));
@@ -274,8 +267,8 @@ private slots:
             QVERIFY(log.open(path));
             Run run(SimulatorSettings{.address = 7}, {}, QStringLiteral("7"));
             run.session->setValueLog(&log);
-            QCOMPARE(run.session->open(), Failure::none);
-            QCOMPARE(run.session->read(), Failure::none);
+            QCOMPARE(run.session->open(), Condition::none);
+            QCOMPARE(run.session->read(), Condition::none);
             QTRY_VERIFY_WITH_TIMEOUT(run.shown.size() >= 10, 3000);
             run.session->stop();
             QTest::qWait(20);
@@ -311,15 +304,14 @@ private slots:
         PortSettings port;
         port.portName = QStringLiteral("/dev/kvp-no-such-port");
         ReadSession missing(port);
-        QCOMPARE(missing.open(), Failure::portMissing);
-        QVERIFY(missing.failureText(Failure::portMissing).contains(port.portName));
+        QCOMPARE(missing.open(), Condition::portMissing);
 
         PseudoTerminal pty;
         port.portName = pty.slavePath();
         ReadSession first(port);
-        QCOMPARE(first.open(), Failure::none);
+        QCOMPARE(first.open(), Condition::none);
         ReadSession second(port);
-        QCOMPARE(second.open(), Failure::portInUse);
+        QCOMPARE(second.open(), Condition::portInUse);
     }
 };
 

@@ -1,9 +1,11 @@
 // The window against the simulated module: what the user sees at start, while
 // reading, when the module falls silent, and when something is refused.
 #include "sim/SimulatedModule.h"
+#include "PortLink.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,38 +69,6 @@ class tst_window : public QObject
     Q_OBJECT
 
 private slots:
-    void startState_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qreal>("points");
-
-        QTest::newRow("Label1") << "Label1" << QRect(120, 120, 113, 17) << "KV-P地址(0 ~ 31):" << 8.25;
-        QTest::newRow("KVPAdr") << "KVPAdr" << QRect(264, 120, 113, 27) << "0" << 8.25;
-        QTest::newRow("DataText") << "DataText" << QRect(128, 48, 193, 49) << "数据显示" << 26.25;
-        QTest::newRow("Read") << "Read" << QRect(89, 192, 89, 41) << "读取" << 8.25;
-        QTest::newRow("Stop") << "Stop" << QRect(205, 192, 89, 41) << "停止" << 8.25;
-        QTest::newRow("Quit") << "Quit" << QRect(321, 192, 89, 41) << "关闭" << 8.25;
-    }
-
-    void startState()
-    {
-        QFETCH(QString, name);
-        QFETCH(QRect, geometry);
-        QFETCH(QString, text);
-        QFETCH(qreal, points);
-        Window w;
-        QWidget *control = w.window->findChild<QWidget *>(name);
-        QVERIFY(control);
-        QCOMPARE(control->geometry(), geometry);
-        QCOMPARE(control->property(qobject_cast<QLineEdit *>(control) || qobject_cast<QLabel *>(control)
-                                       || qobject_cast<QPushButton *>(control) ? "text" : "").toString(),
-                 text);
-        QCOMPARE(control->font().pointSizeF(), points);
-        QCOMPARE(control->font().weight(), QFont::Normal);
-    }
-
     void windowAtStart()
     {
         Window w;
@@ -108,6 +78,8 @@ private slots:
         QVERIFY(w.status().startsWith(QStringLiteral("就绪")));
         QVERIFY(w.status().contains(w.module.devicePath()));
         QVERIFY(!w.window->windowIcon().isNull());
+        // The icons are compiled into a library: they must still be found.
+        QVERIFY(QFile::exists(QStringLiteral(":/icons/kvp-reader-32.png")));
 
         QVERIFY(w.window->Form_Load());
         w.window->show();
@@ -167,7 +139,7 @@ private slots:
         w.click("Stop");
         QTest::qWait(50);
         const QString text = hover();
-        const QRegularExpression values(QStringLiteral("^(\\d+) values in"));
+        const QRegularExpression values(QStringLiteral("^(\\d+) values? in"));
         const auto match = values.match(text);
         QVERIFY2(match.hasMatch(), qPrintable(text));
         QVERIFY(match.captured(1).toInt() > 0);
@@ -187,24 +159,43 @@ private slots:
         QCOMPARE(w.display()->text(), QStringLiteral("数据显示"));
     }
 
-    void silentModuleGreysTheDisplay()
+    // Each fault of the line has its word on the status line and greys the value;
+    // when the fault is gone the value is live again.
+    void lineFaultsGreyTheDisplay_data()
     {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("silent module") << "drop" << "模块无应答";
+        QTest::newRow("bad check bytes") << "corrupt" << "校验错误";
+        QTest::newRow("echo on the line") << "echo" << "校验错误 (echo on the line? try --echo)";
+    }
+
+    void lineFaultsGreyTheDisplay()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, status);
         CycleSettings cycle;
         cycle.replyTimeout = milliseconds(100);
         Window w({}, cycle);
+        const auto setFault = [&](bool on) {
+            SimulatorSettings &sim = w.module.module().settings();
+            sim.drop = fault == QLatin1String("drop") && on ? 1.0 : 0.0;
+            sim.corrupt = fault == QLatin1String("corrupt") && on ? 1.0 : 0.0;
+            sim.echo = fault == QLatin1String("echo") && on;
+        };
         QVERIFY(w.window->Form_Load());
         w.click("Read");
         QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
         QTRY_VERIFY(w.display()->text() != QStringLiteral("数据显示"));
 
-        w.module.module().settings().drop = 1.0;
-        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("模块无应答")), 3000);
+        setFault(true);
+        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(status + QStringLiteral("  —")), 3000);
         QCOMPARE(w.displayColour(), QColor(0x80, 0x80, 0x80));
         const QString last = w.display()->text();
         QTest::qWait(150);
         QCOMPARE(w.display()->text(), last);
 
-        w.module.module().settings().drop = 0.0;
+        setFault(false);
         QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
         QCOMPARE(w.displayColour(), QColor(0, 0, 255));
     }
@@ -226,19 +217,29 @@ private slots:
 
     void removedDeviceKeepsTheWindowAndReadReopens()
     {
-        Window w;
-        QVERIFY(w.window->Form_Load());
-        w.window->show();
-        w.click("Read");
-        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
-        w.module.unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("设备已断开")), 3000);
-        QVERIFY(waitForMessage().contains(w.module.devicePath()));
-        QVERIFY(w.window->isVisible());
+        PortLink link;
+        SimulatedModule module{SimulatorSettings{}};
+        QVERIFY(link.plug(module.devicePath()));
+        frmMain window(link.port(), {});
+        const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
+        QVERIFY(window.Form_Load());
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("读取中")), 3000);
+        QVERIFY(link.unplug());
+        module.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
+        QVERIFY(waitForMessage().contains(link.path()));
+        QVERIFY(window.isVisible());
 
         // The device is still gone: Read says so again instead of crashing.
-        w.click("Read");
-        QVERIFY(waitForMessage().contains(w.module.devicePath()));
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        QVERIFY(waitForMessage().contains(link.path()));
+
+        // Back under the same name: the window reads again without being asked.
+        SimulatedModule again{SimulatorSettings{}};
+        QVERIFY(link.plug(again.devicePath()));
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("读取中")), 3000);
     }
 
     void portThatCannotOpenShowsItsMessageAndNoWindow()

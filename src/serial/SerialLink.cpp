@@ -1,5 +1,6 @@
 #include "SerialLink.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -30,7 +31,7 @@ SerialLink::SerialLink(QObject *parent) : QObject(parent)
     connect(&ctrMSComm, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 }
 
-Failure SerialLink::InitPort(const PortSettings &settings)
+Condition SerialLink::InitPort(const PortSettings &settings)
 {
     if (!ctrMSComm.isOpen()) {
         m_settings = settings;
@@ -42,13 +43,13 @@ Failure SerialLink::InitPort(const PortSettings &settings)
         // Flow control, modem lines and buffer sizes stay as the port has them.
         if (!ctrMSComm.open(QIODevice::ReadWrite)) {
             m_errorDetail = ctrMSComm.errorString();
-            const Failure failure = classifyOpenError(ctrMSComm.error());
+            const Condition failure = portCondition(ctrMSComm.error(), factsNow(false));
             ctrMSComm.clearError();
             return failure;
         }
     }
     discardInput();
-    return Failure::none;
+    return Condition::none;
 }
 
 void SerialLink::WritePort(const std::string &str)
@@ -59,7 +60,7 @@ void SerialLink::WritePort(const std::string &str)
     if (ctrMSComm.write(bytes) != bytes.size()) {
         m_errorDetail = ctrMSComm.errorString();
         close();
-        emit failed(Failure::writeFailed);
+        emit failed(Condition::writeFailed);
         return;
     }
     // QSerialPort queues writes for the next turn of the event loop; flush() puts the
@@ -93,37 +94,27 @@ void SerialLink::ctrMSComm_OnComm()
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
     // Open errors are returned by InitPort; what is left here happens on an open port.
-    if (error == QSerialPort::NoError || !ctrMSComm.isOpen())
+    if (!ctrMSComm.isOpen())
         return;
-    if (error != QSerialPort::ResourceError && error != QSerialPort::WriteError
-        && error != QSerialPort::ReadError)
-        return; // timeouts and the like change nothing for us
+    const Condition failure = portCondition(error, factsNow(true));
+    if (failure == Condition::none)
+        return;
     m_errorDetail = ctrMSComm.errorString();
-    const Failure failure = error == QSerialPort::WriteError ? Failure::writeFailed : Failure::deviceRemoved;
     // Closing from inside the error signal is safe: QSerialPort is done with the call.
     close();
     emit failed(failure);
 }
 
-Failure SerialLink::classifyOpenError(QSerialPort::SerialPortError error) const
+PortFacts SerialLink::factsNow(bool wasOpen) const
 {
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return Failure::portMissing;
-    case QSerialPort::PermissionError:
+    const QString path = systemLocation(m_settings.portName);
+    PortFacts facts;
+    facts.wasOpen = wasOpen;
+    facts.exists = QFileInfo::exists(path);
 #ifdef Q_OS_UNIX
-        // Qt reports a port locked by another program as a permission error too;
-        // if we may open the device node, it is the lock that stopped us.
-        if (::access(systemLocation(m_settings.portName).toLocal8Bit().constData(), R_OK | W_OK) == 0)
-            return Failure::portInUse;
+    facts.accessible = ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
 #endif
-        return Failure::permissionDenied;
-    case QSerialPort::OpenError:
-        return Failure::portInUse;
-    default:
-        return QFileInfo::exists(systemLocation(m_settings.portName)) ? Failure::portSetup
-                                                                      : Failure::portMissing;
-    }
+    return facts;
 }
 
 } // namespace kvp

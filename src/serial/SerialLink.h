@@ -1,7 +1,8 @@
 #pragma once
 
+#include "PortCondition.h"
 #include "PortSettings.h"
-#include "platform/Failure.h"
+#include "platform/Condition.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -14,6 +15,10 @@ namespace kvp {
 // The one serial port: opened and set up once, every arrival of data handed on as a
 // block with its count, commands written byte for byte. Port errors all end up in
 // one place, onError(), and leave as failed().
+//
+// Names keep the old port code's convention: the port control is ctrMSComm (prefix
+// ctr), its handler ctrMSComm_OnComm is control and event joined by an underscore,
+// and parameters carry their type's prefix (byt for bytes, int for a 16-bit count).
 class SerialLink : public QObject
 {
     Q_OBJECT
@@ -23,7 +28,7 @@ public:
 
     // Opens the port unless it is already open, sets the line up, and throws away
     // whatever was received before.
-    Failure InitPort(const PortSettings &settings);
+    Condition InitPort(const PortSettings &settings);
     void WritePort(const std::string &str);
     // Input that arrived but was not asked for, in the driver and in our buffer.
     void discardInput();
@@ -36,12 +41,12 @@ public:
 signals:
     // All bytes waiting at a receive notification; `count` was read before the take.
     void received(const QByteArray &bytInput, qint16 intInputLenth);
-    void failed(kvp::Failure failure);
+    void failed(kvp::Condition condition);
 
 private:
     void ctrMSComm_OnComm();
     void onError(QSerialPort::SerialPortError error);
-    Failure classifyOpenError(QSerialPort::SerialPortError error) const;
+    PortFacts factsNow(bool wasOpen) const;
 
     QSerialPort ctrMSComm;
     PortSettings m_settings;

@@ -64,11 +64,11 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     connect(ui->Quit, &QPushButton::clicked, this, &frmMain::Quit_Click);
     connect(ui->KVPAdr, &QLineEdit::textChanged, &ctrMSComm, &ReadSession::setAddressText);
     connect(&ctrMSComm, &ReadSession::valueShown, this, &frmMain::onValue);
-    connect(&ctrMSComm, &ReadSession::statusChanged, this, &frmMain::onStatus);
+    connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::onCondition);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
-    connect(&ctrMSComm, &ReadSession::portRestored, this, [this] { onStatus(ctrMSComm.status()); });
+    connect(&ctrMSComm, &ReadSession::portRestored, this, [this] { onCondition(ctrMSComm.condition()); });
     ctrMSComm.setAddressText(ui->KVPAdr->text());
-    showStatus(QStringLiteral("就绪"));
+    setSimulated(false);
     ui->KVPAdr->setFocus();
     ui->DataText->installEventFilter(this);
     ui->StatusText->installEventFilter(this);
@@ -78,8 +78,8 @@ frmMain::~frmMain() = default;
 
 bool frmMain::Form_Load()
 {
-    if (const Failure failure = ctrMSComm.open(); failure != Failure::none) {
-        tell(ctrMSComm.failureText(failure), true);
+    if (const Condition failure = ctrMSComm.open(); failure != Condition::none) {
+        tell(textFor(failure).message, true);
         return false;
     }
     return true;
@@ -88,9 +88,9 @@ bool frmMain::Form_Load()
 void frmMain::setSimulated(bool simulated)
 {
     m_simulated = simulated;
-    setWindowTitle(simulated ? QStringLiteral("数据读取演示 — 模拟模块 (simulated values)")
-                             : QStringLiteral("数据读取演示"));
-    showStatus(QStringLiteral("就绪"));
+    const WindowText text = textFor(Condition::ready);
+    setWindowTitle(text.title);
+    ui->StatusText->setText(text.status);
 }
 
 void frmMain::setAddressText(const QString &text)
@@ -104,7 +104,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     // Worked out when asked for, not on every value.
     const QString text = ctrMSComm.status().phase == CyclePhase::ready
-                             ? QStringLiteral("Press 读取 (Read) to start; the counts of the run appear here.")
+                             ? textFor(Condition::ready).hint
                              : QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(), Clock::now()));
     QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, static_cast<QWidget *>(watched));
     return true;
@@ -113,8 +113,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 void frmMain::Read_Click()
 {
     // After the device went away, Read also tries to open it again at once.
-    if (const Failure failure = ctrMSComm.read(); failure != Failure::none)
-        tell(ctrMSComm.failureText(failure), false);
+    if (const Condition failure = ctrMSComm.read(); failure != Condition::none)
+        tell(textFor(failure).message, false);
 }
 
 void frmMain::Stop_Click()
@@ -133,47 +133,28 @@ void frmMain::onValue(const QString &text)
     ui->DataText->setText(text);
 }
 
-void frmMain::onStatus(const CycleStatus &status)
+void frmMain::onCondition(Condition condition)
 {
     if (!ctrMSComm.portOpen())
         return; // the status line keeps saying that the device is gone
-    setDisplayLive(status.stale == StaleReason::none);
-    switch (status.phase) {
-    case CyclePhase::ready:
-        showStatus(QStringLiteral("就绪"));
-        return;
-    case CyclePhase::stopped:
-        showStatus(QStringLiteral("已停止"));
-        return;
-    case CyclePhase::reading:
-        break;
-    }
-    switch (status.stale) {
-    case StaleReason::none:
-        showStatus(QStringLiteral("读取中"));
-        break;
-    case StaleReason::noAnswer:
-        showStatus(QStringLiteral("模块无应答"));
-        break;
-    case StaleReason::badCheck:
-        showStatus(status.echoSuspected ? QStringLiteral("校验错误 (echo on the line? try --echo)")
-                                        : QStringLiteral("校验错误"));
-        break;
-    }
+    setDisplayLive(condition == Condition::ready || condition == Condition::reading
+                   || condition == Condition::stopped);
+    ui->StatusText->setText(textFor(condition).status);
 }
 
-void frmMain::onPortFailed(Failure, const QString &message)
+void frmMain::onPortFailed(Condition failure)
 {
     setDisplayLive(false);
-    showStatus(QStringLiteral("设备已断开 (device gone, waiting for it)"));
-    tell(message, false);
+    const WindowText text = textFor(failure);
+    ui->StatusText->setText(text.status);
+    tell(text.message, false);
 }
 
-void frmMain::showStatus(const QString &state)
+WindowText frmMain::textFor(Condition condition) const
 {
-    const QString port = m_simulated ? QStringLiteral("模拟模块 (simulated) on %1").arg(ctrMSComm.portName())
-                                     : ctrMSComm.portName();
-    ui->StatusText->setText(QStringLiteral("%1  —  %2").arg(state, port));
+    Facts facts = ctrMSComm.facts();
+    facts.simulated = m_simulated;
+    return windowText(condition, facts);
 }
 
 void frmMain::setDisplayLive(bool live)
@@ -185,7 +166,7 @@ void frmMain::setDisplayLive(bool live)
 
 void frmMain::tell(const QString &message, bool modal)
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("数据读取演示"), message, QMessageBox::Ok,
+    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok,
                                 isVisible() ? this : nullptr);
     box->setAttribute(Qt::WA_DeleteOnClose);
     if (modal)

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "ReadSession.h"
+#include "app/ReadSession.h"
+
+#include "app/WindowText.h"
 
 #include <QWidget>
 
@@ -14,6 +16,11 @@ namespace kvp {
 
 // The program's one window: the address box, the value display, Read, Stop, Quit,
 // and a status line. It owns the session, which owns the port.
+//
+// Names keep the form's old convention: an event handler is its control's name and
+// the event's, joined by an underscore (Read_Click, Form_Load); fields carry a
+// lower-case prefix for their type (ctr for a control such as the port ctrMSComm,
+// bol for a flag, byt for bytes, int for a 16-bit integer).
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -39,9 +46,10 @@ private:
     void Stop_Click();
     void Quit_Click();
     void onValue(const QString &text);
-    void onStatus(const CycleStatus &status);
-    void onPortFailed(Failure failure, const QString &message);
-    void showStatus(const QString &state);
+    void onCondition(Condition condition);
+    void onPortFailed(Condition failure);
+    // The window's words for a condition of this window's session.
+    WindowText textFor(Condition condition) const;
     void setDisplayLive(bool live);
     void tell(const QString &message, bool modal);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Failure.h"
+#include "platform/Condition.h"
 #include "platform/ValueLog.h"
 #include "reader/ReadCycle.h"
 #include "serial/PortSettings.h"
@@ -20,36 +20,40 @@ class ReadSession : public QObject
 public:
     explicit ReadSession(const PortSettings &port, CycleSettings cycle = {}, QObject *parent = nullptr);
 
-    Failure open();
-    QString failureText(Failure failure) const;
+    Condition open();
+    // What the words for a condition of this session may name: the port, the
+    // address, and the system's wording of the last port error.
+    Facts facts() const;
 
     void setAddressText(const QString &text);
     // Every value shown is also appended to this log (not owned; may be null).
     void setValueLog(ValueLog *log) { m_log = log; }
     // Starts reading, opening the port again first if it went away. Nothing is sent
-    // when the address box holds no address 0..31 (Failure::invalidAddress) or the
+    // when the address box holds no address 0..31 (Condition::invalidAddress) or the
     // port cannot be opened.
-    Failure read();
+    Condition read();
     void stop();
 
     const ReadCycle &cycle() const { return m_cycle; }
     CycleStatus status() const { return m_cycle.status(); }
+    Condition condition() const;
     QString portName() const { return m_port.portName; }
     bool portOpen() const { return m_link.isOpen(); }
 
 signals:
     void valueShown(const QString &valueText);
-    void statusChanged(const kvp::CycleStatus &status);
+    // What the user is to be told of the cycle changed.
+    void conditionChanged(kvp::Condition condition);
     // The port failed while open; reading has stopped, and the session checks about
     // once a second for the device to come back.
-    void portFailed(kvp::Failure failure, const QString &message);
+    void portFailed(kvp::Condition failure);
     // The device is back and open again; reading has resumed if it was on.
     void portRestored();
 
 private:
     void onReceived(const QByteArray &bytes, qint16 count);
     void onTimer();
-    void onPortFailed(Failure failure);
+    void onPortFailed(Condition failure);
     void tryReopen();
     void apply(const CycleActions &actions);
 
@@ -60,9 +64,7 @@ private:
     QTimer m_reopenTimer;
     bool m_resumeReading = false;
     ValueLog *m_log = nullptr;
-    CycleStatus m_reported;
+    Condition m_reported = Condition::ready;
 };
 
 } // namespace kvp
-
-Q_DECLARE_METATYPE(kvp::CycleStatus)

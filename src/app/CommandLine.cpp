@@ -1,12 +1,13 @@
 #include "CommandLine.h"
 
+#include "StderrLine.h"
 #include "protocol/Address.h"
+#include "serial/PortSettings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <cstring>
 
 namespace kvp {
 namespace {
@@ -15,7 +16,8 @@ constexpr int kUsageError = 2;
 
 CommandLine usageError(const QString &message)
 {
-    std::fprintf(stderr, "kvp-reader: %s\nTry 'kvp-reader --help'.\n", qPrintable(message));
+    writeStderrLine(message);
+    std::fputs("Try 'kvp-reader --help'.\n", stderr);
     CommandLine result;
     result.exitCode = kUsageError;
     return result;
@@ -33,19 +35,9 @@ bool parsePositive(const QString &text, int low, int high, int &out)
 
 } // namespace
 
-bool CommandLine::wantsConsole(int argc, char **argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        for (const char *flag : {"--console", "--list-ports", "--help", "--help-all", "-h", "--version", "-v"}) {
-            if (std::strcmp(argv[i], flag) == 0)
-                return true;
-        }
-    }
-    return false;
-}
-
 CommandLine CommandLine::parse(const QStringList &arguments)
 {
+    const Options defaults;
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Polls a KV-P measurement module on a serial line (19200 bit/s, even parity, 8 data bits, "
@@ -54,15 +46,16 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Serial device to use (default: the first serial port, %1).")
-                                      .arg(QStringLiteral("/dev/ttyS0")),
+                                      .arg(PortSettings::defaultPortName()),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption address(QStringLiteral("address"),
-                                     QStringLiteral("Module address 0 to 31 to start with (default 0)."),
-                                     QStringLiteral("N"), QStringLiteral("0"));
+                                     QStringLiteral("Module address 0 to 31 to start with (default %1).")
+                                         .arg(defaults.address),
+                                     QStringLiteral("N"), defaults.address);
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("How long to wait for a reply before asking again, "
-                                                    "in milliseconds (default 500)."),
-                                     QStringLiteral("MS"), QStringLiteral("500"));
+                                                    "in milliseconds (default %1).").arg(defaults.timeoutMs),
+                                     QStringLiteral("MS"), QString::number(defaults.timeoutMs));
     const QCommandLineOption listPorts(QStringLiteral("list-ports"),
                                        QStringLiteral("List the serial ports of this machine and exit."));
     const QCommandLineOption simulate(QStringLiteral("simulate"),

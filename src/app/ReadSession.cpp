@@ -1,5 +1,7 @@
 #include "ReadSession.h"
 
+#include "ConditionOf.h"
+
 #include <chrono>
 
 namespace kvp {
@@ -16,14 +18,23 @@ ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject 
     connect(&m_reopenTimer, &QTimer::timeout, this, &ReadSession::tryReopen);
 }
 
-Failure ReadSession::open()
+Condition ReadSession::open()
 {
     return m_link.InitPort(m_port);
 }
 
-QString ReadSession::failureText(Failure failure) const
+Facts ReadSession::facts() const
 {
-    return failureMessage(failure, m_port.portName, m_link.errorDetail());
+    Facts facts;
+    facts.port = m_port.portName;
+    facts.address = m_cycle.address();
+    facts.detail = m_link.errorDetail();
+    return facts;
+}
+
+Condition ReadSession::condition() const
+{
+    return conditionOf(m_cycle.status());
 }
 
 void ReadSession::setAddressText(const QString &text)
@@ -31,16 +42,16 @@ void ReadSession::setAddressText(const QString &text)
     m_cycle.setAddressText(text.toStdString());
 }
 
-Failure ReadSession::read()
+Condition ReadSession::read()
 {
     if (!m_link.isOpen()) {
-        if (const Failure failure = open(); failure != Failure::none)
+        if (const Condition failure = open(); failure != Condition::none)
             return failure;
         m_reopenTimer.stop();
     }
     const CycleActions actions = m_cycle.Read_Click(Clock::now());
     apply(actions);
-    return actions.invalidAddress ? Failure::invalidAddress : Failure::none;
+    return actions.invalidAddress ? Condition::invalidAddress : Condition::none;
 }
 
 void ReadSession::stop()
@@ -60,12 +71,12 @@ void ReadSession::onTimer()
     apply(m_cycle.tick(Clock::now()));
 }
 
-void ReadSession::onPortFailed(Failure failure)
+void ReadSession::onPortFailed(Condition failure)
 {
     m_resumeReading = m_cycle.reading();
     apply(m_cycle.Stop_Click(Clock::now()));
     m_timer.stop();
-    emit portFailed(failure, failureText(failure));
+    emit portFailed(failure);
     m_reopenTimer.start();
 }
 
@@ -73,7 +84,7 @@ void ReadSession::tryReopen()
 {
     // The same device path, the same settings: a replugged adapter usually comes back
     // under its old name, and always under its /dev/serial/by-id name.
-    if (open() != Failure::none)
+    if (open() != Condition::none)
         return;
     m_reopenTimer.stop();
     emit portRestored();
@@ -103,10 +114,9 @@ void ReadSession::apply(const CycleActions &actions)
         m_timer.stop();
     }
 
-    const CycleStatus now = m_cycle.status();
-    if (now != m_reported) {
+    if (const Condition now = condition(); now != m_reported) {
         m_reported = now;
-        emit statusChanged(now);
+        emit conditionChanged(now);
     }
 }
 

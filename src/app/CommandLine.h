@@ -13,8 +13,6 @@ struct CommandLine {
     int exitCode = -1; // -1: go on and run
 
     static CommandLine parse(const QStringList &arguments);
-    // Whether these arguments need no window system at all.
-    static bool wantsConsole(int argc, char **argv);
 };
 
 } // namespace kvp

@@ -20,8 +20,7 @@ public:
 
 private:
     void onValue(const QString &text);
-    void onStatus(const CycleStatus &status);
-    void onPortFailed(Failure failure, const QString &message);
+    void tell(Condition condition);
     void finish(int exitCode);
 
     ReadSession &m_session;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Options.h"
+#include "platform/Condition.h"
 #include "platform/ValueLog.h"
 #include "reader/CycleSettings.h"
 #include "serial/PortSettings.h"
@@ -17,10 +18,10 @@ class ReaderSetup
 public:
     explicit ReaderSetup(const Options &options);
 
-    // False when the simulated module could not start or the value log cannot be
-    // written; errorString() says why.
-    bool isValid() const { return m_error.isEmpty(); }
-    QString errorString() const { return m_error; }
+    // Condition::logFile or Condition::simulatorFailed when the value log cannot be
+    // written or the simulated module could not start; facts() says more.
+    Condition failure() const { return m_failure; }
+    const Facts &facts() const { return m_facts; }
 
     const PortSettings &port() const { return m_port; }
     const CycleSettings &cycle() const { return m_cycle; }
@@ -33,7 +34,8 @@ private:
     PortSettings m_port;
     CycleSettings m_cycle;
     ValueLog m_log;
-    QString m_error;
+    Condition m_failure = Condition::none;
+    Facts m_facts;
 };
 
 } // namespace kvp

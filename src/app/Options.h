@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reader/CycleSettings.h"
+
 #include <QString>
 
 namespace kvp {
@@ -9,7 +11,7 @@ namespace kvp {
 struct Options {
     QString port;         // empty: the machine's first serial port
     QString address = QStringLiteral("0");
-    int timeoutMs = 500;
+    int timeoutMs = static_cast<int>(CycleSettings{}.replyTimeout.count());
     bool listPorts = false;
     bool simulate = false;
     bool console = false;

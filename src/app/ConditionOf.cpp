@@ -1,0 +1,30 @@
+#include "ConditionOf.h"
+
+namespace kvp {
+
+Condition conditionOf(const CycleStatus &status)
+{
+    switch (status.phase) {
+    case CyclePhase::ready:
+        return Condition::ready;
+    case CyclePhase::stopped:
+        return Condition::stopped;
+    case CyclePhase::reading:
+        break;
+    }
+    // Late replies explain the time-outs, and the cure differs: a longer --timeout,
+    // not the wiring.
+    if (status.repliesLate)
+        return Condition::repliesLate;
+    switch (status.stale) {
+    case StaleReason::none:
+        return Condition::reading;
+    case StaleReason::noAnswer:
+        return Condition::noAnswer;
+    case StaleReason::badCheck:
+        return status.echoSuspected ? Condition::echoOnLine : Condition::badCheck;
+    }
+    return Condition::reading;
+}
+
+} // namespace kvp

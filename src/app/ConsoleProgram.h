@@ -1,0 +1,11 @@
+#pragma once
+
+#include "Options.h"
+
+namespace kvp {
+
+// The program without a window: opens the port, reads until --count values or a
+// termination signal, and returns the exit code. Needs a QCoreApplication.
+int runConsole(const Options &options);
+
+} // namespace kvp

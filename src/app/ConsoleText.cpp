@@ -1,0 +1,84 @@
+#include "ConsoleText.h"
+
+#include <QFileInfo>
+
+namespace kvp {
+namespace {
+
+QString withDetail(const QString &text, const Facts &facts)
+{
+    return facts.detail.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, facts.detail);
+}
+
+// Name the group that really owns the device; on Debian it is usually dialout.
+QString owningGroup(const QString &device)
+{
+    const QString group = QFileInfo(device).group();
+    return group.isEmpty() || group == QLatin1String("root") ? QStringLiteral("dialout") : group;
+}
+
+} // namespace
+
+QString consoleText(Condition condition, const Facts &facts)
+{
+    const QString where = QStringLiteral("address %1 on %2").arg(facts.address).arg(facts.port);
+    switch (condition) {
+    case Condition::none:
+    case Condition::ready:
+    case Condition::stopped:
+        return {};
+    case Condition::reading:
+        return QStringLiteral("reading %1").arg(where);
+    case Condition::simulatedModule:
+        return QStringLiteral("reading a SIMULATED module on %1; the values are not real").arg(facts.port);
+    case Condition::noAnswer:
+        return QStringLiteral("no answer from the module at %1; check the address, the wiring and "
+                              "the module's power. Still asking.").arg(where);
+    case Condition::badCheck:
+        return QStringLiteral("replies from %1 fail their check byte; check the wiring and the line's "
+                              "noise. Still asking.").arg(where);
+    case Condition::echoOnLine:
+        return QStringLiteral("replies from %1 fail their check byte; they begin with our own command, "
+                              "so the adapter echoes: try --echo. Still asking.").arg(where);
+    case Condition::repliesLate:
+        return QStringLiteral("replies come after the time-out: try a longer --timeout");
+    case Condition::portMissing:
+        return withDetail(QStringLiteral("Serial port %1 does not exist. Check that the adapter is plugged in, "
+                                         "and list the ports of this machine with --list-ports.")
+                              .arg(facts.port), facts);
+    case Condition::permissionDenied:
+        return withDetail(QStringLiteral("No permission to open serial port %1. Add your user to the group '%2' "
+                                         "that owns it (sudo adduser $USER %2), then log out and in again.")
+                              .arg(facts.port, owningGroup(facts.port)), facts);
+    case Condition::portInUse:
+        return withDetail(QStringLiteral("Serial port %1 is in use by another program. Close that program "
+                                         "(or the other kvp-reader) and try again.").arg(facts.port), facts);
+    case Condition::portSetup:
+        return withDetail(QStringLiteral("Serial port %1 does not accept 19200 bit/s, even parity, 8 data bits, "
+                                         "1 stop bit. Check that it is a serial port and its driver is working.")
+                              .arg(facts.port), facts);
+    case Condition::deviceRemoved:
+        return withDetail(QStringLiteral("Serial port %1 went away while it was open (adapter unplugged?). "
+                                         "Waiting for it to come back: plug it in again.").arg(facts.port), facts);
+    case Condition::writeFailed:
+        return withDetail(QStringLiteral("Could not send on serial port %1. Check the cable and the adapter; "
+                                         "waiting for the port to work again.").arg(facts.port), facts);
+    case Condition::portBack:
+        return QStringLiteral("serial port %1 is back; reading again").arg(facts.port);
+    case Condition::invalidAddress:
+        return QStringLiteral("the KV-P address must be a number from 0 to 31");
+    case Condition::logFile:
+        return withDetail(QStringLiteral("Cannot write the value log %1. Choose a file in a folder you may "
+                                         "write to.").arg(facts.file), facts);
+    case Condition::simulatorFailed:
+        return withDetail(QStringLiteral("Cannot start the simulated module."), facts);
+    case Condition::noDisplay:
+        return QStringLiteral("no display: set DISPLAY, or use --console");
+    case Condition::windowProgramMissing:
+        return withDetail(QStringLiteral("cannot start the window program %1; reinstall kvp-reader, or use "
+                                         "--console").arg(facts.file), facts);
+    }
+    return {};
+}
+
+} // namespace kvp

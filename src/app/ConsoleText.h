@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/Condition.h"
+
+namespace kvp {
+
+// A condition as one line for standard error, in English, without the program's
+// name in front. Empty for conditions the console does not mention.
+QString consoleText(Condition condition, const Facts &facts);
+
+} // namespace kvp

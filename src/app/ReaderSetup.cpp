@@ -1,0 +1,35 @@
+#include "ReaderSetup.h"
+
+#include "protocol/Address.h"
+
+namespace kvp {
+
+ReaderSetup::ReaderSetup(const Options &options)
+{
+    m_cycle.replyTimeout = milliseconds(options.timeoutMs);
+    m_cycle.dropEcho = options.echo;
+    if (!options.port.isEmpty())
+        m_port.portName = options.port;
+    // The simulated module answers at the address the reader starts with.
+    m_facts.address = validAddress(options.address.toStdString()).value_or(0);
+    m_facts.file = options.logFile;
+    if (!options.logFile.isEmpty() && !m_log.open(options.logFile)) {
+        m_failure = Condition::logFile;
+        m_facts.detail = m_log.errorString();
+        return;
+    }
+    if (options.simulate) {
+        // Paced like a real line, so the values change at the speed a real module gives them.
+        m_simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = m_facts.address, .pace = true});
+        if (!m_simulated->isValid()) {
+            m_failure = Condition::simulatorFailed;
+            m_facts.detail = m_simulated->errorString();
+        } else {
+            m_port.portName = m_simulated->devicePath();
+        }
+    }
+    m_facts.port = m_port.portName;
+    m_facts.simulated = simulated();
+}
+
+} // namespace kvp

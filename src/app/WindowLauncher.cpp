@@ -1,0 +1,35 @@
+#include "WindowLauncher.h"
+
+#include "ConsoleText.h"
+#include "DisplayCheck.h"
+#include "StderrLine.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace kvp {
+
+int execWindowProgram(char **argv)
+{
+    // Qt would abort with a page about platform plug-ins; one line says it better.
+    if (!displayAvailable()) {
+        writeStderrLine(consoleText(Condition::noDisplay, {}));
+        return 1;
+    }
+    // The same place relative to this program in the build tree and where installed.
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/" KVP_WINDOW_PROGRAM);
+    const QByteArray path = QFile::encodeName(program);
+    argv[0] = const_cast<char *>(path.constData());
+    ::execv(path.constData(), argv);
+    Facts facts;
+    facts.file = program;
+    facts.detail = QString::fromLocal8Bit(std::strerror(errno));
+    writeStderrLine(consoleText(Condition::windowProgramMissing, facts));
+    return 1;
+}
+
+} // namespace kvp

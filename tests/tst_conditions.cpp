@@ -1,0 +1,218 @@
+// What the user is told: which condition each port error and each cycle status
+// means, what the words for it name, and when the window can be started at all.
+#include "app/ConditionOf.h"
+#include "app/ConsoleText.h"
+#include "app/DisplayCheck.h"
+#include "app/QtMessageRouting.h"
+#include "app/WindowText.h"
+#include "serial/PortCondition.h"
+
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace kvp;
+
+class tst_conditions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void portErrors_data()
+    {
+        QTest::addColumn<QSerialPort::SerialPortError>("error");
+        QTest::addColumn<bool>("wasOpen");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("accessible");
+        QTest::addColumn<Condition>("expected");
+
+        // An open port.
+        QTest::newRow("USB adapter pulled: ResourceError") << QSerialPort::ResourceError << true << false << false
+                                                           << Condition::deviceRemoved;
+        QTest::newRow("pty hung up: ReadError") << QSerialPort::ReadError << true << false << false
+                                                << Condition::deviceRemoved;
+        QTest::newRow("write refused, device there") << QSerialPort::WriteError << true << true << true
+                                                     << Condition::writeFailed;
+        QTest::newRow("write refused, device gone") << QSerialPort::WriteError << true << false << false
+                                                    << Condition::deviceRemoved;
+        QTest::newRow("time-out of a blocking call") << QSerialPort::TimeoutError << true << true << true
+                                                     << Condition::none;
+        QTest::newRow("unsupported operation while open") << QSerialPort::UnsupportedOperationError << true
+                                                          << true << true << Condition::none;
+        QTest::newRow("no error") << QSerialPort::NoError << true << true << true << Condition::none;
+
+        // Opening.
+        QTest::newRow("no such device") << QSerialPort::DeviceNotFoundError << false << false << false
+                                        << Condition::portMissing;
+        QTest::newRow("node not ours") << QSerialPort::PermissionError << false << true << false
+                                       << Condition::permissionDenied;
+        QTest::newRow("node ours, but locked") << QSerialPort::PermissionError << false << true << true
+                                               << Condition::portInUse;
+        QTest::newRow("opened elsewhere exclusively") << QSerialPort::OpenError << false << true << true
+                                                      << Condition::portInUse;
+        QTest::newRow("not a serial port (/dev/null)") << QSerialPort::UnsupportedOperationError << false << true
+                                                       << true << Condition::portSetup;
+        QTest::newRow("vanished while opening") << QSerialPort::ResourceError << false << false << false
+                                                << Condition::portMissing;
+        QTest::newRow("opened without a fault") << QSerialPort::NoError << false << true << true
+                                                << Condition::none;
+    }
+
+    void portErrors()
+    {
+        QFETCH(QSerialPort::SerialPortError, error);
+        QFETCH(bool, wasOpen);
+        QFETCH(bool, exists);
+        QFETCH(bool, accessible);
+        QFETCH(Condition, expected);
+        QCOMPARE(portCondition(error, PortFacts{wasOpen, exists, accessible}), expected);
+    }
+
+    void cycleStatus_data()
+    {
+        QTest::addColumn<CyclePhase>("phase");
+        QTest::addColumn<StaleReason>("stale");
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<bool>("late");
+        QTest::addColumn<Condition>("expected");
+
+        QTest::newRow("nothing read yet") << CyclePhase::ready << StaleReason::none << false << false
+                                          << Condition::ready;
+        QTest::newRow("values arriving") << CyclePhase::reading << StaleReason::none << false << false
+                                         << Condition::reading;
+        QTest::newRow("stopped") << CyclePhase::stopped << StaleReason::none << false << false << Condition::stopped;
+        QTest::newRow("stopped, replies were late") << CyclePhase::stopped << StaleReason::none << false << true
+                                                    << Condition::stopped;
+        QTest::newRow("silent module") << CyclePhase::reading << StaleReason::noAnswer << false << false
+                                       << Condition::noAnswer;
+        QTest::newRow("silent because late") << CyclePhase::reading << StaleReason::noAnswer << false << true
+                                             << Condition::repliesLate;
+        QTest::newRow("bad check bytes") << CyclePhase::reading << StaleReason::badCheck << false << false
+                                         << Condition::badCheck;
+        QTest::newRow("bad check bytes from an echo") << CyclePhase::reading << StaleReason::badCheck << true
+                                                      << false << Condition::echoOnLine;
+    }
+
+    void cycleStatus()
+    {
+        QFETCH(CyclePhase, phase);
+        QFETCH(StaleReason, stale);
+        QFETCH(bool, echo);
+        QFETCH(bool, late);
+        QFETCH(Condition, expected);
+        QCOMPARE(conditionOf(CycleStatus{phase, stale, echo, late}), expected);
+    }
+
+    // Each failure names what failed, keeps the system's reason, and says what to do;
+    // the window shows the same in its message box.
+    void failureWords_data()
+    {
+        QTest::addColumn<Condition>("condition");
+        QTest::addColumn<QString>("advice");
+
+        QTest::newRow("port missing") << Condition::portMissing << "--list-ports";
+        QTest::newRow("permission") << Condition::permissionDenied << "adduser";
+        QTest::newRow("in use") << Condition::portInUse << "Close that program";
+        QTest::newRow("line settings") << Condition::portSetup << "19200";
+        QTest::newRow("device removed") << Condition::deviceRemoved << "plug it in again";
+        QTest::newRow("write failed") << Condition::writeFailed << "cable";
+    }
+
+    void failureWords()
+    {
+        QFETCH(Condition, condition);
+        QFETCH(QString, advice);
+        Facts facts;
+        facts.port = QStringLiteral("/dev/ttyKVP7");
+        facts.detail = QStringLiteral("Input/output error");
+        const QString console = consoleText(condition, facts);
+        QVERIFY2(console.contains(facts.port) && console.contains(facts.detail) && console.contains(advice),
+                 qPrintable(console));
+        QCOMPARE(windowText(condition, facts).message, console);
+    }
+
+    // The status line names the state and the port, and marks a simulated module.
+    void windowStatusLine_data()
+    {
+        QTest::addColumn<Condition>("condition");
+        QTest::addColumn<bool>("simulated");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("message");
+
+        QTest::newRow("ready") << Condition::ready << false << "就绪  —  /dev/ttyUSB0" << false;
+        QTest::newRow("reading, simulated") << Condition::reading << true
+                                            << "读取中  —  模拟模块 (simulated) on /dev/ttyUSB0" << false;
+        QTest::newRow("late replies") << Condition::repliesLate << false
+                                      << "应答晚于超时: 请加大 --timeout  —  /dev/ttyUSB0" << false;
+        QTest::newRow("device removed") << Condition::deviceRemoved << false
+                                        << "设备已断开 (device gone, waiting for it)  —  /dev/ttyUSB0" << true;
+        QTest::newRow("invalid address keeps the line") << Condition::invalidAddress << false << "" << true;
+    }
+
+    void windowStatusLine()
+    {
+        QFETCH(Condition, condition);
+        QFETCH(bool, simulated);
+        QFETCH(QString, status);
+        QFETCH(bool, message);
+        Facts facts;
+        facts.port = QStringLiteral("/dev/ttyUSB0");
+        facts.simulated = simulated;
+        const WindowText text = windowText(condition, facts);
+        QCOMPARE(text.status, status);
+        QCOMPARE(!text.message.isEmpty(), message);
+        QCOMPARE(text.title.contains(QStringLiteral("simulated")), simulated);
+    }
+
+    void display_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("x11");
+        QTest::addColumn<QString>("wayland");
+        QTest::addColumn<bool>("available");
+
+        QTest::newRow("nothing at all") << "" << "" << "" << false;
+        QTest::newRow("X server") << "" << ":0" << "" << true;
+        QTest::newRow("Wayland session") << "" << "" << "wayland-0" << true;
+        QTest::newRow("offscreen") << "offscreen" << "" << "" << true;
+        QTest::newRow("vnc with arguments") << "vnc:size=800x600" << "" << "" << true;
+        QTest::newRow("xcb asked for, no X server") << "xcb" << "" << "wayland-0" << false;
+        QTest::newRow("wayland asked for, none there") << "wayland" << ":0" << "" << false;
+        QTest::newRow("fall-back list reaches X") << "wayland;xcb" << ":0" << "" << true;
+    }
+
+    void display()
+    {
+        QFETCH(QString, platform);
+        QFETCH(QString, x11);
+        QFETCH(QString, wayland);
+        QFETCH(bool, available);
+        QCOMPARE(displayAvailable(platform, x11, wayland), available);
+    }
+
+    // Qt's own warnings reach standard error as the program's lines, one by one.
+    void qtMessagesCarryTheProgramsName()
+    {
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        std::fflush(stderr);
+        const int saved = ::dup(STDERR_FILENO);
+        ::dup2(capture.handle(), STDERR_FILENO);
+        const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+        routeQtMessages();
+        qWarning("QIODevice::read (QSerialPort): device not open\nQSocketNotifier: Invalid socket");
+        qInstallMessageHandler(previous);
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        capture.seek(0);
+        QCOMPARE(QString::fromUtf8(capture.readAll()),
+                 QStringLiteral("kvp-reader: QIODevice::read (QSerialPort): device not open\n"
+                                "kvp-reader: QSocketNotifier: Invalid socket\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_conditions)
+#include "tst_conditions.moc"
