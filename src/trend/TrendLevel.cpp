@@ -13,6 +13,7 @@ void TrendLevel::clear()
 {
     std::fill(m_slots.begin(), m_slots.end(), TrendBucket{});
     m_newest = TrendBucket::kEmpty;
+    m_hotIndex = TrendBucket::kEmpty;
 }
 
 std::int64_t TrendLevel::indexOf(TimePoint t) const
@@ -54,8 +55,20 @@ TrendBucket *TrendLevel::bucket(std::int64_t index)
 
 void TrendLevel::add(TimePoint t, std::int32_t value)
 {
-    if (TrendBucket *b = bucket(indexOf(t)))
-        b->add(value);
+    TrendBucket &hot = m_slots[m_hotSlot];
+    if (t >= m_hotFrom && t < m_hotTo && hot.index == m_hotIndex) {
+        hot.add(value);
+        return;
+    }
+    const std::int64_t index = indexOf(t);
+    TrendBucket *b = bucket(index);
+    if (!b)
+        return;
+    b->add(value);
+    m_hotSlot = slotOf(index);
+    m_hotIndex = index;
+    m_hotFrom = start(index);
+    m_hotTo = m_hotFrom + m_resolution;
 }
 
 void TrendLevel::markStale(TimePoint from, TimePoint to)

@@ -30,10 +30,15 @@ public:
     void forEach(TimePoint from, TimePoint to, F &&f) const
     {
         const std::int64_t last = indexOf(to);
-        for (std::int64_t i = std::max(indexOf(from), oldest()); i <= last; ++i) {
-            const TrendBucket &b = m_slots[slotOf(i)];
+        std::int64_t i = std::max(indexOf(from), oldest());
+        if (i > last)
+            return;
+        for (std::size_t slot = slotOf(i); i <= last; ++i) {
+            const TrendBucket &b = m_slots[slot];
             if (b.index == i)
                 f(start(i), b);
+            if (++slot == m_slots.size())
+                slot = 0;
         }
     }
 
@@ -51,6 +56,12 @@ private:
     Clock::duration m_resolution;
     std::vector<TrendBucket> m_slots;
     std::int64_t m_newest = TrendBucket::kEmpty;
+    // The bucket the last value went to, and its stretch: values come in order, so
+    // most go to the same one without a division.
+    std::size_t m_hotSlot = 0;
+    std::int64_t m_hotIndex = TrendBucket::kEmpty;
+    TimePoint m_hotFrom{};
+    TimePoint m_hotTo{};
 };
 
 } // namespace kvp
