@@ -4,7 +4,6 @@
 #include <QTest>
 
 #include <map>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -254,19 +253,6 @@ private slots:
         // Each query also takes its own line time: 9 bytes at 19200 bit/s, 8E1.
         const auto lineTime = 32 * 9 * 11 * 1s / 19200;
         QVERIFY(bus.finishedAt - bus.start + lineTime < 4s);
-    }
-
-    void progressCountsEachAddress()
-    {
-        Bus bus({{1, answers(1)}});
-        bus.runToEnd();
-        std::vector<int> done;
-        for (const ScanProgress &p : bus.progress)
-            if (done.empty() || p.done != done.back())
-                done.push_back(p.done);
-        std::vector<int> expected(33);
-        std::iota(expected.begin(), expected.end(), 0);
-        QCOMPARE(done, expected);
     }
 
     void replyInFlightBeforeStartIsNotAnAnswer()
