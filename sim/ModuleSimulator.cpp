@@ -19,7 +19,14 @@ constexpr size_t kLongestCommand = 32;
 ModuleSimulator::ModuleSimulator(SimulatorSettings settings)
     : m_settings(settings), m_random(settings.seed)
 {
-    m_phase = std::uniform_real_distribution<double>(0.0, 2 * std::numbers::pi)(m_random);
+    std::uniform_real_distribution<double> anyPhase(0.0, 2 * std::numbers::pi);
+    m_modules[settings.address].phase = anyPhase(m_random);
+    // The other modules draw their phase from a generator of their own, so that
+    // adding one leaves the first module's values and faults as they were.
+    for (const int address : settings.moreAddresses) {
+        std::mt19937 own(settings.seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(address + 1)));
+        m_modules[address].phase = anyPhase(own);
+    }
 }
 
 std::vector<ModuleSimulator::Write> ModuleSimulator::receive(std::span<const std::uint8_t> bytes)
@@ -84,7 +91,8 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
         if (ec != std::errc() || end != command.data() + tailAt)
             address = -1;
     }
-    if (address != m_settings.address) {
+    const auto module = m_modules.find(address);
+    if (module == m_modules.end()) {
         ++m_counters.ignored;
         return;
     }
@@ -97,7 +105,8 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
     }
     ++m_counters.queries;
     Reply event;
-    event.value = nextValue();
+    event.address = address;
+    event.value = nextValue(module->second);
     if (chance(m_settings.drop)) {
         ++m_counters.dropped;
         event.dropped = true;
@@ -105,7 +114,7 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
             m_observer(event);
         return;
     }
-    std::vector<std::uint8_t> bytes = valueReply(event.value);
+    std::vector<std::uint8_t> bytes = valueReply(event.value, module->second);
     if (chance(m_settings.corrupt)) {
         // Any flipped bit among the first four bytes breaks the check.
         bytes[m_random() % 4] ^= static_cast<std::uint8_t>(1u << (m_random() % 8));
@@ -128,7 +137,7 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
         m_observer(event);
 }
 
-std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value)
+std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value, Module &module)
 {
     const auto encoded = encodeValueReply(value);
     // Value and check byte, filler, and the line end of the six-byte reply.
@@ -138,7 +147,7 @@ std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value)
         bytes.push_back(' ');
     bytes.insert(bytes.end(), encoded.begin() + 4, encoded.end());
     if (m_settings.statusByte)
-        bytes[4] = m_status++;
+        bytes[4] = module.status++;
     return bytes;
 }
 
@@ -188,11 +197,11 @@ void ModuleSimulator::reply(std::vector<std::uint8_t> bytes, bool isValue, std::
     out.push_back({at, {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end()}});
 }
 
-std::int32_t ModuleSimulator::nextValue()
+std::int32_t ModuleSimulator::nextValue(Module &module)
 {
     // A slow sine that crosses zero, with a little noise on top.
-    const double t = static_cast<double>(m_sample++);
-    const double wave = 3'000'000.0 * std::sin(2 * std::numbers::pi * t / 600.0 + m_phase);
+    const double t = static_cast<double>(module.sample++);
+    const double wave = 3'000'000.0 * std::sin(2 * std::numbers::pi * t / 600.0 + module.phase);
     const int noise = static_cast<int>(m_random() % 199) - 99;
     return static_cast<std::int32_t>(std::lround(wave)) + noise;
 }

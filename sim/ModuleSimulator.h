@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <random>
 #include <span>
 #include <string>
@@ -41,6 +42,7 @@ public:
 
     // What became of one value query.
     struct Reply {
+        int address = 0;
         std::int32_t value = 0;
         bool dropped = false;
         bool corrupted = false;
@@ -60,18 +62,22 @@ public:
 
 private:
     void answer(const std::string &command, std::vector<Write> &out);
-    std::vector<std::uint8_t> valueReply(std::int32_t value);
     void reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, Reply &event);
     void holdBackForLatencyTimer(std::vector<Write> &out);
-    std::int32_t nextValue();
+    // One module's own wave and status byte.
+    struct Module {
+        std::uint64_t sample = 0;
+        double phase = 0.0;
+        std::uint8_t status = 0;
+    };
+    std::vector<std::uint8_t> valueReply(std::int32_t value, Module &module);
+    std::int32_t nextValue(Module &module);
     bool chance(double p);
 
     SimulatorSettings m_settings;
     std::mt19937 m_random;
     std::string m_pending;
-    std::uint64_t m_sample = 0;
-    std::uint8_t m_status = 0;
-    double m_phase = 0.0;
+    std::map<int, Module> m_modules; // by address
     Counters m_counters;
     std::function<void(const Reply &)> m_observer;
 };

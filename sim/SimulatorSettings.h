@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace kvp {
 
@@ -12,6 +13,9 @@ struct SimulatorSettings {
     static constexpr int kMaxMs = 60'000; // the longest delay of any kind
 
     int address = 0;
+    // More modules on the same line, as on a bus: each answers only its own
+    // address, with a value wave of its own.
+    std::vector<int> moreAddresses{};
     std::uint32_t seed = 1;
     double split = 0.0;   // send the reply in several pieces with short pauses
     double drop = 0.0;    // send no reply at all

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace kvp;
 
@@ -46,6 +48,25 @@ long long wholeNumber(const QCommandLineParser &parser, const char *name, long l
         usageError(QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'")
                        .arg(QString::fromLatin1(name)).arg(min).arg(max).arg(text));
     return n;
+}
+
+// "3" or "3,5,17": one module, or several on the same line. Every address is
+// 0 to 31 and appears once, as on a real bus.
+std::vector<int> addressList(const QCommandLineParser &parser)
+{
+    const QString text = parser.value(QStringLiteral("address"));
+    std::vector<int> addresses;
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int address = item.trimmed().toInt(&ok);
+        if (!ok || address < 0 || address > 31)
+            usageError(QStringLiteral("--address takes addresses from 0 to 31, separated by commas, not '%1'").arg(text));
+        if (std::find(addresses.begin(), addresses.end(), address) != addresses.end())
+            usageError(QStringLiteral("--address names %1 twice: each module on a line needs an address of its own")
+                           .arg(address));
+        addresses.push_back(address);
+    }
+    return addresses;
 }
 
 // A real serial device, set to the module's line settings.
@@ -88,7 +109,9 @@ int main(int argc, char **argv)
         }
         parser.addOption(o);
     };
-    option("address", "Module address to answer (default 0).", "N", "0");
+    option("address",
+           "Module address to answer, 0 to 31 (default 0); several separated by commas play several modules on one line.",
+           "N[,N...]", "0");
     option("device", "Serve this serial device instead of a new pseudo-terminal.", "PATH");
     option("seed", "Seed of the values and the faults (default 1).", "N", "1");
     option("split", "Probability of sending a reply in several pieces.", "P", "0");
@@ -120,7 +143,10 @@ int main(int argc, char **argv)
         usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     SimulatorSettings settings;
-    settings.address = static_cast<int>(wholeNumber(parser, "address", 0, 31));
+    const std::vector<int> addresses = addressList(parser);
+    settings.address = addresses.front();
+    settings.moreAddresses.assign(addresses.begin() + 1, addresses.end());
+    const bool several = !settings.moreAddresses.empty();
     settings.seed = static_cast<std::uint32_t>(wholeNumber(parser, "seed", 0, 0xFFFFFFFFLL));
     settings.turnaroundMs = static_cast<int>(wholeNumber(parser, "turnaround", 0, SimulatorSettings::kMaxMs));
     settings.pauseMs = static_cast<int>(wholeNumber(parser, "pause-ms", 0, SimulatorSettings::kMaxMs));
@@ -173,9 +199,12 @@ int main(int argc, char **argv)
         }
     }
     endpoint.module().setReplyObserver([&](const ModuleSimulator::Reply &r) {
+        // With several modules on the line every line starts with the module's address.
+        const QByteArray who = several ? QByteArray::number(r.address) + ' ' : QByteArray();
         if (log.isOpen() && r.intact())
-            log.write(QByteArray::number(r.value) + '\n');
+            log.write(who + QByteArray::number(r.value) + '\n');
         if (trace.isOpen()) {
+            trace.write(who);
             trace.write(r.dropped ? QByteArray("dropped") : (r.corrupted ? "corrupted " : "value ") + QByteArray::number(r.value));
             trace.write(QByteArray(r.stray ? " stray" : "") + (r.split ? " split" : "") + (r.lead ? " lead" : "")
                         + (r.pause ? " pause" : "") + '\n');

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "ReplyFraming.h"
+#include "ScanActions.h"
+#include "ScanSettings.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kvp {
+
+// Finding the module: asks each address in turn with the value query, the only
+// command that changes nothing on a module, and notes every address that answers
+// with a value reply that passes its check.
+//
+// Usage, the same as ReadCycle's: stop reading (one master on the line), then
+//
+//     ScanCycle scan(ScanSettings{.dropEcho = echo}, readCycle.framing());
+//     apply(scan.start(now));            // arm the timer at scan.deadline()
+//     apply(scan.ShowData(bytes, n, now)) // on every receive event
+//     apply(scan.tick(now))              // when the timer fires; re-arm at deadline()
+//     apply(scan.cancel(now))            // the user gave up
+//
+// where apply() discards waiting input and writes `send`, moves a progress bar
+// with `progress`, lists `found`, and ends the scan on `finished`; found() holds
+// every answer once finished. The framing handed in is what the reader learned of
+// its module: with its length an answer ends at once, without waiting for silence.
+//
+// One address is on the line at a time. An answer ends when the line falls silent
+// (not before a value reply's length), at the learned length, or at the time-out.
+// Whatever comes after that (a slow module answering late, noise) is let pass
+// before the next address is asked, so it is never taken for that address's
+// answer. Pure: no port, no timer, no clock of its own.
+class ScanCycle
+{
+public:
+    explicit ScanCycle(ScanSettings settings = {}, ReplyFraming framing = {});
+
+    // Begins with a moment of quiet, so that a reply to the reader's last query
+    // cannot pass for the first address's answer.
+    ScanActions start(TimePoint now);
+    ScanActions cancel(TimePoint now);
+    ScanActions ShowData(std::span<const std::uint8_t> bytInput, std::int16_t intInputLenth, TimePoint now);
+    ScanActions tick(TimePoint now);
+    std::optional<TimePoint> deadline() const;
+
+    bool running() const { return m_state != State::idle && m_state != State::done; }
+    bool cancelled() const { return m_cancelled; }
+    // Addresses that answered, in the order asked.
+    const std::vector<ScanAnswer> &found() const { return m_found; }
+    // Addresses whose answer failed its check: something is there, but the line is bad.
+    const std::vector<int> &garbled() const { return m_garbled; }
+    // Addresses whose answer came after the time-out, and was not taken.
+    const std::vector<int> &late() const { return m_late; }
+    std::uint64_t discardedBytes() const { return m_discarded; }
+
+private:
+    enum class State { idle, quiet, awaiting, done };
+
+    void askNext(ScanActions &out, TimePoint now);
+    void finish(ScanActions &out);
+    void conclude(ScanActions &out, TimePoint now);
+    void gatherToLength(ScanActions &out, TimePoint now);
+    void answered(ScanActions &out, TimePoint now, std::size_t offset, std::size_t length);
+    void addressDone(ScanActions &out, TimePoint now, std::size_t used);
+    void goQuiet(TimePoint now, TimePoint from, bool afterTimeout);
+    // The fewest bytes that silence may end: below them an answer cannot be whole.
+    std::size_t silenceEndsFrom() const;
+    bool silentFor(TimePoint now) const { return now - m_lastByteAt >= m_settings.byteGap; }
+    std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
+    int total() const { return m_settings.lastAddress - m_settings.firstAddress + 1; }
+
+    ScanSettings m_settings;
+    ReplyFraming m_framing;
+    State m_state = State::idle;
+    bool m_cancelled = false;
+    int m_address = 0; // asked now, or next to ask
+    int m_done = 0;
+
+    std::string m_lastCommand;
+    std::size_t m_echoMatched = 0;
+    TimePoint m_sentAt{};
+    TimePoint m_lastByteAt{};
+    std::vector<std::uint8_t> m_block;
+    bool m_pastLength = false; // the learned length came and was no answer there
+
+    TimePoint m_quietSince{};
+    TimePoint m_quietFrom{};
+    bool m_quietAfterTimeout = false;
+    bool m_lateSeen = false;
+
+    std::vector<ScanAnswer> m_found;
+    std::vector<int> m_garbled;
+    std::vector<int> m_late;
+    std::uint64_t m_discarded = 0;
+};
+
+} // namespace kvp

@@ -1,0 +1,144 @@
+#include "TrendSeries.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+namespace kvp {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Shape {
+    TrendSeries::Duration resolution;
+    std::size_t buckets;
+};
+// Finest first; the header explains the choice.
+constexpr std::array<Shape, 3> kShapes{{{5ms, 13'000}, {50ms, 12'000}, {500ms, 7'500}}};
+
+} // namespace
+
+TrendSeries::TrendSeries()
+    : m_levels{TrendLevel(kShapes[0].resolution, kShapes[0].buckets), TrendLevel(kShapes[1].resolution, kShapes[1].buckets),
+               TrendLevel(kShapes[2].resolution, kShapes[2].buckets)}
+{
+}
+
+void TrendSeries::add(TimePoint t, std::int32_t value)
+{
+    for (TrendLevel &level : m_levels)
+        level.add(t, value);
+}
+
+void TrendSeries::markStale(TimePoint from, TimePoint to)
+{
+    for (TrendLevel &level : m_levels)
+        level.markStale(from, to);
+}
+
+void TrendSeries::clear()
+{
+    for (TrendLevel &level : m_levels)
+        level.clear();
+}
+
+const TrendLevel &TrendSeries::levelFor(TimePoint from) const
+{
+    for (const TrendLevel &level : m_levels)
+        if (level.holds(from))
+            return level;
+    return m_levels.back();
+}
+
+std::vector<TrendColumn> TrendSeries::columns(TimePoint end, Duration span, int width) const
+{
+    std::vector<TrendColumn> out(static_cast<std::size_t>(std::max(width, 0)));
+    if (out.empty() || span <= Duration::zero())
+        return out;
+    const TimePoint from = end - span;
+    levelFor(from).forEach(from, end, [&](TimePoint start, const TrendBucket &b) {
+        // A bucket goes to the column its start falls in; one that began before the
+        // span, to the first.
+        const auto into = std::max(start, from) - from;
+        const auto c = std::min<std::int64_t>(into.count() * width / span.count(), width - 1);
+        TrendColumn &col = out[static_cast<std::size_t>(c)];
+        if (b.count > 0) {
+            col.min = col.count == 0 ? b.min : std::min(col.min, b.min);
+            col.max = col.count == 0 ? b.max : std::max(col.max, b.max);
+            col.count += b.count;
+        }
+        col.stale = col.stale || b.stale;
+    });
+    return out;
+}
+
+TrendStats TrendSeries::stats(TimePoint end, Duration span) const
+{
+    TrendStats s;
+    const TimePoint from = end - span;
+    const TrendLevel &level = levelFor(from);
+    std::int64_t sum = 0;
+    std::optional<TimePoint> first;
+    level.forEach(from, end, [&](TimePoint start, const TrendBucket &b) {
+        if (b.count == 0)
+            return;
+        s.min = s.count == 0 ? b.min : std::min(s.min, b.min);
+        s.max = s.count == 0 ? b.max : std::max(s.max, b.max);
+        s.count += b.count;
+        sum += b.sum;
+        if (!first)
+            first = std::max(start, from);
+    });
+    if (s.count == 0)
+        return s;
+    s.mean = static_cast<double>(sum) / static_cast<double>(s.count);
+    // Over the time that has values: a trend opened a second ago shows the rate of
+    // that second, not of a minute mostly empty. At least a bucket, never zero.
+    const auto covered = std::max<Duration>(end - *first, level.resolution());
+    s.rate = static_cast<double>(s.count) / std::chrono::duration<double>(covered).count();
+    return s;
+}
+
+std::string TrendSeries::csv(TimePoint end, Duration span, const std::function<std::string(TimePoint)> &timeText) const
+{
+    const auto secondsBefore = [end](TimePoint t) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", -std::chrono::duration<double>(end - t).count());
+        return std::string(text);
+    };
+    std::string out = "time,min,max,mean,count\n";
+    const TimePoint from = end - span;
+    levelFor(from).forEach(from, end, [&](TimePoint start, const TrendBucket &b) {
+        if (b.count == 0 && !b.stale)
+            return;
+        out += timeText ? timeText(start) : secondsBefore(start);
+        if (b.count == 0) {
+            out += ",,,,0\n";
+            return;
+        }
+        char values[96];
+        std::snprintf(values, sizeof values, ",%d,%d,%.3f,%u\n", b.min, b.max,
+                      static_cast<double>(b.sum) / static_cast<double>(b.count), b.count);
+        out += values;
+    });
+    return out;
+}
+
+std::size_t TrendSeries::storedBuckets() const
+{
+    std::size_t n = 0;
+    for (const TrendLevel &level : m_levels)
+        n += level.stored();
+    return n;
+}
+
+std::size_t TrendSeries::capacity()
+{
+    std::size_t n = 0;
+    for (const Shape &shape : kShapes)
+        n += shape.buckets;
+    return n;
+}
+
+} // namespace kvp
