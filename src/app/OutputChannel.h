@@ -26,7 +26,7 @@ public:
     // More is waiting than a reader that keeps up would ever leave behind.
     bool congested() const { return m_pending.size() >= kBound; }
 
-    static constexpr qsizetype kBound = 16 * 1024;
+    static constexpr qsizetype kBound = 4 * 1024;
 
 signals:
     // Everything written so far has been taken.

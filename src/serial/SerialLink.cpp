@@ -64,9 +64,13 @@ Condition SerialLink::InitPort(const PortSettings &settings)
         ctrMSComm.setStopBits(settings.stopBits);
         // Flow control, modem lines and buffer sizes stay as the port has them.
         if (!ctrMSComm.open(QIODevice::ReadWrite)) {
+#ifdef Q_OS_UNIX
+            const int openError = errno; // Qt may run out after the port's own descriptor
+#endif
             m_errorDetail = ctrMSComm.errorString();
 #ifdef Q_OS_UNIX
-            if (const int shortage = descriptorShortage(); shortage != 0) {
+            const bool outOfDescriptors = openError == EMFILE || openError == ENFILE;
+            if (const int shortage = outOfDescriptors ? openError : descriptorShortage(); shortage != 0) {
                 ctrMSComm.clearError();
                 m_errorDetail = QString::fromLocal8Bit(std::strerror(shortage));
                 return Condition::tooManyFiles;
