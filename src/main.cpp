@@ -4,6 +4,7 @@
 #include "app/ConsoleProgram.h"
 #include "app/PortList.h"
 #include "app/QtMessageRouting.h"
+#include "app/StandardStreams.h"
 #include "app/WindowLauncher.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@ using namespace kvp;
 
 int main(int argc, char **argv)
 {
+    guardStandardStreams();
     routeQtMessages();
     QCoreApplication::setApplicationName(QStringLiteral("kvp-reader"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KVP_VERSION));

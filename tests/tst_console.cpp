@@ -10,7 +10,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "sim/PseudoTerminal.h"
+
+#include <QRegularExpression>
+
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -160,6 +167,16 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--console", "--baud", "9600"} << "baud";
         QTest::newRow("bad timeout") << QStringList{"--console", "--timeout", "0"} << "--timeout";
         QTest::newRow("bad count") << QStringList{"--console", "--count", "-3"} << "--count";
+        QTest::newRow("port twice") << QStringList{"--console", "--port", "/dev/a", "--port", "/dev/b"}
+                                    << "--port is given more than once";
+        QTest::newRow("port twice, one with =") << QStringList{"--console", "--port=/dev/a", "--port", "/dev/a"}
+                                                << "--port is given more than once";
+        QTest::newRow("flag twice") << QStringList{"--console", "--simulate", "--simulate"}
+                                    << "--simulate is given more than once";
+        QTest::newRow("empty port") << QStringList{"--console", "--port", ""} << "--port needs a device";
+        QTest::newRow("empty log") << QStringList{"--console", "--simulate", "--log", ""} << "--log needs";
+        QTest::newRow("give-up not a number") << QStringList{"--console", "--give-up", "soon"} << "--give-up";
+        QTest::newRow("give-up zero") << QStringList{"--console", "--give-up", "0"} << "--give-up";
     }
 
     void usageErrorsExitTwo()
@@ -177,6 +194,12 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("missing") << "/dev/kvp-no-such-port" << "does not exist";
         QTest::newRow("not a serial port") << "/dev/null" << "/dev/null";
+        QTest::newRow("the controlling terminal") << "/dev/tty" << "/dev/tty is a terminal, not a serial adapter";
+        QTest::newRow("the system console") << "/dev/console" << "is a terminal, not a serial adapter";
+        QTest::newRow("a name over the limit") << QStringLiteral("/dev/") + QString(300, QLatin1Char('a'))
+                                               << "longer than this system allows";
+        QTest::newRow("a path over the limit") << QStringLiteral("/tmp") + QStringLiteral("/a").repeated(3000)
+                                               << "longer than this system allows";
     }
 
     void portErrorsExitOneWithTheirMessage()
@@ -187,6 +210,163 @@ private slots:
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.errors.contains(says), qPrintable(run.errors));
         QVERIFY(run.values.isEmpty());
+    }
+
+    // A terminal the reader runs in is never taken for a port, even by its
+    // /dev/pts name; a terminal that is not ours (the simulator's) is read.
+    void ownTerminalIsRefused()
+    {
+        kvp::PseudoTerminal terminal;
+        QVERIFY(terminal.isValid());
+        QProcess reader;
+        reader.setStandardInputFile(terminal.slavePath());
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", terminal.slavePath()});
+        QVERIFY(reader.waitForFinished(10000));
+        QCOMPARE(reader.exitCode(), 1);
+        const QString errors = QString::fromUtf8(reader.readAllStandardError());
+        QVERIFY2(errors.contains(QLatin1String("is a terminal, not a serial adapter")), qPrintable(errors));
+        pollfd sent{terminal.masterFd(), POLLIN, 0};
+        QCOMPARE(::poll(&sent, 1, 0), 0); // not a byte went to it
+    }
+
+    // Out of descriptors at any point of start-up: never blamed on another program.
+    void outOfDescriptorsIsSaidSo()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizers' runtime needs descriptors of its own and fails first");
+#endif
+        Simulator sim({});
+        bool said = false;
+        for (int limit = 4; limit <= 8; ++limit) {
+            QProcess reader;
+            reader.setChildProcessModifier([limit] {
+                const rlimit files{rlim_t(limit), rlim_t(limit)};
+                ::setrlimit(RLIMIT_NOFILE, &files);
+            });
+            reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim.device(), "--count", "1"});
+            QVERIFY(reader.waitForFinished(10000));
+            const QString errors = QString::fromUtf8(reader.readAllStandardError());
+            QVERIFY2(!errors.contains(QLatin1String("in use")) && !errors.contains(QLatin1String("19200")),
+                     qPrintable(errors));
+            said = said || errors.contains(QLatin1String("no file descriptor is left"));
+        }
+        QVERIFY(said);
+    }
+
+    // Where the values go can fail; the run then ends with status 1 and says what
+    // failed and why, and the log never ends in half a row.
+    void outputFailuresEndTheRun_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("log on a full device") << "log /dev/full" << "value log /dev/full; the log ends with its last "
+                                                                   "whole row. Free some space, or give another file "
+                                                                   "with --log. (No space left on device)";
+        QTest::newRow("log hits the file size limit") << "log limited" << "(File too large)";
+        QTest::newRow("stdout on a full device") << "stdout /dev/full"
+                                                 << "Cannot write the values to standard output; stopped reading. "
+                                                    "Check where standard output goes (a full disk?). "
+                                                    "(No space left on device)";
+        QTest::newRow("stdout closed") << "stdout closed" << "standard output is closed";
+        QTest::newRow("stdout's reader gone, SIGPIPE ignored") << "stdout broken"
+                                                              << "the program reading standard output has gone";
+    }
+
+    void outputFailuresEndTheRun()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("values.csv"));
+        QStringList arguments{"--console", "--simulate", "--count", "1000"};
+        QProcess reader;
+        if (how == QLatin1String("log /dev/full")) {
+            arguments << "--log" << "/dev/full";
+        } else if (how == QLatin1String("log limited")) {
+            arguments << "--log" << log;
+            reader.setChildProcessModifier([] {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit size{300, 300}; // the header and a few rows, then a row cut short
+                ::setrlimit(RLIMIT_FSIZE, &size);
+            });
+        } else if (how == QLatin1String("stdout /dev/full")) {
+            reader.setStandardOutputFile(QStringLiteral("/dev/full"));
+        } else if (how == QLatin1String("stdout closed")) {
+            reader.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        } else {
+            reader.setChildProcessModifier([] {
+                int ends[2];
+                if (::pipe(ends) == 0) {
+                    ::dup2(ends[1], STDOUT_FILENO);
+                    ::close(ends[0]);
+                    ::close(ends[1]);
+                }
+                ::signal(SIGPIPE, SIG_IGN);
+            });
+        }
+        reader.start(QStringLiteral(KVP_READER), arguments);
+        QVERIFY(reader.waitForFinished(30000));
+        QCOMPARE(reader.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(reader.exitCode(), 1);
+        const QString errors = QString::fromUtf8(reader.readAllStandardError());
+        QVERIFY2(errors.contains(says), qPrintable(errors));
+        if (how == QLatin1String("log limited")) {
+            QFile file(log);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray text = file.readAll();
+            QVERIFY(text.endsWith('\n'));
+            const QStringList rows = QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QVERIFY(rows.size() > 1);
+            const QRegularExpression row(QStringLiteral(R"(^\d{4}-\d\d-\d\dT[\d:.]+(Z|[+-]\d\d:\d\d),0,-?\d+$)"));
+            for (const QString &r : rows.mid(1))
+                QVERIFY2(row.match(r).hasMatch(), qPrintable(r));
+        }
+    }
+
+    // A device that stays away ends a run with --give-up, and only then.
+    void giveUpEndsTheWait()
+    {
+        PortLink link;
+        auto sim = std::make_unique<Simulator>(QStringList{});
+        QVERIFY(link.plug(sim->device()));
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER),
+                     {"--console", "--port", link.path(), "--count", "100000", "--give-up", "1"});
+        QVERIFY(reader.waitForReadyRead(5000));
+        QVERIFY(link.unplug());
+        sim.reset();
+        QVERIFY(reader.waitForFinished(15000));
+        QCOMPARE(reader.exitCode(), 1);
+        const QString errors = QString::fromUtf8(reader.readAllStandardError());
+        QCOMPARE(errors.count(QLatin1String("went away")), 1);
+        QVERIFY2(errors.contains(QLatin1String("did not come back within 1 s (--give-up)")), qPrintable(errors));
+    }
+
+    // After an unplug, another terminal given the same path is left alone: not a
+    // byte is written to it, and the reader says so once and goes on waiting.
+    void anotherDeviceAtThePathIsLeftAlone()
+    {
+        PortLink link;
+        auto sim = std::make_unique<Simulator>(QStringList{});
+        QVERIFY(link.plug(sim->device()));
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", link.path()});
+        QVERIFY(reader.waitForReadyRead(5000));
+        QVERIFY(link.unplug());
+        sim.reset();
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("went away"), 5000);
+        kvp::PseudoTerminal someonesTerminal;
+        QVERIFY(link.plug(someonesTerminal.slavePath()));
+        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("as another device"), 5000);
+        pollfd sent{someonesTerminal.masterFd(), POLLIN, 0};
+        QCOMPARE(::poll(&sent, 1, 0), 0);
+        QCOMPARE(reader.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(reader.processId()), SIGTERM);
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.exitCode(), 0);
+        errors += reader.readAllStandardError();
+        QCOMPARE(errors.count("as another device"), 1);
     }
 
     void portWithoutPermission()
@@ -325,23 +505,48 @@ private slots:
                  qPrintable(errors));
     }
 
+    // Each way to ask the run to end ends it with its summary and status 0, also
+    // while nobody takes standard output (a stalled pipe).
     void terminationSignalExitsZero_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::addColumn<bool>("stalled");
+        for (const auto &[name, signal] : {std::pair{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}}) {
+            QTest::addRow("%s", name) << signal << false;
+            QTest::addRow("%s, standard output stalled", name) << signal << true;
+        }
     }
 
     void terminationSignalExitsZero()
     {
         QFETCH(int, signal);
+        QFETCH(bool, stalled);
+        Simulator sim({});
         QProcess reader;
-        reader.start(QStringLiteral(KVP_READER), {"--console", "--simulate"});
-        QVERIFY2(reader.waitForReadyRead(5000), reader.readAllStandardError().constData());
+        if (stalled) {
+            // A pipe of the least size whose reading end the reader holds itself and never reads.
+            reader.setChildProcessModifier([] {
+                int ends[2];
+                if (::pipe(ends) == 0) {
+                    ::fcntl(ends[1], F_SETPIPE_SZ, 4096);
+                    ::dup2(ends[1], STDOUT_FILENO);
+                    ::close(ends[1]);
+                }
+            });
+        }
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim.device()});
+        QByteArray errors;
+        if (stalled)
+            QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("not taking"), 20000);
+        else
+            QVERIFY2(reader.waitForReadyRead(5000), reader.readAllStandardError().constData());
         ::kill(static_cast<pid_t>(reader.processId()), signal);
         QVERIFY(reader.waitForFinished(5000));
         QCOMPARE(reader.exitStatus(), QProcess::NormalExit);
         QCOMPARE(reader.exitCode(), 0);
+        errors += reader.readAllStandardError();
+        QVERIFY2(errors.contains(" commands, "), errors.constData()); // the run's summary
+        QCOMPARE(errors.contains("not yet taken by standard output"), stalled);
     }
 };
 

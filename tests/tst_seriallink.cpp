@@ -11,10 +11,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 using namespace kvp;
+
+Q_DECLARE_METATYPE(kvp::DeviceIdentity)
+Q_DECLARE_METATYPE(kvp::Sameness)
 
 namespace {
 
@@ -185,10 +189,10 @@ private slots:
         QCOMPARE(session.read(), Condition::portMissing);
     }
 
-    // A replugged adapter comes back under the same name (here a link, as udev keeps
-    // under /dev/serial/by-id); reading resumes with the parameter command and the
-    // counts of the run go on.
-    void reopensTheDeviceWhenItComesBack()
+    // A pseudo-terminal that went away never comes back: whatever is given its path
+    // later is another device (here another simulated module; just as well someone's
+    // terminal), and is neither set up nor written to. Said once, while waiting on.
+    void anotherDeviceAtThePathIsNotOpened()
     {
         PortLink link;
         auto first = std::make_unique<SimulatedModule>(SimulatorSettings{});
@@ -196,6 +200,7 @@ private slots:
         ReadSession session(link.port());
         QSignalSpy failed(&session, &ReadSession::portFailed);
         QSignalSpy restored(&session, &ReadSession::portRestored);
+        QSignalSpy refused(&session, &ReadSession::reopenRefused);
         QCOMPARE(session.open(), Condition::none);
         QCOMPARE(session.read(), Condition::none);
         QTRY_VERIFY_WITH_TIMEOUT(session.cycle().counters().goodValues >= 5, 3000);
@@ -203,29 +208,84 @@ private slots:
         QVERIFY(link.unplug());
         first->unplug();
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 3000);
-        const auto valuesBefore = session.cycle().counters().goodValues;
-        QTest::qWait(1200); // a check or two finds nothing
-        QCOMPARE(restored.size(), 0);
-
         SimulatedModule second{SimulatorSettings{}};
         QVERIFY(link.plug(second.devicePath()));
-        QTRY_COMPARE_WITH_TIMEOUT(restored.size(), 1, 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(second.module().counters().queries >= 5, 3000);
-        QCOMPARE(second.module().counters().setups, 1u);
-        QVERIFY(session.cycle().counters().goodValues > valuesBefore);
-        QCOMPARE(session.status().phase, CyclePhase::reading);
+        QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, 3000);
+        QCOMPARE(refused.first().at(0).value<Condition>(), Condition::portChanged);
+        QTest::qWait(1200); // a second look finds the same, and says nothing more
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(restored.size(), 0);
+        QCOMPARE(second.module().counters().setups + second.module().counters().queries, 0u);
+        QVERIFY(!session.portOpen());
+        QCOMPARE(session.read(), Condition::portChanged); // pressing Read does not force it either
+    }
 
-        // Stop while the device is away: it is opened again when back, but not read.
+    // The same device at the same path is opened again.
+    void theSameDeviceIsOpenedAgain()
+    {
+        PortLink link;
+        SimulatedModule module{SimulatorSettings{}};
+        QVERIFY(link.plug(module.devicePath()));
+        SerialLink port;
+        QCOMPARE(port.InitPort(link.port()), Condition::none);
+        port.close();
         QVERIFY(link.unplug());
-        second.unplug();
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 3000);
-        session.stop();
-        SimulatedModule third{SimulatorSettings{}};
-        QVERIFY(link.plug(third.devicePath()));
-        QTRY_COMPARE_WITH_TIMEOUT(restored.size(), 2, 3000);
-        QTest::qWait(100);
-        QCOMPARE(third.module().counters().setups + third.module().counters().queries, 0u);
-        QCOMPARE(session.status().phase, CyclePhase::stopped);
+        QVERIFY(link.plug(module.devicePath()));
+        QCOMPARE(port.InitPort(link.port()), Condition::none);
+    }
+
+    void sameDevice_data()
+    {
+        QTest::addColumn<DeviceIdentity>("first");
+        QTest::addColumn<DeviceIdentity>("now");
+        QTest::addColumn<Sameness>("expected");
+        const dev_t usb0 = makedev(188, 0), usb1 = makedev(188, 1), pts3 = makedev(136, 3);
+        const QString ftdi = QStringLiteral("usb-FTDI_FT232R_A1"), other = QStringLiteral("usb-FTDI_FT232R_B2");
+        QTest::newRow("adapter back at its node") << DeviceIdentity{usb0, 0, ftdi} << DeviceIdentity{usb0, 0, ftdi}
+                                                  << Sameness::same;
+        QTest::newRow("adapter back at another node") << DeviceIdentity{usb0, 0, ftdi}
+                                                      << DeviceIdentity{usb1, 0, ftdi} << Sameness::same;
+        QTest::newRow("another adapter at its node") << DeviceIdentity{usb0, 0, ftdi}
+                                                     << DeviceIdentity{usb0, 0, other} << Sameness::other;
+        QTest::newRow("udev has not named it yet") << DeviceIdentity{usb0, 0, ftdi} << DeviceIdentity{usb0, 0, {}}
+                                                   << Sameness::notYetKnown;
+        QTest::newRow("unnamed device, same number") << DeviceIdentity{usb0, 0, {}} << DeviceIdentity{usb0, 0, {}}
+                                                     << Sameness::same;
+        QTest::newRow("unnamed device, other number") << DeviceIdentity{usb0, 0, {}}
+                                                      << DeviceIdentity{usb1, 0, {}} << Sameness::other;
+        QTest::newRow("the same pseudo-terminal") << DeviceIdentity{pts3, 7, {}} << DeviceIdentity{pts3, 7, {}}
+                                                  << Sameness::same;
+        QTest::newRow("a new terminal in the old pts slot") << DeviceIdentity{pts3, 7, {}}
+                                                            << DeviceIdentity{pts3, 9, {}} << Sameness::other;
+    }
+
+    void sameDevice()
+    {
+        QFETCH(DeviceIdentity, first);
+        QFETCH(DeviceIdentity, now);
+        QFETCH(Sameness, expected);
+        QCOMPARE(kvp::sameDevice(first, now), expected);
+    }
+
+    void terminalsOfTheUser_data()
+    {
+        QTest::addColumn<dev_t>("device");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("/dev/tty") << makedev(5, 0) << true;
+        QTest::newRow("/dev/console") << makedev(5, 1) << true;
+        QTest::newRow("/dev/tty1") << makedev(4, 1) << true;
+        QTest::newRow("/dev/ttyS0") << makedev(4, 64) << false;
+        QTest::newRow("/dev/ttyUSB0") << makedev(188, 0) << false;
+        QTest::newRow("/dev/ttyACM0") << makedev(166, 0) << false;
+        QTest::newRow("a pts we run in") << makedev(136, 4) << true;
+        QTest::newRow("another pts") << makedev(136, 5) << false;
+    }
+
+    void terminalsOfTheUser()
+    {
+        QFETCH(dev_t, device);
+        QFETCH(bool, refused);
+        QCOMPARE(isTerminalOfUser(device, {makedev(136, 4)}), refused);
     }
 
     // Two-wire RS-485 adapters hear themselves. With the echo dropped values come

@@ -13,6 +13,7 @@ namespace kvp {
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kMaxGiveUpSeconds = 2'000'000; // about 23 days; a timer counts in int milliseconds
 
 CommandLine usageError(const QString &message)
 {
@@ -72,10 +73,20 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Append each good value to FILE as a CSV line: time, address, value."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log});
+    const QCommandLineOption giveUp(QStringLiteral("give-up"),
+                                    QStringLiteral("With --console: end with exit status 1 when the device has "
+                                                   "been gone SECONDS and not come back (default: wait for ever)."),
+                                    QStringLiteral("SECONDS"));
+    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log, giveUp});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
+    // Two values for one option are a mistake to point out, not a choice to guess.
+    const QStringList given = parser.optionNames();
+    for (const QString &name : given) {
+        if (given.count(name) > 1)
+            return usageError(QStringLiteral("--%1 is given more than once").arg(name));
+    }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return CommandLine{{}, 0};
@@ -103,6 +114,13 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                               .arg(parser.value(timeout)));
     if (parser.isSet(count) && !parsePositive(parser.value(count), 1, 2'000'000'000, o.count))
         return usageError(QStringLiteral("--count must be a positive number, not '%1'").arg(parser.value(count)));
+    if (parser.isSet(giveUp) && !parsePositive(parser.value(giveUp), 1, kMaxGiveUpSeconds, o.giveUpSeconds))
+        return usageError(QStringLiteral("--give-up must be a number of seconds from 1 to %1, not '%2'")
+                              .arg(kMaxGiveUpSeconds).arg(parser.value(giveUp)));
+    if (parser.isSet(port) && o.port.isEmpty())
+        return usageError(QStringLiteral("--port needs a device, e.g. /dev/ttyUSB0 (see --list-ports)"));
+    if (parser.isSet(log) && o.logFile.isEmpty())
+        return usageError(QStringLiteral("--log needs a file name"));
     if (o.simulate && parser.isSet(port))
         return usageError(QStringLiteral("--simulate and --port exclude each other"));
     return result;

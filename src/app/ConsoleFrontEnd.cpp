@@ -7,49 +7,169 @@
 
 #include <QCoreApplication>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace kvp {
 
-ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, QObject *parent)
-    : QObject(parent), m_session(session), m_count(count)
+ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeconds, const ValueLog *log,
+                                 QObject *parent)
+    : QObject(parent), m_session(session), m_out(STDOUT_FILENO), m_log(log), m_giveUpSeconds(giveUpSeconds),
+      m_count(count)
 {
     connect(&session, &ReadSession::valueShown, this, &ConsoleFrontEnd::onValue);
-    connect(&session, &ReadSession::conditionChanged, this, &ConsoleFrontEnd::tell);
+    connect(&session, &ReadSession::conditionChanged, this, qOverload<Condition>(&ConsoleFrontEnd::tell));
     // Not the end: the session waits for the device and resumes reading.
-    connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::tell);
-    connect(&session, &ReadSession::portRestored, this, [this] { tell(Condition::portBack); });
+    connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::onPortFailed);
+    connect(&session, &ReadSession::portRestored, this, &ConsoleFrontEnd::onPortRestored);
+    connect(&session, &ReadSession::reopenRefused, this, qOverload<Condition>(&ConsoleFrontEnd::tell));
+    connect(&session, &ReadSession::logFailed, this, [this] {
+        Facts facts = m_session.facts();
+        facts.file = m_log ? m_log->path() : QString();
+        facts.detail = m_log ? m_log->errorString() : QString();
+        tell(Condition::logWriteFailed, facts);
+        finishLater(1);
+    });
+    connect(&m_out, &OutputChannel::drained, this, &ConsoleFrontEnd::onDrained);
+    connect(&m_out, &OutputChannel::failed, this, &ConsoleFrontEnd::onOutputFailed);
+    m_giveUp.setSingleShot(true);
+    connect(&m_giveUp, &QTimer::timeout, this, [this] {
+        Facts facts = m_session.facts();
+        facts.count = m_giveUpSeconds;
+        tell(Condition::gaveUp, facts);
+        finish(1, false);
+    });
     auto *signals_ = new SignalWatcher(this);
-    connect(signals_, &SignalWatcher::terminationRequested, this, [this] { finish(0); });
+    connect(signals_, &SignalWatcher::terminationRequested, this, [this] {
+        if (m_awaitingDrain)
+            exitNow(m_exitCode); // stop waiting for standard output
+        else
+            finish(m_finishing ? m_exitCode : 0, false);
+    });
 }
 
 void ConsoleFrontEnd::start()
 {
     if (const Condition failure = m_session.read(); failure != Condition::none) {
         tell(failure);
-        finish(failure == Condition::invalidAddress ? 2 : 1);
+        finish(failure == Condition::invalidAddress ? 2 : 1, false);
     }
 }
 
 void ConsoleFrontEnd::onValue(const QString &text)
 {
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
-    if (m_count > 0 && ++m_values >= m_count)
-        finish(0);
+    if (m_finishing)
+        return;
+    m_out.write(text.toLocal8Bit() + '\n');
+    if (m_count > 0 && ++m_values >= m_count) {
+        finishLater(0);
+        return;
+    }
+    if (m_out.congested() && !m_paused && !m_finishing) {
+        m_paused = true;
+        if (!m_toldPause) {
+            m_toldPause = true;
+            tell(Condition::outputPaused);
+        }
+        // Queued: this runs inside the session's own handling of the reply.
+        QMetaObject::invokeMethod(this, [this] { if (m_paused) m_session.stop(); }, Qt::QueuedConnection);
+    }
+}
+
+void ConsoleFrontEnd::onDrained()
+{
+    if (m_awaitingDrain)
+        exitNow(m_exitCode);
+    if (m_finishing || !m_paused)
+        return;
+    m_paused = false;
+    if (m_session.portOpen())
+        m_session.read();
+    else
+        m_readWhenBack = true;
+}
+
+void ConsoleFrontEnd::onOutputFailed(int error)
+{
+    if (error == EPIPE) {
+        tell(Condition::stdoutBroken);
+    } else {
+        Facts facts = m_session.facts();
+        facts.detail = QString::fromLocal8Bit(std::strerror(error));
+        tell(Condition::stdoutFailed, facts);
+    }
+    finishLater(1);
+}
+
+void ConsoleFrontEnd::onPortFailed(Condition failure)
+{
+    tell(failure);
+    if (m_giveUpSeconds > 0 && !m_giveUp.isActive())
+        m_giveUp.start(m_giveUpSeconds * 1000);
+}
+
+void ConsoleFrontEnd::onPortRestored()
+{
+    m_giveUp.stop();
+    tell(Condition::portBack);
+    if (m_readWhenBack) {
+        m_readWhenBack = false;
+        m_session.read();
+    }
 }
 
 void ConsoleFrontEnd::tell(Condition condition)
 {
-    if (const QString text = consoleText(condition, m_session.facts()); !text.isEmpty())
-        writeStderrLine(text);
+    tell(condition, m_session.facts());
 }
 
-void ConsoleFrontEnd::finish(int exitCode)
+void ConsoleFrontEnd::tell(Condition condition, Facts facts)
 {
+    const QString text = consoleText(condition, facts);
+    // A pause for standard output stops and starts the queries; that is no news.
+    if (text.isEmpty() || text == m_lastTold)
+        return;
+    m_lastTold = text;
+    writeStderrLine(text);
+}
+
+void ConsoleFrontEnd::finishLater(int exitCode)
+{
+    if (m_finishing)
+        return;
+    // Inside the session's own signal: end once it is done with it.
+    QMetaObject::invokeMethod(this, [this, exitCode] { finish(exitCode, exitCode == 0); }, Qt::QueuedConnection);
+    m_paused = false;
+    m_finishing = true; // no more values are taken from here on
+    m_exitCode = exitCode;
+}
+
+void ConsoleFrontEnd::finish(int exitCode, bool drain)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_finishing = true;
+    m_exitCode = exitCode;
+    m_giveUp.stop();
     m_session.stop();
     if (m_session.cycle().status().phase != CyclePhase::ready)
         writeStderrLine(QString::fromStdString(counterSummary(m_session.cycle().counters(), Clock::now())));
+    if (drain && m_out.pending() > 0) {
+        m_awaitingDrain = true; // onDrained() ends it, or a signal does
+        return;
+    }
+    exitNow(exitCode);
+}
+
+void ConsoleFrontEnd::exitNow(int exitCode)
+{
+    if (const qsizetype lost = m_out.pendingLines(); lost > 0) {
+        Facts facts = m_session.facts();
+        facts.count = static_cast<int>(lost);
+        tell(Condition::outputDropped, facts);
+    }
     QCoreApplication::exit(exitCode);
 }
 

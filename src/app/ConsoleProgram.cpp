@@ -4,6 +4,7 @@
 #include "ConsoleText.h"
 #include "ReadSession.h"
 #include "ReaderSetup.h"
+#include "StandardStreams.h"
 #include "StderrLine.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,10 @@ namespace kvp {
 
 int runConsole(const Options &options)
 {
+    if (stdoutWasClosed()) {
+        writeStderrLine(consoleText(Condition::stdoutClosed, {}));
+        return 1;
+    }
     ReaderSetup setup(options);
     if (setup.failure() != Condition::none) {
         writeStderrLine(consoleText(setup.failure(), setup.facts()));
@@ -26,7 +31,7 @@ int runConsole(const Options &options)
         writeStderrLine(consoleText(failure, session.facts()));
         return 1;
     }
-    ConsoleFrontEnd console(session, options.count);
+    ConsoleFrontEnd console(session, options.count, options.giveUpSeconds, setup.valueLog());
     console.start();
     return QCoreApplication::exec();
 }

@@ -57,6 +57,16 @@ QString consoleText(Condition condition, const Facts &facts)
         return withDetail(QStringLiteral("Serial port %1 does not accept 19200 bit/s, even parity, 8 data bits, "
                                          "1 stop bit. Check that it is a serial port and its driver is working.")
                               .arg(facts.port), facts);
+    case Condition::portIsTerminal:
+        return QStringLiteral("%1 is a terminal, not a serial adapter; reading it would take the terminal over. "
+                              "Give the serial adapter's device with --port (see --list-ports).").arg(facts.port);
+    case Condition::pathTooLong:
+        return withDetail(QStringLiteral("The device path given with --port is longer than this system allows. "
+                                         "Give the device's short name, e.g. from --list-ports."), facts);
+    case Condition::tooManyFiles:
+        return withDetail(QStringLiteral("Cannot open serial port %1: no file descriptor is left. Close other "
+                                         "programs, or raise the limit (ulimit -n), and try again.")
+                              .arg(facts.port), facts);
     case Condition::deviceRemoved:
         return withDetail(QStringLiteral("Serial port %1 went away while it was open (adapter unplugged?). "
                                          "Waiting for it to come back: plug it in again.").arg(facts.port), facts);
@@ -65,11 +75,37 @@ QString consoleText(Condition condition, const Facts &facts)
                                          "waiting for the port to work again.").arg(facts.port), facts);
     case Condition::portBack:
         return QStringLiteral("serial port %1 is back; reading again").arg(facts.port);
+    case Condition::portChanged:
+        return QStringLiteral("%1 is back, but as another device than the one read before; it is left alone. "
+                              "Plug the module's adapter in again, or start kvp-reader again to read the new "
+                              "device.").arg(facts.port);
+    case Condition::gaveUp:
+        return QStringLiteral("serial port %1 did not come back within %2 s (--give-up); giving up. Check the "
+                              "adapter and start kvp-reader again.").arg(facts.port).arg(facts.count);
     case Condition::invalidAddress:
         return QStringLiteral("the KV-P address must be a number from 0 to 31");
     case Condition::logFile:
         return withDetail(QStringLiteral("Cannot write the value log %1. Choose a file in a folder you may "
                                          "write to.").arg(facts.file), facts);
+    case Condition::logWriteFailed:
+        return withDetail(QStringLiteral("Cannot write to the value log %1; the log ends with its last whole row. "
+                                         "Free some space, or give another file with --log.")
+                              .arg(facts.file), facts);
+    case Condition::stdoutClosed:
+        return QStringLiteral("standard output is closed, so the values would go nowhere. Redirect it to a "
+                              "file, or to /dev/null when --log keeps the values.");
+    case Condition::stdoutFailed:
+        return withDetail(QStringLiteral("Cannot write the values to standard output; stopped reading. Check "
+                                         "where standard output goes (a full disk?)."), facts);
+    case Condition::stdoutBroken:
+        return QStringLiteral("the program reading standard output has gone; stopped reading");
+    case Condition::outputPaused:
+        return QStringLiteral("standard output is not taking the values; reading waits until it does, "
+                              "so no value is lost");
+    case Condition::outputDropped:
+        return (facts.count == 1 ? QStringLiteral("1 value read was")
+                                 : QStringLiteral("%1 values read were").arg(facts.count))
+            + QStringLiteral(" not yet taken by standard output when the run ended; they are lost");
     case Condition::simulatorFailed:
         return withDetail(QStringLiteral("Cannot start the simulated module."), facts);
     case Condition::noDisplay:

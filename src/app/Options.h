@@ -16,6 +16,7 @@ struct Options {
     bool simulate = false;
     bool console = false;
     int count = 0;        // console: stop after this many values; 0 = never
+    int giveUpSeconds = 0; // console: end when the device has been away this long; 0 = never
     bool echo = false;
     QString logFile;
 };

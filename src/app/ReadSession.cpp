@@ -84,8 +84,17 @@ void ReadSession::tryReopen()
 {
     // The same device path, the same settings: a replugged adapter usually comes back
     // under its old name, and always under its /dev/serial/by-id name.
-    if (open() != Condition::none)
+    if (const Condition failure = open(); failure != Condition::none) {
+        // A missing device is what we wait for; another device at its path is worth
+        // saying, once, since it will not turn into ours by waiting.
+        const bool worthSaying = failure == Condition::portChanged || failure == Condition::portIsTerminal;
+        if (worthSaying && failure != m_refusedReopen) {
+            m_refusedReopen = failure;
+            emit reopenRefused(failure);
+        }
         return;
+    }
+    m_refusedReopen = Condition::none;
     m_reopenTimer.stop();
     emit portRestored();
     if (m_resumeReading)
@@ -100,8 +109,10 @@ void ReadSession::apply(const CycleActions &actions)
     }
     if (actions.show) {
         const QString text = QString::fromStdString(*actions.show);
-        if (m_log)
-            m_log->append(m_cycle.address(), text);
+        if (m_log && !m_log->append(m_cycle.address(), text)) {
+            m_log = nullptr; // it takes nothing more; said once
+            emit logFailed();
+        }
         emit valueShown(text);
     }
 

@@ -49,6 +49,13 @@ signals:
     void portFailed(kvp::Condition failure);
     // The device is back and open again; reading has resumed if it was on.
     void portRestored();
+    // While waiting for the device: the path is there but is not the device read
+    // before (Condition::portChanged) or is a terminal; it is left alone. Once for
+    // each such finding.
+    void reopenRefused(kvp::Condition why);
+    // The value log failed to take a value (ValueLog::errorString says why) and is
+    // written no more.
+    void logFailed();
 
 private:
     void onReceived(const QByteArray &bytes, qint16 count);
@@ -65,6 +72,7 @@ private:
     bool m_resumeReading = false;
     ValueLog *m_log = nullptr;
     Condition m_reported = Condition::ready;
+    Condition m_refusedReopen = Condition::none;
 };
 
 } // namespace kvp

@@ -14,7 +14,7 @@ ReaderSetup::ReaderSetup(const Options &options)
     m_facts.address = validAddress(options.address.toStdString()).value_or(0);
     m_facts.file = options.logFile;
     if (!options.logFile.isEmpty() && !m_log.open(options.logFile)) {
-        m_failure = Condition::logFile;
+        m_failure = m_log.writeFailed() ? Condition::logWriteFailed : Condition::logFile;
         m_facts.detail = m_log.errorString();
         return;
     }

@@ -26,6 +26,8 @@ QString stateWord(Condition condition)
     case Condition::deviceRemoved:
     case Condition::writeFailed:
         return QStringLiteral("设备已断开 (device gone, waiting for it)");
+    case Condition::portChanged:
+        return QStringLiteral("设备已断开 (another device at this path, left alone)");
     default:
         return {};
     }
@@ -39,6 +41,11 @@ bool needsMessage(Condition condition)
     case Condition::permissionDenied:
     case Condition::portInUse:
     case Condition::portSetup:
+    case Condition::portIsTerminal:
+    case Condition::pathTooLong:
+    case Condition::tooManyFiles:
+    case Condition::portChanged:
+    case Condition::logWriteFailed:
     case Condition::deviceRemoved:
     case Condition::writeFailed:
     case Condition::invalidAddress:

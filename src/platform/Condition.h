@@ -27,13 +27,24 @@ enum class Condition {
     permissionDenied,
     portInUse,
     portSetup, // the port opened but refused the line settings
+    portIsTerminal, // the path is a terminal of ours or the console, not a serial adapter
+    pathTooLong,
+    tooManyFiles, // the process or the system has no file descriptor left
     deviceRemoved,
     writeFailed,
     portBack,
+    portChanged, // another device now answers to the path; it is left alone
+    gaveUp,      // the device did not come back within --give-up
 
     // The user's input and the program's surroundings.
     invalidAddress,
     logFile,
+    logWriteFailed, // the value log stopped taking rows (full disk)
+    stdoutClosed,   // standard output was not open when the program started
+    stdoutFailed,   // writing the values to standard output failed
+    stdoutBroken,   // the reader of standard output went away
+    outputPaused,   // standard output is not taken; queries wait until it is
+    outputDropped,  // values still waiting for standard output at the end
     simulatorFailed,
     noDisplay,
     windowProgramMissing,
@@ -45,6 +56,7 @@ struct Facts {
     int address = 0;
     QString file; // the value log, or the window's program
     QString detail; // the system's own wording of the failure, added where it helps
+    int count = 0;  // values, or seconds, that the words give a number for
     bool simulated = false;
 };
 

@@ -27,6 +27,8 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    // A closed terminal is an ordinary way to stop a run, not a crash.
+    ::sigaction(SIGHUP, &sa, nullptr);
 }
 
 void SignalWatcher::handler(int)

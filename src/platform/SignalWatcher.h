@@ -4,7 +4,7 @@
 
 namespace kvp {
 
-// Turns SIGINT and SIGTERM into a Qt signal on the event thread, so Ctrl+C ends a
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event thread, so Ctrl+C ends a
 // run cleanly instead of killing it in the middle of a write.
 class SignalWatcher : public QObject
 {

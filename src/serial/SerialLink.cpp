@@ -1,5 +1,7 @@
 #include "SerialLink.h"
 
+#include "DeviceIdentity.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -7,6 +9,9 @@
 #include <limits>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -23,6 +28,19 @@ QString systemLocation(const QString &portName)
     return portName;
 }
 
+#ifdef Q_OS_UNIX
+// Qt words a lack of descriptors as a busy or locked port; ask the system directly.
+int descriptorShortage()
+{
+    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (probe >= 0) {
+        ::close(probe);
+        return 0;
+    }
+    return errno == EMFILE || errno == ENFILE ? errno : 0;
+}
+#endif
+
 } // namespace
 
 SerialLink::SerialLink(QObject *parent) : QObject(parent)
@@ -34,7 +52,11 @@ SerialLink::SerialLink(QObject *parent) : QObject(parent)
 Condition SerialLink::InitPort(const PortSettings &settings)
 {
     if (!ctrMSComm.isOpen()) {
+        if (settings.portName != m_settings.portName)
+            m_identity.reset();
         m_settings = settings;
+        if (const Condition refused = checkDevice(); refused != Condition::none)
+            return refused;
         ctrMSComm.setPortName(settings.portName);
         ctrMSComm.setBaudRate(settings.baudRate);
         ctrMSComm.setParity(settings.parity);
@@ -42,11 +64,24 @@ Condition SerialLink::InitPort(const PortSettings &settings)
         ctrMSComm.setStopBits(settings.stopBits);
         // Flow control, modem lines and buffer sizes stay as the port has them.
         if (!ctrMSComm.open(QIODevice::ReadWrite)) {
+#ifdef Q_OS_UNIX
+            const int openError = errno; // Qt may run out after the port's own descriptor
+#endif
             m_errorDetail = ctrMSComm.errorString();
+#ifdef Q_OS_UNIX
+            const bool outOfDescriptors = openError == EMFILE || openError == ENFILE;
+            if (const int shortage = outOfDescriptors ? openError : descriptorShortage(); shortage != 0) {
+                ctrMSComm.clearError();
+                m_errorDetail = QString::fromLocal8Bit(std::strerror(shortage));
+                return Condition::tooManyFiles;
+            }
+#endif
             const Condition failure = portCondition(ctrMSComm.error(), factsNow(false));
             ctrMSComm.clearError();
             return failure;
         }
+        if (!m_identity)
+            m_identity = m_opening;
     }
     discardInput();
     return Condition::none;
@@ -103,6 +138,36 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     // Closing from inside the error signal is safe: QSerialPort is done with the call.
     close();
     emit failed(failure);
+}
+
+Condition SerialLink::checkDevice()
+{
+    m_opening.reset();
+#ifdef Q_OS_UNIX
+    const DeviceLookup found = lookUpDevice(systemLocation(m_settings.portName));
+    if (found.error == ENAMETOOLONG) {
+        m_errorDetail = QString::fromLocal8Bit(std::strerror(found.error));
+        return Condition::pathTooLong;
+    }
+    // Anything else that is not a device is left to the port's own open, which names it.
+    if (!found.characterDevice)
+        return Condition::none;
+    m_errorDetail.clear();
+    if (isTerminalOfUser(found.identity.device, terminalsOfThisProcess()))
+        return Condition::portIsTerminal;
+    if (m_identity) {
+        switch (sameDevice(*m_identity, found.identity)) {
+        case Sameness::same:
+            break;
+        case Sameness::other:
+            return Condition::portChanged;
+        case Sameness::notYetKnown:
+            return Condition::portMissing; // udev is still naming it; look again later
+        }
+    }
+    m_opening = found.identity;
+#endif
+    return Condition::none;
 }
 
 PortFacts SerialLink::factsNow(bool wasOpen) const

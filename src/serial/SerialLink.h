@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceIdentity.h"
 #include "PortCondition.h"
 #include "PortSettings.h"
 #include "platform/Condition.h"
@@ -8,6 +9,7 @@
 #include <QObject>
 #include <QSerialPort>
 
+#include <optional>
 #include <string>
 
 namespace kvp {
@@ -27,7 +29,9 @@ public:
     explicit SerialLink(QObject *parent = nullptr);
 
     // Opens the port unless it is already open, sets the line up, and throws away
-    // whatever was received before.
+    // whatever was received before. A path that is the user's terminal is never
+    // opened, and once a device has been opened, the path is opened again only while
+    // it is that same device (Condition::portChanged otherwise).
     Condition InitPort(const PortSettings &settings);
     void WritePort(const std::string &str);
     // Input that arrived but was not asked for, in the driver and in our buffer.
@@ -47,10 +51,14 @@ private:
     void ctrMSComm_OnComm();
     void onError(QSerialPort::SerialPortError error);
     PortFacts factsNow(bool wasOpen) const;
+    // Refuses what the path must not be opened as, before anything is sent to it.
+    Condition checkDevice();
 
     QSerialPort ctrMSComm;
     PortSettings m_settings;
     QString m_errorDetail;
+    std::optional<DeviceIdentity> m_identity; // of the device first opened on this path
+    std::optional<DeviceIdentity> m_opening;
 };
 
 } // namespace kvp
