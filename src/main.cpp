@@ -4,6 +4,7 @@
 #include "app/ConsoleProgram.h"
 #include "app/PortList.h"
 #include "app/QtMessageRouting.h"
+#include "app/ScanProgram.h"
 #include "app/WindowLauncher.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,8 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(portListing()), stdout);
         return 0;
     }
+    if (line.options.scan)
+        return runScan(line.options);
     if (line.options.console)
         return runConsole(line.options);
     return execWindowProgram(argv);

@@ -72,7 +72,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Append each good value to FILE as a CSV line: time, address, value."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log});
+    const QCommandLineOption scan(QStringLiteral("scan"),
+                                  QStringLiteral("Ask every address 0 to 31 once, print each that answers with "
+                                                 "its value (ADDRESS VALUE, one a line) and exit; exit status 1 "
+                                                 "when none answers."));
+    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log, scan});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -96,6 +100,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     o.console = parser.isSet(console);
     o.echo = parser.isSet(echo);
     o.logFile = parser.value(log);
+    o.scan = parser.isSet(scan);
     if (!validAddress(o.address.toStdString()))
         return usageError(QStringLiteral("--address must be a number from 0 to 31, not '%1'").arg(o.address));
     if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))

@@ -70,6 +70,13 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::logFile:
         return withDetail(QStringLiteral("Cannot write the value log %1. Choose a file in a folder you may "
                                          "write to.").arg(facts.file), facts);
+    case Condition::recordingFailed:
+        return withDetail(QStringLiteral("Recording to %1 stopped: a value could not be written. Free some "
+                                         "space or choose another file, then record again.").arg(facts.file),
+                          facts);
+    case Condition::noModuleFound:
+        return QStringLiteral("no module answered on %1 at any address from 0 to 31; check the wiring, the "
+                              "module's power and --echo").arg(facts.port);
     case Condition::simulatorFailed:
         return withDetail(QStringLiteral("Cannot start the simulated module."), facts);
     case Condition::noDisplay:

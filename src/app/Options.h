@@ -17,6 +17,7 @@ struct Options {
     bool console = false;
     int count = 0;        // console: stop after this many values; 0 = never
     bool echo = false;
+    bool scan = false;    // ask every address once, list those that answer, and exit
     QString logFile;
 };
 

@@ -34,6 +34,8 @@ enum class Condition {
     // The user's input and the program's surroundings.
     invalidAddress,
     logFile,
+    recordingFailed, // a recording started from the window could not be written on
+    noModuleFound,   // the search asked every address and none answered
     simulatorFailed,
     noDisplay,
     windowProgramMissing,

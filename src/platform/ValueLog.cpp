@@ -15,13 +15,13 @@ bool ValueLog::open(const QString &path)
     return true;
 }
 
-void ValueLog::append(int address, const QString &valueText)
+bool ValueLog::append(int address, const QString &valueText)
 {
     QDateTime now = QDateTime::currentDateTime();
     now.setOffsetFromUtc(now.offsetFromUtc()); // so the text carries the offset
     const QByteArray line = now.toString(Qt::ISODateWithMs).toLatin1() + ',' + QByteArray::number(address) + ','
                             + valueText.toLatin1() + '\n';
-    m_file.write(line);
+    return m_file.write(line) == line.size();
 }
 
 } // namespace kvp

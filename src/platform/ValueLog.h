@@ -17,7 +17,9 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     QString errorString() const { return m_file.errorString(); }
 
-    void append(int address, const QString &valueText);
+    // False when the line did not reach the file whole (a full disk, a removed
+    // drive): errorString() says why.
+    bool append(int address, const QString &valueText);
 
 private:
     QFile m_file;
