@@ -47,6 +47,9 @@ public:
     void setPaused(bool paused);
     bool paused() const { return m_paused; }
 
+    // Draws the span now; the timer calls it while the panel is open and running.
+    void redraw();
+
     bool savePng(const QString &path);
     bool saveCsv(const QString &path);
 
@@ -62,7 +65,6 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    void redraw();
     void noteStaleUntil(TrendSeries::TimePoint t);
     TrendSeries::TimePoint shownEnd() const;
     void chooseAndSave(bool png);
