@@ -58,3 +58,31 @@ for bytes in 6 7 8 12; do
     measure "paced at 19200 bit/s 8E1, $bytes-byte replies" "$paced" "$bytes" --pace
     echo "  line limit:           $(awk -v b="$bytes" 'BEGIN { printf "%8.1f", 19200 / (11 * (9 + b)) }') values/s (9 + $bytes bytes of 11 bits)"
 done
+
+# The window, unpaced, with the trend panel closed and open: the panel must not slow
+# reading (open / closed >= 0.95). The window's hidden bench mode (KVP_WINDOW_BENCH=N)
+# presses Read itself and quits after N values with its rate and peak RSS.
+window_rate() { # window_rate TREND(0|1) COUNT ; prints "rate peak_rss_kb"
+    start_sim window --reply-bytes 6
+    KVP_WINDOW_BENCH=$2 KVP_WINDOW_BENCH_TREND=$1 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
+        build/lib/kvp-reader/kvp-reader-window --port "$device" >"$tmp/window.out" 2>"$tmp/window.err"
+    kill %% 2>/dev/null; wait 2>/dev/null || true
+    awk '{ print $6, $8 }' "$tmp/window.out"
+}
+read -r closed_rate closed_rss < <(window_rate 0 "$unpaced")
+read -r open_rate open_rss < <(window_rate 1 "$unpaced")
+awk -v c="$closed_rate" -v o="$open_rate" -v cr="$closed_rss" -v orss="$open_rss" -v n="$unpaced" 'BEGIN {
+    printf "window, unpaced, %d values\n", n
+    printf "  trend closed:         %8.1f values/s  peak RSS %.1f MB\n", c, cr/1024
+    printf "  trend open:           %8.1f values/s  peak RSS %.1f MB\n", o, orss/1024
+    printf "  open / closed:        %8.3f (at least 0.95)\n", o/c
+}'
+
+# The window's memory with the trend open for a long unpaced run (default 10 min):
+# the trend's buckets are allocated up front, so the peak must stay flat.
+minutes=${KVP_BENCH_TREND_MINUTES:-10}
+if ((minutes > 0)); then
+    long=$((minutes * 60 * ${open_rate%.*}))
+    read -r _ long_rss < <(window_rate 1 "$long")
+    printf "window, trend open, %d min unpaced (%d values): peak RSS %.1f MB\n" "$minutes" "$long" "$(echo "$long_rss / 1024" | bc -l)"
+fi

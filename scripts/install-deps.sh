@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
+    # The window's trend panel draws its chart with Qt Charts; Debian 12's package
+    # misses its dependency on the OpenGL module's CMake files, so it is named here.
+    qt6-charts-dev libqt6opengl6-dev
     # The window's Chinese texts need a font that has them.
     fonts-wqy-microhei
     # The completion test runs the shell completion under bash-completion.

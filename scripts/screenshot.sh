@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Starts the window under a virtual X server against the built-in simulated module,
 # presses Read, lets it read for a moment, and saves a screenshot (default
-# docs/window.png). Any step that fails stops the script with its reason.
+# docs/window.png). With --trend as second argument it also opens the trend panel
+# (Ctrl+T) and lets it fill for a few seconds: docs/trend.png. Any step that fails
+# stops the script with its reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/window.png}
+trend=0
+[[ ${2:-} == --trend ]] && trend=1
 
 fail() {
     echo "screenshot: $*" >&2
@@ -20,7 +24,7 @@ cmake --build build --parallel "$(nproc)"
 mkdir -p "$(dirname "$out")"
 
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 640x420x24 -nolisten tcp &
+Xvfb "$display" -screen 0 640x600x24 -nolisten tcp &
 xvfb=$!
 reader=
 trap 'kill $reader $xvfb 2>/dev/null || true' EXIT
@@ -43,10 +47,18 @@ done
 [[ -n $window ]] || fail "the window did not come up within 10 s"
 
 # Press Read: focus starts in the address box, so Tab once moves to the button.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+sleep 0.5
 xdotool key Tab space || fail "could not press Read"
+height=284
+if ((trend)); then
+    xdotool key ctrl+t || fail "could not open the trend"
+    height=$((284 + 232))
+    sleep 8
+fi
 sleep 2
 kill -0 $reader 2>/dev/null || fail "kvp-reader ended while reading"
 # No window manager runs, so the window sits at the top left, without a frame.
-import -window root -crop 468x284+0+0 +repage "$out" || fail "could not take the picture"
+import -window root -crop 468x${height}+0+0 +repage "$out" || fail "could not take the picture"
 [[ -s $out ]] || fail "$out is empty"
 echo "saved $out"

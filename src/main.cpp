@@ -5,6 +5,7 @@
 #include "app/PortList.h"
 #include "app/QtMessageRouting.h"
 #include "app/StandardStreams.h"
+#include "app/ScanProgram.h"
 #include "app/WindowLauncher.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,8 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(portListing()), stdout);
         return 0;
     }
+    if (line.options.scan)
+        return runScan(line.options);
     if (line.options.console)
         return runConsole(line.options);
     return execWindowProgram(argv);

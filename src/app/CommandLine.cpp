@@ -77,7 +77,12 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                                     QStringLiteral("With --console: end with exit status 1 when the device has "
                                                    "been gone SECONDS and not come back (default: wait for ever)."),
                                     QStringLiteral("SECONDS"));
-    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log, giveUp});
+    
+    const QCommandLineOption scan(QStringLiteral("scan"),
+                                  QStringLiteral("Ask every address 0 to 31 once, print each that answers with "
+                                                 "its value (ADDRESS VALUE, one a line) and exit; exit status 1 "
+                                                 "when none answers."));
+    parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log, giveUp, scan});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -107,6 +112,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     o.console = parser.isSet(console);
     o.echo = parser.isSet(echo);
     o.logFile = parser.value(log);
+    o.scan = parser.isSet(scan);
     if (!validAddress(o.address.toStdString()))
         return usageError(QStringLiteral("--address must be a number from 0 to 31, not '%1'").arg(o.address));
     if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))

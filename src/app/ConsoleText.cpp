@@ -106,6 +106,13 @@ QString consoleText(Condition condition, const Facts &facts)
         return (facts.count == 1 ? QStringLiteral("1 value read was")
                                  : QStringLiteral("%1 values read were").arg(facts.count))
             + QStringLiteral(" not yet taken by standard output when the run ended; they are lost");
+    case Condition::recordingFailed:
+        return withDetail(QStringLiteral("Recording to %1 stopped: a value could not be written. Free some "
+                                         "space or choose another file, then record again.").arg(facts.file),
+                          facts);
+    case Condition::noModuleFound:
+        return QStringLiteral("no module answered on %1 at any address from 0 to 31; check the wiring, the "
+                              "module's power and --echo").arg(facts.port);
     case Condition::simulatorFailed:
         return withDetail(QStringLiteral("Cannot start the simulated module."), facts);
     case Condition::noDisplay:

@@ -18,6 +18,7 @@ struct Options {
     int count = 0;        // console: stop after this many values; 0 = never
     int giveUpSeconds = 0; // console: end when the device has been away this long; 0 = never
     bool echo = false;
+    bool scan = false;    // ask every address once, list those that answer, and exit
     QString logFile;
 };
 

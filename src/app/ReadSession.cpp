@@ -60,14 +60,40 @@ void ReadSession::stop()
     apply(m_cycle.Stop_Click(Clock::now()));
 }
 
+SerialLink *ReadSession::lendPort()
+{
+    if (!m_link.isOpen() || m_lent)
+        return nullptr;
+    m_readingWhenLent = m_cycle.reading();
+    apply(m_cycle.Stop_Click(Clock::now()));
+    m_timer.stop(); // a reply still awaited is the borrower's to let pass
+    m_lent = true;
+    return &m_link;
+}
+
+void ReadSession::takePortBack()
+{
+    if (!m_lent)
+        return;
+    m_lent = false;
+    if (!m_link.isOpen())
+        m_resumeReading = m_resumeReading || m_readingWhenLent; // the reopen timer resumes
+    else if (m_readingWhenLent)
+        apply(m_cycle.resume(Clock::now()));
+}
+
 void ReadSession::onReceived(const QByteArray &bytes, qint16 count)
 {
+    if (m_lent)
+        return;
     const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
     apply(m_cycle.ShowData({data, static_cast<size_t>(bytes.size())}, count, Clock::now()));
 }
 
 void ReadSession::onTimer()
 {
+    if (m_lent)
+        return;
     apply(m_cycle.tick(Clock::now()));
 }
 
@@ -97,7 +123,7 @@ void ReadSession::tryReopen()
     m_refusedReopen = Condition::none;
     m_reopenTimer.stop();
     emit portRestored();
-    if (m_resumeReading)
+    if (m_resumeReading && !m_lent)
         apply(m_cycle.resume(Clock::now()));
 }
 

@@ -34,6 +34,16 @@ public:
     Condition read();
     void stop();
 
+    // Lends the port to another master on the line, the search for modules: reading
+    // stops, and the session leaves the line and its timer alone until the port is
+    // handed back, so that no answer to the search is taken for a value. Null when
+    // the port is not open.
+    SerialLink *lendPort();
+    // Reading goes on if it was on when the port was lent (once the device is back,
+    // if it went away meanwhile).
+    void takePortBack();
+    bool portLent() const { return m_lent; }
+
     const ReadCycle &cycle() const { return m_cycle; }
     CycleStatus status() const { return m_cycle.status(); }
     Condition condition() const;
@@ -70,6 +80,8 @@ private:
     QTimer m_timer;
     QTimer m_reopenTimer;
     bool m_resumeReading = false;
+    bool m_lent = false;
+    bool m_readingWhenLent = false;
     ValueLog *m_log = nullptr;
     Condition m_reported = Condition::ready;
     Condition m_refusedReopen = Condition::none;

@@ -50,6 +50,7 @@ bool needsMessage(Condition condition)
     case Condition::writeFailed:
     case Condition::invalidAddress:
     case Condition::logFile:
+    case Condition::recordingFailed:
     case Condition::simulatorFailed:
         return true;
     default:

@@ -45,6 +45,8 @@ enum class Condition {
     stdoutBroken,   // the reader of standard output went away
     outputPaused,   // standard output is not taken; queries wait until it is
     outputDropped,  // values still waiting for standard output at the end
+    recordingFailed, // a recording started from the window could not be written on
+    noModuleFound,   // the search asked every address and none answered
     simulatorFailed,
     noDisplay,
     windowProgramMissing,

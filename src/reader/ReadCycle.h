@@ -55,6 +55,7 @@ public:
     // The address the cycle is talking to (the last one set up).
     int address() const { return m_address; }
     const ReplyFraming &framing() const { return m_framing; }
+    const CycleSettings &settings() const { return m_settings; }
 
 private:
     enum class Awaiting {

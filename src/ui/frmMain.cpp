@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "AppIcon.h"
+#include "WindowExtras.h"
 #include "ui_frmMain.h"
 
 #include "reader/CounterSummary.h"
@@ -72,9 +73,18 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     ui->KVPAdr->setFocus();
     ui->DataText->installEventFilter(this);
     ui->StatusText->installEventFilter(this);
+    installExtras();
 }
 
-frmMain::~frmMain() = default;
+void frmMain::installExtras()
+{
+    m_extras = new WindowExtras(*this, ctrMSComm, ui->DataText, ui->KVPAdr);
+}
+
+frmMain::~frmMain()
+{
+    delete m_extras; // while the session it may have borrowed the port from still lives
+}
 
 bool frmMain::Form_Load()
 {

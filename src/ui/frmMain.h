@@ -21,6 +21,8 @@ namespace kvp {
 // the event's, joined by an underscore (Read_Click, Form_Load); fields carry a
 // lower-case prefix for their type (ctr for a control such as the port ctrMSComm,
 // bol for a flag, byt for bytes, int for a 16-bit integer).
+class WindowExtras;
+
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -36,6 +38,8 @@ public:
     void setSimulated(bool simulated);
     void setAddressText(const QString &text);
     void setValueLog(ValueLog *log) { ctrMSComm.setValueLog(log); }
+    // The trend, recording, copying and finding the module.
+    WindowExtras *extras() const { return m_extras; }
 
 protected:
     // Hovering over the value or the status line shows the counters of the run.
@@ -52,10 +56,14 @@ private:
     WindowText textFor(Condition condition) const;
     void setDisplayLive(bool live);
     void tell(const QString &message, bool modal);
+    // Everything outside the original form: a panel below it, shortcuts, and a few
+    // buttons at the end of the status line.
+    void installExtras();
 
     std::unique_ptr<Ui::frmMain> ui;
     ReadSession ctrMSComm;
     bool m_simulated = false;
+    WindowExtras *m_extras = nullptr; // a child QObject of the window
 };
 
 } // namespace kvp

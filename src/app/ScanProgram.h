@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Options.h"
+
+namespace kvp {
+
+// --scan: asks every address 0..31 once on the port, prints each that answered as
+// "ADDRESS VALUE" on its own line, and returns 0, or 1 when none answered or the
+// port failed. Needs a QCoreApplication.
+int runScan(const Options &options);
+
+} // namespace kvp

@@ -1,0 +1,118 @@
+#include "FindModuleDialog.h"
+
+#include "app/ReadSession.h"
+#include "app/ScanSession.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kvp {
+
+FindModuleDialog::FindModuleDialog(ReadSession &session, QWidget *parent) : QDialog(parent), m_session(session)
+{
+    setObjectName(QStringLiteral("FindModule"));
+    setWindowTitle(tr("查找模块"));
+    setModal(true); // Read and Stop would put a second master on the line
+    m_state = new QLabel(this);
+    m_state->setObjectName(QStringLiteral("FindState"));
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, 32);
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("FindList"));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    m_use = buttons->addButton(tr("使用此地址"), QDialogButtonBox::AcceptRole);
+    m_use->setObjectName(QStringLiteral("FindUse"));
+    m_use->setEnabled(false);
+    connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) { m_use->setEnabled(row >= 0); });
+    connect(m_list, &QListWidget::itemActivated, this, &FindModuleDialog::choose);
+    connect(buttons, &QDialogButtonBox::accepted, this, &FindModuleDialog::choose);
+    connect(buttons, &QDialogButtonBox::rejected, this, &FindModuleDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_state);
+    layout->addWidget(m_progress);
+    layout->addWidget(m_list);
+    layout->addWidget(buttons);
+    resize(300, 320);
+}
+
+FindModuleDialog::~FindModuleDialog()
+{
+    if (m_scan && m_scan->running()) {
+        m_scan->cancel();
+    }
+}
+
+bool FindModuleDialog::start()
+{
+    SerialLink *link = m_session.lendPort();
+    if (!link) {
+        m_state->setText(tr("串口未打开: 无法查找模块"));
+        return false;
+    }
+    const CycleSettings &settings = m_session.cycle().settings();
+    m_scan = std::make_unique<ScanSession>(*link, ScanSettings{.dropEcho = settings.dropEcho},
+                                           m_session.cycle().framing());
+    connect(m_scan.get(), &ScanSession::progress, this, [this](int address, int done, int total) {
+        m_progress->setRange(0, total);
+        m_progress->setValue(done);
+        m_state->setText(tr("正在询问地址 %1 …").arg(address));
+    });
+    connect(m_scan.get(), &ScanSession::found, this, &FindModuleDialog::onFound);
+    connect(m_scan.get(), &ScanSession::finished, this, &FindModuleDialog::onFinished);
+    m_scan->start();
+    return true;
+}
+
+bool FindModuleDialog::searching() const
+{
+    return m_scan && m_scan->running();
+}
+
+void FindModuleDialog::onFound(int address, const QString &valueText)
+{
+    auto *item = new QListWidgetItem(tr("地址 %1:  %2").arg(address).arg(valueText), m_list);
+    item->setData(Qt::UserRole, address);
+    if (m_list->currentRow() < 0)
+        m_list->setCurrentRow(0);
+}
+
+void FindModuleDialog::onFinished()
+{
+    m_session.takePortBack();
+    m_progress->setValue(m_progress->maximum());
+    const int n = m_list->count();
+    if (m_scan->cycle().cancelled())
+        m_state->setText(tr("已取消; 找到 %n 个模块", nullptr, n));
+    else
+        m_state->setText(n > 0 ? tr("找到 %n 个模块", nullptr, n) : tr("没有模块应答 (地址 0 到 31)"));
+    if (m_pendingResult >= 0)
+        QDialog::done(m_pendingResult);
+}
+
+void FindModuleDialog::choose()
+{
+    const QListWidgetItem *item = m_list->currentItem();
+    if (!item)
+        return;
+    emit addressChosen(QString::number(item->data(Qt::UserRole).toInt()));
+    accept();
+}
+
+void FindModuleDialog::done(int result)
+{
+    // Picking while the search still runs ends it: the port comes back first.
+    if (searching()) {
+        m_pendingResult = result;
+        m_scan->cancel();
+        return;
+    }
+    QDialog::done(result);
+}
+
+} // namespace kvp

@@ -1,0 +1,326 @@
+#include "WindowExtras.h"
+
+#include "FindModuleDialog.h"
+#include "TrendPanel.h"
+
+#include "app/ReadSession.h"
+#include "app/WindowText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QToolButton>
+
+#include <cstdio>
+
+namespace kvp {
+namespace {
+
+constexpr int kFormWidth = 468;
+constexpr int kFormHeight = 284;
+constexpr int kStatusTop = 258;
+constexpr int kStatusHeight = 20;
+
+// The window's value display is live while reading goes well; anything else shows
+// on the trend as a gap, so no line is drawn through a time without values.
+bool liveCondition(Condition condition)
+{
+    return condition == Condition::reading || condition == Condition::ready;
+}
+
+QString wallClockText(TrendSeries::TimePoint at)
+{
+    const auto ago = std::chrono::duration_cast<std::chrono::milliseconds>(TrendSeries::Clock::now() - at);
+    QDateTime t = QDateTime::currentDateTime().addMSecs(-ago.count());
+    t.setOffsetFromUtc(t.offsetFromUtc()); // the value log's form: with the UTC offset
+    return t.toString(Qt::ISODateWithMs);
+}
+
+long peakRssKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+} // namespace
+
+WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value, QLineEdit *address)
+    : QObject(&window), m_window(window), m_session(session), m_value(value), m_address(address)
+{
+    m_trend = new TrendPanel(&window);
+    m_trend->setGeometry(0, kFormHeight, kFormWidth, TrendPanel::kHeight);
+    m_trend->hide();
+
+    m_trendAction = addAction("TrendAction", tr("趋势"), QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_trendAction->setCheckable(true);
+    connect(m_trendAction, &QAction::toggled, this, &WindowExtras::setTrendOpen);
+    m_recordAction = addAction("RecordAction", tr("开始记录…"), QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(m_recordAction, &QAction::triggered, this, [this] {
+        if (m_recording.active())
+            stopRecording();
+        else
+            startRecording();
+    });
+    QAction *copy = addAction("CopyAction", tr("复制数值"), QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, [this] { copyValue(false); });
+    QAction *copyTimed = addAction("CopyWithTimeAction", tr("复制数值和时间"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    connect(copyTimed, &QAction::triggered, this, [this] { copyValue(true); });
+    QAction *find = addAction("FindAction", tr("查找模块…"), QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, this, &WindowExtras::findModule);
+
+    // At the right end of the status line: the row count while recording, the
+    // trend's toggle, and a menu of everything above.
+    m_bar = new QWidget(&window);
+    m_bar->setObjectName(QStringLiteral("StatusExtras"));
+    m_bar->setAutoFillBackground(true);
+    auto *row = new QHBoxLayout(m_bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    m_recLabel = new QLabel(m_bar);
+    m_recLabel->setObjectName(QStringLiteral("RecordingRows"));
+    m_recLabel->hide();
+    row->addWidget(m_recLabel);
+    m_trendButton = new QToolButton(m_bar);
+    m_trendButton->setObjectName(QStringLiteral("TrendToggle"));
+    m_trendButton->setDefaultAction(m_trendAction);
+    m_trendButton->setAutoRaise(true);
+    m_trendButton->setFocusPolicy(Qt::NoFocus); // the form's tab order stays its own
+    row->addWidget(m_trendButton);
+    auto *menuButton = new QToolButton(m_bar);
+    menuButton->setObjectName(QStringLiteral("ExtrasMenu"));
+    menuButton->setText(QStringLiteral("…"));
+    menuButton->setToolTip(tr("趋势, 记录, 复制, 查找模块"));
+    menuButton->setAutoRaise(true);
+    menuButton->setFocusPolicy(Qt::NoFocus);
+    menuButton->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(menuButton);
+    menu->addAction(m_trendAction);
+    menu->addAction(m_recordAction);
+    menu->addSeparator();
+    menu->addAction(copy);
+    menu->addAction(copyTimed);
+    menu->addSeparator();
+    menu->addAction(find);
+    menuButton->setMenu(menu);
+    row->addWidget(menuButton);
+    for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton),
+                       static_cast<QWidget *>(menuButton)})
+        w->setFixedHeight(kStatusHeight);
+    showRecordingState();
+
+    // The value's own menu: copy it, with or without its time.
+    m_value->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_value, &QWidget::customContextMenuRequested, this, [this, copy, copyTimed](const QPoint &at) {
+        QMenu menu;
+        menu.addAction(copy);
+        menu.addAction(copyTimed);
+        menu.exec(m_value->mapToGlobal(at));
+    });
+    // Ctrl+C in the address box copies its selection; with nothing selected there,
+    // it copies the value, as everywhere else in the window.
+    m_address->installEventFilter(this);
+
+    connect(&m_session, &ReadSession::valueShown, this, &WindowExtras::onValue);
+    connect(&m_session, &ReadSession::conditionChanged, this, &WindowExtras::onCondition);
+    connect(&m_session, &ReadSession::portFailed, this, [this] { setStale(true); });
+    connect(&m_session, &ReadSession::portRestored, this, [this] { onCondition(m_session.condition()); });
+
+    m_recLabelTimer.setInterval(250);
+    connect(&m_recLabelTimer, &QTimer::timeout, this, &WindowExtras::showRecordingState);
+    startBenchIfAsked();
+}
+
+WindowExtras::~WindowExtras()
+{
+    delete m_find; // a search still running hands the port back first
+}
+
+QAction *WindowExtras::addAction(const char *name, const QString &text, const QKeySequence &keys)
+{
+    auto *action = new QAction(text, &m_window);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(keys);
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(text, keys.toString(QKeySequence::NativeText)));
+    m_window.addAction(action); // the shortcut works anywhere in the window
+    return action;
+}
+
+QAction *WindowExtras::action(const char *name) const
+{
+    return m_window.findChild<QAction *>(QLatin1String(name));
+}
+
+void WindowExtras::setTrendOpen(bool open)
+{
+    if (m_trendAction->isChecked() != open)
+        m_trendAction->setChecked(open); // comes back here through toggled()
+    if (open == m_trend->isVisible())
+        return;
+    m_window.setFixedSize(kFormWidth, kFormHeight + (open ? TrendPanel::kHeight : 0));
+    m_trend->setVisible(open);
+}
+
+bool WindowExtras::trendOpen() const
+{
+    return m_trend->isVisible();
+}
+
+void WindowExtras::onValue(const QString &text)
+{
+    const auto now = TrendSeries::Clock::now();
+    m_lastText = text;
+    m_lastAt = now;
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (ok)
+        m_trend->addValue(now, value);
+    if (m_recording.active() && !m_recording.add(m_session.cycle().address(), text))
+        recordingFailed();
+    if (m_benchValues > 0 && ++m_benchSeen == m_benchValues) {
+        const double seconds = std::chrono::duration<double>(now - m_benchStart).count();
+        std::printf("values %lld seconds %.3f rate %.1f peak_rss_kb %ld trend %s\n",
+                    static_cast<long long>(m_benchSeen), seconds, m_benchSeen / seconds, peakRssKb(),
+                    trendOpen() ? "open" : "closed");
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    }
+}
+
+void WindowExtras::onCondition(Condition condition)
+{
+    setStale(!liveCondition(condition) || !m_session.portOpen());
+}
+
+void WindowExtras::setStale(bool stale)
+{
+    m_stale = stale;
+    m_trend->setStale(stale, TrendSeries::Clock::now());
+}
+
+bool WindowExtras::copyValue(bool withTime)
+{
+    if (m_lastText.isEmpty())
+        return false;
+    const QString text = withTime ? wallClockText(m_lastAt) + QLatin1Char('\t') + m_lastText : m_lastText;
+    QApplication::clipboard()->setText(text);
+    return true;
+}
+
+bool WindowExtras::startRecording(const QString &path)
+{
+    QString file = path;
+    if (file.isEmpty()) {
+        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        file = QFileDialog::getSaveFileName(&m_window, tr("记录到 CSV 文件"),
+                                            QStringLiteral("kvp-values-%1.csv").arg(stamp),
+                                            tr("CSV 文件 (*.csv)"), nullptr, QFileDialog::DontConfirmOverwrite);
+        if (file.isEmpty())
+            return false;
+    }
+    if (!m_recording.start(file)) {
+        Facts facts = m_session.facts();
+        facts.file = file;
+        facts.detail = m_recording.errorString();
+        auto *box = new QMessageBox(QMessageBox::Warning, m_window.windowTitle(),
+                                    windowText(Condition::logFile, facts).message, QMessageBox::Ok, &m_window);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        showRecordingState();
+        return false;
+    }
+    m_recLabelTimer.start();
+    showRecordingState();
+    return true;
+}
+
+void WindowExtras::stopRecording()
+{
+    m_recording.stop();
+    m_recLabelTimer.stop();
+    showRecordingState();
+}
+
+void WindowExtras::recordingFailed()
+{
+    m_recLabelTimer.stop();
+    Facts facts = m_session.facts();
+    facts.file = m_recording.path();
+    facts.detail = m_recording.errorString();
+    showRecordingState();
+    m_recLabel->setText(tr("记录已停止: %1").arg(m_recording.errorString()));
+    m_recLabel->show();
+    auto *box = new QMessageBox(QMessageBox::Warning, m_window.windowTitle(),
+                                windowText(Condition::recordingFailed, facts).message, QMessageBox::Ok, &m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open(); // reading goes on meanwhile
+}
+
+void WindowExtras::showRecordingState()
+{
+    const bool on = m_recording.active();
+    m_recordAction->setText(on ? tr("停止记录") : tr("开始记录…"));
+    if (on) {
+        m_recLabel->setText(tr("● 记录 %1 行").arg(m_recording.rows()));
+        m_recLabel->setToolTip(m_recording.path());
+        m_recLabel->show();
+    } else if (m_recording.errorString().isEmpty()) {
+        m_recLabel->hide();
+    }
+    m_bar->adjustSize();
+    const QSize size = m_bar->sizeHint();
+    m_bar->setGeometry(kFormWidth - 8 - size.width(), kStatusTop, size.width(), kStatusHeight);
+    m_bar->raise();
+}
+
+FindModuleDialog *WindowExtras::findModule()
+{
+    if (m_find)
+        return m_find;
+    m_find = new FindModuleDialog(m_session, &m_window);
+    m_find->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_find, &FindModuleDialog::addressChosen, m_address, &QLineEdit::setText);
+    m_find->open();
+    m_find->start();
+    return m_find;
+}
+
+bool WindowExtras::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_address && event->type() == QEvent::ShortcutOverride
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy) && !m_address->hasSelectedText())
+        return true; // not taken by the box: the window's Copy runs
+    return QObject::eventFilter(watched, event);
+}
+
+void WindowExtras::startBenchIfAsked()
+{
+    // KVP_WINDOW_BENCH=N reads N values unpaced with the window up (and the trend
+    // open with KVP_WINDOW_BENCH_TREND=1), prints the rate and peak RSS, and quits:
+    // what scripts/bench.sh compares.
+    const qint64 values = qEnvironmentVariableIntValue("KVP_WINDOW_BENCH");
+    if (values <= 0)
+        return;
+    m_benchValues = values;
+    const bool trend = qEnvironmentVariableIntValue("KVP_WINDOW_BENCH_TREND") != 0;
+    QTimer::singleShot(0, this, [this, trend] {
+        setTrendOpen(trend);
+        m_benchStart = TrendSeries::Clock::now();
+        m_session.read();
+    });
+}
+
+} // namespace kvp

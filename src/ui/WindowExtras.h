@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/Recording.h"
+#include "platform/Condition.h"
+#include "trend/TrendSeries.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+class QWidget;
+
+namespace kvp {
+
+class FindModuleDialog;
+class ReadSession;
+class TrendPanel;
+
+// What the window offers besides its original controls, all of it outside them:
+// the trend panel that opens below (Ctrl+T), recording to a CSV file (Ctrl+R),
+// copying the value (Ctrl+C, and a menu on the value), and finding the module
+// (Ctrl+F). Reached by shortcuts and from two small buttons at the right end of
+// the status line; the controls, their texts and places stay as they are.
+class WindowExtras : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `window` is the form of 468 x 284; it grows by the trend panel's height while
+    // the panel is open.
+    WindowExtras(QWidget &window, ReadSession &session, QLabel *value, QLineEdit *address);
+    ~WindowExtras() override;
+
+    void setTrendOpen(bool open);
+    bool trendOpen() const;
+    TrendPanel *trend() const { return m_trend; }
+
+    // Asks for a file when `path` is empty. Shows why, and returns false, when it
+    // cannot be written.
+    bool startRecording(const QString &path = {});
+    void stopRecording();
+    const Recording &recording() const { return m_recording; }
+
+    // The value shown, alone or after the time it came ("time<TAB>value", which a
+    // spreadsheet splits into two cells). False when no value was shown yet.
+    bool copyValue(bool withTime);
+
+    // Opens the search for modules; the address picked goes into the address box.
+    FindModuleDialog *findModule();
+
+    QAction *action(const char *name) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void onValue(const QString &text);
+    void onCondition(Condition condition);
+    void setStale(bool stale);
+    void showRecordingState();
+    void recordingFailed();
+    void startBenchIfAsked();
+    QAction *addAction(const char *name, const QString &text, const QKeySequence &keys);
+
+    QWidget &m_window;
+    ReadSession &m_session;
+    QLabel *m_value;
+    QLineEdit *m_address;
+    TrendPanel *m_trend = nullptr;
+    QWidget *m_bar = nullptr;
+    QLabel *m_recLabel = nullptr;
+    QToolButton *m_trendButton = nullptr;
+    QAction *m_trendAction = nullptr;
+    QAction *m_recordAction = nullptr;
+    QPointer<FindModuleDialog> m_find;
+
+    Recording m_recording;
+    QTimer m_recLabelTimer; // the row count follows a few times a second, not per value
+
+    QString m_lastText;
+    TrendSeries::TimePoint m_lastAt{};
+    bool m_stale = false;
+
+    // A hidden mode for the benchmark: read N values, print the rate, and quit.
+    qint64 m_benchValues = 0;
+    qint64 m_benchSeen = 0;
+    TrendSeries::TimePoint m_benchStart{};
+};
+
+} // namespace kvp

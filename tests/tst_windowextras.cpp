@@ -1,0 +1,345 @@
+// What the window offers besides its form: the trend below it, recording, copying
+// the value, and finding the module, each against the simulated module.
+#include "sim/SimulatedModule.h"
+#include "ui/FindModuleDialog.h"
+#include "ui/TrendPanel.h"
+#include "ui/WindowExtras.h"
+#include "ui/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <map>
+
+using namespace kvp;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Window
+{
+    explicit Window(SimulatorSettings sim = {}) : module(sim)
+    {
+        PortSettings port;
+        port.portName = module.devicePath();
+        window = std::make_unique<frmMain>(port, CycleSettings{});
+    }
+    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
+    QString value() { return child<QLabel>("DataText")->text(); }
+    WindowExtras &extras() { return *window->extras(); }
+    TrendPanel &trend() { return *extras().trend(); }
+    bool showAndRead()
+    {
+        if (!window->Form_Load())
+            return false;
+        window->show();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            return false;
+        QTest::mouseClick(child<QPushButton>("Read"), Qt::LeftButton);
+        return true;
+    }
+    // Waits until the module has sent `n` more good replies.
+    bool waitValues(int n)
+    {
+        const qint64 before = module.module().counters().intactValues;
+        for (int waited = 0; waited < 10000; waited += 5) {
+            if (static_cast<qint64>(module.module().counters().intactValues) - before >= n)
+                return true;
+            QTest::qWait(5);
+        }
+        return false;
+    }
+
+    SimulatedModule module;
+    std::unique_ptr<frmMain> window;
+};
+
+QMessageBox *openMessage()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+QStringList linesOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class tst_windowextras : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void trendOpensBelowTheFormAndAddsToItsHeight()
+    {
+        Window w;
+        QVERIFY(w.showAndRead());
+        QList<QRect> form;
+        for (const char *name : {"Label1", "KVPAdr", "DataText", "Read", "Stop", "Quit", "StatusText"})
+            form << w.child<QWidget>(name)->geometry();
+
+        QTest::keyClick(w.window.get(), Qt::Key_T, Qt::ControlModifier);
+        QCOMPARE(w.window->size(), QSize(468, 284 + TrendPanel::kHeight));
+        QVERIFY(w.trend().isVisible());
+        QCOMPARE(w.trend().geometry().top(), 284);
+        int i = 0;
+        for (const char *name : {"Label1", "KVPAdr", "DataText", "Read", "Stop", "Quit", "StatusText"})
+            QCOMPARE(w.child<QWidget>(name)->geometry(), form[i++]);
+
+        // The toggle in the status line closes it again, and the menu's entry follows.
+        QTest::mouseClick(w.child<QToolButton>("TrendToggle"), Qt::LeftButton);
+        QCOMPARE(w.window->size(), QSize(468, 284));
+        QVERIFY(!w.trend().isVisible());
+        QVERIFY(!w.extras().action("TrendAction")->isChecked());
+        QVERIFY(w.child<QWidget>("StatusExtras")->geometry().bottom() < 284);
+    }
+
+    // The chart is drawn on a timer from one column per pixel, however fast values come.
+    void redrawsAreBoundedAndDecimated()
+    {
+        Window w;
+        QVERIFY(w.showAndRead());
+        QElapsedTimer clock;
+        w.extras().setTrendOpen(true);
+        clock.start();
+        const int before = w.trend().redraws();
+        QVERIFY(w.waitValues(2000));
+        const int redraws = w.trend().redraws() - before;
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(redraws <= elapsed / TrendPanel::kRedrawMs + 2,
+                 qPrintable(QStringLiteral("%1 redraws in %2 ms").arg(redraws).arg(elapsed)));
+        QVERIFY(redraws > 0);
+        w.trend().redraw();
+        const auto &columns = w.trend().shownColumns();
+        QVERIFY(columns.size() > 100 && columns.size() < 468);
+        QVERIFY(w.trend().shownStats().count >= 1990); // a reply or two may still be on the line
+        QVERIFY(w.trend().shownStats().min <= w.trend().shownStats().max);
+    }
+
+    void pauseFreezesTheChartWhileReadingGoesOn()
+    {
+        Window w;
+        QVERIFY(w.showAndRead());
+        w.extras().setTrendOpen(true);
+        QVERIFY(w.waitValues(200));
+        QTest::mouseClick(w.child<QPushButton>("TrendPause"), Qt::LeftButton);
+        QVERIFY(w.trend().paused());
+        const int redraws = w.trend().redraws();
+        const auto shown = w.trend().shownStats().count;
+        const QString value = w.value();
+        QVERIFY(w.waitValues(500));
+        QTRY_VERIFY(w.value() != value); // still reading
+        QCOMPARE(w.trend().redraws(), redraws);
+        QCOMPARE(w.trend().shownStats().count, shown);
+
+        QTest::mouseClick(w.child<QPushButton>("TrendPause"), Qt::LeftButton);
+        QTRY_VERIFY(w.trend().redraws() > redraws + 1);
+        QVERIFY(w.trend().shownStats().count > shown);
+    }
+
+    // A stale stretch breaks the line; a stretch merely without values does not.
+    void staleStretchesAreGaps_data()
+    {
+        QTest::addColumn<QList<int>>("staleSeconds"); // pairs: from, to, seconds before now
+        QTest::addColumn<int>("segments");
+        QTest::newRow("live throughout") << QList<int>{} << 1;
+        QTest::newRow("one stale stretch in the middle") << QList<int>{40, 30} << 2;
+        QTest::newRow("two stale stretches") << QList<int>{50, 45, 20, 10} << 3;
+        QTest::newRow("stale at the start of the span") << QList<int>{70, 50} << 1;
+        QTest::newRow("stale until now") << QList<int>{15, 0} << 1;
+    }
+    void staleStretchesAreGaps()
+    {
+        QFETCH(QList<int>, staleSeconds);
+        QFETCH(int, segments);
+        TrendPanel panel;
+        panel.resize(468, TrendPanel::kHeight);
+        panel.show(); // lays the chart out, so it has a plot area to fill
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        panel.setPaused(true);
+        const auto now = TrendSeries::Clock::now();
+        const auto at = [&](double secondsAgo) {
+            return now - std::chrono::duration_cast<TrendSeries::Duration>(std::chrono::duration<double>(secondsAgo));
+        };
+        std::vector<std::pair<double, double>> stale;
+        for (int i = 0; i + 1 < staleSeconds.size(); i += 2)
+            stale.emplace_back(staleSeconds[i], staleSeconds[i + 1]);
+        // Values every 50 ms over the last 70 s, except while stale.
+        for (double ago = 70; ago > 0.05; ago -= 0.05) {
+            bool isStale = false;
+            for (auto [from, to] : stale)
+                isStale = isStale || (ago <= from && ago > to);
+            if (!isStale)
+                panel.addValue(at(ago), static_cast<int>(ago * 10));
+        }
+        for (auto [from, to] : stale) {
+            panel.setStale(true, at(from));
+            panel.setStale(false, at(to));
+        }
+        panel.setPaused(false);
+        panel.redraw();
+        QCOMPARE(panel.shownSegments(), segments);
+    }
+
+    void recordingWritesTheLogsLinesAndCountsThem()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("values.csv"));
+        SimulatorSettings sim;
+        sim.address = 7;
+        Window w(sim);
+        w.window->setAddressText(QStringLiteral("7"));
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.extras().startRecording(path));
+        QVERIFY(w.waitValues(50));
+        QTRY_VERIFY(w.child<QLabel>("RecordingRows")->text().contains(QRegularExpression(QStringLiteral("\\d\\d"))));
+        QTest::keyClick(w.window.get(), Qt::Key_R, Qt::ControlModifier); // stops
+        QVERIFY(!w.extras().recording().active());
+        const qint64 rows = w.extras().recording().rows();
+        QVERIFY(rows >= 50);
+
+        const QStringList lines = linesOf(path);
+        QCOMPARE(lines.size(), rows + 1);
+        QCOMPARE(lines.first(), QStringLiteral("time,address,value"));
+        const QRegularExpression line(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z),7,-?\\d+$"));
+        for (const QString &l : lines.mid(1))
+            QVERIFY2(line.match(l).hasMatch(), qPrintable(l));
+        QVERIFY(w.waitValues(20));
+        QCOMPARE(linesOf(path).size(), rows + 1); // nothing after the stop
+    }
+
+    void aFullDiskStopsTheRecordingAndSaysSo()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        Window w;
+        QVERIFY(w.showAndRead());
+        // The log writes its header at once, so the start itself may be what fails.
+        const bool started = w.extras().startRecording(QStringLiteral("/dev/full"));
+        QTRY_VERIFY(!w.extras().recording().active());
+        QTRY_VERIFY(openMessage() != nullptr);
+        const QString message = openMessage()->text();
+        openMessage()->close();
+        QVERIFY2(message.contains(QStringLiteral("/dev/full")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("No space"), Qt::CaseInsensitive), qPrintable(message));
+        if (started)
+            QVERIFY(w.child<QLabel>("RecordingRows")->isVisible());
+        QCOMPARE(w.extras().recording().rows(), 0);
+        const QString value = w.value();
+        QTRY_VERIFY(w.value() != value); // reading goes on
+    }
+
+    void copyPutsTheValueOnTheClipboard_data()
+    {
+        QTest::addColumn<QString>("selected"); // text selected in the address box first
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("expected"); // {value}, {address} or a pattern
+        QTest::newRow("Ctrl+C: the value") << QString() << Qt::KeyboardModifiers(Qt::ControlModifier)
+                                           << QStringLiteral("^{value}$");
+        QTest::newRow("Ctrl+C with a selection in the box: the box's own copy")
+            << QStringLiteral("all") << Qt::KeyboardModifiers(Qt::ControlModifier) << QStringLiteral("^12$");
+        QTest::newRow("Ctrl+Shift+C: the time, a tab, the value")
+            << QString() << (Qt::ControlModifier | Qt::ShiftModifier)
+            << QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z)\\t{value}$");
+    }
+    void copyPutsTheValueOnTheClipboard()
+    {
+        QFETCH(QString, selected);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, expected);
+        SimulatorSettings sim;
+        sim.address = 12;
+        Window w(sim);
+        w.window->setAddressText(QStringLiteral("12"));
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(5));
+        QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
+        QTest::qWait(50);
+        const QString value = w.value();
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        auto *box = w.child<QLineEdit>("KVPAdr");
+        box->setFocus();
+        if (selected.isEmpty())
+            box->deselect();
+        else
+            box->selectAll();
+        QTest::keyClick(box, Qt::Key_C, modifiers);
+        const QString pattern = QString(expected).replace(QStringLiteral("{value}"), QRegularExpression::escape(value));
+        QVERIFY2(QRegularExpression(pattern).match(QApplication::clipboard()->text()).hasMatch(),
+                 qPrintable(QApplication::clipboard()->text()));
+    }
+
+    void nothingIsCopiedBeforeAValueWasShown()
+    {
+        Window w;
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        QVERIFY(!w.extras().copyValue(false));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+    }
+
+    // Three modules on one line: the search lists each with the value it sent, sets
+    // the box to the one picked, and reading goes on there.
+    void findModuleListsTheAnswersAndSetsTheBox()
+    {
+        SimulatorSettings sim;
+        sim.address = 3;
+        sim.moreAddresses = {5, 17};
+        Window w(sim);
+        std::map<int, std::int32_t> sent; // the last value of each
+        std::map<int, QStringList> every; // reading goes on at 3 once the search is over
+        w.module.module().setReplyObserver([&](const ModuleSimulator::Reply &r) {
+            if (r.intact()) {
+                sent[r.address] = r.value;
+                every[r.address] << QString::number(r.value);
+            }
+        });
+        w.window->setAddressText(QStringLiteral("3"));
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(10));
+
+        QTest::keyClick(w.window.get(), Qt::Key_F, Qt::ControlModifier);
+        FindModuleDialog *dialog = w.window->findChild<FindModuleDialog *>();
+        QVERIFY(dialog);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->searching(), 10000);
+        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("FindList"));
+        QCOMPARE(list->count(), 3);
+        const int addresses[] = {3, 5, 17};
+        for (int i = 0; i < 3; ++i) {
+            const QString item = list->item(i)->text();
+            QVERIFY2(item.contains(QString::number(addresses[i])), qPrintable(item));
+            QVERIFY2(every[addresses[i]].contains(item.section(QLatin1Char(' '), -1)), qPrintable(item));
+        }
+        list->setCurrentRow(2);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("FindUse")), Qt::LeftButton);
+        QCOMPARE(w.child<QLineEdit>("KVPAdr")->text(), QStringLiteral("17"));
+
+        // Reading resumes, now at the module picked.
+        sent.clear();
+        QVERIFY(w.waitValues(20));
+        QVERIFY(sent.count(17));
+        QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
+        QTRY_COMPARE(w.value(), QString::number(sent[17]));
+    }
+};
+
+QTEST_MAIN(tst_windowextras)
+#include "tst_windowextras.moc"
