@@ -18,6 +18,10 @@ struct Options {
     int count = 0;        // console: stop after this many values; 0 = never
     bool echo = false;
     QString logFile;
+    // Given on the command line, so they win over what the window remembers.
+    bool addressGiven = false;
+    bool timeoutGiven = false;
+    bool echoGiven = false;
 };
 
 } // namespace kvp

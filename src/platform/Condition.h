@@ -33,6 +33,7 @@ enum class Condition {
 
     // The user's input and the program's surroundings.
     invalidAddress,
+    addressKept, // an invalid address was typed while reading; the last valid one is still read
     logFile,
     simulatorFailed,
     noDisplay,
