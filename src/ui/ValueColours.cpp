@@ -57,8 +57,9 @@ QColor leastMixReaching(const QColor &from, std::initializer_list<QColor> target
 
 double contrastRatio(const QColor &a, const QColor &b)
 {
-    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
-    return (light + 0.05) / (dark + 0.05);
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 ValueColours valueColoursOn(const QColor &background)
