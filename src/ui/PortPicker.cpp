@@ -18,7 +18,8 @@ namespace {
 // Adapters come and go; once a second is soon enough for a hand on a plug, and
 // listing the ports costs a few reads under /sys.
 constexpr int kPollMs = 1000;
-constexpr int kWidth = 440;
+constexpr int kWidth = 452; // the status line's width
+constexpr int kMostRowsShown = 6;
 
 } // namespace
 
@@ -33,7 +34,6 @@ PortPicker::PortPicker(Source source, QWidget *parent)
     m_list->setObjectName(QStringLiteral("PortList"));
     m_list->setToolTip(windowWord(WindowWord::portListTip));
     m_list->setWordWrap(true);
-    m_list->setMinimumHeight(120);
     connect(m_list, &QListWidget::itemClicked, this, &PortPicker::onItem);
     connect(m_list, &QListWidget::itemActivated, this, &PortPicker::onItem);
 
@@ -71,7 +71,7 @@ void PortPicker::popUp(const QString &current, const QRect &anchor)
     refresh();
     m_path->setText(current);
     m_path->selectAll();
-    resize(kWidth, sizeHint().height());
+    adjustSize();
     // Below the status line when it fits, else above it: the status line is the
     // window's bottom edge.
     QPoint at = anchor.bottomLeft() + QPoint(0, 1);
@@ -125,6 +125,13 @@ void PortPicker::refresh()
         auto *item = new QListWidgetItem(windowWord(WindowWord::noPorts), m_list);
         item->setFlags(Qt::NoItemFlags);
     }
+    // As tall as its ports, up to a handful; more scroll.
+    int rows = 0;
+    for (int i = 0; i < std::min(m_list->count(), kMostRowsShown); ++i)
+        rows += m_list->sizeHintForRow(i);
+    m_list->setFixedHeight(rows + 2 * m_list->frameWidth() + 4);
+    if (isVisible())
+        adjustSize();
 }
 
 void PortPicker::onItem(QListWidgetItem *item)

@@ -25,8 +25,8 @@ public:
 
     explicit PortPicker(Source source, QWidget *parent = nullptr);
 
-    // Shows the list with its bottom-left or top-left corner at `anchor` (global),
-    // whichever fits on the screen, with `current` marked.
+    // Shows the list under `anchor` (global), or over it when there is no room
+    // below, with `current` marked.
     void popUp(const QString &current, const QRect &anchor);
 
 signals:

@@ -147,8 +147,7 @@ QMenu *frmMain::statusMenu() const
 
 void frmMain::openPortList()
 {
-    const QToolButton *button = m_statusRow->portButton();
-    m_picker->popUp(ctrMSComm.portName(), QRect(button->mapToGlobal(QPoint(0, 0)), button->size()));
+    m_picker->popUp(ctrMSComm.portName(), QRect(m_statusRow->mapToGlobal(QPoint(0, 0)), m_statusRow->size()));
 }
 
 void frmMain::buildStatusMenu()
