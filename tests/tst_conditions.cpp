@@ -139,16 +139,22 @@ private slots:
         QTest::addColumn<Condition>("condition");
         QTest::addColumn<bool>("simulated");
         QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("port");
         QTest::addColumn<bool>("message");
 
-        QTest::newRow("ready") << Condition::ready << false << "就绪  —  /dev/ttyUSB0" << false;
-        QTest::newRow("reading, simulated") << Condition::reading << true
-                                            << "读取中  —  模拟模块 (simulated) on /dev/ttyUSB0" << false;
-        QTest::newRow("late replies") << Condition::repliesLate << false
-                                      << "应答晚于超时: 请加大 --timeout  —  /dev/ttyUSB0" << false;
+        QTest::newRow("ready") << Condition::ready << false << "就绪" << "/dev/ttyUSB0" << false;
+        QTest::newRow("reading, simulated") << Condition::reading << true << "读取中"
+                                            << "模拟模块 (simulated) on /dev/ttyUSB0" << false;
+        QTest::newRow("late replies") << Condition::repliesLate << false << "应答晚于超时: 请加大 --timeout"
+                                      << "/dev/ttyUSB0" << false;
         QTest::newRow("device removed") << Condition::deviceRemoved << false
-                                        << "设备已断开 (device gone, waiting for it)  —  /dev/ttyUSB0" << true;
-        QTest::newRow("invalid address keeps the line") << Condition::invalidAddress << false << "" << true;
+                                        << "设备已断开 (device gone, waiting for it)" << "/dev/ttyUSB0" << true;
+        QTest::newRow("port missing names no more than the line holds")
+            << Condition::portMissing << false << "串口不存在: 点击右侧串口名选择" << "/dev/ttyUSB0" << true;
+        QTest::newRow("typed address not valid, the old one read on")
+            << Condition::addressKept << false << "地址无效: 仍在读取地址 4" << "/dev/ttyUSB0" << false;
+        QTest::newRow("invalid address keeps the line") << Condition::invalidAddress << false << ""
+                                                        << "/dev/ttyUSB0" << true;
     }
 
     void windowStatusLine()
@@ -156,12 +162,15 @@ private slots:
         QFETCH(Condition, condition);
         QFETCH(bool, simulated);
         QFETCH(QString, status);
+        QFETCH(QString, port);
         QFETCH(bool, message);
         Facts facts;
         facts.port = QStringLiteral("/dev/ttyUSB0");
+        facts.address = 4;
         facts.simulated = simulated;
         const WindowText text = windowText(condition, facts);
         QCOMPARE(text.status, status);
+        QCOMPARE(text.port, port);
         QCOMPARE(!text.message.isEmpty(), message);
         QCOMPARE(text.title.contains(QStringLiteral("simulated")), simulated);
     }

@@ -2,9 +2,21 @@
 // reading, when the module falls silent, and when something is refused.
 #include "sim/SimulatedModule.h"
 #include "PortLink.h"
+#include "ui/StatusRow.h"
+#include "ui/ValueColours.h"
 #include "ui/frmMain.h"
 
+#include "app/CommandLine.h"
+#include "app/DefaultPort.h"
+#include "app/Remembered.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolButton>
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
@@ -17,6 +29,8 @@
 #include <QToolTip>
 
 using namespace kvp;
+
+Q_DECLARE_METATYPE(kvp::SerialPortEntry)
 
 namespace {
 
@@ -31,8 +45,17 @@ struct Window
     template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
     QLabel *display() { return child<QLabel>("DataText"); }
     QString status() { return child<QLabel>("StatusText")->text(); }
+    QString port() { return child<QToolButton>("PortButton")->toolTip(); }
     QColor displayColour() { return display()->palette().color(QPalette::WindowText); }
     void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    bool startReading()
+    {
+        if (!window->Form_Load())
+            return false;
+        click("Read");
+        return QTest::qWaitFor([&] { return status() == QStringLiteral("读取中") && display()->text() != QStringLiteral("数据显示"); }, 3000);
+    }
+    bool live() { return displayColour() == valueColoursOn(window->palette().color(QPalette::Window)).live; }
 
     SimulatedModule module;
     std::unique_ptr<frmMain> window;
@@ -62,6 +85,42 @@ QString waitForMessage()
     return text;
 }
 
+// The message boxes up now.
+QList<QMessageBox *> notices()
+{
+    QList<QMessageBox *> boxes;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            boxes << box;
+    return boxes;
+}
+
+SerialPortEntry usbAdapter(const QString &device, const QString &byId = {})
+{
+    SerialPortEntry port;
+    port.device = device;
+    port.stableName = byId;
+    port.description = QStringLiteral("FT232R USB UART");
+    port.manufacturer = QStringLiteral("FTDI");
+    port.vendorId = 0x0403;
+    port.productId = 0x6001;
+    return port;
+}
+
+SerialPortEntry builtInPort(const QString &device)
+{
+    SerialPortEntry port;
+    port.device = device;
+    return port;
+}
+
+QListWidget *openPortList(frmMain &window)
+{
+    QTest::mouseClick(window.findChild<QToolButton *>(QStringLiteral("PortButton")), Qt::LeftButton);
+    auto *list = window.findChild<QListWidget *>(QStringLiteral("PortList"));
+    return list && list->window()->isVisible() ? list : nullptr;
+}
+
 } // namespace
 
 class tst_window : public QObject
@@ -69,14 +128,29 @@ class tst_window : public QObject
     Q_OBJECT
 
 private slots:
+    // Settings go to a folder of this test's own, never to the user's.
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QVERIFY(RememberedStore::fileName().startsWith(m_config.path()));
+    }
+
+    void cleanup()
+    {
+        QFile::remove(RememberedStore::fileName());
+        for (QMessageBox *box : notices())
+            box->close();
+    }
+
     void windowAtStart()
     {
         Window w;
         QCOMPARE(w.window->windowTitle(), QStringLiteral("数据读取演示"));
         QCOMPARE(w.window->size(), QSize(468, 284));
         QCOMPARE(w.displayColour(), QColor(0, 0, 255));
-        QVERIFY(w.status().startsWith(QStringLiteral("就绪")));
-        QVERIFY(w.status().contains(w.module.devicePath()));
+        QCOMPARE(w.status(), QStringLiteral("就绪"));
+        QVERIFY(w.port().contains(w.module.devicePath()));
         QVERIFY(!w.window->windowIcon().isNull());
         // The icons are compiled into a library: they must still be found.
         QVERIFY(QFile::exists(QStringLiteral(":/icons/kvp-reader-32.png")));
@@ -189,7 +263,7 @@ private slots:
         QTRY_VERIFY(w.display()->text() != QStringLiteral("数据显示"));
 
         setFault(true);
-        QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(status + QStringLiteral("  —")), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.status() == status, 3000);
         QCOMPARE(w.displayColour(), QColor(0x80, 0x80, 0x80));
         const QString last = w.display()->text();
         QTest::qWait(150);
@@ -245,6 +319,476 @@ private slots:
         QVERIFY(status().startsWith(QStringLiteral("设备已断开")));
     }
 
+    // A value is blue only while it is live: Stop, or a device that came back while
+    // stopped, never turns a grey value blue again.
+    void stoppedValueStaysGrey_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::newRow("module fell silent, then Stop") << false;
+        QTest::newRow("device gone, Stop, device back") << true;
+    }
+
+    void stoppedValueStaysGrey()
+    {
+        QFETCH(bool, unplug);
+        PortLink link;
+        auto module = std::make_unique<SimulatedModule>(SimulatorSettings{});
+        QVERIFY(link.plug(module->devicePath()));
+        CycleSettings cycle;
+        cycle.replyTimeout = milliseconds(100);
+        frmMain window(link.port(), cycle);
+        const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
+        const auto colour = [&] {
+            return window.findChild<QLabel *>(QStringLiteral("DataText"))->palette().color(QPalette::WindowText);
+        };
+        const ValueColours colours = valueColoursOn(window.palette().color(QPalette::Window));
+        QVERIFY(window.Form_Load());
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(status() == QStringLiteral("读取中") && colour() == colours.live, 3000);
+
+        if (unplug) {
+            QVERIFY(link.unplug());
+            module->unplug();
+        } else {
+            module->module().settings().drop = 1.0;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(colour() == colours.stale, 3000);
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Stop")), Qt::LeftButton);
+        QCOMPARE(colour(), colours.stale);
+        if (unplug) {
+            // A new pseudo-terminal at the path is another device, which is left
+            // alone; either way a stopped reader sends nothing and stays grey.
+            module = std::make_unique<SimulatedModule>(SimulatorSettings{});
+            QVERIFY(link.plug(module->devicePath()));
+            QTest::qWait(1500);
+            QCOMPARE(module->module().counters().setups, 0u); // stopped stays stopped
+        }
+        QCOMPARE(colour(), colours.stale);
+    }
+
+    // An address typed while reading that is not one: the line says so and which
+    // address is still read, the value greys; a valid one resumes.
+    void invalidAddressWhileReading_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("out of range") << "40";
+        QTest::newRow("emptied") << "";
+        QTest::newRow("not a number") << "x";
+        QTest::newRow("negative") << "-4";
+    }
+
+    void invalidAddressWhileReading()
+    {
+        QFETCH(QString, typed);
+        Window w(SimulatorSettings{.address = 4});
+        w.window->setAddressText(QStringLiteral("4"));
+        QVERIFY(w.startReading());
+        QVERIFY(w.live());
+
+        w.child<QLineEdit>("KVPAdr")->setText(typed);
+        QCOMPARE(w.status(), QStringLiteral("地址无效: 仍在读取地址 4"));
+        QVERIFY(!w.live());
+        const auto queries = w.module.module().counters().queries;
+        QTRY_VERIFY(w.module.module().counters().queries > queries + 3); // address 4 is read on
+        QCOMPARE(w.status(), QStringLiteral("地址无效: 仍在读取地址 4"));
+        QVERIFY(!w.live());
+
+        w.child<QLineEdit>("KVPAdr")->setText(QStringLiteral("4"));
+        QCOMPARE(w.status(), QStringLiteral("读取中"));
+        QVERIFY(w.live());
+    }
+
+    // The device-removed notice leaves the window working and goes by itself when
+    // the device is back; Stop and Close work while it is up.
+    void removedDeviceNoticeIsNotModal()
+    {
+        PortLink link;
+        auto module = std::make_unique<SimulatedModule>(SimulatorSettings{});
+        QVERIFY(link.plug(module->devicePath()));
+        frmMain window(link.port(), {});
+        QVERIFY(window.Form_Load());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::keyClick(window.findChild<QLineEdit *>(QStringLiteral("KVPAdr")), Qt::Key_Return);
+        const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
+        QVERIFY(link.unplug());
+        module->unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!notices().isEmpty(), 3000);
+        QVERIFY(notices().first()->text().contains(link.path()));
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(status().startsWith(QStringLiteral("设备已断开")));
+
+        // Stop goes through the notice, and the notice goes by itself once reading
+        // moves to a port that works (a pseudo-terminal never comes back as the
+        // same device, so another port stands in for the device coming back).
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Stop")), Qt::LeftButton);
+        module = std::make_unique<SimulatedModule>(SimulatorSettings{});
+        emit window.findChild<PortPicker *>()->chosen(module->devicePath());
+        QTRY_VERIFY_WITH_TIMEOUT(notices().isEmpty(), 3000);
+        QTRY_COMPARE(status(), QStringLiteral("就绪")); // a new port, nothing read on it yet
+        QCOMPARE(module->module().counters().setups, 0u);
+        QVERIFY(link.plug(module->devicePath()));
+        emit window.findChild<PortPicker *>()->chosen(link.path());
+
+        // Close goes through it as well.
+        QVERIFY(link.unplug());
+        module->unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!notices().isEmpty(), 3000);
+        QTimer::singleShot(0, window.findChild<QPushButton *>(QStringLiteral("Quit")), [&] {
+            QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Quit")), Qt::LeftButton);
+        });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    // The keyboard alone reads and stops.
+    void keys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("Enter reads") << int(Qt::Key_Return) << "读取中";
+        QTest::newRow("keypad Enter reads") << int(Qt::Key_Enter) << "读取中";
+        QTest::newRow("Esc stops") << int(Qt::Key_Escape) << "已停止";
+    }
+
+    void keys()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, status);
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        if (key == Qt::Key_Escape)
+            w.click("Read");
+        QTest::keyClick(w.child<QLineEdit>("KVPAdr"), Qt::Key(key));
+        QTRY_COMPARE_WITH_TIMEOUT(w.status(), status, 3000);
+    }
+
+    // After the invalid-address notice, the box has the focus with its text selected,
+    // ready to be typed over.
+    void invalidAddressNoticeReturnsToTheBox()
+    {
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        auto *box = w.child<QLineEdit>("KVPAdr");
+        box->setText(QStringLiteral("32"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTRY_VERIFY(!notices().isEmpty());
+        QCOMPARE(notices().first()->text(), QStringLiteral("KV-P地址必须是 0 到 31 之间的数字"));
+        box->deselect();
+        w.click("Stop"); // the focus is elsewhere when the notice goes
+        notices().first()->button(QMessageBox::Ok)->click();
+        QTRY_COMPARE(QApplication::focusWidget(), box);
+        QCOMPARE(box->selectedText(), QStringLiteral("32"));
+    }
+
+    // Pure blue on a light background, as designed; on any other, a blue that keeps
+    // 4.5:1, and a stale colour that stands out less than the live one.
+    void valueColours_data()
+    {
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<bool>("pureBlue");
+        QTest::newRow("white") << QColor(Qt::white) << true;
+        QTest::newRow("light theme grey") << QColor(0xef, 0xef, 0xef) << true;
+        QTest::newRow("classic dialog grey") << QColor(0xd4, 0xd0, 0xc8) << true;
+        QTest::newRow("dark theme") << QColor(0x35, 0x35, 0x35) << false;
+        QTest::newRow("very dark") << QColor(0x1e, 0x1e, 0x1e) << false;
+        QTest::newRow("black") << QColor(Qt::black) << false;
+        QTest::newRow("mid grey") << QColor(0x80, 0x80, 0x80) << false;
+        QTest::newRow("dark blue theme") << QColor(0x00, 0x00, 0x40) << false;
+    }
+
+    void valueColours()
+    {
+        QFETCH(QColor, background);
+        QFETCH(bool, pureBlue);
+        const ValueColours colours = valueColoursOn(background);
+        const double live = contrastRatio(colours.live, background);
+        const double stale = contrastRatio(colours.stale, background);
+        QCOMPARE(colours.live == QColor(0, 0, 255), pureBlue);
+        QVERIFY2(live >= 4.5, qPrintable(QString::number(live)));
+        QVERIFY2(stale < live, qPrintable(QStringLiteral("%1 vs %2").arg(stale).arg(live)));
+        QVERIFY2(stale >= 2.5, qPrintable(QString::number(stale))); // dimmer, still legible
+        QVERIFY(colours.live.blue() > colours.live.red() && colours.live.blue() > colours.live.green());
+    }
+
+    // The ratio itself, against the published values.
+    void contrast_data()
+    {
+        QTest::addColumn<QColor>("a");
+        QTest::addColumn<QColor>("b");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+        QTest::newRow("same colour") << QColor(0x35, 0x35, 0x35) << QColor(0x35, 0x35, 0x35) << 1.0;
+        QTest::newRow("pure blue on white") << QColor(0, 0, 255) << QColor(Qt::white) << 8.59;
+        QTest::newRow("grey on white") << QColor(0x80, 0x80, 0x80) << QColor(Qt::white) << 3.95;
+        QTest::newRow("pure blue on a dark theme") << QColor(0, 0, 255) << QColor(0x35, 0x35, 0x35) << 1.43;
+    }
+
+    void contrast()
+    {
+        QFETCH(QColor, a);
+        QFETCH(QColor, b);
+        QFETCH(double, ratio);
+        QVERIFY2(std::abs(contrastRatio(a, b) - ratio) < 0.01, qPrintable(QString::number(contrastRatio(a, b))));
+        QCOMPARE(contrastRatio(b, a), contrastRatio(a, b));
+    }
+
+    // A dark theme switched on while the window is up: the value keeps its contrast.
+    void darkPaletteKeepsTheValueReadable()
+    {
+        Window w;
+        QPalette dark = w.window->palette();
+        dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        w.window->setPalette(dark);
+        QVERIFY(contrastRatio(w.displayColour(), QColor(0x35, 0x35, 0x35)) >= 4.5);
+        QVERIFY(w.live());
+    }
+
+    // The port list shows the fake machine's ports by their stable names with what
+    // they are, follows adapters coming and going, and opens from the status line
+    // and from Ctrl+P.
+    void portListFollowsThePorts()
+    {
+        Window w;
+        QList<SerialPortEntry> ports{builtInPort(QStringLiteral("/dev/ttyS0")),
+                                     usbAdapter(QStringLiteral("/dev/ttyUSB0"),
+                                                QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"))};
+        w.window->setPortSource([&] { return ports; });
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+
+        QListWidget *list = openPortList(*w.window);
+        QVERIFY(list);
+        QCOMPARE(list->count(), 2);
+        const QString adapter = list->item(1)->text();
+        QVERIFY2(adapter.startsWith(QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"))
+                     && adapter.contains(QStringLiteral("/dev/ttyUSB0")) && adapter.contains(QStringLiteral("FTDI"))
+                     && adapter.contains(QStringLiteral("FT232R USB UART"))
+                     && adapter.contains(QStringLiteral("USB 0403:6001")),
+                 qPrintable(adapter));
+
+        ports << usbAdapter(QStringLiteral("/dev/ttyACM0"));
+        QTRY_COMPARE(list->count(), 3);
+        ports.removeFirst();
+        QTRY_COMPARE(list->count(), 2);
+        list->window()->hide();
+
+        QTest::keyClick(w.window.get(), Qt::Key_P, Qt::ControlModifier);
+        QTRY_VERIFY(list->window()->isVisible());
+    }
+
+    // Chosen from the list or typed: the reader closes the old port, opens the new
+    // one and reads on, from the module there.
+    void choosingAPortWhileReadingSwitchesOver_data()
+    {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("from the list") << false;
+        QTest::newRow("typed path") << true;
+    }
+
+    void choosingAPortWhileReadingSwitchesOver()
+    {
+        QFETCH(bool, typed);
+        Window w;
+        SimulatedModule other{SimulatorSettings{.seed = 99}};
+        w.window->setPortSource([&] { return QList{usbAdapter(other.devicePath())}; });
+        QVERIFY(w.startReading());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+
+        QListWidget *list = openPortList(*w.window);
+        QVERIFY(list);
+        if (typed) {
+            auto *path = list->window()->findChild<QLineEdit *>(QStringLiteral("PortPath"));
+            path->setText(other.devicePath());
+            QTest::keyClick(path, Qt::Key_Return);
+        } else {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        }
+        QVERIFY(!list->window()->isVisible());
+        QVERIFY(w.port().contains(other.devicePath()));
+        const auto oldQueries = w.module.module().counters().queries;
+        QTRY_VERIFY_WITH_TIMEOUT(other.module().counters().queries > 3, 3000);
+        QCOMPARE(other.module().counters().setups, 1u); // a new port's module is set up first
+        QCOMPARE(w.status(), QStringLiteral("读取中"));
+        QVERIFY(w.live());
+        QCOMPARE(w.module.module().counters().queries, oldQueries);
+    }
+
+    // What was learned of one line's replies is not carried to another port.
+    void switchingPortsForgetsTheFraming()
+    {
+        SimulatedModule first{SimulatorSettings{}};
+        SimulatedModule second{SimulatorSettings{}};
+        PortSettings port;
+        port.portName = first.devicePath();
+        ReadSession session(port);
+        QCOMPARE(session.open(), Condition::none);
+        QCOMPARE(session.read(), Condition::none);
+        QTRY_VERIFY_WITH_TIMEOUT(session.cycle().framing().length().has_value(), 3000);
+        QCOMPARE(session.switchPort(second.devicePath()), Condition::none);
+        QVERIFY(!session.cycle().framing().length().has_value());
+        QVERIFY(session.cycle().reading());
+        QCOMPARE(session.portName(), second.devicePath());
+    }
+
+    // The first port without --port: last time's if it is there, else the one USB
+    // adapter, else the first serial port.
+    void defaultPortChoice_data()
+    {
+        QTest::addColumn<QList<SerialPortEntry>>("ports");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<QString>("chosen");
+        const SerialPortEntry ftdi = usbAdapter(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/serial/by-id/usb-FTDI-port0"));
+        const SerialPortEntry acm = usbAdapter(QStringLiteral("/dev/ttyACM0"));
+        const SerialPortEntry s0 = builtInPort(QStringLiteral("/dev/ttyS0"));
+        const SerialPortEntry s1 = builtInPort(QStringLiteral("/dev/ttyS1"));
+        QTest::newRow("no ports at all") << QList<SerialPortEntry>{} << "" << "/dev/ttyS0";
+        QTest::newRow("built-in ports only") << QList{s0, s1} << "" << "/dev/ttyS0";
+        QTest::newRow("one adapter, by its stable name") << QList{s0, ftdi} << "" << "/dev/serial/by-id/usb-FTDI-port0";
+        QTest::newRow("one adapter without a stable name") << QList{s0, acm} << "" << "/dev/ttyACM0";
+        QTest::newRow("two adapters: no guess") << QList{s0, ftdi, acm} << "" << "/dev/ttyS0";
+        QTest::newRow("last time's, by stable name") << QList{s0, ftdi, acm} << "/dev/serial/by-id/usb-FTDI-port0"
+                                                     << "/dev/serial/by-id/usb-FTDI-port0";
+        QTest::newRow("last time's, by device") << QList{s0, ftdi, acm} << "/dev/ttyACM0" << "/dev/ttyACM0";
+        QTest::newRow("last time's built-in port") << QList{s0, s1, ftdi} << "/dev/ttyS1" << "/dev/ttyS1";
+        QTest::newRow("last time's is gone: the one adapter") << QList{s0, acm} << "/dev/ttyUSB3" << "/dev/ttyACM0";
+        QTest::newRow("last time's is gone, nothing else") << QList{s0} << "/dev/ttyUSB3" << "/dev/ttyS0";
+    }
+
+    void defaultPortChoice()
+    {
+        QFETCH(QList<SerialPortEntry>, ports);
+        QFETCH(QString, remembered);
+        QFETCH(QString, chosen);
+        QCOMPARE(defaultPort(ports, remembered), chosen);
+    }
+
+    // A port the program chose that will not open: the window comes up all the same,
+    // with the reason on the status line and the port list one click away.
+    void chosenPortThatCannotOpenIsNoDeadEnd()
+    {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("ttyUSB0"));
+        const QList<SerialPortEntry> ports{usbAdapter(missing)};
+        PortSettings port;
+        port.portName = defaultPort(ports, {});
+        QCOMPARE(port.portName, missing);
+        frmMain window(port, {});
+        window.setPortSource([&] { return ports; });
+        QVERIFY(window.Form_Load(frmMain::OnPortFailure::carryOn));
+        QCOMPARE(notices(), QList<QMessageBox *>{});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(),
+                 QStringLiteral("串口不存在: 点击右侧串口名选择"));
+        QVERIFY(window.findChild<QToolButton *>(QStringLiteral("PortButton"))->toolTip().contains(missing));
+        QListWidget *list = openPortList(window);
+        QVERIFY(list);
+
+        // The module turns up on a port of its own: choosing it reads.
+        SimulatedModule module{SimulatorSettings{}};
+        auto *path = list->window()->findChild<QLineEdit *>(QStringLiteral("PortPath"));
+        path->setText(module.devicePath());
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(), QStringLiteral("就绪"));
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(module.module().counters().queries > 0, 3000);
+    }
+
+    // What the command line gives wins; the rest comes from the last run, where it is valid.
+    void rememberedOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<QString>("file");
+        const QString last = QStringLiteral("[read]\naddress=7\necho=true\ntimeoutMs=900\n");
+        QTest::newRow("first start: the plain program") << QStringList{} << "0" << 500 << false << "";
+        QTest::newRow("last time's settings") << QStringList{} << "7" << 900 << true << last;
+        QTest::newRow("the command line wins")
+            << QStringList{"--address", "0", "--timeout", "200"} << "0" << 200 << true << last;
+        QTest::newRow("--echo wins over none")
+            << QStringList{"--echo"} << "0" << 500 << true << "[read]\necho=false\n";
+        QTest::newRow("a hand-edited file out of range")
+            << QStringList{} << "0" << 500 << false << "[read]\naddress=40\ntimeoutMs=10\n";
+    }
+
+    void rememberedOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, address);
+        QFETCH(int, timeoutMs);
+        QFETCH(bool, echo);
+        QFETCH(QString, file);
+        if (!file.isEmpty()) {
+            QDir().mkpath(QFileInfo(RememberedStore::fileName()).path());
+            QFile out(RememberedStore::fileName());
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(file.toUtf8());
+        }
+        const CommandLine line = CommandLine::parse(QStringList{QStringLiteral("kvp-reader")} + arguments);
+        QCOMPARE(line.exitCode, -1);
+        const Options options = withRemembered(line.options, RememberedStore::load());
+        QCOMPARE(options.address, address);
+        QCOMPARE(options.timeoutMs, timeoutMs);
+        QCOMPARE(options.echo, echo);
+    }
+
+    // Read keeps its port and address for the next start, closing keeps the position;
+    // the window without a settings file shows what the form says.
+    void readIsRemembered()
+    {
+        QVERIFY(!QFile::exists(RememberedStore::fileName()));
+        CycleSettings cycle;
+        cycle.replyTimeout = milliseconds(700);
+        cycle.dropEcho = true;
+        Window w(SimulatorSettings{.address = 5}, cycle);
+        QCOMPARE(w.child<QLineEdit>("KVPAdr")->text(), QStringLiteral("0"));
+        QCOMPARE(w.display()->text(), QStringLiteral("数据显示"));
+        w.window->setRemembering(true);
+        w.window->setAddressText(QStringLiteral("5"));
+        QVERIFY(w.startReading());
+        w.window->move(40, 30);
+        w.window->close();
+
+        const Remembered last = RememberedStore::load();
+        QCOMPARE(last.port, w.module.devicePath());
+        QCOMPARE(last.address, QStringLiteral("5"));
+        QCOMPARE(last.echo, std::optional(true));
+        QCOMPARE(last.timeoutMs, std::optional(700));
+        QCOMPARE(last.position, std::optional(QPoint(40, 30)));
+    }
+
+    // Every control says what it does when hovered.
+    void everyControlHasATooltip()
+    {
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        const auto controls = w.window->findChildren<QWidget *>();
+        int checked = 0;
+        for (QWidget *control : controls) {
+            if (!control->isVisible() || control->objectName().isEmpty() || control->objectName().startsWith("qt_")
+                || control == w.child<QWidget>("StatusRow"))
+                continue;
+            QToolTip::hideText();
+            QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), control->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(control, &help);
+            QVERIFY2(!QToolTip::text().isEmpty() || !control->toolTip().isEmpty(), qPrintable(control->objectName()));
+            ++checked;
+        }
+        QVERIFY(checked >= 9);
+    }
+
     void portThatCannotOpenShowsItsMessageAndNoWindow()
     {
         PortSettings port;
@@ -256,6 +800,9 @@ private slots:
         QVERIFY(message.contains(port.portName));
         QVERIFY(!window.isVisible());
     }
+
+private:
+    QTemporaryDir m_config;
 };
 
 QTEST_MAIN(tst_window)

@@ -42,7 +42,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Polls a KV-P measurement module on a serial line (19200 bit/s, even parity, 8 data bits, "
-        "1 stop bit) and shows its current value."));
+        "1 stop bit) and shows its current value: in a window by default, or with --console on standard output."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
@@ -113,6 +113,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     o.echo = parser.isSet(echo);
     o.logFile = parser.value(log);
     o.scan = parser.isSet(scan);
+    o.addressGiven = parser.isSet(address);
+    o.timeoutGiven = parser.isSet(timeout);
+    o.echoGiven = o.echo;
     if (!validAddress(o.address.toStdString()))
         return usageError(QStringLiteral("--address must be a number from 0 to 31, not '%1'").arg(o.address));
     if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))

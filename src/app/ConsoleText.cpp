@@ -84,6 +84,8 @@ QString consoleText(Condition condition, const Facts &facts)
                               "adapter and start kvp-reader again.").arg(facts.port).arg(facts.count);
     case Condition::invalidAddress:
         return QStringLiteral("the KV-P address must be a number from 0 to 31");
+    case Condition::addressKept:
+        return QStringLiteral("the address typed is not valid; still reading address %1").arg(facts.address);
     case Condition::logFile:
         return withDetail(QStringLiteral("Cannot write the value log %1. Choose a file in a folder you may "
                                          "write to.").arg(facts.file), facts);

@@ -20,6 +20,10 @@ struct Options {
     bool echo = false;
     bool scan = false;    // ask every address once, list those that answer, and exit
     QString logFile;
+    // Given on the command line, so they win over what the window remembers.
+    bool addressGiven = false;
+    bool timeoutGiven = false;
+    bool echoGiven = false;
 };
 
 } // namespace kvp

@@ -7,7 +7,7 @@
 namespace kvp {
 
 ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject *parent)
-    : QObject(parent), m_port(port), m_cycle(cycle)
+    : QObject(parent), m_port(port), m_cycleSettings(cycle), m_cycle(cycle)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer); // the byte gap is a few tens of milliseconds
@@ -39,6 +39,7 @@ Condition ReadSession::condition() const
 
 void ReadSession::setAddressText(const QString &text)
 {
+    m_addressText = text;
     m_cycle.setAddressText(text.toStdString());
 }
 
@@ -80,6 +81,40 @@ void ReadSession::takePortBack()
         m_resumeReading = m_resumeReading || m_readingWhenLent; // the reopen timer resumes
     else if (m_readingWhenLent)
         apply(m_cycle.resume(Clock::now()));
+}
+
+bool ReadSession::freshCycle()
+{
+    const bool wasReading = m_cycle.reading() || (m_reopenTimer.isActive() && m_resumeReading);
+    m_timer.stop();
+    m_resumeReading = false;
+    m_cycle = ReadCycle(m_cycleSettings);
+    m_cycle.setAddressText(m_addressText.toStdString());
+    return wasReading;
+}
+
+Condition ReadSession::switchPort(const QString &portName)
+{
+    m_reopenTimer.stop();
+    m_link.close();
+    m_port.portName = portName;
+    const bool wasReading = freshCycle();
+    if (const Condition failure = open(); failure != Condition::none) {
+        apply({});
+        return failure;
+    }
+    apply(wasReading ? m_cycle.Read_Click(Clock::now()) : CycleActions{});
+    return Condition::none;
+}
+
+void ReadSession::setCycleSettings(CycleSettings settings)
+{
+    m_cycleSettings = settings;
+    const bool wasReading = freshCycle();
+    if (m_link.isOpen())
+        apply(wasReading ? m_cycle.Read_Click(Clock::now()) : CycleActions{});
+    else
+        m_resumeReading = wasReading; // the device is away: read on when it is back
 }
 
 void ReadSession::onReceived(const QByteArray &bytes, qint16 count)

@@ -33,6 +33,13 @@ public:
     // port cannot be opened.
     Condition read();
     void stop();
+    // Closes the port and opens `portName` instead, reading on if reading was on.
+    // What was learned of the old line's replies is forgotten: another port may lead
+    // to another module. On failure nothing is open and the condition says why.
+    Condition switchPort(const QString &portName);
+    // New reply time-out or echo handling; a fresh cycle, reading on if it was.
+    void setCycleSettings(CycleSettings settings);
+    const CycleSettings &cycleSettings() const { return m_cycleSettings; }
 
     // Lends the port to another master on the line, the search for modules: reading
     // stops, and the session leaves the line and its timer alone until the port is
@@ -73,8 +80,12 @@ private:
     void onPortFailed(Condition failure);
     void tryReopen();
     void apply(const CycleActions &actions);
+    // Starts over with a cycle that knows nothing yet; says whether reading was on.
+    bool freshCycle();
 
     PortSettings m_port;
+    CycleSettings m_cycleSettings;
+    QString m_addressText = QStringLiteral("0");
     SerialLink m_link;
     ReadCycle m_cycle;
     QTimer m_timer;

@@ -8,11 +8,33 @@ namespace kvp {
 // form is made here, so that the window's language is decided in one place.
 struct WindowText {
     QString title;
-    QString status;  // the whole status line; empty: it stays as it is
-    QString message; // for a message box; empty: none is needed
+    QString status;  // the state on the status line; empty: it stays as it is
+    QString port;    // the port on the status line, as the user knows it
+    QString message; // for a notice; empty: none is needed
     QString hint;    // the tooltip over the value before anything was read
 };
 
 WindowText windowText(Condition condition, const Facts &facts);
+
+// The window's fixed words besides its form: tooltips, the port list, the menu.
+enum class WindowWord {
+    addressTip,
+    readTip,
+    stopTip,
+    quitTip,
+    portTip,
+    menuTip,
+    portListTip,
+    portPathPlaceholder,
+    portPathOpen,
+    portPathOpenTip,
+    noPorts,
+    portMenuEntry,
+    echoMenuEntry,
+    timeoutMenuEntry,
+    timeoutQuestion,
+};
+
+QString windowWord(WindowWord word);
 
 } // namespace kvp

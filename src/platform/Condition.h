@@ -38,6 +38,7 @@ enum class Condition {
 
     // The user's input and the program's surroundings.
     invalidAddress,
+    addressKept, // an invalid address was typed while reading; the last valid one is still read
     logFile,
     logWriteFailed, // the value log stopped taking rows (full disk)
     stdoutClosed,   // standard output was not open when the program started

@@ -1,5 +1,7 @@
 #include "WindowExtras.h"
 
+#include "StatusRow.h"
+
 #include "FindModuleDialog.h"
 #include "TrendPanel.h"
 
@@ -27,7 +29,6 @@ namespace {
 
 constexpr int kFormWidth = 468;
 constexpr int kFormHeight = 284;
-constexpr int kStatusTop = 258;
 constexpr int kStatusHeight = 20;
 
 // The window's value display is live while reading goes well; anything else shows
@@ -82,11 +83,10 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     QAction *find = addAction("FindAction", tr("查找模块…"), QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(find, &QAction::triggered, this, &WindowExtras::findModule);
 
-    // At the right end of the status line: the row count while recording, the
-    // trend's toggle, and a menu of everything above.
+    // On the status line: the row count while recording and the trend's toggle;
+    // the actions themselves join the status line's menu (attachTo).
     m_bar = new QWidget(&window);
     m_bar->setObjectName(QStringLiteral("StatusExtras"));
-    m_bar->setAutoFillBackground(true);
     auto *row = new QHBoxLayout(m_bar);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
@@ -100,26 +100,9 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     m_trendButton->setAutoRaise(true);
     m_trendButton->setFocusPolicy(Qt::NoFocus); // the form's tab order stays its own
     row->addWidget(m_trendButton);
-    auto *menuButton = new QToolButton(m_bar);
-    menuButton->setObjectName(QStringLiteral("ExtrasMenu"));
-    menuButton->setText(QStringLiteral("…"));
-    menuButton->setToolTip(tr("趋势, 记录, 复制, 查找模块"));
-    menuButton->setAutoRaise(true);
-    menuButton->setFocusPolicy(Qt::NoFocus);
-    menuButton->setPopupMode(QToolButton::InstantPopup);
-    auto *menu = new QMenu(menuButton);
-    menu->addAction(m_trendAction);
-    menu->addAction(m_recordAction);
-    menu->addSeparator();
-    menu->addAction(copy);
-    menu->addAction(copyTimed);
-    menu->addSeparator();
-    menu->addAction(find);
-    menuButton->setMenu(menu);
-    row->addWidget(menuButton);
-    for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton),
-                       static_cast<QWidget *>(menuButton)})
+    for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton)})
         w->setFixedHeight(kStatusHeight);
+    m_menuActions = {m_trendAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find};
     showRecordingState();
 
     // The value's own menu: copy it, with or without its time.
@@ -281,9 +264,18 @@ void WindowExtras::showRecordingState()
         m_recLabel->hide();
     }
     m_bar->adjustSize();
-    const QSize size = m_bar->sizeHint();
-    m_bar->setGeometry(kFormWidth - 8 - size.width(), kStatusTop, size.width(), kStatusHeight);
-    m_bar->raise();
+}
+
+void WindowExtras::attachTo(StatusRow *row, QMenu *menu)
+{
+    row->addWidget(m_bar);
+    menu->addSeparator();
+    for (QAction *action : m_menuActions) {
+        if (action)
+            menu->addAction(action);
+        else
+            menu->addSeparator();
+    }
 }
 
 FindModuleDialog *WindowExtras::findModule()

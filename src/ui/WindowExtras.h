@@ -5,11 +5,14 @@
 #include "trend/TrendSeries.h"
 
 #include <QObject>
+
+#include <vector>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 
 class QAction;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -18,6 +21,7 @@ class QWidget;
 namespace kvp {
 
 class FindModuleDialog;
+class StatusRow;
 class ReadSession;
 class TrendPanel;
 
@@ -35,6 +39,9 @@ public:
     // the panel is open.
     WindowExtras(QWidget &window, ReadSession &session, QLabel *value, QLineEdit *address);
     ~WindowExtras() override;
+    // Puts the trend's toggle and the row count on the status line, and the actions
+    // into its menu.
+    void attachTo(StatusRow *row, QMenu *menu);
 
     void setTrendOpen(bool open);
     bool trendOpen() const;
@@ -73,6 +80,7 @@ private:
     QLineEdit *m_address;
     TrendPanel *m_trend = nullptr;
     QWidget *m_bar = nullptr;
+    std::vector<QAction *> m_menuActions; // null: a separator
     QLabel *m_recLabel = nullptr;
     QToolButton *m_trendButton = nullptr;
     QAction *m_trendAction = nullptr;

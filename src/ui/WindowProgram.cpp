@@ -4,13 +4,16 @@
 
 #include "app/CommandLine.h"
 #include "app/ConsoleText.h"
+#include "app/DefaultPort.h"
 #include "app/DisplayCheck.h"
 #include "app/QtMessageRouting.h"
 #include "app/ReaderSetup.h"
+#include "app/Remembered.h"
 #include "app/StderrLine.h"
 #include "app/WindowText.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QMessageBox>
 
 namespace kvp {
@@ -28,7 +31,13 @@ int runWindow(int argc, char **argv)
     const CommandLine line = CommandLine::parse(app.arguments());
     if (line.exitCode >= 0)
         return line.exitCode;
-    const Options &options = line.options;
+    const Remembered last = RememberedStore::load();
+    Options options = withRemembered(line.options, last);
+    // A port the user named must open, as before; one the program picked must not
+    // keep the window from coming up, or a desktop start would be a dead end.
+    const bool portNamed = !options.port.isEmpty() || options.simulate;
+    if (!portNamed)
+        options.port = defaultPort(serialPorts(), last.port);
 
     ReaderSetup setup(options);
     if (setup.failure() != Condition::none) {
@@ -40,8 +49,11 @@ int runWindow(int argc, char **argv)
     window.setValueLog(setup.valueLog());
     window.setSimulated(setup.simulated());
     window.setAddressText(options.address);
-    if (!window.Form_Load())
+    window.setRemembering(true);
+    if (!window.Form_Load(portNamed ? frmMain::OnPortFailure::refuse : frmMain::OnPortFailure::carryOn))
         return 1;
+    if (last.position && QGuiApplication::screenAt(*last.position))
+        window.move(*last.position);
     window.show();
     return QApplication::exec();
 }

@@ -2,20 +2,26 @@
 
 #include "AppIcon.h"
 #include "WindowExtras.h"
+#include "StatusRow.h"
 #include "ui_frmMain.h"
 
+#include "app/Remembered.h"
+#include "protocol/Address.h"
 #include "reader/CounterSummary.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
+#include <QInputDialog>
+#include <QMenu>
 #include <QMessageBox>
+#include <QShortcut>
+#include <QToolButton>
 #include <QToolTip>
 
 namespace kvp {
 namespace {
-
-const QColor kLiveColour(0x00, 0x00, 0xFF);
-const QColor kStaleColour(0x80, 0x80, 0x80);
 
 QFont fontOf(const QString &family, qreal points)
 {
@@ -41,6 +47,11 @@ void substituteMissingFonts()
     (void)done;
 }
 
+bool isDeviceGone(Condition condition)
+{
+    return condition == Condition::deviceRemoved || condition == Condition::writeFailed;
+}
+
 } // namespace
 
 frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
@@ -58,17 +69,34 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
                        static_cast<QWidget *>(ui->Quit), static_cast<QWidget *>(ui->StatusText)})
         w->setFont(sans);
     ui->DataText->setFont(fontOf(QStringLiteral("宋体"), 26.25));
-    setDisplayLive(true);
+    m_statusRow = new StatusRow(ui->StatusText, this);
+    m_statusRow->portButton()->setFont(sans);
+    m_picker = new PortPicker(serialPorts, this);
+
+    ui->Label1->setToolTip(windowWord(WindowWord::addressTip));
+    ui->KVPAdr->setToolTip(windowWord(WindowWord::addressTip));
+    ui->Read->setToolTip(windowWord(WindowWord::readTip));
+    ui->Stop->setToolTip(windowWord(WindowWord::stopTip));
+    ui->Quit->setToolTip(windowWord(WindowWord::quitTip));
+    m_statusRow->findChild<QToolButton *>(QStringLiteral("StatusMenuButton"))
+        ->setToolTip(windowWord(WindowWord::menuTip));
+    buildStatusMenu();
 
     connect(ui->Read, &QPushButton::clicked, this, &frmMain::Read_Click);
     connect(ui->Stop, &QPushButton::clicked, this, &frmMain::Stop_Click);
     connect(ui->Quit, &QPushButton::clicked, this, &frmMain::Quit_Click);
-    connect(ui->KVPAdr, &QLineEdit::textChanged, &ctrMSComm, &ReadSession::setAddressText);
+    // The keyboard alone reads and stops: Enter in the address box is Read, Esc is Stop.
+    connect(ui->KVPAdr, &QLineEdit::returnPressed, this, &frmMain::Read_Click);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &frmMain::Stop_Click);
+    connect(ui->KVPAdr, &QLineEdit::textChanged, this, &frmMain::KVPAdr_Change);
     connect(&ctrMSComm, &ReadSession::valueShown, this, &frmMain::onValue);
-    connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::onCondition);
+    connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::showState);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
-    connect(&ctrMSComm, &ReadSession::portRestored, this, [this] { onCondition(ctrMSComm.condition()); });
+    connect(&ctrMSComm, &ReadSession::portRestored, this, &frmMain::onPortRestored);
+    connect(m_statusRow, &StatusRow::portClicked, this, &frmMain::openPortList);
+    connect(m_picker, &PortPicker::chosen, this, &frmMain::onPortChosen);
     ctrMSComm.setAddressText(ui->KVPAdr->text());
+    m_colours = valueColoursOn(palette().color(QPalette::Window));
     setSimulated(false);
     ui->KVPAdr->setFocus();
     ui->DataText->installEventFilter(this);
@@ -79,6 +107,7 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
 void frmMain::installExtras()
 {
     m_extras = new WindowExtras(*this, ctrMSComm, ui->DataText, ui->KVPAdr);
+    m_extras->attachTo(m_statusRow, statusMenu());
 }
 
 frmMain::~frmMain()
@@ -86,21 +115,28 @@ frmMain::~frmMain()
     delete m_extras; // while the session it may have borrowed the port from still lives
 }
 
-bool frmMain::Form_Load()
+bool frmMain::Form_Load(OnPortFailure onFailure)
 {
-    if (const Condition failure = ctrMSComm.open(); failure != Condition::none) {
-        tell(textFor(failure).message, true);
+    const Condition failure = ctrMSComm.open();
+    if (failure == Condition::none)
+        return true;
+    if (onFailure == OnPortFailure::refuse) {
+        auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), textFor(failure).message,
+                                    QMessageBox::Ok, nullptr);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->exec();
         return false;
     }
+    m_portFailure = failure;
+    showState();
     return true;
 }
 
 void frmMain::setSimulated(bool simulated)
 {
     m_simulated = simulated;
-    const WindowText text = textFor(Condition::ready);
-    setWindowTitle(text.title);
-    ui->StatusText->setText(text.status);
+    setWindowTitle(textFor(Condition::ready).title);
+    showState();
 }
 
 void frmMain::setAddressText(const QString &text)
@@ -108,56 +144,202 @@ void frmMain::setAddressText(const QString &text)
     ui->KVPAdr->setText(text);
 }
 
+void frmMain::setPortSource(PortPicker::Source source)
+{
+    delete m_picker;
+    m_picker = new PortPicker(std::move(source), this);
+    connect(m_picker, &PortPicker::chosen, this, &frmMain::onPortChosen);
+}
+
+QMenu *frmMain::statusMenu() const
+{
+    return m_statusRow->statusMenu();
+}
+
+void frmMain::openPortList()
+{
+    m_picker->popUp(ctrMSComm.portName(), QRect(m_statusRow->mapToGlobal(QPoint(0, 0)), m_statusRow->size()));
+}
+
+void frmMain::buildStatusMenu()
+{
+    QMenu *menu = statusMenu();
+    auto *pickPort = menu->addAction(windowWord(WindowWord::portMenuEntry), this, &frmMain::openPortList);
+    pickPort->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    addAction(pickPort); // the shortcut works wherever the focus is in the window
+
+    auto *echo = menu->addAction(windowWord(WindowWord::echoMenuEntry));
+    echo->setObjectName(QStringLiteral("EchoAction"));
+    echo->setCheckable(true);
+    echo->setChecked(ctrMSComm.cycleSettings().dropEcho);
+    connect(echo, &QAction::toggled, this, [this](bool on) {
+        CycleSettings settings = ctrMSComm.cycleSettings();
+        settings.dropEcho = on;
+        setCycleSettings(settings);
+    });
+    menu->addAction(windowWord(WindowWord::timeoutMenuEntry), this, &frmMain::askTimeout);
+}
+
+void frmMain::setCycleSettings(CycleSettings settings)
+{
+    ctrMSComm.setCycleSettings(settings);
+    if (m_remember)
+        RememberedStore::saveLine(settings.dropEcho, static_cast<int>(settings.replyTimeout.count()));
+    showState();
+}
+
+void frmMain::askTimeout()
+{
+    CycleSettings settings = ctrMSComm.cycleSettings();
+    bool ok = false;
+    const int ms = QInputDialog::getInt(this, windowTitle(), windowWord(WindowWord::timeoutQuestion),
+                                        static_cast<int>(settings.replyTimeout.count()), 50, 60000, 50, &ok);
+    if (!ok)
+        return;
+    settings.replyTimeout = milliseconds(ms);
+    setCycleSettings(settings);
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::ToolTip)
         return QWidget::eventFilter(watched, event);
     // Worked out when asked for, not on every value.
-    const QString text = ctrMSComm.status().phase == CyclePhase::ready
-                             ? textFor(Condition::ready).hint
-                             : QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(), Clock::now()));
+    QString text;
+    if (watched == ui->StatusText && m_portFailure != Condition::none)
+        text = textFor(m_portFailure).message; // the whole reason, which the line only names
+    else if (ctrMSComm.status().phase == CyclePhase::ready)
+        text = textFor(Condition::ready).hint;
+    else
+        text = QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(), Clock::now()));
     QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, static_cast<QWidget *>(watched));
     return true;
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    // A theme switched while running: the blue must stay readable on the new background.
+    if (event->type() == QEvent::PaletteChange) {
+        m_colours = valueColoursOn(palette().color(QPalette::Window));
+        showState();
+    }
+    QWidget::changeEvent(event);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    savePosition();
+    QWidget::closeEvent(event);
+}
+
+void frmMain::savePosition() const
+{
+    if (m_remember)
+        RememberedStore::savePosition(pos());
 }
 
 void frmMain::Read_Click()
 {
     // After the device went away, Read also tries to open it again at once.
-    if (const Condition failure = ctrMSComm.read(); failure != Condition::none)
-        tell(textFor(failure).message, false);
+    const Condition failure = ctrMSComm.read();
+    if (failure == Condition::invalidAddress) {
+        tell(textFor(failure).message);
+        // Back to the box, ready to type over, once the user has read why.
+        connect(m_notice, &QDialog::finished, this, [this] {
+            activateWindow();
+            ui->KVPAdr->setFocus(Qt::OtherFocusReason);
+            ui->KVPAdr->selectAll();
+        });
+        return;
+    }
+    if (failure != Condition::none) {
+        if (!isDeviceGone(m_portFailure))
+            m_portFailure = failure; // still gone says more than "missing"
+        showState();
+        tell(textFor(failure).message);
+        return;
+    }
+    m_portFailure = Condition::none;
+    if (m_remember) {
+        const CycleSettings &settings = ctrMSComm.cycleSettings();
+        // A simulated module's port is gone with the run; it is not worth opening next time.
+        RememberedStore::saveRead(m_simulated ? QString() : ctrMSComm.portName(), ui->KVPAdr->text(),
+                                  settings.dropEcho, static_cast<int>(settings.replyTimeout.count()));
+    }
+    showState();
 }
 
 void frmMain::Stop_Click()
 {
     ctrMSComm.stop();
+    showState();
 }
 
 void frmMain::Quit_Click()
 {
+    savePosition();
     // At once, whatever is outstanding; the port closes as the window goes.
     QCoreApplication::exit(0);
 }
 
-void frmMain::onValue(const QString &text)
+void frmMain::KVPAdr_Change(const QString &text)
 {
-    ui->DataText->setText(text);
+    ctrMSComm.setAddressText(text);
+    m_addressKept = !validAddress(text.toStdString());
+    showState();
 }
 
-void frmMain::onCondition(Condition condition)
+void frmMain::onValue(const QString &text)
 {
-    if (!ctrMSComm.portOpen())
-        return; // the status line keeps saying that the device is gone
-    setDisplayLive(condition == Condition::ready || condition == Condition::reading
-                   || condition == Condition::stopped);
-    ui->StatusText->setText(textFor(condition).status);
+    m_caption = false;
+    ui->DataText->setText(text);
 }
 
 void frmMain::onPortFailed(Condition failure)
 {
-    setDisplayLive(false);
-    const WindowText text = textFor(failure);
-    ui->StatusText->setText(text.status);
-    tell(text.message, false);
+    m_portFailure = failure;
+    showState();
+    tell(textFor(failure).message);
+}
+
+void frmMain::onPortRestored()
+{
+    m_portFailure = Condition::none;
+    if (m_notice)
+        m_notice->close(); // it said the device is gone; it is not any more
+    showState();
+}
+
+void frmMain::onPortChosen(const QString &port)
+{
+    const Condition failure = ctrMSComm.switchPort(port);
+    m_portFailure = failure;
+    if (m_notice)
+        m_notice->close();
+    showState();
+}
+
+void frmMain::showState()
+{
+    const CycleStatus status = ctrMSComm.status();
+    Condition shown = ctrMSComm.condition();
+    if (m_portFailure != Condition::none)
+        shown = m_portFailure;
+    else if (m_addressKept && status.phase == CyclePhase::reading)
+        shown = Condition::addressKept;
+    const WindowText text = textFor(shown);
+    if (!text.status.isEmpty())
+        ui->StatusText->setText(text.status);
+    m_statusRow->setPort(text.port, windowWord(WindowWord::portTip).arg(text.port));
+
+    // Blue only while the value on display is the module's value now: the form's
+    // caption before anything was read, or values arriving in time for the address
+    // in the box. Stopped, stale, at a kept address or with the device gone: grey.
+    const bool live = m_portFailure == Condition::none
+                      && (status.phase == CyclePhase::ready ? m_caption : shown == Condition::reading);
+    QPalette palette = ui->DataText->palette();
+    palette.setColor(QPalette::WindowText, live ? m_colours.live : m_colours.stale);
+    ui->DataText->setPalette(palette);
 }
 
 WindowText frmMain::textFor(Condition condition) const
@@ -167,22 +349,17 @@ WindowText frmMain::textFor(Condition condition) const
     return windowText(condition, facts);
 }
 
-void frmMain::setDisplayLive(bool live)
+void frmMain::tell(const QString &message)
 {
-    QPalette palette = ui->DataText->palette();
-    palette.setColor(QPalette::WindowText, live ? kLiveColour : kStaleColour);
-    ui->DataText->setPalette(palette);
-}
-
-void frmMain::tell(const QString &message, bool modal)
-{
-    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok,
-                                isVisible() ? this : nullptr);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    if (modal)
-        box->exec();
-    else
-        box->open(); // the window keeps working while the message is up
+    if (m_notice)
+        m_notice->close();
+    // Not modal: Stop and Close must work while it is up, and it closes itself when
+    // what it says is no longer true.
+    m_notice = new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok,
+                               isVisible() ? this : nullptr);
+    m_notice->setAttribute(Qt::WA_DeleteOnClose);
+    m_notice->setWindowModality(Qt::NonModal);
+    m_notice->show();
 }
 
 } // namespace kvp

@@ -1,18 +1,26 @@
 #pragma once
 
-#include "app/ReadSession.h"
+#include "PortPicker.h"
+#include "ValueColours.h"
 
+#include "app/ReadSession.h"
 #include "app/WindowText.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
+
+class QMenu;
+class QMessageBox;
 
 namespace Ui {
 class frmMain;
 }
 
 namespace kvp {
+
+class StatusRow;
 
 // The program's one window: the address box, the value display, Read, Stop, Quit,
 // and a status line. It owns the session, which owns the port.
@@ -31,39 +39,74 @@ public:
     frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Opens the port before the window is shown. On failure the user has been told
-    // why in a message box, and the window must not be shown.
-    bool Form_Load();
+    // What to do when the port cannot be opened at start.
+    enum class OnPortFailure {
+        refuse, // the user named the port: tell why in a message box; the window must not be shown
+        carryOn, // a port the program chose: say why on the status line, the port list one click away
+    };
+    // Opens the port before the window is shown. Returns false only when it refuses.
+    bool Form_Load(OnPortFailure onFailure = OnPortFailure::refuse);
     // Marks the window as reading a simulated module, so nobody takes its values as real.
     void setSimulated(bool simulated);
     void setAddressText(const QString &text);
     void setValueLog(ValueLog *log) { ctrMSComm.setValueLog(log); }
     // The trend, recording, copying and finding the module.
     WindowExtras *extras() const { return m_extras; }
+    // Where the port list comes from; the machine's own ports unless a test says otherwise.
+    void setPortSource(PortPicker::Source source);
+    // Keep the port and line settings of each Read, and the window's position, for the next start.
+    void setRemembering(bool remember) { m_remember = remember; }
+
+    // The status line, for whoever adds to it (see StatusRow).
+    StatusRow *statusRow() const { return m_statusRow; }
+    QMenu *statusMenu() const;
+    // Opens the port list under the port on the status line (Ctrl+P, or a click on it).
+    void openPortList();
 
 protected:
     // Hovering over the value or the status line shows the counters of the run.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void Read_Click();
     void Stop_Click();
     void Quit_Click();
+    void KVPAdr_Change(const QString &text);
     void onValue(const QString &text);
-    void onCondition(Condition condition);
     void onPortFailed(Condition failure);
+    void onPortRestored();
+    void onPortChosen(const QString &port);
+    void setCycleSettings(CycleSettings settings);
+    void askTimeout();
+    void buildStatusMenu();
+    // Shows what is true now: the state and port on the status line, the value's colour.
+    void showState();
     // The window's words for a condition of this window's session.
     WindowText textFor(Condition condition) const;
-    void setDisplayLive(bool live);
-    void tell(const QString &message, bool modal);
+    // A notice that leaves the window working; a new one replaces the one before.
+    void tell(const QString &message);
+    void savePosition() const;
     // Everything outside the original form: a panel below it, shortcuts, and a few
     // buttons at the end of the status line.
     void installExtras();
 
     std::unique_ptr<Ui::frmMain> ui;
     ReadSession ctrMSComm;
+    StatusRow *m_statusRow = nullptr;
+    PortPicker *m_picker = nullptr;
+    QPointer<QMessageBox> m_notice;
+    ValueColours m_colours;
     bool m_simulated = false;
     WindowExtras *m_extras = nullptr; // a child QObject of the window
+    bool m_remember = false;
+    // The display still shows its caption from the form, not a value.
+    bool m_caption = true;
+    // The address box holds no valid address; while reading, the last valid one is read on.
+    bool m_addressKept = false;
+    // Why no port is open, when none is.
+    Condition m_portFailure = Condition::none;
 };
 
 } // namespace kvp

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Options.h"
+
+#include <QPoint>
+#include <QString>
+
+#include <optional>
+
+namespace kvp {
+
+// What the window keeps from one run to the next: the port and the line settings of
+// the last Read, and where the window was.
+struct Remembered {
+    QString port;
+    QString address;
+    std::optional<bool> echo;
+    std::optional<int> timeoutMs;
+    std::optional<QPoint> position;
+};
+
+// The file that keeps it: kvp-reader/kvp-reader.conf under $XDG_CONFIG_HOME
+// (~/.config when that is not set), looked up afresh on every use.
+class RememberedStore
+{
+public:
+    static QString fileName();
+
+    static Remembered load();
+    static void saveRead(const QString &port, const QString &address, bool echo, int timeoutMs);
+    static void saveLine(bool echo, int timeoutMs);
+    static void savePosition(QPoint position);
+};
+
+// The options of this run: what the command line gave wins, the rest comes from
+// last time where last time left something valid. The port is left to defaultPort().
+Options withRemembered(Options options, const Remembered &last);
+
+} // namespace kvp
