@@ -312,16 +312,22 @@ private slots:
     {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
-        QTest::newRow("6 to 8") << 6 << 8;
-        QTest::newRow("8 to 12") << 8 << 12;
-        QTest::newRow("8 to 6") << 8 << 6;
-        QTest::newRow("12 to 7") << 12 << 7;
+        QTest::addColumn<bool>("appended"); // the new replies are the old ones and a byte more
+        QTest::newRow("6 to 8") << 6 << 8 << false;
+        QTest::newRow("8 to 12") << 8 << 12 << false;
+        QTest::newRow("8 to 6") << 8 << 6 << false;
+        QTest::newRow("12 to 7") << 12 << 7 << false;
+        QTest::newRow("6, then a byte after the line end") << 6 << 7 << true;
     }
 
     void lengthChangeRelearned()
     {
         QFETCH(int, from);
         QFETCH(int, to);
+        QFETCH(bool, appended);
+        const auto reply = [&](std::int32_t value, size_t length) {
+            return appended ? join(::reply(value, size_t(from)), Bytes{0}) : ::reply(value, length);
+        };
         Line line;
         line.learn(size_t(from));
         std::vector<std::string> expected;
