@@ -728,16 +728,27 @@ private slots:
 
     // With --echo the adapter's copy of each command is dropped; where the adapter
     // does not echo after all, replies are read just the same.
+    // With --echo the adapter's copy of each command is dropped; where the adapter
+    // does not echo after all, replies are read just the same, even those whose
+    // bytes look like the start of a command, whole or byte by byte.
     void echoDroppedWhenAsked_data()
     {
         QTest::addColumn<bool>("echoes");
-        QTest::newRow("adapter echoes") << true;
-        QTest::newRow("adapter does not echo") << false;
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("byteByByte");
+        QTest::newRow("adapter echoes") << true << -11 << false;
+        QTest::newRow("adapter echoes, a value beginning S0") << true << 0x533012 << true;
+        QTest::newRow("adapter does not echo") << false << -11 << false;
+        QTest::newRow("no echo, a value with an S inside") << false << 0x015301 << true;
+        QTest::newRow("no echo, a value beginning S") << false << 0x531234 << false;
+        QTest::newRow("no echo, a value beginning S0, byte by byte") << false << 0x533012 << true;
     }
 
     void echoDroppedWhenAsked()
     {
         QFETCH(bool, echoes);
+        QFETCH(int, value);
+        QFETCH(bool, byteByByte);
         CycleSettings settings;
         settings.dropEcho = true;
         Line line(settings);
@@ -745,11 +756,17 @@ private slots:
         for (int i = 0; i < 12; ++i) {
             if (echoes)
                 line.receive(text(line.sent.back()));
-            line.receive(i == 0 ? kAck : reply(-i));
+            const Bytes r = i == 0 ? kAck : reply(i < 11 ? -i : value);
+            if (byteByByte) {
+                for (std::uint8_t b : r)
+                    line.receive({b});
+            } else {
+                line.receive(r);
+            }
             line.wait(25ms);
         }
         QCOMPARE(line.shown.size(), size_t(11));
-        QCOMPARE(line.shown.back(), std::string("-11"));
+        QCOMPARE(line.shown.back(), std::to_string(value));
     }
 
     void echoWithoutTheOptionIsReportedAsSuch()

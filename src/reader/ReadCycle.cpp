@@ -427,8 +427,14 @@ std::span<const std::uint8_t> ReadCycle::withoutEcho(std::span<const std::uint8_
         ++m_echoMatched;
     }
     // The first byte that does not repeat the command ends the echo, heard or not.
-    if (echoed < bytes.size())
+    // Before the whole command was repeated, the bytes held back were no echo but
+    // the reply's first, which merely spell the command's start: they are the block's.
+    if (echoed < bytes.size()) {
+        if (m_echoMatched < m_lastCommand.size())
+            m_reply.insert(m_reply.end(), m_lastCommand.begin(),
+                           m_lastCommand.begin() + static_cast<std::ptrdiff_t>(m_echoMatched));
         m_echoMatched = m_lastCommand.size();
+    }
     return bytes.subspan(echoed);
 }
 
