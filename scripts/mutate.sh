@@ -12,10 +12,7 @@ cd "$(dirname "$0")/.."
 
 list=scripts/mutations.txt
 dir=${KVP_MUTATE_BUILD:-build-mut}
-tests=()
-for t in tst_frames tst_conversions tst_replyframing tst_readcycle; do
-    [[ -f tests/$t.cpp ]] && tests+=("$t")
-done
+tests=(tst_frames tst_conversions tst_readcycle) # fastest first: most mutants die early
 jobs=2
 
 # The list's one parser: "count", "check" (every original found exactly once, in
