@@ -292,7 +292,6 @@ private slots:
         QTest::newRow("three") << QByteArray("\x01\x02\x03") << 12 << true;
         QTest::newRow("CR LF, the end of an earlier reply") << QByteArray("\r\n") << 6 << true;
         QTest::newRow("four") << QByteArray("\x01\x02\x03\x04") << 8 << false;
-        QTest::newRow("four that check by themselves") << QByteArray("\x01\x02\x03\x00", 4) << 6 << false;
         QTest::newRow("ten") << QByteArray(10, '\x55') << 8 << false;
     }
 
@@ -358,6 +357,8 @@ private slots:
         Bytes lastStatusLf = reply(5, 9);
         lastStatusLf[7] = status(kToLearn - 1);
         QTest::newRow("another length, when the line end is not fixed") << 1 << bytes(lastStatusLf);
+        QTest::newRow("four stray bytes that check, in front of a reply")
+            << 0 << QByteArray("\x01\x02\x03\x00", 4) + bytes(reply(5));
         QTest::newRow("checks one byte in, with another line end")
             << 0 << QByteArray("\x11\x22\x33\x44\x55\r;");
         QTest::newRow("checks one byte in, with no fixed trailing bytes")
