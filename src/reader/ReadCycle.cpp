@@ -342,7 +342,9 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     const auto reply = std::span(m_reply).subspan(offset, length);
     const Evaluation result = EvaluateReply(reply, countOf(reply));
     m_framing.accepted(reply);
-    const size_t after = m_reply.size() - offset - length;
+    // good() clears the block: measure it first.
+    const size_t block = m_reply.size();
+    const size_t after = block - offset - length;
     if (offset == 0 && after == 0)
         m_framing.confirmed();
     good(out, result.value, now);
@@ -354,7 +356,7 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     // byte. Let it pass before the next command; if it was a longer reply, its
     // whole length is a vote.
     m_counters.discardedBytes += after;
-    const std::optional<size_t> whole = offset == 0 ? std::optional(m_reply.size()) : std::nullopt;
+    const std::optional<size_t> whole = offset == 0 ? std::optional(block) : std::nullopt;
     m_awaiting = Awaiting::quiet;
     m_quietSince = now;
     m_quietFrom = now;
@@ -425,8 +427,14 @@ std::span<const std::uint8_t> ReadCycle::withoutEcho(std::span<const std::uint8_
         ++m_echoMatched;
     }
     // The first byte that does not repeat the command ends the echo, heard or not.
-    if (echoed < bytes.size())
+    // Before the whole command was repeated, the bytes held back were no echo but
+    // the reply's first, which merely spell the command's start: they are the block's.
+    if (echoed < bytes.size()) {
+        if (m_echoMatched < m_lastCommand.size())
+            m_reply.insert(m_reply.end(), m_lastCommand.begin(),
+                           m_lastCommand.begin() + static_cast<std::ptrdiff_t>(m_echoMatched));
         m_echoMatched = m_lastCommand.size();
+    }
     return bytes.subspan(echoed);
 }
 
