@@ -1,5 +1,7 @@
 #include "TrendPanel.h"
 
+#include <QElapsedTimer>
+
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -186,6 +188,21 @@ void TrendPanel::updateTimer()
 }
 
 void TrendPanel::redraw()
+{
+    QElapsedTimer cost;
+    cost.start();
+    drawNow();
+    // The chart is drawn on the thread that reads. Paint it now, time it, and wait
+    // long enough before the next redraw that drawing takes at most a twentieth of
+    // the time: on a slow or busy machine the chart updates less often, reading
+    // keeps its pace.
+    if (m_view->isVisible())
+        m_view->viewport()->repaint();
+    const qint64 spent = cost.elapsed();
+    m_redrawTimer.setInterval(static_cast<int>(std::max<qint64>(kRedrawMs, spent * kDrawShare)));
+}
+
+void TrendPanel::drawNow()
 {
     const auto end = shownEnd();
     if (!m_paused)

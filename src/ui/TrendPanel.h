@@ -33,6 +33,8 @@ class TrendPanel : public QWidget
 public:
     static constexpr int kHeight = 232;
     static constexpr int kRedrawMs = 50;
+    // Drawing may take one part in this many of the time, however slow it is.
+    static constexpr int kDrawShare = 20;
 
     explicit TrendPanel(QWidget *parent = nullptr);
     ~TrendPanel() override;
@@ -65,6 +67,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void drawNow();
     void noteStaleUntil(TrendSeries::TimePoint t);
     TrendSeries::TimePoint shownEnd() const;
     void chooseAndSave(bool png);
