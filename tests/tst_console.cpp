@@ -84,6 +84,20 @@ class tst_console : public QObject
 {
     Q_OBJECT
 
+private:
+    // Starts reading a simulated module through `link`, and unplugs it once the
+    // first value is in; returns when the reader has said the device went away.
+    static void readThenUnplug(PortLink &link, QProcess &reader, QByteArray &errors)
+    {
+        auto sim = std::make_unique<Simulator>(QStringList{});
+        QVERIFY(link.plug(sim->device()));
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", link.path()});
+        QVERIFY(reader.waitForReadyRead(5000));
+        QVERIFY(link.unplug());
+        sim.reset();
+        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("went away"), 5000);
+    }
+
 private slots:
     // The simulated module answers at the address the reader starts with, however
     // the address was written.
@@ -347,15 +361,9 @@ private slots:
     void anotherDeviceAtThePathIsLeftAlone()
     {
         PortLink link;
-        auto sim = std::make_unique<Simulator>(QStringList{});
-        QVERIFY(link.plug(sim->device()));
         QProcess reader;
-        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", link.path()});
-        QVERIFY(reader.waitForReadyRead(5000));
-        QVERIFY(link.unplug());
-        sim.reset();
         QByteArray errors;
-        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("went away"), 5000);
+        readThenUnplug(link, reader, errors);
         kvp::PseudoTerminal someonesTerminal;
         QVERIFY(link.plug(someonesTerminal.slavePath()));
         QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("as another device"), 5000);
@@ -393,15 +401,9 @@ private slots:
     void simulatorGoingAwayIsWaitedFor()
     {
         PortLink link;
-        auto sim = std::make_unique<Simulator>(QStringList{});
-        QVERIFY(link.plug(sim->device()));
         QProcess reader;
-        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", link.path()});
-        QVERIFY(reader.waitForReadyRead(5000));
-        QVERIFY(link.unplug());
-        sim.reset();
         QByteArray errors;
-        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("went away"), 5000);
+        readThenUnplug(link, reader, errors);
         QCOMPARE(reader.state(), QProcess::Running);
         ::kill(static_cast<pid_t>(reader.processId()), SIGTERM);
         QVERIFY(reader.waitForFinished(5000));
