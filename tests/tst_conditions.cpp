@@ -106,7 +106,8 @@ private slots:
     }
 
     // Each failure names what failed, keeps the system's reason, and says what to do;
-    // the window shows the same in its message box.
+    // the window's message box, in the window's language, names the same port and reason
+    // (that its English is the console's is tst_l10n's to show: the translation is the window's).
     void failureWords_data()
     {
         QTest::addColumn<Condition>("condition");
@@ -130,7 +131,8 @@ private slots:
         const QString console = consoleText(condition, facts);
         QVERIFY2(console.contains(facts.port) && console.contains(facts.detail) && console.contains(advice),
                  qPrintable(console));
-        QCOMPARE(windowText(condition, facts).message, console);
+        const QString message = windowText(condition, facts).message;
+        QVERIFY2(message.contains(facts.port) && message.contains(facts.detail), qPrintable(message));
     }
 
     // The status line names the state and the port, and marks a simulated module.

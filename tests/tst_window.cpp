@@ -206,7 +206,7 @@ private slots:
             QApplication::sendEvent(w.display(), &help);
             return QToolTip::text();
         };
-        QVERIFY(hover().contains(QStringLiteral("Read")));
+        QVERIFY(hover().contains(QStringLiteral("读取")));
         w.click("Read");
         QTRY_VERIFY_WITH_TIMEOUT(w.status().startsWith(QStringLiteral("读取中")), 3000);
         QTest::qWait(100);

@@ -3,6 +3,7 @@
 #include "ConsoleText.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace kvp {
 namespace {
@@ -12,24 +13,24 @@ QString stateWord(Condition condition)
 {
     switch (condition) {
     case Condition::ready:
-        return QStringLiteral("就绪");
+        return QCoreApplication::translate("kvp", "就绪");
     case Condition::reading:
-        return QStringLiteral("读取中");
+        return QCoreApplication::translate("kvp", "读取中");
     case Condition::stopped:
-        return QStringLiteral("已停止");
+        return QCoreApplication::translate("kvp", "已停止");
     case Condition::noAnswer:
-        return QStringLiteral("模块无应答");
+        return QCoreApplication::translate("kvp", "模块无应答");
     case Condition::badCheck:
-        return QStringLiteral("校验错误");
+        return QCoreApplication::translate("kvp", "校验错误");
     case Condition::echoOnLine:
-        return QStringLiteral("校验错误 (echo on the line? try --echo)");
+        return QCoreApplication::translate("kvp", "校验错误 (echo on the line? try --echo)");
     case Condition::repliesLate:
-        return QStringLiteral("应答晚于超时: 请加大 --timeout");
+        return QCoreApplication::translate("kvp", "应答晚于超时: 请加大 --timeout");
     case Condition::deviceRemoved:
     case Condition::writeFailed:
-        return QStringLiteral("设备已断开 (device gone, waiting for it)");
+        return QCoreApplication::translate("kvp", "设备已断开 (device gone, waiting for it)");
     case Condition::portChanged:
-        return QStringLiteral("设备已断开 (another device at this path, left alone)");
+        return QCoreApplication::translate("kvp", "设备已断开 (another device at this path, left alone)");
     case Condition::addressKept:
         return QCoreApplication::translate("kvp", "地址无效: 仍在读取地址 %1");
     // A port that could not be opened: the port list is one click away on the same line.
@@ -71,22 +72,87 @@ bool needsMessage(Condition condition)
     }
 }
 
+
+QString withDetail(const QString &text, const Facts &facts)
+{
+    return facts.detail.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, facts.detail);
+}
+
+// Name the group that really owns the device; on Debian it is usually dialout.
+QString owningGroup(const QString &device)
+{
+    const QString group = QFileInfo(device).group();
+    return group.isEmpty() || group == QLatin1String("root") ? QStringLiteral("dialout") : group;
+}
+
+// A message box's text, in the window's language. The English translations say what
+// stderr says, word for word, so that a user reading either reads the same advice;
+// the system's reason (detail) comes from the system and is left as it is.
+QString windowMessage(Condition condition, const Facts &facts)
+{
+    switch (condition) {
+    case Condition::portMissing:
+        return withDetail(QCoreApplication::translate("kvp", "串口 %1 不存在. 请检查适配器是否已插好, 并用 --list-ports 列出本机的串口.")
+                              .arg(facts.port), facts);
+    case Condition::permissionDenied:
+        return withDetail(QCoreApplication::translate("kvp", "无权限打开串口 %1. 请把您的用户加入拥有它的用户组 '%2' "
+                             "(sudo adduser $USER %2), 然后注销并重新登录.")
+                              .arg(facts.port, owningGroup(facts.port)), facts);
+    case Condition::portInUse:
+        return withDetail(QCoreApplication::translate("kvp", "串口 %1 正被另一个程序使用. 请关闭那个程序 (或另一个 kvp-reader) 后重试.")
+                              .arg(facts.port), facts);
+    case Condition::portSetup:
+        return withDetail(QCoreApplication::translate("kvp", "串口 %1 不接受 19200 bit/s, 偶校验, 8 个数据位, 1 个停止位. "
+                             "请检查它是否是串口, 以及它的驱动是否正常.").arg(facts.port), facts);
+    case Condition::portIsTerminal:
+        return QCoreApplication::translate("kvp", "%1 是终端, 不是串口适配器; 读取它会占用这个终端. 请用 --port 指定串口适配器的设备 "
+                  "(见 --list-ports).").arg(facts.port);
+    case Condition::pathTooLong:
+        return withDetail(QCoreApplication::translate("kvp", "--port 给出的设备路径超过了本系统允许的长度. 请给出设备的短名称, 例如 --list-ports 列出的名称."),
+                          facts);
+    case Condition::tooManyFiles:
+        return withDetail(QCoreApplication::translate("kvp", "无法打开串口 %1: 没有剩余的文件描述符. 请关闭其他程序, 或提高上限 (ulimit -n), 然后重试.")
+                              .arg(facts.port), facts);
+    case Condition::deviceRemoved:
+        return withDetail(QCoreApplication::translate("kvp", "串口 %1 在打开时消失了 (适配器被拔出?). 正在等待它回来: 请重新插上.")
+                              .arg(facts.port), facts);
+    case Condition::writeFailed:
+        return withDetail(QCoreApplication::translate("kvp", "无法在串口 %1 上发送. 请检查电缆和适配器; 正在等待串口恢复工作.").arg(facts.port),
+                          facts);
+    case Condition::portChanged:
+        return QCoreApplication::translate("kvp", "%1 回来了, 但已是另一个设备, 不是之前读取的那个; 程序不去动它. 请重新插上模块的适配器, "
+                  "或重新启动 kvp-reader 来读取新设备.").arg(facts.port);
+    case Condition::invalidAddress:
+        return QCoreApplication::translate("kvp", "KV-P地址必须是 0 到 31 之间的数字");
+    case Condition::logFile:
+        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1. 请选择一个您有写权限的文件夹中的文件.").arg(facts.file), facts);
+    case Condition::logWriteFailed:
+        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1; 文件以最后一个完整的行结束. 请释放一些空间, "
+                             "或用 --log 指定另一个文件.").arg(facts.file), facts);
+    case Condition::recordingFailed:
+        return withDetail(QCoreApplication::translate("kvp", "记录到 %1 已停止: 有一个数值无法写入. 请释放一些空间或选择另一个文件, 然后重新记录.")
+                              .arg(facts.file), facts);
+    case Condition::simulatorFailed:
+        return withDetail(QCoreApplication::translate("kvp", "无法启动模拟模块."), facts);
+    default:
+        return consoleText(condition, facts);
+    }
+}
 } // namespace
 
 WindowText windowText(Condition condition, const Facts &facts)
 {
     WindowText text;
-    text.title = facts.simulated ? QStringLiteral("数据读取演示 — 模拟模块 (simulated values)")
-                                 : QStringLiteral("数据读取演示");
-    text.hint = QStringLiteral("Press 读取 (Read) to start; the counts of the run appear here.");
+    text.title = facts.simulated ? QCoreApplication::translate("kvp", "数据读取演示 — 模拟模块 (simulated values)")
+                                 : QCoreApplication::translate("kvp", "数据读取演示");
+    text.hint = QCoreApplication::translate("kvp", "按“读取”开始; 本次读取的计数显示在这里.");
     text.status = stateWord(condition);
     if (condition == Condition::addressKept)
         text.status = text.status.arg(facts.address);
-    text.port = facts.simulated ? QStringLiteral("模拟模块 (simulated) on %1").arg(facts.port) : facts.port;
-    if (condition == Condition::invalidAddress)
-        text.message = QStringLiteral("KV-P地址必须是 0 到 31 之间的数字");
-    else if (needsMessage(condition))
-        text.message = consoleText(condition, facts); // the window's messages are English for now
+    text.port = facts.simulated ? QCoreApplication::translate("kvp", "模拟模块 (simulated) on %1").arg(facts.port)
+                                : facts.port;
+    if (needsMessage(condition))
+        text.message = windowMessage(condition, facts);
     return text;
 }
 

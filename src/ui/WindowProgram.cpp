@@ -1,5 +1,6 @@
 #include "WindowProgram.h"
 
+#include "WindowLanguage.h"
 #include "frmMain.h"
 
 #include "app/CommandLine.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace kvp {
 
@@ -28,6 +30,11 @@ int runWindow(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvp-reader"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KVP_VERSION));
+    // Before any text is made, so that a message about the port is in the window's
+    // language too. stderr is not translated: it stays English for scripts and logs.
+    QTranslator translator;
+    if (loadWindowTranslation(translator, QLocale::system()))
+        QCoreApplication::installTranslator(&translator);
     const CommandLine line = CommandLine::parse(app.arguments());
     if (line.exitCode >= 0)
         return line.exitCode;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+class QTranslator;
+
+namespace kvp {
+
+// The translation the window takes under a locale, as a resource path; empty: none,
+// the window keeps the Chinese it is written in.
+QString windowTranslation(const QLocale &locale);
+
+// Loads into translator what windowTranslation picks; false when it picks none or the
+// translation could not be loaded (then the window stays Chinese).
+bool loadWindowTranslation(QTranslator &translator, const QLocale &locale);
+
+} // namespace kvp

@@ -1,0 +1,403 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>frmMain</name>
+    <message>
+        <source>KV-P地址(0 ~ 31):</source>
+        <translation>KV-P address (0 ~ 31):</translation>
+    </message>
+    <message>
+        <source>数据显示</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>就绪</source>
+        <translation>Ready</translation>
+    </message>
+</context>
+<context>
+    <name>kvp</name>
+    <message>
+        <source>10 秒</source>
+        <translation>10 s</translation>
+    </message>
+    <message>
+        <source>30 秒</source>
+        <translation>30 s</translation>
+    </message>
+    <message>
+        <source>1 分钟</source>
+        <translation>1 min</translation>
+    </message>
+    <message>
+        <source>5 分钟</source>
+        <translation>5 min</translation>
+    </message>
+    <message>
+        <source>10 分钟</source>
+        <translation>10 min</translation>
+    </message>
+    <message>
+        <source>30 分钟</source>
+        <translation>30 min</translation>
+    </message>
+    <message>
+        <source>1 小时</source>
+        <translation>1 h</translation>
+    </message>
+    <message>
+        <source>就绪</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>读取中</source>
+        <translation>Reading</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>模块无应答</source>
+        <translation>No answer from the module</translation>
+    </message>
+    <message>
+        <source>校验错误</source>
+        <translation>Check byte wrong</translation>
+    </message>
+    <message>
+        <source>校验错误 (echo on the line? try --echo)</source>
+        <translation>Check byte wrong (echo on the line? try --echo)</translation>
+    </message>
+    <message>
+        <source>应答晚于超时: 请加大 --timeout</source>
+        <translation>Replies come after the time-out: try a longer --timeout</translation>
+    </message>
+    <message>
+        <source>设备已断开 (device gone, waiting for it)</source>
+        <translation>Device gone, waiting for it</translation>
+    </message>
+    <message>
+        <source>设备已断开 (another device at this path, left alone)</source>
+        <translation>Device gone (another device at this path, left alone)</translation>
+    </message>
+    <message>
+        <source>地址无效: 仍在读取地址 %1</source>
+        <translation>Address not valid: still reading address %1</translation>
+    </message>
+    <message>
+        <source>串口不存在: 点击右侧串口名选择</source>
+        <translation>No such serial port: click the port name on the right to choose one</translation>
+    </message>
+    <message>
+        <source>无权限打开串口: 见提示</source>
+        <translation>No permission to open the serial port: see the tooltip</translation>
+    </message>
+    <message>
+        <source>串口被占用</source>
+        <translation>Serial port in use</translation>
+    </message>
+    <message>
+        <source>串口不接受 19200,e,8,1</source>
+        <translation>Serial port does not accept 19200,e,8,1</translation>
+    </message>
+    <message>
+        <source>串口 %1 不存在. 请检查适配器是否已插好, 并用 --list-ports 列出本机的串口.</source>
+        <translation>Serial port %1 does not exist. Check that the adapter is plugged in, and list the ports of this machine with --list-ports.</translation>
+    </message>
+    <message>
+        <source>无权限打开串口 %1. 请把您的用户加入拥有它的用户组 &apos;%2&apos; (sudo adduser $USER %2), 然后注销并重新登录.</source>
+        <translation>No permission to open serial port %1. Add your user to the group &apos;%2&apos; that owns it (sudo adduser $USER %2), then log out and in again.</translation>
+    </message>
+    <message>
+        <source>串口 %1 正被另一个程序使用. 请关闭那个程序 (或另一个 kvp-reader) 后重试.</source>
+        <translation>Serial port %1 is in use by another program. Close that program (or the other kvp-reader) and try again.</translation>
+    </message>
+    <message>
+        <source>串口 %1 不接受 19200 bit/s, 偶校验, 8 个数据位, 1 个停止位. 请检查它是否是串口, 以及它的驱动是否正常.</source>
+        <translation>Serial port %1 does not accept 19200 bit/s, even parity, 8 data bits, 1 stop bit. Check that it is a serial port and its driver is working.</translation>
+    </message>
+    <message>
+        <source>%1 是终端, 不是串口适配器; 读取它会占用这个终端. 请用 --port 指定串口适配器的设备 (见 --list-ports).</source>
+        <translation>%1 is a terminal, not a serial adapter; reading it would take the terminal over. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
+    </message>
+    <message>
+        <source>--port 给出的设备路径超过了本系统允许的长度. 请给出设备的短名称, 例如 --list-ports 列出的名称.</source>
+        <translation>The device path given with --port is longer than this system allows. Give the device&apos;s short name, e.g. from --list-ports.</translation>
+    </message>
+    <message>
+        <source>无法打开串口 %1: 没有剩余的文件描述符. 请关闭其他程序, 或提高上限 (ulimit -n), 然后重试.</source>
+        <translation>Cannot open serial port %1: no file descriptor is left. Close other programs, or raise the limit (ulimit -n), and try again.</translation>
+    </message>
+    <message>
+        <source>串口 %1 在打开时消失了 (适配器被拔出?). 正在等待它回来: 请重新插上.</source>
+        <translation>Serial port %1 went away while it was open (adapter unplugged?). Waiting for it to come back: plug it in again.</translation>
+    </message>
+    <message>
+        <source>无法在串口 %1 上发送. 请检查电缆和适配器; 正在等待串口恢复工作.</source>
+        <translation>Could not send on serial port %1. Check the cable and the adapter; waiting for the port to work again.</translation>
+    </message>
+    <message>
+        <source>%1 回来了, 但已是另一个设备, 不是之前读取的那个; 程序不去动它. 请重新插上模块的适配器, 或重新启动 kvp-reader 来读取新设备.</source>
+        <translation>%1 is back, but as another device than the one read before; it is left alone. Plug the module&apos;s adapter in again, or start kvp-reader again to read the new device.</translation>
+    </message>
+    <message>
+        <source>KV-P地址必须是 0 到 31 之间的数字</source>
+        <translation>The KV-P address must be a number from 0 to 31</translation>
+    </message>
+    <message>
+        <source>无法写入数值记录文件 %1. 请选择一个您有写权限的文件夹中的文件.</source>
+        <translation>Cannot write the value log %1. Choose a file in a folder you may write to.</translation>
+    </message>
+    <message>
+        <source>无法写入数值记录文件 %1; 文件以最后一个完整的行结束. 请释放一些空间, 或用 --log 指定另一个文件.</source>
+        <translation>Cannot write to the value log %1; the log ends with its last whole row. Free some space, or give another file with --log.</translation>
+    </message>
+    <message>
+        <source>记录到 %1 已停止: 有一个数值无法写入. 请释放一些空间或选择另一个文件, 然后重新记录.</source>
+        <translation>Recording to %1 stopped: a value could not be written. Free some space or choose another file, then record again.</translation>
+    </message>
+    <message>
+        <source>无法启动模拟模块.</source>
+        <translation>Cannot start the simulated module.</translation>
+    </message>
+    <message>
+        <source>数据读取演示 — 模拟模块 (simulated values)</source>
+        <translation>KV-P Reader — simulated module</translation>
+    </message>
+    <message>
+        <source>数据读取演示</source>
+        <translation>KV-P Reader</translation>
+    </message>
+    <message>
+        <source>按“读取”开始; 本次读取的计数显示在这里.</source>
+        <translation>Press Read to start; the counts of the run appear here.</translation>
+    </message>
+    <message>
+        <source>模拟模块 (simulated) on %1</source>
+        <translation>simulated module on %1</translation>
+    </message>
+    <message>
+        <source>模块地址 0 ~ 31; 回车读取, Esc 停止</source>
+        <translation>The module&apos;s address, 0 ~ 31; Enter reads, Esc stops</translation>
+    </message>
+    <message>
+        <source>设置模块并连续读取数值 (回车)</source>
+        <translation>Set the module up and read its value continuously (Enter)</translation>
+    </message>
+    <message>
+        <source>停止读取 (Esc)</source>
+        <translation>Stop reading (Esc)</translation>
+    </message>
+    <message>
+        <source>关闭程序</source>
+        <translation>Close the program</translation>
+    </message>
+    <message>
+        <source>%1
+点击选择串口 (Ctrl+P)</source>
+        <translation>%1
+Click to choose the serial port (Ctrl+P)</translation>
+    </message>
+    <message>
+        <source>更多</source>
+        <translation>More</translation>
+    </message>
+    <message>
+        <source>本机的串口; 插拔适配器时自动更新. 单击选择</source>
+        <translation>This machine&apos;s serial ports; kept current as adapters come and go. Click one to choose it</translation>
+    </message>
+    <message>
+        <source>或输入串口路径, 如 /dev/ttyUSB0</source>
+        <translation>or type a port path, e.g. /dev/ttyUSB0</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>打开输入的串口路径</source>
+        <translation>Open the port path typed</translation>
+    </message>
+    <message>
+        <source>未找到串口: 请插入适配器</source>
+        <translation>No serial port found: plug an adapter in</translation>
+    </message>
+    <message>
+        <source>选择串口…</source>
+        <translation>Choose serial port…</translation>
+    </message>
+    <message>
+        <source>丢弃 RS-485 回波 (--echo)</source>
+        <translation>Drop the RS-485 echo (--echo)</translation>
+    </message>
+    <message>
+        <source>应答超时…</source>
+        <translation>Reply time-out…</translation>
+    </message>
+    <message>
+        <source>应答超时 (毫秒):</source>
+        <translation>Reply time-out (ms):</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::FindModuleDialog</name>
+    <message>
+        <source>查找模块</source>
+        <translation>Find module</translation>
+    </message>
+    <message>
+        <source>使用此地址</source>
+        <translation>Use this address</translation>
+    </message>
+    <message>
+        <source>串口未打开: 无法查找模块</source>
+        <translation>The serial port is not open: cannot look for modules</translation>
+    </message>
+    <message>
+        <source>正在询问地址 %1 …</source>
+        <translation>Asking address %1 …</translation>
+    </message>
+    <message>
+        <source>地址 %1:  %2</source>
+        <translation>Address %1:  %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已取消; 找到 %n 个模块</source>
+        <translation>
+            <numerusform>Cancelled; found %n module</numerusform>
+            <numerusform>Cancelled; found %n modules</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>找到 %n 个模块</source>
+        <translation>
+            <numerusform>Found %n module</numerusform>
+            <numerusform>Found %n modules</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>没有模块应答 (地址 0 到 31)</source>
+        <translation>No module answered (addresses 0 to 31)</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::TrendPanel</name>
+    <message>
+        <source>显示的时间跨度</source>
+        <translation>The span of time shown</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>冻结图形; 读取继续</source>
+        <translation>Freeze the chart; reading goes on</translation>
+    </message>
+    <message>
+        <source>保存 PNG…</source>
+        <translation>Save PNG…</translation>
+    </message>
+    <message>
+        <source>把显示的跨度保存为图片</source>
+        <translation>Save the span shown as a picture</translation>
+    </message>
+    <message>
+        <source>保存 CSV…</source>
+        <translation>Save CSV…</translation>
+    </message>
+    <message>
+        <source>把显示的跨度保存为 CSV: 每段的最小值, 最大值, 平均值和个数</source>
+        <translation>Save the span shown as CSV: the minimum, maximum, mean and count of each stretch</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3   速率 %4 次/秒</source>
+        <translation>min %1   max %2   mean %3   rate %4 /s</translation>
+    </message>
+    <message>
+        <source>这段时间内没有数值</source>
+        <translation>No values in this span</translation>
+    </message>
+    <message>
+        <source>保存趋势图</source>
+        <translation>Save the trend chart</translation>
+    </message>
+    <message>
+        <source>保存趋势数据</source>
+        <translation>Save the trend data</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG pictures (*.png)</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法保存 %1</source>
+        <translation>Cannot save %1</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::WindowExtras</name>
+    <message>
+        <source>趋势</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>开始记录…</source>
+        <translation>Record…</translation>
+    </message>
+    <message>
+        <source>复制数值</source>
+        <translation>Copy value</translation>
+    </message>
+    <message>
+        <source>复制数值和时间</source>
+        <translation>Copy value and time</translation>
+    </message>
+    <message>
+        <source>查找模块…</source>
+        <translation>Find module…</translation>
+    </message>
+    <message>
+        <source>记录到 CSV 文件</source>
+        <translation>Record to a CSV file</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>记录已停止: %1</source>
+        <translation>Recording stopped: %1</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>● 记录 %1 行</source>
+        <translation>● recorded %1 rows</translation>
+    </message>
+</context>
+</TS>
