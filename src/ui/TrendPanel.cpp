@@ -193,7 +193,7 @@ void TrendPanel::redraw()
     cost.start();
     drawNow();
     // The chart is drawn on the thread that reads. Paint it now, time it, and wait
-    // long enough before the next redraw that drawing takes at most a twentieth of
+    // long enough before the next redraw that drawing takes at most a fiftieth of
     // the time: on a slow or busy machine the chart updates less often, reading
     // keeps its pace.
     if (m_view->isVisible())

@@ -34,7 +34,7 @@ public:
     static constexpr int kHeight = 232;
     static constexpr int kRedrawMs = 50;
     // Drawing may take one part in this many of the time, however slow it is.
-    static constexpr int kDrawShare = 20;
+    static constexpr int kDrawShare = 50;
 
     explicit TrendPanel(QWidget *parent = nullptr);
     ~TrendPanel() override;
