@@ -52,7 +52,7 @@ build/src/kvp-reader --simulate --address 3 &
 reader=$!
 window=
 for _ in $(seq 100); do
-    window=$(xdotool search --name '数据读取演示' 2>/dev/null | head -n 1) && [[ -n $window ]] && break
+    window=$(xdotool search --name '数据读取演示|KV-P Reader' 2>/dev/null | head -n 1) && [[ -n $window ]] && break
     kill -0 $reader 2>/dev/null || fail "kvp-reader ended before its window came up"
     sleep 0.1
 done

@@ -268,6 +268,7 @@ void WindowExtras::showRecordingState()
 
 void WindowExtras::attachTo(StatusRow *row, QMenu *menu)
 {
+    m_bar->setFont(row->portButton()->font()); // the status line's own small font
     row->addWidget(m_bar);
     menu->addSeparator();
     for (QAction *action : m_menuActions) {
