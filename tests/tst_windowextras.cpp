@@ -122,11 +122,12 @@ private slots:
         clock.start();
         const int before = w.trend().redraws();
         QVERIFY(w.waitValues(2000));
+        // The chart is redrawn on its own while it is open, however slow drawing is.
+        QTRY_VERIFY_WITH_TIMEOUT(w.trend().redraws() > before, 3 * TrendPanel::kSlowestRedrawMs);
         const int redraws = w.trend().redraws() - before;
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(redraws <= elapsed / TrendPanel::kRedrawMs + 2,
                  qPrintable(QStringLiteral("%1 redraws in %2 ms").arg(redraws).arg(elapsed)));
-        QVERIFY(redraws > 0);
         w.trend().redraw();
         const auto &columns = w.trend().shownColumns();
         QVERIFY(columns.size() > 100 && columns.size() < 468);

@@ -199,7 +199,7 @@ void TrendPanel::redraw()
     if (m_view->isVisible())
         m_view->viewport()->repaint();
     const qint64 spent = cost.elapsed();
-    m_redrawTimer.setInterval(static_cast<int>(std::max<qint64>(kRedrawMs, spent * kDrawShare)));
+    m_redrawTimer.setInterval(static_cast<int>(std::clamp<qint64>(spent * kDrawShare, kRedrawMs, kSlowestRedrawMs)));
 }
 
 void TrendPanel::drawNow()

@@ -35,6 +35,8 @@ public:
     static constexpr int kRedrawMs = 50;
     // Drawing may take one part in this many of the time, however slow it is.
     static constexpr int kDrawShare = 50;
+    // ...but a chart that is open is redrawn at least once a second.
+    static constexpr int kSlowestRedrawMs = 1000;
 
     explicit TrendPanel(QWidget *parent = nullptr);
     ~TrendPanel() override;
