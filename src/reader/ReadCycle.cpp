@@ -111,8 +111,7 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
         m_lastByteAt = now;
         if (m_tail)
             *m_tail += bytInput.size();
-        if (m_quietAfterTimeout && !m_lateSeen) {
-            m_lateSeen = true;
+        if (m_quiet.lateAnswer()) {
             ++m_counters.lateReplies;
             ++m_lateInRow;
         }
@@ -163,8 +162,7 @@ CycleActions ReadCycle::tick(TimePoint now)
     }
     case Awaiting::quiet:
         // A flood never falls silent; the time-out bounds the wait all the same.
-        if (now - std::max(m_lastByteAt, m_quietFrom) >= m_settings.byteGap
-            || now - m_quietSince >= m_settings.replyTimeout)
+        if (m_quiet.over(now, m_lastByteAt, m_settings.byteGap, m_settings.replyTimeout))
             leaveQuiet(out, now);
         break;
     case Awaiting::nothing:
@@ -190,8 +188,7 @@ std::optional<TimePoint> ReadCycle::deadline() const
             consider(m_lastByteAt + m_settings.byteGap);
         break;
     case Awaiting::quiet:
-        consider(std::max(m_lastByteAt, m_quietFrom) + m_settings.byteGap);
-        consider(m_quietSince + m_settings.replyTimeout);
+        consider(m_quiet.due(m_lastByteAt, m_settings.byteGap, m_settings.replyTimeout));
         break;
     case Awaiting::nothing:
         break;
@@ -358,10 +355,7 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     m_counters.discardedBytes += after;
     const std::optional<size_t> whole = offset == 0 ? std::optional(block) : std::nullopt;
     m_awaiting = Awaiting::quiet;
-    m_quietSince = now;
-    m_quietFrom = now;
-    m_quietAfterTimeout = false;
-    m_lateSeen = false;
+    m_quiet.begin(now, now, false);
     m_tail = whole;
     m_reply.clear();
 }
@@ -394,16 +388,13 @@ void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, boo
             && std::equal(m_reply.begin(), m_reply.begin() + static_cast<std::ptrdiff_t>(std::min(m_reply.size(), m_lastCommand.size())),
                           m_lastCommand.begin());
     m_awaiting = Awaiting::quiet;
-    m_quietSince = now;
     // After a time-out the silence is measured from now, so a reply that comes
     // just late is seen and reported rather than taken for the next one.
-    m_quietFrom = timedOut ? now : m_lastByteAt;
-    m_quietAfterTimeout = timedOut;
-    m_lateSeen = false;
+    m_quiet.begin(now, timedOut ? now : m_lastByteAt, timedOut);
     m_tail.reset();
     m_reply.clear();
     m_pastLength = false;
-    if (now - std::max(m_lastByteAt, m_quietFrom) >= m_settings.byteGap)
+    if (m_quiet.over(now, m_lastByteAt, m_settings.byteGap, m_settings.replyTimeout))
         leaveQuiet(out, now);
 }
 

@@ -4,6 +4,7 @@
 #include "CycleCounters.h"
 #include "CycleSettings.h"
 #include "CycleStatus.h"
+#include "QuietWait.h"
 #include "ReplyFraming.h"
 
 #include <cstdint>
@@ -99,13 +100,9 @@ private:
     std::string m_lastCommand;
     size_t m_echoMatched = 0;
 
-    // While quiet: since when, from when the silence is measured, whether a
-    // time-out ended the reply (bytes now are late), and the length so far of a
-    // good reply whose tail is being let pass (a vote for a longer reply).
-    TimePoint m_quietSince{};
-    TimePoint m_quietFrom{};
-    bool m_quietAfterTimeout = false;
-    bool m_lateSeen = false;
+    // While quiet: the wait itself, and the length so far of a good reply whose
+    // tail is being let pass (a vote for a longer reply).
+    QuietWait m_quiet;
     std::optional<size_t> m_tail;
     int m_lateInRow = 0;
 

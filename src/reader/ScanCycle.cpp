@@ -68,10 +68,8 @@ ScanActions ScanCycle::ShowData(std::span<const std::uint8_t> bytInput, std::int
     case State::quiet:
         m_discarded += bytInput.size();
         m_lastByteAt = now;
-        if (m_quietAfterTimeout && !m_lateSeen) {
-            m_lateSeen = true;
+        if (m_quiet.lateAnswer())
             m_late.push_back(m_address - 1);
-        }
         break;
     case State::awaiting: {
         const auto bytes = withoutEcho(bytInput);
@@ -112,8 +110,7 @@ ScanActions ScanCycle::tick(TimePoint now)
     }
     case State::quiet:
         // A flood never falls silent; the time-out bounds the wait all the same.
-        if (now - std::max(m_lastByteAt, m_quietFrom) >= m_settings.byteGap
-            || now - m_quietSince >= m_settings.answerTimeout)
+        if (m_quiet.over(now, m_lastByteAt, m_settings.byteGap, m_settings.answerTimeout))
             askNext(out, now);
         break;
     case State::idle:
@@ -133,8 +130,7 @@ std::optional<TimePoint> ScanCycle::deadline() const
         return next;
     }
     case State::quiet:
-        return std::min(std::max(m_lastByteAt, m_quietFrom) + m_settings.byteGap,
-                        m_quietSince + m_settings.answerTimeout);
+        return m_quiet.due(m_lastByteAt, m_settings.byteGap, m_settings.answerTimeout);
     case State::idle:
     case State::done:
         break;
@@ -242,10 +238,7 @@ void ScanCycle::addressDone(ScanActions &out, TimePoint now, std::size_t used)
 void ScanCycle::goQuiet(TimePoint now, TimePoint from, bool afterTimeout)
 {
     m_state = State::quiet;
-    m_quietSince = now;
-    m_quietFrom = from;
-    m_quietAfterTimeout = afterTimeout;
-    m_lateSeen = false;
+    m_quiet.begin(now, from, afterTimeout);
 }
 
 std::span<const std::uint8_t> ScanCycle::withoutEcho(std::span<const std::uint8_t> bytes)

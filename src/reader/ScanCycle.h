@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuietWait.h"
 #include "ReplyFraming.h"
 #include "ScanActions.h"
 #include "ScanSettings.h"
@@ -87,10 +88,7 @@ private:
     std::vector<std::uint8_t> m_block;
     bool m_pastLength = false; // the learned length came and was no answer there
 
-    TimePoint m_quietSince{};
-    TimePoint m_quietFrom{};
-    bool m_quietAfterTimeout = false;
-    bool m_lateSeen = false;
+    QuietWait m_quiet;
 
     std::vector<ScanAnswer> m_found;
     std::vector<int> m_garbled;
