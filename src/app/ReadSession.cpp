@@ -121,8 +121,7 @@ void ReadSession::onReceived(const QByteArray &bytes, qint16 count)
 {
     if (m_lent)
         return;
-    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
-    apply(m_cycle.ShowData({data, static_cast<size_t>(bytes.size())}, count, Clock::now()));
+    apply(m_cycle.ShowData(byteSpan(bytes), count, Clock::now()));
 }
 
 void ReadSession::onTimer()

@@ -34,8 +34,7 @@ void ScanSession::onReceived(const QByteArray &bytes, qint16 count)
 {
     if (m_over)
         return;
-    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
-    apply(m_cycle.ShowData({data, static_cast<size_t>(bytes.size())}, count, Clock::now()));
+    apply(m_cycle.ShowData(byteSpan(bytes), count, Clock::now()));
 }
 
 void ScanSession::onTimer()
