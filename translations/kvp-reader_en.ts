@@ -252,6 +252,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>应答超时 (毫秒):</source>
         <translation>Reply time-out (ms):</translation>
     </message>
+    <message>
+        <source>应答结尾与先前不同: 重新学习中</source>
+        <translation>Replies end differently: learning them anew</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>

@@ -23,6 +23,8 @@ Condition conditionOf(const CycleStatus &status)
         return Condition::noAnswer;
     case StaleReason::badCheck:
         return status.echoSuspected ? Condition::echoOnLine : Condition::badCheck;
+    case StaleReason::badTrailer:
+        return Condition::badTrailer;
     }
     return Condition::reading;
 }

@@ -31,6 +31,11 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
         tell(Condition::logWriteFailed, facts);
         finishLater(1);
     });
+    connect(&session, &ReadSession::timeoutGrown, this, [this](int ms) {
+        Facts facts = m_session.facts();
+        facts.count = ms;
+        tell(Condition::timeoutGrown, facts);
+    });
     connect(&m_out, &OutputChannel::drained, this, &ConsoleFrontEnd::onDrained);
     connect(&m_out, &OutputChannel::failed, this, &ConsoleFrontEnd::onOutputFailed);
     m_giveUp.setSingleShot(true);

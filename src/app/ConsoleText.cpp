@@ -42,6 +42,23 @@ QString consoleText(Condition condition, const Facts &facts)
                               "so the adapter echoes: try --echo. Still asking.").arg(where);
     case Condition::repliesLate:
         return QStringLiteral("replies come after the time-out: try a longer --timeout");
+    case Condition::badTrailer:
+        return QStringLiteral("replies from %1 pass their check byte but end otherwise than its replies did "
+                              "(another length, or other bytes after the check byte); learning them anew. "
+                              "Still asking.").arg(where);
+    case Condition::timeoutGrown:
+        return QStringLiteral("replies from %1 come after the time-out; waiting up to %2 ms for them from now "
+                              "on (--timeout sets a time-out that stays)").arg(where).arg(facts.count);
+    case Condition::scanGarbled:
+        return QStringLiteral("answers from %1 on %2 failed their check byte: a module is there, but the line "
+                              "is noisy or echoes. Check the wiring, or try --echo.").arg(facts.detail, facts.port);
+    case Condition::scanLate:
+        return QStringLiteral("answers from %1 on %2 came after the %3 ms time-out and were not taken: try a "
+                              "longer --timeout.").arg(facts.detail, facts.port).arg(facts.count);
+    case Condition::scanEveryAddress:
+        return QStringLiteral("every address answered on %1: one module that answers whatever the address, or "
+                              "a line that hands the commands back (try --echo). The list is not to be trusted.")
+            .arg(facts.port);
     case Condition::portMissing:
         return withDetail(QStringLiteral("Serial port %1 does not exist. Check that the adapter is plugged in, "
                                          "and list the ports of this machine with --list-ports.")

@@ -167,6 +167,8 @@ void ReadSession::apply(const CycleActions &actions)
         m_link.discardInput();
         m_link.WritePort(*actions.send);
     }
+    if (actions.timeoutGrown)
+        emit timeoutGrown(static_cast<int>(actions.timeoutGrown->count()));
     if (actions.show) {
         const QString text = QString::fromStdString(*actions.show);
         if (m_log && !m_log->append(m_cycle.address(), text)) {

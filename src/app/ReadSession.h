@@ -70,6 +70,8 @@ signals:
     // before (Condition::portChanged) or is a terminal; it is left alone. Once for
     // each such finding.
     void reopenRefused(kvp::Condition why);
+    // The module's replies came after the time-out, so it was made this long.
+    void timeoutGrown(int milliseconds);
     // The value log failed to take a value (ValueLog::errorString says why) and is
     // written no more.
     void logFailed();

@@ -7,6 +7,8 @@ namespace kvp {
 ReaderSetup::ReaderSetup(const Options &options)
 {
     m_cycle.replyTimeout = milliseconds(options.timeoutMs);
+    // A time-out the user chose is kept; the default one grows for a slow module.
+    m_cycle.adaptTimeout = !options.timeoutGiven && m_cycle.replyTimeout == CycleSettings{}.replyTimeout;
     m_cycle.dropEcho = options.echo;
     if (!options.port.isEmpty())
         m_port.portName = options.port;

@@ -8,9 +8,39 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace kvp {
+namespace {
+
+// "address 5", "addresses 5, 9 and 12"
+QString addressList(const std::vector<int> &addresses)
+{
+    QStringList names;
+    for (const int a : addresses)
+        names << QString::number(a);
+    const QString last = names.takeLast();
+    return names.isEmpty() ? QStringLiteral("address %1").arg(last)
+                           : QStringLiteral("addresses %1 and %2").arg(names.join(QStringLiteral(", ")), last);
+}
+
+void tellAddresses(Condition condition, const std::vector<int> &addresses, Facts facts)
+{
+    if (addresses.empty())
+        return;
+    facts.detail = addressList(addresses);
+    writeStderrLine(consoleText(condition, facts));
+}
+
+// The time-out the answers last named were late for: the second pass's, if any.
+milliseconds lastTimeout(const ScanSettings &settings)
+{
+    return settings.retryTimeout.count() > 0 ? settings.retryTimeout : settings.answerTimeout;
+}
+
+} // namespace
 
 int runScan(const Options &options)
 {
@@ -28,22 +58,39 @@ int runScan(const Options &options)
         return 1;
     }
 
-    ScanSession scan(link, ScanSettings{.dropEcho = options.echo});
+    const ScanSettings settings = ScanSettings::like(setup.cycle());
+    ScanSession scan(link, settings);
     int exitCode = 1;
-    QObject::connect(&scan, &ScanSession::found, [](int address, const QString &value) {
+    bool outputLost = false;
+    QObject::connect(&scan, &ScanSession::found, [&](int address, const QString &value) {
         // Each as soon as it is known, so that a script can stop at the first.
-        std::printf("%d %s\n", address, qPrintable(value));
-        std::fflush(stdout);
+        if (std::printf("%d %s\n", address, qPrintable(value)) < 0 || std::fflush(stdout) != 0) {
+            if (!outputLost) {
+                facts.detail = QString::fromLocal8Bit(std::strerror(errno));
+                writeStderrLine(consoleText(Condition::stdoutFailed, facts));
+            }
+            outputLost = true;
+            scan.cancel();
+        }
     });
     QObject::connect(&scan, &ScanSession::portFailed, [&](Condition failure) {
         facts.detail = link.errorDetail();
         writeStderrLine(consoleText(failure, facts));
     });
     QObject::connect(&scan, &ScanSession::finished, [&] {
-        if (!scan.cycle().found().empty() && link.isOpen())
-            exitCode = 0;
-        else if (link.isOpen())
-            writeStderrLine(consoleText(Condition::noModuleFound, facts));
+        const ScanCycle &result = scan.cycle();
+        if (link.isOpen() && !outputLost) {
+            facts.detail.clear();
+            tellAddresses(Condition::scanGarbled, result.garbled(), facts);
+            facts.count = static_cast<int>(result.late().size() > 0 ? lastTimeout(settings).count() : 0);
+            tellAddresses(Condition::scanLate, result.late(), facts);
+            if (result.everyAddressAnswered())
+                writeStderrLine(consoleText(Condition::scanEveryAddress, facts));
+            if (!result.found().empty())
+                exitCode = 0;
+            else
+                writeStderrLine(consoleText(Condition::noModuleFound, facts));
+        }
         QCoreApplication::exit(exitCode);
     });
     scan.start();

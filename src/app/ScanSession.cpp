@@ -8,8 +8,8 @@
 
 namespace kvp {
 
-ScanSession::ScanSession(SerialLink &link, ScanSettings settings, ReplyFraming framing, QObject *parent)
-    : QObject(parent), m_link(link), m_cycle(settings, framing)
+ScanSession::ScanSession(SerialLink &link, ScanSettings settings, Framings framings, QObject *parent)
+    : QObject(parent), m_link(link), m_cycle(settings, std::move(framings))
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer); // the byte gap ends answers: tens of milliseconds

@@ -20,7 +20,7 @@ class ScanSession : public QObject
     Q_OBJECT
 
 public:
-    explicit ScanSession(SerialLink &link, ScanSettings settings = {}, ReplyFraming framing = {},
+    explicit ScanSession(SerialLink &link, ScanSettings settings = {}, Framings framings = {},
                          QObject *parent = nullptr);
 
     void start();

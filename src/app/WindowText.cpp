@@ -26,6 +26,8 @@ QString stateWord(Condition condition)
         return QCoreApplication::translate("kvp", "校验错误 (echo on the line? try --echo)");
     case Condition::repliesLate:
         return QCoreApplication::translate("kvp", "应答晚于超时: 请加大 --timeout");
+    case Condition::badTrailer:
+        return QCoreApplication::translate("kvp", "应答结尾与先前不同: 重新学习中");
     case Condition::deviceRemoved:
     case Condition::writeFailed:
         return QCoreApplication::translate("kvp", "设备已断开 (device gone, waiting for it)");

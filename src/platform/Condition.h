@@ -21,6 +21,11 @@ enum class Condition {
     badCheck,
     echoOnLine,  // the bad replies begin with our own command: an RS-485 echo
     repliesLate, // replies come, but after the reply time-out
+    badTrailer,  // replies pass their check byte but end otherwise than the module's did
+    timeoutGrown, // replies came after the time-out, so it was made longer (count: ms)
+    scanGarbled,  // the search heard garbled answers at these addresses (detail)
+    scanLate,     // the search heard answers after the time-out at these addresses (detail)
+    scanEveryAddress, // every address answered: one module answers them all, or an echo
 
     // The serial port.
     portMissing,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,8 @@ struct CycleActions {
     std::optional<std::string> send;
     // New text for the value display.
     std::optional<std::string> show;
+    // Replies came after the time-out, so it was made this long (once per module).
+    std::optional<std::chrono::milliseconds> timeoutGrown;
     // Read was refused because the address box holds no address 0..31.
     bool invalidAddress = false;
 };

@@ -11,6 +11,10 @@ using std::chrono::milliseconds;
 struct CycleSettings {
     // How long a command may wait for its complete reply before it is sent again.
     milliseconds replyTimeout{500};
+    // Let replyTimeout grow when the module's replies come after it, up to
+    // longestTimeout. Off when the user chose the time-out.
+    bool adaptTimeout = true;
+    milliseconds longestTimeout{5000};
     // Silence on the line that ends a reply shorter than a value reply.
     milliseconds byteGap{20};
     // Failed replies in a row after which the module is set up again.

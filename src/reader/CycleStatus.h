@@ -13,6 +13,9 @@ enum class StaleReason {
     none,
     noAnswer,
     badCheck,
+    // Replies pass their check byte but do not end as this module's replies did:
+    // another length, or other fixed bytes after the check byte.
+    badTrailer,
 };
 
 struct CycleStatus {

@@ -21,8 +21,12 @@
 //                                                          look behind stray bytes as more arrives
 //   valueReply      silence, with no learned length or     judge the whole block: show and query,
 //                   past it                                or give up
-//   valueReply      the time-out, with bytes               judge what was gathered, as on silence
-//   either reply    the time-out, nothing arrived          give up
+//   valueReply      the time-out, with bytes               judge what was gathered, as on silence, once
+//                                                          it is silent (at most a byte gap later)
+//   either reply    the time-out, nothing arrived          give up; watch the line a time-out long for
+//                                                          a late answer when the module has not
+//                                                          answered yet, or timed out before
+//   quiet           the end of a late answer               grow the time-out to cover it, when allowed
 //   quiet           bytes                                  discarded and counted; the silence restarts
 //   quiet           a byte gap of silence, or a time-out   next command: a query, or the parameter
 //                   of flood                               command when not set up or after three
@@ -34,24 +38,65 @@
 namespace kvp {
 namespace {
 
-// Longer than any reply with stray bytes in front: noise, not worth gathering.
-constexpr size_t kMaxBlock = ReplyFraming::kMaxLength + ReplyFraming::kMaxSkip;
-
 std::int16_t countOf(std::span<const std::uint8_t> block)
 {
     return static_cast<std::int16_t>(std::min<size_t>(block.size(), std::numeric_limits<std::int16_t>::max()));
 }
 
+// A late answer ends this long after its command: give the next ones half as long
+// again, in whole tenths of a second.
+Clock::duration grownTimeout(Clock::duration late, Clock::duration longest)
+{
+    using namespace std::chrono;
+    const auto wanted = ceil<milliseconds>(late * 3 / 2);
+    const auto rounded = milliseconds((wanted.count() + 99) / 100 * 100);
+    return std::min<Clock::duration>(rounded, longest);
+}
+
 } // namespace
 
-ReadCycle::ReadCycle(CycleSettings settings) : m_settings(settings)
+ReadCycle::ReadCycle(CycleSettings settings) : m_settings(settings), m_gatherer(settings.dropEcho)
 {
-    m_reply.reserve(kMaxBlock);
 }
 
 void ReadCycle::setAddressText(std::string addressText)
 {
     m_addressText = std::move(addressText);
+}
+
+ReadCycle::Module &ReadCycle::module()
+{
+    const auto [it, added] = m_modules.try_emplace(m_address);
+    if (added)
+        it->second.timeout = m_settings.replyTimeout;
+    return it->second;
+}
+
+const ReadCycle::Module *ReadCycle::findModule() const
+{
+    const auto it = m_modules.find(m_address);
+    return it == m_modules.end() ? nullptr : &it->second;
+}
+
+const ReplyFraming &ReadCycle::framing() const
+{
+    static const ReplyFraming nothingLearned;
+    const Module *m = findModule();
+    return m ? m->framing : nothingLearned;
+}
+
+Framings ReadCycle::framings() const
+{
+    Framings all;
+    for (const auto &[address, m] : m_modules)
+        all.emplace(address, m.framing);
+    return all;
+}
+
+Clock::duration ReadCycle::replyTimeout() const
+{
+    const Module *m = findModule();
+    return m ? m->timeout : Clock::duration(m_settings.replyTimeout);
 }
 
 CycleActions ReadCycle::Read_Click(TimePoint now)
@@ -82,6 +127,8 @@ CycleActions ReadCycle::start(TimePoint now, bool newRun)
     if (newRun) {
         m_counters = {};
         m_counters.runStart = now;
+        for (auto &[address, m] : m_modules)
+            m.answered = false;
     }
     SetParam(out, now);
     return out;
@@ -106,54 +153,57 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
         break;
     case Awaiting::quiet:
         m_counters.discardedBytes += bytInput.size();
-        if (bytInput.empty())
-            break;
-        m_lastByteAt = now;
         if (m_tail)
             *m_tail += bytInput.size();
-        if (m_quiet.lateAnswer()) {
+        if (m_gatherer.noise(bytInput.size(), now)) {
             ++m_counters.lateReplies;
             ++m_lateInRow;
         }
         break;
     case Awaiting::parameterReply:
-    case Awaiting::valueReply: {
-        const auto bytes = withoutEcho(bytInput);
-        if (bytes.empty())
-            break;
-        m_lastByteAt = now;
-        const size_t take = std::min(bytes.size(), kMaxBlock - m_reply.size());
-        m_reply.insert(m_reply.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
-        m_counters.discardedBytes += bytes.size() - take;
-        if (m_awaiting == Awaiting::valueReply && m_framing.length())
+    case Awaiting::valueReply:
+        m_counters.discardedBytes += m_gatherer.add(bytInput, now);
+        if (m_awaiting == Awaiting::valueReply)
             gatherToLength(out, now);
-        if ((m_awaiting == Awaiting::valueReply || m_awaiting == Awaiting::parameterReply)
-            && m_reply.size() >= kMaxBlock) {
+        if ((m_awaiting == Awaiting::valueReply || m_awaiting == Awaiting::parameterReply) && m_gatherer.full()) {
             ++m_counters.badChecks;
             giveUp(out, StaleReason::badCheck, now, false);
         }
         break;
     }
-    }
     updateStale(now);
     return out;
+}
+
+bool ReadCycle::silenceEnds() const
+{
+    // Until the length is known, silence ends a reply. Once it is, a reply that
+    // stops short is waited for up to the time-out: adapters hold bytes back.
+    return m_awaiting == Awaiting::parameterReply || !framing().length() || m_gatherer.pastLength();
+}
+
+TimePoint ReadCycle::answerDue() const
+{
+    const TimePoint timeout = m_gatherer.sentAt() + replyTimeout();
+    if (m_gatherer.block().empty())
+        return timeout;
+    return std::max(timeout, std::min(m_gatherer.lastByteAt() + m_settings.byteGap, timeout + m_settings.byteGap));
 }
 
 CycleActions ReadCycle::tick(TimePoint now)
 {
     CycleActions out;
-    const bool timedOut = now - m_sentAt >= m_settings.replyTimeout;
     switch (m_awaiting) {
     case Awaiting::parameterReply:
     case Awaiting::valueReply: {
-        // Until the length is known, silence ends a reply. Once it is, a reply that
-        // stops short is waited for up to the time-out: adapters hold bytes back.
-        const bool silenceEnds = m_awaiting == Awaiting::parameterReply || !m_framing.length() || m_pastLength;
-        if (!m_reply.empty() && (timedOut || (silenceEnds && silentFor(now)))) {
-            if (m_awaiting == Awaiting::parameterReply)
-                concludeParameterReply(out, now, timedOut);
-            else
-                concludeValueReply(out, now, timedOut);
+        const bool timedOut = now - m_gatherer.sentAt() >= replyTimeout();
+        if (!m_gatherer.block().empty()) {
+            if (now >= answerDue() || (silenceEnds() && silentFor(now))) {
+                if (m_awaiting == Awaiting::parameterReply)
+                    concludeParameterReply(out, now, timedOut);
+                else
+                    concludeValueReply(out, now, timedOut);
+            }
         } else if (timedOut) {
             ++m_counters.timeouts;
             giveUp(out, StaleReason::noAnswer, now, true);
@@ -162,7 +212,7 @@ CycleActions ReadCycle::tick(TimePoint now)
     }
     case Awaiting::quiet:
         // A flood never falls silent; the time-out bounds the wait all the same.
-        if (m_quiet.over(now, m_lastByteAt, m_settings.byteGap, m_settings.replyTimeout))
+        if (m_gatherer.quietOver(now, m_settings.byteGap, replyTimeout()))
             leaveQuiet(out, now);
         break;
     case Awaiting::nothing:
@@ -182,19 +232,18 @@ std::optional<TimePoint> ReadCycle::deadline() const
     switch (m_awaiting) {
     case Awaiting::parameterReply:
     case Awaiting::valueReply:
-        consider(m_sentAt + m_settings.replyTimeout);
-        if (!m_reply.empty()
-            && (m_awaiting == Awaiting::parameterReply || !m_framing.length() || m_pastLength))
-            consider(m_lastByteAt + m_settings.byteGap);
+        consider(answerDue());
+        if (!m_gatherer.block().empty() && silenceEnds())
+            consider(m_gatherer.lastByteAt() + m_settings.byteGap);
         break;
     case Awaiting::quiet:
-        consider(m_quiet.due(m_lastByteAt, m_settings.byteGap, m_settings.replyTimeout));
+        consider(m_gatherer.quietDue(m_settings.byteGap, replyTimeout()));
         break;
     case Awaiting::nothing:
         break;
     }
     if (bolReading && !m_stale)
-        consider(m_lastGoodAt + m_settings.replyTimeout);
+        consider(m_lastGoodAt + replyTimeout());
     return next;
 }
 
@@ -236,45 +285,31 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now)
 
 void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now)
 {
-    m_reply.clear();
-    m_pastLength = false;
+    module(); // from now on the address has a time-out of its own
+    m_gatherer.sent(command, now);
     m_tail.reset();
-    m_echoMatched = 0;
-    m_lastCommand = command;
     m_awaiting = awaiting;
-    m_sentAt = now;
     ++m_counters.commandsSent;
     out.send = std::move(command);
 }
 
 void ReadCycle::gatherToLength(CycleActions &out, TimePoint now)
 {
-    const size_t length = *m_framing.length();
-    if (m_reply.size() < length)
-        return;
-    if (!m_pastLength) {
-        m_pastLength = true;
-        if (m_framing.fitsAt(std::span(m_reply).first(length)) == ReplyFraming::Fit::good) {
-            take(out, now, 0, length);
-            return;
-        }
+    if (const auto at = m_gatherer.replyAt(framing())) {
+        m_counters.skippedBytes += *at;
+        take(out, now, *at, *framing().length());
     }
-    if (const auto skip = m_framing.findShifted(m_reply)) {
-        m_counters.skippedBytes += *skip;
-        take(out, now, *skip, length);
-    }
-    // Otherwise more may yet come (a longer reply, a reply behind stray bytes);
-    // silence or the time-out ends the block.
 }
 
 void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool timedOut)
 {
-    const Evaluation result = EvaluateReply(m_reply, countOf(m_reply));
+    const auto block = m_gatherer.block();
+    const Evaluation result = EvaluateReply(block, countOf(block));
+    const ReplyFraming &learned = framing();
     switch (result.outcome) {
     case Outcome::none:
     case Outcome::short_:
-        // A short answer is how the module acknowledges set-up.
-        ++m_counters.shortReplies;
+        // A short answer is how the module acknowledges set-up: no fault.
         break;
     case Outcome::badCheck:
         ++m_counters.badChecks;
@@ -283,8 +318,8 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
     case Outcome::value:
         // Some modules answer set-up with a value. It is shown only when it has the
         // very shape of their replies: one block in 256 checks by chance.
-        if (m_framing.length() == m_reply.size() && m_framing.fitsAt(m_reply) == ReplyFraming::Fit::good
-            && m_framing.requiredTrailerBytes() > 0) {
+        if (learned.length() == block.size() && learned.fitsAt(block) == ReplyFraming::Fit::good
+            && learned.requiredTrailerBytes() > 0) {
             good(out, result.value, now);
             ReadData(out, now);
             return;
@@ -293,34 +328,35 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
     }
     m_setUp = true;
     m_awaiting = Awaiting::nothing;
-    m_reply.clear();
+    m_gatherer.clear();
     ReadData(out, now);
 }
 
 void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedOut)
 {
-    const std::span<const std::uint8_t> block = m_reply;
+    const auto block = m_gatherer.block();
+    ReplyFraming &learned = module().framing;
     const Evaluation result = EvaluateReply(block, countOf(block));
-    const auto length = m_framing.length();
+    const auto length = learned.length();
     // Silence after it: the block is all the module sent, a vote for its length.
     const bool whole = silentFor(now) && result.outcome == Outcome::value;
 
     if (length && block.size() == *length && result.outcome == Outcome::value
-        && m_framing.fitsAt(block) == ReplyFraming::Fit::badTrailer) {
-        if (m_framing.trailerChanged(block)) {
+        && learned.fitsAt(block) == ReplyFraming::Fit::badTrailer) {
+        if (learned.trailerChanged(block)) {
             take(out, now, 0, *length);
             return;
         }
         ++m_counters.badTrailers;
-        giveUp(out, StaleReason::badCheck, now, timedOut);
+        giveUp(out, StaleReason::badTrailer, now, timedOut);
         return;
     }
-    const bool taken = length ? m_framing.fitsWhole(block) : result.outcome == Outcome::value;
+    const bool taken = length ? learned.fitsWhole(block) : result.outcome == Outcome::value;
     if (whole)
-        m_framing.observed(block.size());
+        learned.observed(block.size());
     if (taken) {
         if (!length)
-            m_framing.accepted(block);
+            learned.accepted(block);
         good(out, result.value, now);
         ReadData(out, now);
         return;
@@ -328,6 +364,10 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
     if (result.outcome == Outcome::short_ || (length && block.size() < *length)) {
         ++m_counters.shortReplies; // the reply stopped partway
         giveUp(out, StaleReason::noAnswer, now, timedOut);
+    } else if (result.outcome == Outcome::value) {
+        // It checks, but is not yet believed: another length than learned.
+        ++m_counters.badTrailers;
+        giveUp(out, StaleReason::badTrailer, now, timedOut);
     } else {
         ++m_counters.badChecks;
         giveUp(out, StaleReason::badCheck, now, timedOut);
@@ -336,14 +376,15 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
 
 void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t length)
 {
-    const auto reply = std::span(m_reply).subspan(offset, length);
+    const auto reply = m_gatherer.block().subspan(offset, length);
     const Evaluation result = EvaluateReply(reply, countOf(reply));
-    m_framing.accepted(reply);
+    ReplyFraming &learned = module().framing;
+    learned.accepted(reply);
     // good() clears the block: measure it first.
-    const size_t block = m_reply.size();
+    const size_t block = m_gatherer.block().size();
     const size_t after = block - offset - length;
     if (offset == 0 && after == 0)
-        m_framing.confirmed();
+        learned.confirmed();
     good(out, result.value, now);
     if (after == 0) {
         ReadData(out, now);
@@ -355,9 +396,8 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     m_counters.discardedBytes += after;
     const std::optional<size_t> whole = offset == 0 ? std::optional(block) : std::nullopt;
     m_awaiting = Awaiting::quiet;
-    m_quiet.begin(now, now, false);
+    m_gatherer.beginQuiet(now, now, false);
     m_tail = whole;
-    m_reply.clear();
 }
 
 void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
@@ -366,7 +406,8 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
     out.show = ValueText(value);
     ++m_counters.goodValues;
     if (answered == Awaiting::valueReply)
-        m_counters.noteReplyTime(now - m_sentAt);
+        m_counters.noteReplyTime(now - m_gatherer.sentAt());
+    module().answered = true;
     m_setUp = true;
     m_failuresInRow = 0;
     m_lastFailure = StaleReason::none;
@@ -375,63 +416,60 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
     m_lateInRow = 0;
     m_lastGoodAt = now;
     m_awaiting = Awaiting::nothing;
-    m_pastLength = false;
-    m_reply.clear();
+    m_gatherer.clear();
 }
 
 void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, bool timedOut)
 {
+    const bool timedOutBefore = m_failuresInRow > 0 && m_lastFailure == StaleReason::noAnswer;
     ++m_failuresInRow;
     m_lastFailure = reason;
     if (reason == StaleReason::badCheck)
-        m_echoSuspected = !m_reply.empty()
-            && std::equal(m_reply.begin(), m_reply.begin() + static_cast<std::ptrdiff_t>(std::min(m_reply.size(), m_lastCommand.size())),
-                          m_lastCommand.begin());
+        m_echoSuspected = m_gatherer.startsWithCommand();
     m_awaiting = Awaiting::quiet;
+    // After a time-out with nothing heard, the answer may merely be late: until the
+    // module has answered in time, and when it times out again, the line is watched
+    // a time-out long, so that a late answer is seen as such (and the time-out can
+    // grow to cover it) rather than taken for the answer to the next command.
+    const bool nothingHeard = timedOut && m_gatherer.block().empty();
+    const Clock::duration watch
+        = nothingHeard && (!module().answered || timedOutBefore) ? replyTimeout() : Clock::duration{};
     // After a time-out the silence is measured from now, so a reply that comes
     // just late is seen and reported rather than taken for the next one.
-    m_quiet.begin(now, timedOut ? now : m_lastByteAt, timedOut);
+    m_gatherer.beginQuiet(now, timedOut ? now : m_gatherer.lastByteAt(), timedOut, watch);
     m_tail.reset();
-    m_reply.clear();
-    m_pastLength = false;
-    if (m_quiet.over(now, m_lastByteAt, m_settings.byteGap, m_settings.replyTimeout))
+    if (m_gatherer.quietOver(now, m_settings.byteGap, replyTimeout()))
         leaveQuiet(out, now);
 }
 
 void ReadCycle::leaveQuiet(CycleActions &out, TimePoint now)
 {
     if (m_tail && silentFor(now))
-        m_framing.observed(*m_tail);
+        module().framing.observed(*m_tail);
     m_tail.reset();
+    learnFromLateAnswer(out);
     m_awaiting = Awaiting::nothing;
     ReadData(out, now);
 }
 
-std::span<const std::uint8_t> ReadCycle::withoutEcho(std::span<const std::uint8_t> bytes)
+void ReadCycle::learnFromLateAnswer(CycleActions &out)
 {
-    if (!m_settings.dropEcho)
-        return bytes;
-    size_t echoed = 0;
-    while (echoed < bytes.size() && m_echoMatched < m_lastCommand.size()
-           && bytes[echoed] == static_cast<std::uint8_t>(m_lastCommand[m_echoMatched])) {
-        ++echoed;
-        ++m_echoMatched;
-    }
-    // The first byte that does not repeat the command ends the echo, heard or not.
-    // Before the whole command was repeated, the bytes held back were no echo but
-    // the reply's first, which merely spell the command's start: they are the block's.
-    if (echoed < bytes.size()) {
-        if (m_echoMatched < m_lastCommand.size())
-            m_reply.insert(m_reply.end(), m_lastCommand.begin(),
-                           m_lastCommand.begin() + static_cast<std::ptrdiff_t>(m_echoMatched));
-        m_echoMatched = m_lastCommand.size();
-    }
-    return bytes.subspan(echoed);
+    if (!m_gatherer.lateAnswerSeen() || !m_settings.adaptTimeout)
+        return;
+    Module &m = module();
+    const Clock::duration late = m_gatherer.lastByteAt() - m_gatherer.sentAt();
+    const Clock::duration grown = grownTimeout(late, m_settings.longestTimeout);
+    if (grown <= m.timeout)
+        return;
+    m.timeout = grown;
+    if (!m.timeoutGrown)
+        out.timeoutGrown = std::chrono::duration_cast<milliseconds>(grown);
+    m.timeoutGrown = true;
 }
 
 void ReadCycle::updateStale(TimePoint now)
 {
-    if (bolReading && !m_stale && now - m_lastGoodAt >= m_settings.replyTimeout)
+    if (bolReading && !m_stale && now - m_lastGoodAt >= replyTimeout())
         m_stale = true;
 }
 

@@ -4,10 +4,11 @@
 #include "CycleCounters.h"
 #include "CycleSettings.h"
 #include "CycleStatus.h"
-#include "QuietWait.h"
 #include "ReplyFraming.h"
+#include "ReplyGatherer.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,7 +20,8 @@ namespace kvp {
 // that is handled sends the next value query while reading is on. One command is on
 // the line at a time. A reply is gathered until the line falls silent, or, once
 // ReplyFraming has learned the module's reply length, until it has that length;
-// a reply that never comes is asked for again after a time-out.
+// a reply that never comes is asked for again after a time-out. What is learned of
+// a module's replies, and its time-out, belong to its address alone.
 //
 // The names that come from the module's protocol and its first window keep their
 // old convention: handlers are a control and an event joined by an underscore
@@ -55,7 +57,12 @@ public:
     bool reading() const { return bolReading; }
     // The address the cycle is talking to (the last one set up).
     int address() const { return m_address; }
-    const ReplyFraming &framing() const { return m_framing; }
+    // What was learned of the replies of the module read now, and of every module.
+    const ReplyFraming &framing() const;
+    Framings framings() const;
+    // How long the module read now is given to answer; grows with late replies
+    // when the settings let it.
+    Clock::duration replyTimeout() const;
     const CycleSettings &settings() const { return m_settings; }
 
 private:
@@ -64,6 +71,13 @@ private:
         parameterReply,
         valueReply,
         quiet, // a reply was given up or overran: let the line fall silent first
+    };
+    // What the cycle knows of one address.
+    struct Module {
+        ReplyFraming framing;
+        Clock::duration timeout{};
+        bool timeoutGrown = false;
+        bool answered = false; // a value came within the time-out this run
     };
 
     CycleActions start(TimePoint now, bool newRun);
@@ -78,9 +92,16 @@ private:
     void good(CycleActions &out, std::int32_t value, TimePoint now);
     void giveUp(CycleActions &out, StaleReason reason, TimePoint now, bool timedOut);
     void leaveQuiet(CycleActions &out, TimePoint now);
-    bool silentFor(TimePoint now) const { return now - m_lastByteAt >= m_settings.byteGap; }
-    std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
+    void learnFromLateAnswer(CycleActions &out);
+    // When a block that has begun must be judged: the time-out, or a little later
+    // while its bytes are still coming, so that a reply ending just after the
+    // time-out is seen whole.
+    TimePoint answerDue() const;
+    bool silenceEnds() const;
+    bool silentFor(TimePoint now) const { return m_gatherer.silentFor(now, m_settings.byteGap); }
     void updateStale(TimePoint now);
+    Module &module();
+    const Module *findModule() const;
 
     CycleSettings m_settings;
     bool bolReading = false;
@@ -90,19 +111,11 @@ private:
     bool m_setUp = false; // the module has answered the parameter command
 
     Awaiting m_awaiting = Awaiting::nothing;
-    TimePoint m_sentAt{};
-    TimePoint m_lastByteAt{};
-    std::vector<std::uint8_t> m_reply;
-    // The block reached the learned length and was not a reply there: it is now
-    // searched for a reply behind stray bytes, and ends on silence.
-    bool m_pastLength = false;
-    ReplyFraming m_framing;
-    std::string m_lastCommand;
-    size_t m_echoMatched = 0;
+    ReplyGatherer m_gatherer;
+    std::map<int, Module> m_modules;
 
-    // While quiet: the wait itself, and the length so far of a good reply whose
-    // tail is being let pass (a vote for a longer reply).
-    QuietWait m_quiet;
+    // While quiet: the length so far of a good reply whose tail is being let pass
+    // (a vote for a longer reply).
     std::optional<size_t> m_tail;
     int m_lateInRow = 0;
 

@@ -48,16 +48,39 @@ bool ReplyFraming::trailerMatches(std::span<const std::uint8_t> block) const
     return true;
 }
 
+bool ReplyFraming::lineEndMatches(std::span<const std::uint8_t> block) const
+{
+    const std::size_t length = *m_length;
+    const auto mask = requiredMask();
+    for (std::size_t i = 1; i <= kLineEnd; ++i) {
+        if (length < kFirstTrailing + i || !mask[length - i] || block.size() < i
+            || block[block.size() - i] != m_history.back().bytes[length - i])
+            return false;
+    }
+    return true;
+}
+
 ReplyFraming::Fit ReplyFraming::fitsAt(std::span<const std::uint8_t> block) const
 {
     if (!checks(block))
         return Fit::badCheck;
-    return trailerMatches(block) ? Fit::good : Fit::badTrailer;
+    if (trailerMatches(block))
+        return Fit::good;
+    // A byte that stayed the same while the reply was learned may be a status byte
+    // that has only now begun to change. With the line end in place the reply is
+    // whole and in its place; accepted() then no longer requires that byte.
+    return lineEndMatches(block) ? Fit::good : Fit::badTrailer;
 }
 
 std::optional<std::size_t> ReplyFraming::findShifted(std::span<const std::uint8_t> block) const
 {
     if (!m_length || requiredTrailerBytes() == 0)
+        return std::nullopt;
+    // The plainest explanation first: a block that checks as it stands is a reply
+    // (of another length, or with other trailing bytes), not a shifted one. One
+    // byte in, `V1 V0 CK S` checks whenever S equals V2: a zero status byte after
+    // a small value.
+    if (checks(block))
         return std::nullopt;
     const std::size_t length = *m_length;
     for (std::size_t k = 1; k <= kMaxSkip && k + length <= block.size(); ++k) {
@@ -77,21 +100,18 @@ bool ReplyFraming::fitsWhole(std::span<const std::uint8_t> block) const
     // believed from its second block in a row, never from one alone.
     if (m_votes.empty() || m_votes.back() != block.size())
         return false;
+    // A reply of the learned length at the very end, with all its fixed bytes: what
+    // stands in front of it is more likely noise that checked by chance than the
+    // start of a longer reply. Losing the block is the price of never showing the
+    // noise; a longer reply is learned all the same, from its votes.
     const std::size_t length = *m_length;
-    // A reply of the learned length at the very end: what stands in front of it is
-    // noise, not the start of a longer reply.
     if (block.size() > length) {
         const auto tail = block.last(length);
         if (checks(tail) && trailerMatches(tail))
             return false;
     }
     // The line end: the last bytes of the learned reply, when they never change.
-    const auto mask = requiredMask();
-    for (std::size_t i = 1; i <= kLineEnd; ++i) {
-        if (!mask[length - i] || block[block.size() - i] != m_history.back().bytes[length - i])
-            return false;
-    }
-    return true;
+    return lineEndMatches(block);
 }
 
 ReplyFraming::Seen ReplyFraming::seen(std::span<const std::uint8_t> reply)

@@ -5,10 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <span>
 
 namespace kvp {
+
+class ReplyFraming;
+// What was learned of each module on the line, by address: modules differ.
+using Framings = std::map<int, ReplyFraming>;
 
 // What the module's replies look like on this line, learned from the replies
 // themselves: their length, and which bytes after the check byte never change.
@@ -47,16 +52,18 @@ public:
     // Bytes after the check byte that every recent good reply had the same.
     std::size_t requiredTrailerBytes() const;
 
-    // A block of exactly the learned length.
+    // A block of exactly the learned length. A fixed byte that differs while the
+    // line end is in place is a status byte that began to change: good.
     Fit fitsAt(std::span<const std::uint8_t> block) const;
-    // Where, one to kMaxSkip bytes in, a reply of the learned length ends exactly
-    // at the block's end, checks, and carries the fixed trailing bytes. Only when
-    // some trailing byte is required: the check byte alone is too weak for a search.
+    // Where, one to kMaxSkip bytes in, a reply of the learned length checks and
+    // carries the fixed trailing bytes; more may follow it. Only when some trailing
+    // byte is required (the check byte alone is too weak for a search), and never
+    // when the block checks as it stands.
     std::optional<std::size_t> findShifted(std::span<const std::uint8_t> block) const;
     // A whole block, ended by silence or the time-out, that is not of the learned
-    // length: taken when it checks, ends in the learned line end (the last kLineEnd
-    // bytes: a module that changed its length keeps its line end), and the block
-    // before it that checked was of the same length.
+    // length: taken when it checks as it stands, ends in the learned line end (the
+    // last kLineEnd bytes: a module that changed its length keeps its line end), and
+    // the block before it that checked was of the same length.
     bool fitsWhole(std::span<const std::uint8_t> block) const;
 
     // A reply taken as good.
@@ -81,6 +88,8 @@ private:
     static Seen seen(std::span<const std::uint8_t> reply);
     std::bitset<kMaxLength> requiredMask() const;
     bool trailerMatches(std::span<const std::uint8_t> block) const;
+    // The block ends in the learned line end (its last kLineEnd bytes, when fixed).
+    bool lineEndMatches(std::span<const std::uint8_t> block) const;
     void relearn(std::size_t length);
 
     std::optional<std::size_t> m_length;

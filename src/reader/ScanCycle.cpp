@@ -9,9 +9,6 @@
 namespace kvp {
 namespace {
 
-// Longer than any reply with stray bytes in front: noise, not worth gathering.
-constexpr std::size_t kMaxBlock = ReplyFraming::kMaxLength + ReplyFraming::kMaxSkip;
-
 std::int16_t countOf(std::span<const std::uint8_t> block)
 {
     return static_cast<std::int16_t>(std::min<std::size_t>(block.size(), std::numeric_limits<std::int16_t>::max()));
@@ -19,29 +16,33 @@ std::int16_t countOf(std::span<const std::uint8_t> block)
 
 } // namespace
 
-ScanCycle::ScanCycle(ScanSettings settings, ReplyFraming framing)
-    : m_settings(settings), m_framing(std::move(framing))
+ScanCycle::ScanCycle(ScanSettings settings, Framings framings)
+    : m_settings(settings), m_framings(std::move(framings)), m_gatherer(settings.dropEcho)
 {
-    m_block.reserve(kMaxBlock);
 }
 
 ScanActions ScanCycle::start(TimePoint now)
 {
     ScanActions out;
     m_cancelled = false;
-    m_address = m_settings.firstAddress;
+    m_queue.clear();
+    for (int a = m_settings.firstAddress; a <= m_settings.lastAddress; ++a)
+        m_queue.push_back(a);
+    m_firstPass = m_queue.size();
+    m_next = 0;
     m_done = 0;
     m_found.clear();
     m_garbled.clear();
     m_late.clear();
+    m_retried.clear();
     m_discarded = 0;
-    m_lastByteAt = now;
-    if (total() <= 0) {
+    if (m_queue.empty()) {
         finish(out);
         return out;
     }
-    goQuiet(now, now, false);
-    out.progress = ScanProgress{m_address, 0, total()};
+    m_gatherer.beginQuiet(now, now, false);
+    m_state = State::quiet;
+    out.progress = ScanProgress{m_queue.front(), 0, int(m_queue.size())};
     return out;
 }
 
@@ -53,6 +54,23 @@ ScanActions ScanCycle::cancel(TimePoint)
     m_cancelled = true;
     finish(out);
     return out;
+}
+
+bool ScanCycle::everyAddressAnswered() const
+{
+    return m_state == State::done && !m_cancelled && m_firstPass > 1 && m_found.size() == m_firstPass;
+}
+
+const ReplyFraming &ScanCycle::framing() const
+{
+    static const ReplyFraming nothingLearned;
+    const auto it = m_framings.find(address());
+    return it == m_framings.end() ? nothingLearned : it->second;
+}
+
+milliseconds ScanCycle::timeout() const
+{
+    return m_next > m_firstPass ? m_settings.retryTimeout : m_settings.answerTimeout;
 }
 
 ScanActions ScanCycle::ShowData(std::span<const std::uint8_t> bytInput, std::int16_t intInputLenth, TimePoint now)
@@ -67,25 +85,17 @@ ScanActions ScanCycle::ShowData(std::span<const std::uint8_t> bytInput, std::int
         break;
     case State::quiet:
         m_discarded += bytInput.size();
-        m_lastByteAt = now;
-        if (m_quiet.lateAnswer())
-            m_late.push_back(m_address - 1);
+        if (m_gatherer.noise(bytInput.size(), now))
+            note(m_late);
         break;
-    case State::awaiting: {
-        const auto bytes = withoutEcho(bytInput);
-        if (bytes.empty())
-            break;
-        m_lastByteAt = now;
-        const std::size_t take = std::min(bytes.size(), kMaxBlock - m_block.size());
-        m_block.insert(m_block.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
-        m_discarded += bytes.size() - take;
+    case State::awaiting:
+        m_discarded += m_gatherer.add(bytInput, now);
         gatherToLength(out, now);
-        if (m_state == State::awaiting && m_block.size() >= kMaxBlock) {
-            m_garbled.push_back(m_address);
+        if (m_state == State::awaiting && m_gatherer.full()) {
+            note(m_garbled);
             addressDone(out, now, 0);
         }
         break;
-    }
     }
     return out;
 }
@@ -95,22 +105,23 @@ ScanActions ScanCycle::tick(TimePoint now)
     ScanActions out;
     switch (m_state) {
     case State::awaiting: {
-        const bool timedOut = now - m_sentAt >= m_settings.answerTimeout;
-        const bool ended = m_block.size() >= silenceEndsFrom() && silentFor(now);
-        if (!m_block.empty() && (timedOut || ended)) {
+        const bool timedOut = now - m_gatherer.sentAt() >= timeout();
+        const auto block = m_gatherer.block();
+        const bool ended = block.size() >= silenceEndsFrom() && silentFor(now);
+        if (!block.empty() && (timedOut || ended)) {
             conclude(out, now);
         } else if (timedOut) {
             // Nobody there. The quiet is measured from now, so that an answer that
             // comes just late is seen, and kept from the next address.
             ++m_done;
-            ++m_address;
-            goQuiet(now, now, true);
+            m_gatherer.beginQuiet(now, now, true);
+            m_state = State::quiet;
         }
         break;
     }
     case State::quiet:
         // A flood never falls silent; the time-out bounds the wait all the same.
-        if (m_quiet.over(now, m_lastByteAt, m_settings.byteGap, m_settings.answerTimeout))
+        if (m_gatherer.quietOver(now, m_settings.byteGap, m_settings.answerTimeout))
             askNext(out, now);
         break;
     case State::idle:
@@ -124,13 +135,13 @@ std::optional<TimePoint> ScanCycle::deadline() const
 {
     switch (m_state) {
     case State::awaiting: {
-        TimePoint next = m_sentAt + m_settings.answerTimeout;
-        if (!m_block.empty() && m_block.size() >= silenceEndsFrom())
-            next = std::min(next, m_lastByteAt + m_settings.byteGap);
+        TimePoint next = m_gatherer.sentAt() + timeout();
+        if (!m_gatherer.block().empty() && m_gatherer.block().size() >= silenceEndsFrom())
+            next = std::min(next, m_gatherer.lastByteAt() + m_settings.byteGap);
         return next;
     }
     case State::quiet:
-        return m_quiet.due(m_lastByteAt, m_settings.byteGap, m_settings.answerTimeout);
+        return m_gatherer.quietDue(m_settings.byteGap, m_settings.answerTimeout);
     case State::idle:
     case State::done:
         break;
@@ -138,82 +149,103 @@ std::optional<TimePoint> ScanCycle::deadline() const
     return std::nullopt;
 }
 
+void ScanCycle::note(std::vector<int> &list)
+{
+    if (m_next == 0)
+        return;
+    if (std::find(list.begin(), list.end(), address()) == list.end())
+        list.push_back(address());
+}
+
 void ScanCycle::askNext(ScanActions &out, TimePoint now)
 {
-    if (m_address > m_settings.lastAddress) {
+    if (m_next == m_firstPass && m_next == m_queue.size() && m_settings.retryTimeout.count() > 0) {
+        // The quick pass is over. Ask once more, and longer, whatever answered late or
+        // garbled: a slow module, or one that a burst of noise hid.
+        std::vector<int> again = m_late;
+        again.insert(again.end(), m_garbled.begin(), m_garbled.end());
+        std::sort(again.begin(), again.end());
+        again.erase(std::unique(again.begin(), again.end()), again.end());
+        std::erase_if(again, [this](int a) {
+            return std::any_of(m_found.begin(), m_found.end(), [a](const ScanAnswer &f) { return f.address == a; });
+        });
+        m_retried = again;
+        m_late.clear();
+        m_garbled.clear();
+        m_queue.insert(m_queue.end(), again.begin(), again.end());
+    }
+    if (m_next >= m_queue.size()) {
         finish(out);
         return;
     }
-    m_lastCommand = BuildValueQuery(std::to_string(m_address));
-    m_echoMatched = 0;
-    m_block.clear();
-    m_pastLength = false;
-    m_sentAt = now;
+    const int a = m_queue[m_next++];
+    std::string query = BuildValueQuery(std::to_string(a));
+    m_gatherer.sent(query, now);
     m_state = State::awaiting;
-    out.send = m_lastCommand;
-    out.progress = ScanProgress{m_address, m_done, total()};
+    out.send = std::move(query);
+    out.progress = ScanProgress{a, m_done, int(m_queue.size())};
 }
 
 void ScanCycle::finish(ScanActions &out)
 {
+    // Asked again and silent this time: it did answer, late, the first time.
+    for (const int a : m_retried) {
+        const auto in = [a](const auto &list) { return std::find(list.begin(), list.end(), a) != list.end(); };
+        if (!in(m_garbled) && !in(m_late)
+            && std::none_of(m_found.begin(), m_found.end(), [a](const ScanAnswer &f) { return f.address == a; }))
+            m_late.push_back(a);
+    }
+    m_retried.clear();
     m_state = State::done;
-    m_block.clear();
+    m_gatherer.clear();
     out.finished = true;
-    out.progress = ScanProgress{std::min(m_address, m_settings.lastAddress), m_done, std::max(total(), 0)};
+    const int last = m_next > 0 ? address() : m_settings.lastAddress;
+    out.progress = ScanProgress{last, m_done, int(m_queue.size())};
 }
 
 std::size_t ScanCycle::silenceEndsFrom() const
 {
     // A pause inside a reply (a USB adapter's latency timer) is not its end: until
     // a reply's length has come, only the time-out ends the wait.
-    if (m_pastLength)
+    if (m_gatherer.pastLength())
         return 1;
-    if (const auto length = m_framing.length())
+    if (const auto length = framing().length())
         return *length;
     return kReplyLength;
 }
 
 void ScanCycle::gatherToLength(ScanActions &out, TimePoint now)
 {
-    const auto length = m_framing.length();
-    if (!length || m_block.size() < *length)
-        return;
-    if (!m_pastLength) {
-        m_pastLength = true;
-        if (m_framing.fitsAt(std::span(m_block).first(*length)) == ReplyFraming::Fit::good) {
-            answered(out, now, 0, *length);
-            return;
-        }
-    }
-    if (const auto skip = m_framing.findShifted(m_block))
-        answered(out, now, *skip, *length);
-    // Otherwise another module's longer reply, or noise: silence ends it.
+    const ReplyFraming &learned = framing();
+    if (const auto at = m_gatherer.replyAt(learned))
+        answered(out, now, *at, *learned.length());
+    // Otherwise a longer reply than learned, or noise: silence ends it.
 }
 
 void ScanCycle::conclude(ScanActions &out, TimePoint now)
 {
-    // A module on the same line need not be the one the framing was learned from:
-    // any block that checks is an answer; the framing only finds one behind stray bytes.
-    const Evaluation result = EvaluateReply(m_block, countOf(m_block));
+    // Any block that checks is an answer (a module not read before has no framing
+    // learned); the framing only finds one behind stray bytes.
+    const auto block = m_gatherer.block();
+    const Evaluation result = EvaluateReply(block, countOf(block));
     if (result.outcome == Outcome::value) {
-        answered(out, now, 0, m_block.size());
+        answered(out, now, 0, block.size());
         return;
     }
-    if (const auto skip = m_framing.findShifted(m_block)) {
-        answered(out, now, *skip, *m_framing.length());
+    if (const auto skip = framing().findShifted(block)) {
+        answered(out, now, *skip, *framing().length());
         return;
     }
     if (result.outcome == Outcome::badCheck)
-        m_garbled.push_back(m_address);
-    m_discarded += m_block.size();
-    addressDone(out, now, m_block.size());
+        note(m_garbled);
+    addressDone(out, now, 0);
 }
 
 void ScanCycle::answered(ScanActions &out, TimePoint now, std::size_t offset, std::size_t length)
 {
-    const auto reply = std::span(m_block).subspan(offset, length);
+    const auto reply = m_gatherer.block().subspan(offset, length);
     const Evaluation result = EvaluateReply(reply, countOf(reply));
-    const ScanAnswer answer{m_address, result.value};
+    const ScanAnswer answer{address(), result.value};
     m_found.push_back(answer);
     out.found = answer;
     addressDone(out, now, offset + length);
@@ -221,40 +253,19 @@ void ScanCycle::answered(ScanActions &out, TimePoint now, std::size_t offset, st
 
 void ScanCycle::addressDone(ScanActions &out, TimePoint now, std::size_t used)
 {
-    m_discarded += m_block.size() - std::min(used, m_block.size());
-    const bool more = used < m_block.size();
-    const bool whole = !more && (used == m_framing.length() || silentFor(now));
-    m_block.clear();
+    const std::size_t size = m_gatherer.block().size();
+    m_discarded += size - std::min(used, size);
+    const bool more = used < size;
+    const bool whole = !more && (used == framing().length() || silentFor(now));
     ++m_done;
-    ++m_address;
     // An answer that ended exactly, or on silence, leaves a quiet line: ask on at once.
     if (whole) {
+        m_gatherer.clear();
         askNext(out, now);
         return;
     }
-    goQuiet(now, m_lastByteAt, false);
-}
-
-void ScanCycle::goQuiet(TimePoint now, TimePoint from, bool afterTimeout)
-{
+    m_gatherer.beginQuiet(now, m_gatherer.lastByteAt(), false);
     m_state = State::quiet;
-    m_quiet.begin(now, from, afterTimeout);
-}
-
-std::span<const std::uint8_t> ScanCycle::withoutEcho(std::span<const std::uint8_t> bytes)
-{
-    if (!m_settings.dropEcho)
-        return bytes;
-    std::size_t echoed = 0;
-    while (echoed < bytes.size() && m_echoMatched < m_lastCommand.size()
-           && bytes[echoed] == static_cast<std::uint8_t>(m_lastCommand[m_echoMatched])) {
-        ++echoed;
-        ++m_echoMatched;
-    }
-    // The first byte that does not repeat the command ends the echo, heard or not.
-    if (echoed < bytes.size())
-        m_echoMatched = m_lastCommand.size();
-    return bytes.subspan(echoed);
 }
 
 } // namespace kvp

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "QuietWait.h"
 #include "ReplyFraming.h"
+#include "ReplyGatherer.h"
 #include "ScanActions.h"
 #include "ScanSettings.h"
 
@@ -19,7 +19,7 @@ namespace kvp {
 //
 // Usage, the same as ReadCycle's: stop reading (one master on the line), then
 //
-//     ScanCycle scan(ScanSettings{.dropEcho = echo}, readCycle.framing());
+//     ScanCycle scan(ScanSettings{.dropEcho = echo}, readCycle.framings());
 //     apply(scan.start(now));            // arm the timer at scan.deadline()
 //     apply(scan.ShowData(bytes, n, now)) // on every receive event
 //     apply(scan.tick(now))              // when the timer fires; re-arm at deadline()
@@ -27,8 +27,12 @@ namespace kvp {
 //
 // where apply() discards waiting input and writes `send`, moves a progress bar
 // with `progress`, lists `found`, and ends the scan on `finished`; found() holds
-// every answer once finished. The framing handed in is what the reader learned of
-// its module: with its length an answer ends at once, without waiting for silence.
+// every answer once finished. The framings handed in are what the reader learned of
+// its modules, by address: with a module's length its answer ends at once, without
+// waiting for silence; no address is judged by another module's framing.
+//
+// Addresses whose answer came late or garbled are asked once more at the end, with
+// the longer retry time-out (ScanSettings::retryTimeout).
 //
 // One address is on the line at a time. An answer ends when the line falls silent
 // (not before a value reply's length), at the learned length, or at the time-out.
@@ -38,7 +42,7 @@ namespace kvp {
 class ScanCycle
 {
 public:
-    explicit ScanCycle(ScanSettings settings = {}, ReplyFraming framing = {});
+    explicit ScanCycle(ScanSettings settings = {}, Framings framings = {});
 
     // Begins with a moment of quiet, so that a reply to the reader's last query
     // cannot pass for the first address's answer.
@@ -52,10 +56,15 @@ public:
     bool cancelled() const { return m_cancelled; }
     // Addresses that answered, in the order asked.
     const std::vector<ScanAnswer> &found() const { return m_found; }
-    // Addresses whose answer failed its check: something is there, but the line is bad.
+    // Addresses whose answer failed its check (also when asked again): something is
+    // there, but the line is bad.
     const std::vector<int> &garbled() const { return m_garbled; }
-    // Addresses whose answer came after the time-out, and was not taken.
+    // Addresses whose answer came after the time-out (also when asked again), and
+    // was not taken.
     const std::vector<int> &late() const { return m_late; }
+    // Every address asked answered: a module that ignores the address, or a line
+    // that hands every command back.
+    bool everyAddressAnswered() const;
     std::uint64_t discardedBytes() const { return m_discarded; }
 
 private:
@@ -67,32 +76,29 @@ private:
     void gatherToLength(ScanActions &out, TimePoint now);
     void answered(ScanActions &out, TimePoint now, std::size_t offset, std::size_t length);
     void addressDone(ScanActions &out, TimePoint now, std::size_t used);
-    void goQuiet(TimePoint now, TimePoint from, bool afterTimeout);
+    void note(std::vector<int> &list);
     // The fewest bytes that silence may end: below them an answer cannot be whole.
     std::size_t silenceEndsFrom() const;
-    bool silentFor(TimePoint now) const { return now - m_lastByteAt >= m_settings.byteGap; }
-    std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
-    int total() const { return m_settings.lastAddress - m_settings.firstAddress + 1; }
+    bool silentFor(TimePoint now) const { return m_gatherer.silentFor(now, m_settings.byteGap); }
+    const ReplyFraming &framing() const;
+    int address() const { return m_queue[m_next - 1]; } // the one asked last
+    milliseconds timeout() const;
 
     ScanSettings m_settings;
-    ReplyFraming m_framing;
+    Framings m_framings;
     State m_state = State::idle;
     bool m_cancelled = false;
-    int m_address = 0; // asked now, or next to ask
+    std::vector<int> m_queue; // the addresses to ask, in order; a second pass is appended
+    std::size_t m_next = 0;   // the next to ask in m_queue
+    std::size_t m_firstPass = 0;
     int m_done = 0;
 
-    std::string m_lastCommand;
-    std::size_t m_echoMatched = 0;
-    TimePoint m_sentAt{};
-    TimePoint m_lastByteAt{};
-    std::vector<std::uint8_t> m_block;
-    bool m_pastLength = false; // the learned length came and was no answer there
-
-    QuietWait m_quiet;
+    ReplyGatherer m_gatherer;
 
     std::vector<ScanAnswer> m_found;
     std::vector<int> m_garbled;
     std::vector<int> m_late;
+    std::vector<int> m_retried; // asked a second time
     std::uint64_t m_discarded = 0;
 };
 

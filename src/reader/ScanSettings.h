@@ -9,6 +9,9 @@ struct ScanSettings {
     // follows a silent address, 32 absent addresses take 32 x 100 ms: a whole scan
     // stays under 4 s on a quiet 19200 bit/s line.
     milliseconds answerTimeout{80};
+    // Addresses whose answer came late or garbled in that quick pass are asked
+    // once more, given this long. Zero: no second pass (the user chose the time-out).
+    milliseconds retryTimeout{CycleSettings{}.replyTimeout};
     // Silence that ends an answer, and the quiet the line must keep before the next
     // address is asked.
     milliseconds byteGap{20};
@@ -16,6 +19,20 @@ struct ScanSettings {
     int lastAddress = 31;
     // Two-wire RS-485 adapters hear their own transmission: drop that echo.
     bool dropEcho = false;
+
+    // A scan on the line the reader reads: the user's time-out is honoured for every
+    // address; without one, the quick pass and the second chance.
+    static ScanSettings like(const CycleSettings &reading)
+    {
+        ScanSettings s;
+        s.dropEcho = reading.dropEcho;
+        s.byteGap = reading.byteGap;
+        if (!reading.adaptTimeout) {
+            s.answerTimeout = reading.replyTimeout;
+            s.retryTimeout = milliseconds(0);
+        }
+        return s;
+    }
 };
 
 } // namespace kvp

@@ -56,8 +56,8 @@ bool FindModuleDialog::start()
         return false;
     }
     const CycleSettings &settings = m_session.cycle().settings();
-    m_scan = std::make_unique<ScanSession>(*link, ScanSettings{.dropEcho = settings.dropEcho},
-                                           m_session.cycle().framing());
+    m_scan = std::make_unique<ScanSession>(*link, ScanSettings::like(settings),
+                                           m_session.cycle().framings());
     connect(m_scan.get(), &ScanSession::progress, this, [this](int address, int done, int total) {
         m_progress->setRange(0, total);
         m_progress->setValue(done);

@@ -197,6 +197,7 @@ void frmMain::askTimeout()
     if (!ok)
         return;
     settings.replyTimeout = milliseconds(ms);
+    settings.adaptTimeout = false;
     setCycleSettings(settings);
 }
 

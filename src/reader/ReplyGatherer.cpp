@@ -1,0 +1,104 @@
+#include "ReplyGatherer.h"
+
+#include <algorithm>
+
+namespace kvp {
+
+ReplyGatherer::ReplyGatherer(bool dropEcho) : m_dropEcho(dropEcho)
+{
+    m_block.reserve(kMaxBlock);
+}
+
+void ReplyGatherer::sent(std::string command, TimePoint now)
+{
+    m_command = std::move(command);
+    m_echoMatched = 0;
+    m_sentAt = now;
+    clear();
+}
+
+void ReplyGatherer::clear()
+{
+    m_block.clear();
+    m_pastLength = false;
+}
+
+std::size_t ReplyGatherer::add(std::span<const std::uint8_t> bytes, TimePoint now)
+{
+    bytes = withoutEcho(bytes);
+    if (bytes.empty())
+        return 0;
+    m_lastByteAt = now;
+    const std::size_t take = std::min(bytes.size(), kMaxBlock - m_block.size());
+    m_block.insert(m_block.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+    return bytes.size() - take;
+}
+
+std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)
+{
+    const auto length = framing.length();
+    if (!length || m_block.size() < *length)
+        return std::nullopt;
+    if (!m_pastLength) {
+        m_pastLength = true;
+        if (framing.fitsAt(std::span(m_block).first(*length)) == ReplyFraming::Fit::good)
+            return 0;
+    }
+    // Otherwise more may yet come (a longer reply, a reply behind stray bytes);
+    // silence or the time-out ends the block.
+    return framing.findShifted(m_block);
+}
+
+bool ReplyGatherer::startsWithCommand() const
+{
+    const std::size_t n = std::min(m_block.size(), m_command.size());
+    return n > 0 && std::equal(m_block.begin(), m_block.begin() + static_cast<std::ptrdiff_t>(n), m_command.begin());
+}
+
+void ReplyGatherer::beginQuiet(TimePoint now, TimePoint silentFrom, bool afterTimeout, Clock::duration watch)
+{
+    clear();
+    m_quiet.begin(now, silentFrom, afterTimeout, watch);
+}
+
+bool ReplyGatherer::noise(std::size_t count, TimePoint now)
+{
+    if (count == 0)
+        return false;
+    m_lastByteAt = now;
+    return m_quiet.lateAnswer();
+}
+
+TimePoint ReplyGatherer::quietDue(Clock::duration gap, Clock::duration bound) const
+{
+    return m_quiet.due(m_lastByteAt, gap, bound);
+}
+
+bool ReplyGatherer::quietOver(TimePoint now, Clock::duration gap, Clock::duration bound) const
+{
+    return m_quiet.over(now, m_lastByteAt, gap, bound);
+}
+
+std::span<const std::uint8_t> ReplyGatherer::withoutEcho(std::span<const std::uint8_t> bytes)
+{
+    if (!m_dropEcho)
+        return bytes;
+    std::size_t echoed = 0;
+    while (echoed < bytes.size() && m_echoMatched < m_command.size()
+           && bytes[echoed] == static_cast<std::uint8_t>(m_command[m_echoMatched])) {
+        ++echoed;
+        ++m_echoMatched;
+    }
+    // The first byte that does not repeat the command ends the echo, heard or not.
+    // Before the whole command was repeated, the bytes held back were no echo but
+    // the reply's first, which merely spell the command's start: they are the block's.
+    if (echoed < bytes.size()) {
+        if (m_echoMatched < m_command.size())
+            m_block.insert(m_block.end(), m_command.begin(),
+                           m_command.begin() + static_cast<std::ptrdiff_t>(m_echoMatched));
+        m_echoMatched = m_command.size();
+    }
+    return bytes.subspan(echoed);
+}
+
+} // namespace kvp

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "QuietWait.h"
+#include "ReplyFraming.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kvp {
+
+// One command's answer as it comes in, for the read cycle and the scan alike: the
+// echo of the command taken off (two-wire RS-485 adapters hear themselves), the
+// bytes gathered up to a bound, when the command left and the last byte came,
+// where a reply of the module's learned length stands in the block, and the wait
+// for a quiet line after an answer was given up.
+//
+// Pure: it is handed bytes and the time, and keeps no clock of its own.
+class ReplyGatherer
+{
+public:
+    // Longer than any reply with stray bytes in front: noise, not worth gathering.
+    static constexpr std::size_t kMaxBlock = ReplyFraming::kMaxLength + ReplyFraming::kMaxSkip;
+
+    explicit ReplyGatherer(bool dropEcho = false);
+
+    // A command went out: a new block begins.
+    void sent(std::string command, TimePoint now);
+    // Bytes that arrived while the answer is awaited. Returns how many of them lay
+    // beyond the bound and were dropped.
+    std::size_t add(std::span<const std::uint8_t> bytes, TimePoint now);
+    // Once the block reaches the learned length: where in it a reply of that length
+    // stands, first at the start, then (as more comes) behind stray bytes. Nothing
+    // while it is shorter, and nothing when no reply is there yet.
+    std::optional<std::size_t> replyAt(const ReplyFraming &framing);
+    void clear();
+
+    std::span<const std::uint8_t> block() const { return m_block; }
+    bool full() const { return m_block.size() >= kMaxBlock; }
+    // The learned length came and was no reply there: the block now ends on silence.
+    bool pastLength() const { return m_pastLength; }
+    const std::string &command() const { return m_command; }
+    TimePoint sentAt() const { return m_sentAt; }
+    TimePoint lastByteAt() const { return m_lastByteAt; }
+    bool silentFor(TimePoint now, Clock::duration gap) const { return now - m_lastByteAt >= gap; }
+    // The block begins with the command just sent: what an unexpected echo looks like.
+    bool startsWithCommand() const;
+
+    // Let the line fall quiet before the next command (see QuietWait). Bytes that
+    // come meanwhile are not an answer: they are counted and thrown away.
+    void beginQuiet(TimePoint now, TimePoint silentFrom, bool afterTimeout, Clock::duration watch = {});
+    // Bytes while quiet; true once, when they are an answer after its time-out.
+    bool noise(std::size_t count, TimePoint now);
+    TimePoint quietDue(Clock::duration gap, Clock::duration bound) const;
+    bool quietOver(TimePoint now, Clock::duration gap, Clock::duration bound) const;
+    // The quiet wait heard an answer after its time-out.
+    bool lateAnswerSeen() const { return m_quiet.lateSeen; }
+
+private:
+    std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
+
+    bool m_dropEcho;
+    std::string m_command;
+    std::size_t m_echoMatched = 0;
+    TimePoint m_sentAt{};
+    TimePoint m_lastByteAt{};
+    std::vector<std::uint8_t> m_block;
+    bool m_pastLength = false;
+    QuietWait m_quiet;
+};
+
+} // namespace kvp
