@@ -1196,13 +1196,17 @@ private slots:
         QTest::addColumn<int>("seconds");
         QTest::addColumn<QList<int>>("replyMs");
         QTest::addColumn<QString>("line");
-        const QString counts = "0 commands, 0 time-outs, 0 bad check bytes, 0 bad trailing bytes, 0 short "
+        const QString counts = "0 commands, 0 time-outs, 0 bad check bytes, 0 replies with bad trailing bytes, 0 short "
                                "replies, 0 late replies; 0 bytes discarded, 0 skipped in front of replies";
         QTest::newRow("at the very start") << 0 << 0 << QList<int>{} << "0 values in 0.0 s (0.0/s); " + counts;
         QTest::newRow("one value") << 1 << 2 << QList<int>{} << "1 value in 2.0 s (0.5/s); " + counts;
         QTest::newRow("timed replies") << 3 << 2 << QList<int>{4, 2, 6}
                                        << "3 values in 2.0 s (1.5/s); " + counts
                                               + "; reply time min 2.0, mean 4.0, max 6.0 ms";
+        QTest::newRow("one of each") << -1 << 1 << QList<int>{}
+                                     << "1 value in 1.0 s (1.0/s); 1 command, 1 time-out, 1 bad check byte, 1 reply with bad "
+                                        "trailing bytes, 1 short reply, 1 late reply; 1 byte discarded, 1 skipped in "
+                                        "front of replies";
     }
 
     void summary()
@@ -1213,7 +1217,10 @@ private slots:
         QFETCH(QString, line);
         CycleCounters c;
         c.runStart = TimePoint{} + std::chrono::hours(1000);
-        c.goodValues = std::uint64_t(values);
+        c.goodValues = std::uint64_t(std::abs(values));
+        if (values < 0) // one of each
+            c.commandsSent = c.timeouts = c.badChecks = c.badTrailers = c.shortReplies = c.lateReplies
+                = c.discardedBytes = c.skippedBytes = 1;
         for (int ms : replyMs)
             c.noteReplyTime(std::chrono::milliseconds(ms));
         QCOMPARE(QString::fromStdString(counterSummary(c, c.runStart + std::chrono::seconds(seconds))), line);

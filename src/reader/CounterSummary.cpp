@@ -10,24 +10,36 @@ double ms(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// "1 value", "2 values"; `many` is the plural when it is not `one` plus s.
+std::string count(std::uint64_t n, const char *one, const char *many = nullptr)
+{
+    std::string text = std::to_string(n) + ' ';
+    if (n == 1)
+        return text + one;
+    return many ? text + many : text + one + 's';
+}
+
 } // namespace
 
 std::string counterSummary(const CycleCounters &c, TimePoint now)
 {
     const double seconds = std::chrono::duration<double>(now - c.runStart).count();
-    const auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
-    char line[640];
-    int used = std::snprintf(
-        line, sizeof line,
-        "%llu %s in %.1f s (%.1f/s); %llu commands, %llu time-outs, %llu bad check bytes, %llu bad trailing bytes, "
-        "%llu short replies, %llu late replies; %llu bytes discarded, %llu skipped in front of replies",
-        n(c.goodValues), c.goodValues == 1 ? "value" : "values", seconds,
-        seconds > 0 ? static_cast<double>(c.goodValues) / seconds : 0.0, n(c.commandsSent), n(c.timeouts),
-        n(c.badChecks), n(c.badTrailers), n(c.shortReplies), n(c.lateReplies), n(c.discardedBytes),
-        n(c.skippedBytes));
-    if (c.timedReplies > 0 && used > 0 && used < static_cast<int>(sizeof line))
-        std::snprintf(line + used, sizeof line - used, "; reply time min %.1f, mean %.1f, max %.1f ms",
-                      ms(c.replyTimeMin), ms(c.replyTimeMean()), ms(c.replyTimeMax));
+    char rate[64];
+    std::snprintf(rate, sizeof rate, " in %.1f s (%.1f/s); ", seconds,
+                  seconds > 0 ? static_cast<double>(c.goodValues) / seconds : 0.0);
+    std::string line = count(c.goodValues, "value") + rate + count(c.commandsSent, "command") + ", "
+        + count(c.timeouts, "time-out") + ", " + count(c.badChecks, "bad check byte") + ", "
+        + count(c.badTrailers, "reply with bad trailing bytes", "replies with bad trailing bytes") + ", "
+        + count(c.shortReplies, "short reply", "short replies") + ", "
+        + count(c.lateReplies, "late reply", "late replies") + "; "
+        + count(c.discardedBytes, "byte discarded", "bytes discarded") + ", "
+        + std::to_string(c.skippedBytes) + " skipped in front of replies";
+    if (c.timedReplies > 0) {
+        char times[128];
+        std::snprintf(times, sizeof times, "; reply time min %.1f, mean %.1f, max %.1f ms", ms(c.replyTimeMin),
+                      ms(c.replyTimeMean()), ms(c.replyTimeMax));
+        line += times;
+    }
     return line;
 }
 
