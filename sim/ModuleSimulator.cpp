@@ -142,11 +142,13 @@ std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value, Module
     const auto encoded = encodeValueReply(value);
     // Value and check byte, filler, and the line end of the six-byte reply.
     std::vector<std::uint8_t> bytes(encoded.begin(), encoded.begin() + 4);
-    const auto length = static_cast<size_t>(m_settings.replyBytes);
+    const bool changed = m_settings.changeAfter > 0 && module.replies++ >= std::uint64_t(m_settings.changeAfter);
+    const int replyBytes = changed && m_settings.thenReplyBytes > 0 ? m_settings.thenReplyBytes : m_settings.replyBytes;
+    const auto length = static_cast<size_t>(replyBytes);
     while (bytes.size() + 2 < length)
-        bytes.push_back(' ');
+        bytes.push_back(m_settings.filler);
     bytes.insert(bytes.end(), encoded.begin() + 4, encoded.end());
-    if (m_settings.statusByte)
+    if (m_settings.statusByte || (changed && m_settings.thenStatusByte))
         bytes[4] = module.status++;
     return bytes;
 }
@@ -201,7 +203,7 @@ std::int32_t ModuleSimulator::nextValue(Module &module)
 {
     // A slow sine that crosses zero, with a little noise on top.
     const double t = static_cast<double>(module.sample++);
-    const double wave = 3'000'000.0 * std::sin(2 * std::numbers::pi * t / 600.0 + module.phase);
+    const double wave = m_settings.amplitude * std::sin(2 * std::numbers::pi * t / 600.0 + module.phase);
     const int noise = static_cast<int>(m_random() % 199) - 99;
     return static_cast<std::int32_t>(std::lround(wave)) + noise;
 }

@@ -69,6 +69,7 @@ private:
         std::uint64_t sample = 0;
         double phase = 0.0;
         std::uint8_t status = 0;
+        std::uint64_t replies = 0; // value replies made, for changeAfter
     };
     std::vector<std::uint8_t> valueReply(std::int32_t value, Module &module);
     std::int32_t nextValue(Module &module);

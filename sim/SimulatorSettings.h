@@ -26,6 +26,13 @@ struct SimulatorSettings {
     int pauseMs = 0;      // the pause inside split replies (0: 1 to 5 ms) and of `pause`
     int replyBytes = 6;   // the length of a value reply: value, check byte, filler, CR LF
     bool statusByte = false; // the byte after the check byte changes with every reply
+    std::uint8_t filler = ' '; // the bytes between the check byte and CR LF
+    int amplitude = 3'000'000; // of the value wave; below 65536 the top value byte is 00 or FF
+    // After this many value replies (0: never) the module changes its replies, as a
+    // module reconfigured or swapped under the reader does:
+    int changeAfter = 0;
+    int thenReplyBytes = 0;       // to this length (0: the same)
+    bool thenStatusByte = false;  // and its status byte begins to change
     int turnaroundMs = 0; // time the module takes to answer
     bool pace = false;    // take as long as a real line at 19200 bit/s, 8E1
     int usbMs = 0;        // bytes held back for a USB adapter's latency timer of this period

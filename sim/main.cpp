@@ -123,6 +123,12 @@ int main(int argc, char **argv)
     option("pause-ms", "The pause inside a split reply (default 1 to 5 ms) and of --pause (default 40 ms).", "MS", "0");
     option("reply-bytes", "Length of a value reply, 6 to 32: value, check byte, filler, CR LF (default 6).", "N", "6");
     option("status-byte", "Make the byte after the check byte change with every reply.");
+    option("filler", "The byte between the check byte and CR LF in replies longer than 6 (default 32).", "BYTE", "32");
+    option("amplitude", "Amplitude of the value wave, 0 to 8388000 (default 3000000).", "N", "3000000");
+    option("change-after", "After N value replies, reply as --then-reply-bytes and --then-status-byte say.", "N",
+           "0");
+    option("then-reply-bytes", "With --change-after: the new length of a value reply, 6 to 32.", "N", "0");
+    option("then-status-byte", "With --change-after: the byte after the check byte begins to change.");
     option("turnaround", "Milliseconds the module takes to answer (default 0).", "MS", "0");
     option("pace", "Take as long as a real 19200 bit/s 8E1 line for every byte.");
     option("usb-ms", "Hold bytes back for a USB adapter's latency timer of this period (with --pace).", "MS", "0");
@@ -153,6 +159,18 @@ int main(int argc, char **argv)
     settings.usbMs = static_cast<int>(wholeNumber(parser, "usb-ms", 0, 1000));
     settings.replyBytes = static_cast<int>(
         wholeNumber(parser, "reply-bytes", SimulatorSettings::kMinReplyBytes, SimulatorSettings::kMaxReplyBytes));
+    settings.filler = static_cast<std::uint8_t>(wholeNumber(parser, "filler", 0, 255));
+    // The noise on top of the wave is +-99: keep the sum inside the 24-bit range.
+    settings.amplitude = static_cast<int>(wholeNumber(parser, "amplitude", 0, 8'388'000));
+    settings.changeAfter = static_cast<int>(wholeNumber(parser, "change-after", 0, 1'000'000'000));
+    settings.thenReplyBytes = parser.isSet(QStringLiteral("then-reply-bytes"))
+        ? static_cast<int>(wholeNumber(parser, "then-reply-bytes", SimulatorSettings::kMinReplyBytes,
+                                       SimulatorSettings::kMaxReplyBytes))
+        : 0;
+    settings.thenStatusByte = parser.isSet(QStringLiteral("then-status-byte"));
+    if ((settings.thenReplyBytes > 0 || settings.thenStatusByte) != (settings.changeAfter > 0))
+        usageError(QStringLiteral("--change-after N goes with --then-reply-bytes or --then-status-byte, "
+                                  "and they with it"));
     settings.floodSeconds = static_cast<int>(wholeNumber(parser, "flood", 0, 3600));
     settings.floodAfter = static_cast<int>(wholeNumber(parser, "flood-after", 0, 1'000'000'000));
     settings.split = probability(parser, "split");
