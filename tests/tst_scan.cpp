@@ -68,7 +68,7 @@ private slots:
         }
         QCOMPARE(addresses, found);
         QCOMPARE(module.module().counters().setups, 0u); // the search sets no module up
-        QCOMPARE(progress.last().at(1).toInt(), 32);
+        QCOMPARE(progress.last().at(1).toInt(), progress.last().at(2).toInt()); // every address asked is done
     }
 
     void cancelEndsTheSearchAndSendsNoMore()
@@ -96,30 +96,51 @@ private slots:
 
     void scanOptionEndToEnd_data()
     {
-        QTest::addColumn<QStringList>("simArguments");
+        QTest::addColumn<QString>("simArguments");
+        QTest::addColumn<QString>("readerArguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QList<int>>("addresses");
         QTest::addColumn<QString>("stderrHas");
-        QTest::newRow("three modules") << QStringList{QStringLiteral("--address"), QStringLiteral("3,5,17")} << 0
-                                       << QList<int>{3, 5, 17} << QString();
-        QTest::newRow("none answers") << QStringList{QStringLiteral("--address"), QStringLiteral("3"),
-                                                     QStringLiteral("--drop"), QStringLiteral("1")}
-                                      << 1 << QList<int>{} << QStringLiteral("no module answered");
+        QList<int> all;
+        QStringList allText;
+        for (int a = 0; a < 32; ++a) {
+            all << a;
+            allText << QString::number(a);
+        }
+        QTest::newRow("three modules") << "--address 3,5,17" << "" << 0 << QList<int>{3, 5, 17} << QString();
+        QTest::newRow("none answers") << "--address 3 --drop 1" << "" << 1 << QList<int>{}
+                                      << QStringLiteral("no module answered");
+        QTest::newRow("a slow module, asked again") << "--address 3 --turnaround 90" << "" << 0 << QList<int>{3}
+                                                    << QString();
+        QTest::newRow("late answers named") << "--address 3,9 --turnaround 600" << "" << 1 << QList<int>{}
+                                            << QStringLiteral("addresses 3 and 9 on");
+        QTest::newRow("garbled answers named") << "--address 4,5 --corrupt 1" << "" << 1 << QList<int>{}
+                                               << QStringLiteral("answers from addresses 4 and 5 on");
+        QTest::newRow("every address answers") << "--address " + allText.join(',') << "" << 0 << all
+                                               << QStringLiteral("every address answered");
+        QTest::newRow("output lost") << "--address 3" << ">/dev/full" << 1 << QList<int>{}
+                                     << QStringLiteral("Cannot write the values to standard output");
     }
     void scanOptionEndToEnd()
     {
-        QFETCH(QStringList, simArguments);
+        QFETCH(QString, simArguments);
+        QFETCH(QString, readerArguments);
         QFETCH(int, exitCode);
         QFETCH(QList<int>, addresses);
         QFETCH(QString, stderrHas);
         QProcess sim;
-        sim.start(QStringLiteral(KVP_SIM), simArguments);
+        sim.start(QStringLiteral(KVP_SIM), simArguments.split(' '));
         QVERIFY(sim.waitForReadyRead(5000));
         const QString device = QString::fromUtf8(sim.readLine()).trimmed();
         QVERIFY(device.startsWith(QStringLiteral("/dev/")));
 
         QProcess reader;
-        reader.start(QStringLiteral(KVP_READER), {QStringLiteral("--scan"), QStringLiteral("--port"), device});
+        QStringList arguments{QStringLiteral("--scan"), QStringLiteral("--port"), device};
+        if (readerArguments == QStringLiteral(">/dev/full"))
+            reader.setStandardOutputFile(QStringLiteral("/dev/full"));
+        else if (!readerArguments.isEmpty())
+            arguments += readerArguments.split(' ');
+        reader.start(QStringLiteral(KVP_READER), arguments);
         QVERIFY(reader.waitForFinished(20000));
         sim.terminate();
         sim.waitForFinished(3000);
@@ -136,7 +157,7 @@ private slots:
             QVERIFY2(err.isEmpty(), qPrintable(err));
         } else {
             QVERIFY2(err.startsWith(QStringLiteral("kvp-reader: ")) && err.contains(stderrHas), qPrintable(err));
-            QVERIFY(err.contains(device));
+            QVERIFY(err.contains(device) || readerArguments.startsWith('>'));
         }
     }
 };

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -92,6 +93,7 @@ struct Bus
 
     ScanCycle scan;
     Plans plans;
+    Plans second;
     TimePoint start = TimePoint{} + std::chrono::hours(1000);
     TimePoint now = start;
     std::multimap<TimePoint, Bytes> arriving;
@@ -115,7 +117,8 @@ struct Bus
             return;
         sent.push_back(*a.send);
         const int address = std::stoi(a.send->substr(1, 2));
-        for (const Piece &p : plans[address])
+        const bool again = std::count(sent.begin(), sent.end(), *a.send) > 1 && second.count(address);
+        for (const Piece &p : again ? second[address] : plans[address])
             arriving.emplace(now + p.after, p.bytes);
     }
     void at(Clock::duration after, Bytes noise) { arriving.emplace(now + after, std::move(noise)); }
@@ -226,6 +229,11 @@ private slots:
         QTest::newRow("echo dropped")
             << Plans{{3, {{1ms, Bytes{'S', '0', '3', ';', 'M', 'S', 'V', '?', ';'}}, {5ms, reply(valueAt(3))}}}} << 0
             << true << found({3}) << std::vector<int>{} << std::vector<int>{};
+        // --echo on a line that does not echo: a value whose bytes spell the query's
+        // start is the answer, not an echo.
+        QTest::newRow("echo expected, none heard, a value beginning S03")
+            << Plans{{3, {{5ms, reply(0x533033)}}}} << 0 << true << Answers{{3, 0x533033}} << std::vector<int>{}
+            << std::vector<int>{};
         // Every cut of a reply, with a pause longer than the byte gap.
         for (size_t cut = 1; cut < 6; ++cut)
             QTest::addRow("split after byte %zu", cut)
@@ -257,6 +265,76 @@ private slots:
         for (int a = 0; a < 32; ++a)
             QCOMPARE(bus.sent[size_t(a)], QString::asprintf("S%02d;MSV?;", a).toStdString());
         QCOMPARE(bus.progress.back(), (ScanProgress{31, 32, 32}));
+    }
+
+    // The quick pass, then a second chance for what came late or garbled.
+    void secondChance_data()
+    {
+        QTest::addColumn<Plans>("plans");
+        QTest::addColumn<Plans>("second"); // what an address does when asked again
+        QTest::addColumn<int>("timeoutMs"); // the user's, or 0
+        QTest::addColumn<Answers>("expected");
+        QTest::addColumn<std::vector<int>>("garbled");
+        QTest::addColumn<std::vector<int>>("late");
+        QTest::addColumn<int>("asked");
+        const Bytes bad{1, 2, 3, 4, '\r', '\n'};
+        QTest::newRow("90 ms: late, then found") << Plans{{4, answers(4, 6, 90ms)}} << Plans{} << 0
+                                                 << Answers{{4, valueAt(4)}} << std::vector<int>{}
+                                                 << std::vector<int>{} << 33;
+        QTest::newRow("600 ms: late twice") << Plans{{4, answers(4, 6, 600ms)}} << Plans{} << 0 << Answers{}
+                                            << std::vector<int>{} << std::vector<int>{4} << 38;
+        QTest::newRow("garbled, then good") << Plans{{6, {{5ms, bad}}}} << Plans{{6, answers(6)}} << 0
+                                            << Answers{{6, valueAt(6)}} << std::vector<int>{} << std::vector<int>{}
+                                            << 33;
+        QTest::newRow("garbled twice") << Plans{{6, {{5ms, bad}}}} << Plans{} << 0 << Answers{}
+                                       << std::vector<int>{6} << std::vector<int>{} << 33;
+        QTest::newRow("late, then silent: those before it asked") << Plans{{4, answers(4, 6, 90ms)}}
+                                                                  << Plans{{4, {}}} << 0 << Answers{}
+                                                                  << std::vector<int>{} << std::vector<int>{} << 37;
+        QTest::newRow("150 ms: heard at the next address, put right")
+            << Plans{{4, answers(4, 6, 150ms)}} << Plans{} << 0 << Answers{{4, valueAt(4)}} << std::vector<int>{}
+            << std::vector<int>{} << 38;
+        QTest::newRow("an answer after a silent address is confirmed")
+            << Plans{{3, answers(3)}, {5, answers(5)}} << Plans{} << 0 << Answers{{3, valueAt(3)}, {5, valueAt(5)}}
+            << std::vector<int>{} << std::vector<int>{} << 34;
+        QTest::newRow("the user's 200 ms: one pass") << Plans{{4, answers(4, 6, 150ms)}} << Plans{} << 200
+                                                     << Answers{{4, valueAt(4)}} << std::vector<int>{}
+                                                     << std::vector<int>{} << 32;
+    }
+
+    void secondChance()
+    {
+        QFETCH(Plans, plans);
+        QFETCH(Plans, second);
+        QFETCH(int, timeoutMs);
+        QFETCH(Answers, expected);
+        QFETCH(std::vector<int>, garbled);
+        QFETCH(std::vector<int>, late);
+        QFETCH(int, asked);
+        CycleSettings reading;
+        if (timeoutMs > 0) {
+            reading.replyTimeout = std::chrono::milliseconds(timeoutMs);
+            reading.adaptTimeout = false;
+        }
+        Bus bus(plans, ScanSettings::like(reading));
+        bus.second = second;
+        bus.runToEnd();
+        QVERIFY(bus.finished);
+        QVERIFY(bus.scan.found() == expected);
+        QCOMPARE(bus.scan.garbled(), garbled);
+        QCOMPARE(bus.scan.late(), late);
+        QCOMPARE(bus.sent.size(), size_t(asked));
+        QVERIFY(!bus.scan.everyAddressAnswered());
+    }
+
+    void everyAddressAnswering()
+    {
+        Plans plans;
+        for (int a = 0; a < 32; ++a)
+            plans[a] = answers(a);
+        Bus bus(plans);
+        bus.runToEnd();
+        QVERIFY(bus.scan.everyAddressAnswered());
     }
 
     void quietLineTakesUnderFourSeconds()
@@ -292,7 +370,7 @@ private slots:
     void cancelMidway()
     {
         QFETCH(Clock::duration, after);
-        Bus bus({{2, answers(2)}, {20, answers(20)}});
+        Bus bus({{2, answers(2)}, {20, answers(20)}}, ScanSettings{.retryTimeout = 0ms});
         bus.apply(bus.scan.start(bus.now));
         bus.run(bus.start + after);
         QCOMPARE(bus.sent.back(), std::string("S10;MSV?;"));

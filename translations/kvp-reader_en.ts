@@ -297,6 +297,18 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>没有模块应答 (地址 0 到 31)</source>
         <translation>No module answered (addresses 0 to 31)</translation>
     </message>
+    <message>
+        <source>地址 %1 的应答校验错误: 检查接线, 或试试回波处理</source>
+        <translation>Answers from address %1 failed their check byte: check the wiring, or try the echo handling</translation>
+    </message>
+    <message>
+        <source>地址 %1 的应答晚于超时: 请加大超时</source>
+        <translation>Answers from address %1 came after the time-out: choose a longer time-out</translation>
+    </message>
+    <message>
+        <source>每个地址都有应答: 可能是不看地址的模块, 或线路回波</source>
+        <translation>Every address answered: a module that ignores the address, or an echo on the line</translation>
+    </message>
 </context>
 <context>
     <name>kvp::TrendPanel</name>

@@ -34,8 +34,9 @@ ScanActions ScanCycle::start(TimePoint now)
     m_found.clear();
     m_garbled.clear();
     m_late.clear();
-    m_retried.clear();
     m_discarded = 0;
+    m_silentRun.clear();
+    m_suspects.clear();
     if (m_queue.empty()) {
         finish(out);
         return out;
@@ -86,13 +87,13 @@ ScanActions ScanCycle::ShowData(std::span<const std::uint8_t> bytInput, std::int
     case State::quiet:
         m_discarded += bytInput.size();
         if (m_gatherer.noise(bytInput.size(), now))
-            note(m_late);
+            suspect(Suspicion::late);
         break;
     case State::awaiting:
         m_discarded += m_gatherer.add(bytInput, now);
         gatherToLength(out, now);
         if (m_state == State::awaiting && m_gatherer.full()) {
-            note(m_garbled);
+            suspect(Suspicion::garbled);
             addressDone(out, now, 0);
         }
         break;
@@ -111,11 +112,7 @@ ScanActions ScanCycle::tick(TimePoint now)
         if (!block.empty() && (timedOut || ended)) {
             conclude(out, now);
         } else if (timedOut) {
-            // Nobody there. The quiet is measured from now, so that an answer that
-            // comes just late is seen, and kept from the next address.
-            ++m_done;
-            m_gatherer.beginQuiet(now, now, true);
-            m_state = State::quiet;
+            this->timedOut(now);
         }
         break;
     }
@@ -149,31 +146,63 @@ std::optional<TimePoint> ScanCycle::deadline() const
     return std::nullopt;
 }
 
-void ScanCycle::note(std::vector<int> &list)
+void ScanCycle::suspect(Suspicion why)
 {
-    if (m_next == 0)
+    const int a = address();
+    if (quickPass()) {
+        auto &before = m_suspects[a];
+        for (const int b : m_silentRun)
+            if (b != a && std::find(before.begin(), before.end(), b) == before.end())
+                before.push_back(b);
         return;
-    if (std::find(list.begin(), list.end(), address()) == list.end())
-        list.push_back(address());
+    }
+    if (why == Suspicion::unconfirmed)
+        return;
+    std::vector<int> &list = why == Suspicion::late ? m_late : m_garbled;
+    if (std::find(list.begin(), list.end(), a) == list.end())
+        list.push_back(a);
+}
+
+void ScanCycle::timedOut(TimePoint now)
+{
+    // Nobody there. The quiet is measured from now, so that an answer that comes
+    // just late is seen, and kept from the next address; in the second pass the
+    // line is watched as long again, so that a slow answer is put to its address.
+    ++m_done;
+    const int a = address();
+    if (quickPass()) {
+        m_silentRun.push_back(a);
+        // A late answer reaches no further back than the retry time-out.
+        const auto step = m_settings.answerTimeout + m_settings.byteGap;
+        const auto reach = static_cast<std::size_t>(m_settings.retryTimeout / step + 1);
+        if (m_silentRun.size() > reach)
+            m_silentRun.erase(m_silentRun.begin());
+    } else if (const auto it = m_suspects.find(a); it != m_suspects.end()) {
+        // Silent when asked again: what was heard at it came from one asked before.
+        for (const int b : it->second)
+            if (std::find(m_queue.begin() + std::ptrdiff_t(m_firstPass), m_queue.end(), b) == m_queue.end())
+                m_queue.push_back(b);
+        m_suspects.erase(it);
+    }
+    m_gatherer.beginQuiet(now, now, true, secondPass() ? m_settings.retryTimeout : milliseconds(0));
+    m_state = State::quiet;
+}
+
+void ScanCycle::beginSecondPass()
+{
+    std::vector<int> again;
+    for (const auto &[a, before] : m_suspects)
+        again.push_back(a);
+    std::erase_if(again, [this](int a) {
+        return std::any_of(m_found.begin(), m_found.end(), [a](const ScanAnswer &f) { return f.address == a; });
+    });
+    m_queue.insert(m_queue.end(), again.begin(), again.end());
 }
 
 void ScanCycle::askNext(ScanActions &out, TimePoint now)
 {
-    if (m_next == m_firstPass && m_next == m_queue.size() && m_settings.retryTimeout.count() > 0) {
-        // The quick pass is over. Ask once more, and longer, whatever answered late or
-        // garbled: a slow module, or one that a burst of noise hid.
-        std::vector<int> again = m_late;
-        again.insert(again.end(), m_garbled.begin(), m_garbled.end());
-        std::sort(again.begin(), again.end());
-        again.erase(std::unique(again.begin(), again.end()), again.end());
-        std::erase_if(again, [this](int a) {
-            return std::any_of(m_found.begin(), m_found.end(), [a](const ScanAnswer &f) { return f.address == a; });
-        });
-        m_retried = again;
-        m_late.clear();
-        m_garbled.clear();
-        m_queue.insert(m_queue.end(), again.begin(), again.end());
-    }
+    if (m_next == m_firstPass && m_next == m_queue.size() && m_settings.retryTimeout.count() > 0)
+        beginSecondPass();
     if (m_next >= m_queue.size()) {
         finish(out);
         return;
@@ -188,14 +217,6 @@ void ScanCycle::askNext(ScanActions &out, TimePoint now)
 
 void ScanCycle::finish(ScanActions &out)
 {
-    // Asked again and silent this time: it did answer, late, the first time.
-    for (const int a : m_retried) {
-        const auto in = [a](const auto &list) { return std::find(list.begin(), list.end(), a) != list.end(); };
-        if (!in(m_garbled) && !in(m_late)
-            && std::none_of(m_found.begin(), m_found.end(), [a](const ScanAnswer &f) { return f.address == a; }))
-            m_late.push_back(a);
-    }
-    m_retried.clear();
     m_state = State::done;
     m_gatherer.clear();
     out.finished = true;
@@ -237,7 +258,7 @@ void ScanCycle::conclude(ScanActions &out, TimePoint now)
         return;
     }
     if (result.outcome == Outcome::badCheck)
-        note(m_garbled);
+        suspect(Suspicion::garbled);
     addressDone(out, now, 0);
 }
 
@@ -246,8 +267,14 @@ void ScanCycle::answered(ScanActions &out, TimePoint now, std::size_t offset, st
     const auto reply = m_gatherer.block().subspan(offset, length);
     const Evaluation result = EvaluateReply(reply, countOf(reply));
     const ScanAnswer answer{address(), result.value};
-    m_found.push_back(answer);
-    out.found = answer;
+    if (quickPass() && !m_silentRun.empty()) {
+        suspect(Suspicion::unconfirmed); // maybe the silent one's late answer
+    } else {
+        m_found.push_back(answer);
+        out.found = answer;
+        m_suspects.erase(answer.address);
+    }
+    m_silentRun.clear();
     addressDone(out, now, offset + length);
 }
 

@@ -6,6 +6,7 @@
 #include "ScanSettings.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,8 +32,13 @@ namespace kvp {
 // its modules, by address: with a module's length its answer ends at once, without
 // waiting for silence; no address is judged by another module's framing.
 //
-// Addresses whose answer came late or garbled are asked once more at the end, with
-// the longer retry time-out (ScanSettings::retryTimeout).
+// The quick pass gives each address a short time-out. Whatever it heard that may be
+// misplaced (an answer after the time-out, a garbled one, or an answer right after
+// an address that said nothing, which may be that one's late answer) is asked once
+// more at the end, given the retry time-out and, after it, as long again to watch
+// for a late answer; an address that stays silent then has the silent addresses
+// before it asked too. Only answers that hold up are found; only what is still
+// late or garbled then is named. With the user's time-out there is one pass.
 //
 // One address is on the line at a time. An answer ends when the line falls silent
 // (not before a value reply's length), at the learned length, or at the time-out.
@@ -69,19 +75,27 @@ public:
 
 private:
     enum class State { idle, quiet, awaiting, done };
+    enum class Suspicion { late, garbled, unconfirmed };
 
     void askNext(ScanActions &out, TimePoint now);
+    void beginSecondPass();
     void finish(ScanActions &out);
     void conclude(ScanActions &out, TimePoint now);
     void gatherToLength(ScanActions &out, TimePoint now);
     void answered(ScanActions &out, TimePoint now, std::size_t offset, std::size_t length);
     void addressDone(ScanActions &out, TimePoint now, std::size_t used);
-    void note(std::vector<int> &list);
+    void timedOut(TimePoint now);
+    // Something odd was heard at the address asked last: named after the second
+    // pass, or, in the quick pass, a reason to ask it (and whom it may stand for)
+    // again.
+    void suspect(Suspicion why);
     // The fewest bytes that silence may end: below them an answer cannot be whole.
     std::size_t silenceEndsFrom() const;
     bool silentFor(TimePoint now) const { return m_gatherer.silentFor(now, m_settings.byteGap); }
     const ReplyFraming &framing() const;
     int address() const { return m_queue[m_next - 1]; } // the one asked last
+    bool quickPass() const { return m_settings.retryTimeout.count() > 0 && m_next <= m_firstPass; }
+    bool secondPass() const { return m_next > m_firstPass; }
     milliseconds timeout() const;
 
     ScanSettings m_settings;
@@ -98,8 +112,13 @@ private:
     std::vector<ScanAnswer> m_found;
     std::vector<int> m_garbled;
     std::vector<int> m_late;
-    std::vector<int> m_retried; // asked a second time
     std::uint64_t m_discarded = 0;
+
+    // The quick pass cannot tell an answer from a late answer to an address asked
+    // just before: every address that timed out since the last answer may be its
+    // sender. Such answers wait for the second pass to confirm them.
+    std::vector<int> m_silentRun;               // the latest addresses in a row that timed out
+    std::map<int, std::vector<int>> m_suspects; // address -> whom it may stand for
 };
 
 } // namespace kvp

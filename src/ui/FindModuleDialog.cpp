@@ -91,6 +91,22 @@ void FindModuleDialog::onFinished()
         m_state->setText(tr("已取消; 找到 %n 个模块", nullptr, n));
     else
         m_state->setText(n > 0 ? tr("找到 %n 个模块", nullptr, n) : tr("没有模块应答 (地址 0 到 31)"));
+    // What was heard but not taken: a module is there, the line or the time-out is not right.
+    const ScanCycle &result = m_scan->cycle();
+    const auto list = [](const std::vector<int> &addresses) {
+        QStringList names;
+        for (const int a : addresses)
+            names << QString::number(a);
+        return names.join(QStringLiteral(", "));
+    };
+    QStringList notes{m_state->text()};
+    if (!result.garbled().empty())
+        notes << tr("地址 %1 的应答校验错误: 检查接线, 或试试回波处理").arg(list(result.garbled()));
+    if (!result.late().empty())
+        notes << tr("地址 %1 的应答晚于超时: 请加大超时").arg(list(result.late()));
+    if (result.everyAddressAnswered())
+        notes << tr("每个地址都有应答: 可能是不看地址的模块, 或线路回波");
+    m_state->setText(notes.join(QLatin1Char('\n')));
     if (m_pendingResult >= 0)
         QDialog::done(m_pendingResult);
 }
