@@ -256,6 +256,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>应答结尾与先前不同: 重新学习中</source>
         <translation>Replies end differently: learning them anew</translation>
     </message>
+    <message>
+        <source>读取中; 应答较慢, 超时已延长至 %1 ms</source>
+        <translation>Reading; replies are slow, the time-out is now %1 ms</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>

@@ -28,6 +28,8 @@ QString stateWord(Condition condition)
         return QCoreApplication::translate("kvp", "应答晚于超时: 请加大 --timeout");
     case Condition::badTrailer:
         return QCoreApplication::translate("kvp", "应答结尾与先前不同: 重新学习中");
+    case Condition::timeoutGrown:
+        return QCoreApplication::translate("kvp", "读取中; 应答较慢, 超时已延长至 %1 ms");
     case Condition::deviceRemoved:
     case Condition::writeFailed:
         return QCoreApplication::translate("kvp", "设备已断开 (device gone, waiting for it)");
@@ -151,6 +153,8 @@ WindowText windowText(Condition condition, const Facts &facts)
     text.status = stateWord(condition);
     if (condition == Condition::addressKept)
         text.status = text.status.arg(facts.address);
+    else if (condition == Condition::timeoutGrown)
+        text.status = text.status.arg(facts.count);
     text.port = facts.simulated ? QCoreApplication::translate("kvp", "模拟模块 (simulated) on %1").arg(facts.port)
                                 : facts.port;
     if (needsMessage(condition))

@@ -93,6 +93,12 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::showState);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
     connect(&ctrMSComm, &ReadSession::portRestored, this, &frmMain::onPortRestored);
+    // Said once, on the status line, until the state changes: values flow at the module's pace.
+    connect(&ctrMSComm, &ReadSession::timeoutGrown, this, [this](int ms) {
+        Facts facts = ctrMSComm.facts();
+        facts.count = ms;
+        ui->StatusText->setText(windowText(Condition::timeoutGrown, facts).status);
+    });
     connect(m_statusRow, &StatusRow::portClicked, this, &frmMain::openPortList);
     connect(m_picker, &PortPicker::chosen, this, &frmMain::onPortChosen);
     ctrMSComm.setAddressText(ui->KVPAdr->text());
