@@ -26,11 +26,12 @@
 //   either reply    the time-out, nothing arrived          give up; watch the line a time-out long for
 //                                                          a late answer when the module has not
 //                                                          answered yet, or timed out before
-//   quiet           the end of a late answer               grow the time-out to cover it, when allowed
 //   quiet           bytes                                  discarded and counted; the silence restarts
-//   quiet           a byte gap of silence, or a time-out   next command: a query, or the parameter
-//                   of flood                               command when not set up or after three
-//                                                          failures in a row
+//   quiet           a byte gap of silence (and the watch   next command: a query, or the parameter
+//                   over, unless a late answer came), or   command when not set up or after three
+//                   a time-out of flood                    failures in a row; a late answer heard
+//                                                          first makes the time-out grow to cover
+//                                                          it, when the settings allow
 //
 // Giving up counts the failure and goes quiet, so that nothing late is ever joined
 // to the reply of the next command.
