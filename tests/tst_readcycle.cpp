@@ -83,6 +83,8 @@ struct Line
     TimePoint sentAt{};
     std::vector<std::string> shown;
     std::vector<milliseconds> grown;
+    int backedOff = 0;
+    int answersAgain = 0;
     bool refused = false;
 
     void apply(const CycleActions &a)
@@ -96,6 +98,8 @@ struct Line
         refused = refused || a.invalidAddress;
         if (a.timeoutGrown)
             grown.push_back(*a.timeoutGrown);
+        backedOff += a.backedOff;
+        answersAgain += a.answersAgain;
     }
     void read() { apply(cycle.Read_Click(now)); }
     void stop() { apply(cycle.Stop_Click(now)); }
@@ -133,16 +137,28 @@ struct Line
                      const std::function<Bytes(int)> &make = [](int i) { return reply(i); },
                      int most = std::numeric_limits<int>::max())
     {
+        int values = 0;
+        serve(span, [&](int, bool setUp) -> std::optional<Bytes> {
+            if (setUp)
+                return kAck;
+            if (values == most)
+                return std::nullopt;
+            return make(values++);
+        }, delay);
+    }
+    // The line for `span`: every command is answered `delay` after it with what
+    // `respond` makes of its address and kind (nothing: no answer).
+    using Respond = std::function<std::optional<Bytes>(int address, bool setUp)>;
+    void serve(Clock::duration span, const Respond &respond, Clock::duration delay = 5ms)
+    {
         const TimePoint end = now + span;
         std::multimap<TimePoint, Bytes> arriving;
         size_t answered = 0;
-        int values = 0;
         while (now < end) {
             for (; answered < sent.size(); ++answered) {
-                const bool setUp = sent[answered].find("COF8") != std::string::npos;
-                if (!setUp && values == most)
-                    return;
-                arriving.emplace(now + delay, setUp ? kAck : make(values++));
+                const std::string &c = sent[answered];
+                if (auto bytes = respond(std::stoi(c.substr(1, 2)), c.find("COF8") != std::string::npos))
+                    arriving.emplace(now + delay, std::move(*bytes));
             }
             const auto due = cycle.deadline();
             const TimePoint bytesAt = arriving.empty() ? TimePoint::max() : arriving.begin()->first;
@@ -517,6 +533,58 @@ private slots:
             QVERIFY2(sentValues.count(v), v.c_str());
         QVERIFY2(line.shown.size() >= 194, qPrintable(QString::number(line.shown.size())));
         QCOMPARE(line.cycle.framing().length(), std::optional<size_t>(size_t(4 + after.size())));
+    }
+
+    // Modules on a bus are asked in turn, each set up first; one that says nothing
+    // backs off to about once a second (said once) and is back in the turn when it
+    // answers again, and the others keep most of the line meanwhile.
+    void busInTurn()
+    {
+        Line line;
+        line.cycle.setAddresses({3, 7, 12});
+        line.read();
+        line.serve(300ms, [](int address, bool setUp) { return setUp ? kAck : reply(address); });
+        QVERIFY(line.sent.size() >= 7);
+        const std::vector<std::string> first(line.sent.begin(), line.sent.begin() + 7);
+        QCOMPARE(first, (std::vector<std::string>{"S03;COF8;", "S07;COF8;", "S12;COF8;", "S03;MSV?;", "S07;MSV?;",
+                                                  "S12;MSV?;", "S03;MSV?;"}));
+        QCOMPARE(line.shown.front(), std::string("3"));
+        for (const int a : {3, 7, 12})
+            QVERIFY(line.cycle.counters(a).goodValues + 1 >= line.cycle.counters(3).goodValues);
+    }
+
+    void deadModuleDoesNotStarveTheOthers_data()
+    {
+        QTest::addColumn<int>("revivesAfterS"); // 0: never
+        QTest::newRow("dead for good") << 0;
+        QTest::newRow("back after 10 s") << 10;
+    }
+
+    void deadModuleDoesNotStarveTheOthers()
+    {
+        QFETCH(int, revivesAfterS);
+        const auto valuesOfTheLive = [](bool withDead, int revives, Line &line) {
+            line.cycle.setAddresses(withDead ? std::vector<int>{1, 9, 2} : std::vector<int>{1, 2});
+            line.read();
+            const TimePoint start = line.now;
+            line.serve(20s, [&](int address, bool setUp) -> std::optional<Bytes> {
+                if (address == 9 && (revives == 0 || line.now - start < std::chrono::seconds(revives)))
+                    return std::nullopt;
+                return setUp ? kAck : reply(address);
+            });
+            return line.cycle.counters(1).goodValues + line.cycle.counters(2).goodValues;
+        };
+        Line alone;
+        Line bus;
+        const auto without = valuesOfTheLive(false, 0, alone);
+        const auto with = valuesOfTheLive(true, revivesAfterS, bus);
+        if (revivesAfterS == 0) // once back, it shares the line as a live module does
+            QVERIFY2(double(with) >= 0.8 * double(without),
+                     qPrintable(QStringLiteral("%1 of %2").arg(with).arg(without)));
+        QCOMPARE(bus.backedOff, 1);
+        QCOMPARE(bus.answersAgain, revivesAfterS > 0 ? 1 : 0);
+        QCOMPARE(bus.cycle.counters(9).goodValues > 0, revivesAfterS > 0);
+        QCOMPARE(bus.cycle.status(9).stale, revivesAfterS > 0 ? StaleReason::none : StaleReason::noAnswer);
     }
 
     // What is learned of a module is its own: another address, read in between, is

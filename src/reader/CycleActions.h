@@ -13,8 +13,15 @@ struct CycleActions {
     std::optional<std::string> send;
     // New text for the value display.
     std::optional<std::string> show;
+    // The module whose reply was judged: the one `show`, `timeoutGrown`,
+    // `backedOff` and `answersAgain` speak of.
+    int address = 0;
     // Replies came after the time-out, so it was made this long (once per module).
     std::optional<std::chrono::milliseconds> timeoutGrown;
+    // On a bus: the module does not answer and is asked about once a second now;
+    // or it answers again and is back in the turn. Each said once.
+    bool backedOff = false;
+    bool answersAgain = false;
     // Read was refused because the address box holds no address 0..31.
     bool invalidAddress = false;
 };

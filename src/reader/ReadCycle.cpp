@@ -11,7 +11,8 @@
 //
 //   state           event                                  then
 //   --------------  -------------------------------------  ------------------------------------------
-//   any             Read, address 0..31                    parameter command; -> parameterReply
+//   any             Read, address 0..31                    parameter command to the first module;
+//                                                          -> parameterReply
 //   any             Stop                                   reading off; a reply in flight still shows
 //   nothing         bytes                                  discarded and counted
 //   parameterReply  silence after bytes, or the time-out   short or a value: set up, query
@@ -35,6 +36,13 @@
 //
 // Giving up counts the failure and goes quiet, so that nothing late is ever joined
 // to the reply of the next command.
+//
+// "Next command" goes to the next module in turn that is due: on a bus the modules
+// are asked one after the other, each set up with its own parameter command first
+// (and again after three failures of its own). A module that keeps not answering at
+// all is due less and less often, at most once a second, and while it backs off it
+// is given less time to answer, so that the others keep most of the line; when
+// nothing is due the cycle waits (state nothing) until something is.
 
 namespace kvp {
 namespace {
@@ -54,6 +62,12 @@ Clock::duration grownTimeout(Clock::duration late, Clock::duration longest)
     return std::min<Clock::duration>(rounded, longest);
 }
 
+// A module that has not answered twice in a row is probed this long on a bus: long
+// enough for any module that answers at all at 19200 bit/s (a slow one shows up as
+// late, and is given its full time-out again), short enough to leave the line to
+// the others.
+constexpr Clock::duration kProbeTimeout = std::chrono::milliseconds(50);
+
 } // namespace
 
 ReadCycle::ReadCycle(CycleSettings settings) : m_settings(settings), m_gatherer(settings.dropEcho)
@@ -65,24 +79,28 @@ void ReadCycle::setAddressText(std::string addressText)
     m_addressText = std::move(addressText);
 }
 
-ReadCycle::Module &ReadCycle::module()
+void ReadCycle::setAddresses(std::vector<int> addresses)
 {
-    const auto [it, added] = m_modules.try_emplace(m_address);
-    if (added)
-        it->second.timeout = m_settings.replyTimeout;
-    return it->second;
+    m_bus = true;
+    m_order = std::move(addresses);
+    m_turn = m_order.size() - 1; // the first is asked first
 }
 
-const ReadCycle::Module *ReadCycle::findModule() const
+ModuleState &ReadCycle::module(int address)
 {
-    const auto it = m_modules.find(m_address);
+    return m_modules.try_emplace(address, address, m_settings).first->second;
+}
+
+const ModuleState *ReadCycle::findModule(int address) const
+{
+    const auto it = m_modules.find(address);
     return it == m_modules.end() ? nullptr : &it->second;
 }
 
 const ReplyFraming &ReadCycle::framing() const
 {
     static const ReplyFraming nothingLearned;
-    const Module *m = findModule();
+    const ModuleState *m = findModule(address());
     return m ? m->framing : nothingLearned;
 }
 
@@ -96,8 +114,53 @@ Framings ReadCycle::framings() const
 
 Clock::duration ReadCycle::replyTimeout() const
 {
-    const Module *m = findModule();
+    const ModuleState *m = findModule(address());
     return m ? m->timeout : Clock::duration(m_settings.replyTimeout);
+}
+
+CycleStatus ReadCycle::status() const
+{
+    return status(address());
+}
+
+CycleStatus ReadCycle::status(int address) const
+{
+    if (const ModuleState *m = findModule(address))
+        return m->status(bolReading, m_everRead);
+    return ModuleState(address, m_settings).status(bolReading, m_everRead);
+}
+
+CycleCounters ReadCycle::counters() const
+{
+    CycleCounters all;
+    bool first = true;
+    for (const auto &[address, m] : m_modules) {
+        const CycleCounters &c = m.counters;
+        all.runStart = first ? c.runStart : std::min(all.runStart, c.runStart);
+        first = false;
+        all.commandsSent += c.commandsSent;
+        all.goodValues += c.goodValues;
+        all.timeouts += c.timeouts;
+        all.badChecks += c.badChecks;
+        all.badTrailers += c.badTrailers;
+        all.shortReplies += c.shortReplies;
+        all.discardedBytes += c.discardedBytes;
+        all.skippedBytes += c.skippedBytes;
+        all.lateReplies += c.lateReplies;
+        all.replyTimeMin = std::min(all.replyTimeMin, c.replyTimeMin);
+        all.replyTimeMax = std::max(all.replyTimeMax, c.replyTimeMax);
+        all.replyTimeTotal += c.replyTimeTotal;
+        all.timedReplies += c.timedReplies;
+    }
+    all.discardedBytes += m_strayBytes;
+    return all;
+}
+
+const CycleCounters &ReadCycle::counters(int address) const
+{
+    static const CycleCounters none;
+    const ModuleState *m = findModule(address);
+    return m ? m->counters : none;
 }
 
 CycleActions ReadCycle::Read_Click(TimePoint now)
@@ -110,28 +173,42 @@ CycleActions ReadCycle::resume(TimePoint now)
     return start(now, false);
 }
 
+void ReadCycle::followAddressBox()
+{
+    if (m_bus)
+        return;
+    // An invalid address text keeps the last address.
+    const auto wanted = validAddress(m_addressText);
+    if (!wanted || *wanted == m_order.front())
+        return;
+    m_order = {*wanted};
+    m_turn = 0;
+    // A module is always set up before it is queried at a new address; the module
+    // there may have been another, or restarted, since it was last read.
+    module(*wanted).setUp = false;
+}
+
 CycleActions ReadCycle::start(TimePoint now, bool newRun)
 {
     CycleActions out;
-    if (!validAddress(m_addressText)) {
+    if (!m_bus && !validAddress(m_addressText)) {
         out.invalidAddress = true;
         return out;
     }
     // Read while reading starts over: there is never a second chain of queries.
     bolReading = true;
     m_everRead = true;
-    m_lastFailure = StaleReason::none;
-    m_stale = false;
-    m_echoSuspected = false;
-    m_lateInRow = 0;
-    m_lastGoodAt = now;
+    followAddressBox();
     if (newRun) {
-        m_counters = {};
-        m_counters.runStart = now;
+        m_strayBytes = 0;
         for (auto &[address, m] : m_modules)
-            m.answered = false;
+            m.start(now, true);
     }
-    SetParam(out, now);
+    for (const int a : m_order)
+        module(a).start(now, newRun);
+    m_turn = m_order.size() - 1;
+    m_awaiting = Awaiting::nothing;
+    ReadData(out, now);
     return out;
 }
 
@@ -150,24 +227,27 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
         return out;
     switch (m_awaiting) {
     case Awaiting::nothing:
-        m_counters.discardedBytes += bytInput.size();
+        m_strayBytes += bytInput.size();
         break;
-    case Awaiting::quiet:
-        m_counters.discardedBytes += bytInput.size();
+    case Awaiting::quiet: {
+        CycleCounters &c = asked().counters;
+        c.discardedBytes += bytInput.size();
         if (m_tail)
             *m_tail += bytInput.size();
         if (m_gatherer.noise(bytInput.size(), now)) {
-            ++m_counters.lateReplies;
-            ++m_lateInRow;
+            ++c.lateReplies;
+            ++asked().lateInRow;
+            asked().silentInRow = 0; // slow, not silent
         }
         break;
+    }
     case Awaiting::parameterReply:
     case Awaiting::valueReply:
-        m_counters.discardedBytes += m_gatherer.add(bytInput, now);
+        asked().counters.discardedBytes += m_gatherer.add(bytInput, now);
         if (m_awaiting == Awaiting::valueReply)
             gatherToLength(out, now);
         if ((m_awaiting == Awaiting::valueReply || m_awaiting == Awaiting::parameterReply) && m_gatherer.full()) {
-            ++m_counters.badChecks;
+            ++asked().counters.badChecks;
             giveUp(out, StaleReason::badCheck, now, false);
         }
         break;
@@ -180,12 +260,18 @@ bool ReadCycle::silenceEnds() const
 {
     // Until the length is known, silence ends a reply. Once it is, a reply that
     // stops short is waited for up to the time-out: adapters hold bytes back.
-    return m_awaiting == Awaiting::parameterReply || !framing().length() || m_gatherer.pastLength();
+    const ModuleState *m = findModule(m_asked);
+    return m_awaiting == Awaiting::parameterReply || !m || !m->framing.length() || m_gatherer.pastLength();
+}
+
+Clock::duration ReadCycle::askedTimeout() const
+{
+    return m_askedTimeout;
 }
 
 TimePoint ReadCycle::answerDue() const
 {
-    const TimePoint timeout = m_gatherer.sentAt() + replyTimeout();
+    const TimePoint timeout = m_gatherer.sentAt() + askedTimeout();
     if (m_gatherer.block().empty())
         return timeout;
     return std::max(timeout, std::min(m_gatherer.lastByteAt() + m_settings.byteGap, timeout + m_settings.byteGap));
@@ -197,7 +283,7 @@ CycleActions ReadCycle::tick(TimePoint now)
     switch (m_awaiting) {
     case Awaiting::parameterReply:
     case Awaiting::valueReply: {
-        const bool timedOut = now - m_gatherer.sentAt() >= replyTimeout();
+        const bool timedOut = now - m_gatherer.sentAt() >= askedTimeout();
         if (!m_gatherer.block().empty()) {
             if (now >= answerDue() || (silenceEnds() && silentFor(now))) {
                 if (m_awaiting == Awaiting::parameterReply)
@@ -206,17 +292,20 @@ CycleActions ReadCycle::tick(TimePoint now)
                     concludeValueReply(out, now, timedOut);
             }
         } else if (timedOut) {
-            ++m_counters.timeouts;
+            ++asked().counters.timeouts;
             giveUp(out, StaleReason::noAnswer, now, true);
         }
         break;
     }
     case Awaiting::quiet:
         // A flood never falls silent; the time-out bounds the wait all the same.
-        if (m_gatherer.quietOver(now, m_settings.byteGap, replyTimeout()))
+        if (m_gatherer.quietOver(now, m_settings.byteGap, askedTimeout()))
             leaveQuiet(out, now);
         break;
     case Awaiting::nothing:
+        // A module backing off may have come due.
+        if (bolReading)
+            ReadData(out, now);
         break;
     }
     updateStale(now);
@@ -238,67 +327,83 @@ std::optional<TimePoint> ReadCycle::deadline() const
             consider(m_gatherer.lastByteAt() + m_settings.byteGap);
         break;
     case Awaiting::quiet:
-        consider(m_gatherer.quietDue(m_settings.byteGap, replyTimeout()));
+        consider(m_gatherer.quietDue(m_settings.byteGap, askedTimeout()));
         break;
     case Awaiting::nothing:
+        if (bolReading)
+            for (const int a : m_order)
+                if (const ModuleState *m = findModule(a))
+                    consider(m->nextAskAt);
         break;
     }
-    if (bolReading && !m_stale)
-        consider(m_lastGoodAt + replyTimeout());
+    if (bolReading)
+        for (const int a : m_order)
+            if (const ModuleState *m = findModule(a); m && !m->stale)
+                consider(m->lastGoodAt + m->timeout);
     return next;
 }
 
-CycleStatus ReadCycle::status() const
+ModuleState *ReadCycle::nextDue(TimePoint now)
 {
-    CycleStatus s;
-    s.phase = bolReading ? CyclePhase::reading : m_everRead ? CyclePhase::stopped : CyclePhase::ready;
-    if (bolReading && m_stale) {
-        s.stale = m_lastFailure == StaleReason::none ? StaleReason::noAnswer : m_lastFailure;
-        s.echoSuspected = m_echoSuspected;
+    for (std::size_t k = 1; k <= m_order.size(); ++k) {
+        const std::size_t i = (m_turn + k) % m_order.size();
+        ModuleState &m = module(m_order[i]);
+        if (m.nextAskAt <= now) {
+            m_turn = i;
+            return &m;
+        }
     }
-    s.repliesLate = bolReading && m_lateInRow >= 2;
-    return s;
+    return nullptr;
 }
 
 void ReadCycle::SetParam(CycleActions &out, TimePoint now)
 {
-    if (const auto wanted = validAddress(m_addressText))
-        m_address = *wanted;
-    m_setUp = false;
-    m_failuresInRow = 0;
-    sendCommand(out, BuildParameterCommand(std::to_string(m_address)), Awaiting::parameterReply, now);
+    ModuleState &m = asked();
+    m.setUp = false;
+    m.failuresInRow = 0;
+    sendCommand(out, BuildParameterCommand(std::to_string(m.address)), Awaiting::parameterReply, now);
 }
 
 void ReadCycle::ReadData(CycleActions &out, TimePoint now)
 {
+    m_awaiting = Awaiting::nothing;
     if (!bolReading)
         return;
-    // A module is always set up before it is queried: at a new address, after it
-    // failed to take the parameter command, and after a run of failed replies
-    // (it may have been restarted). An invalid address text keeps the last address.
-    const auto wanted = validAddress(m_addressText);
-    if ((wanted && *wanted != m_address) || !m_setUp || m_failuresInRow >= m_settings.failuresBeforeSetup) {
+    followAddressBox();
+    ModuleState *m = nextDue(now);
+    if (!m)
+        return; // every module backs off: tick() asks the first that comes due
+    m_asked = m->address;
+    // A module is always set up before it is queried: the first time, after it
+    // failed to take the parameter command, and after a run of failed replies (it
+    // may have been restarted).
+    if (!m->setUp || m->failuresInRow >= m_settings.failuresBeforeSetup) {
         SetParam(out, now);
         return;
     }
-    sendCommand(out, BuildValueQuery(std::to_string(m_address)), Awaiting::valueReply, now);
+    sendCommand(out, BuildValueQuery(std::to_string(m->address)), Awaiting::valueReply, now);
 }
 
 void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now)
 {
-    module(); // from now on the address has a time-out of its own
+    ModuleState &m = asked();
+    // A module that keeps not answering is only probed: if it were there it would
+    // long have answered, and the others on the line are not to wait for it.
+    m_askedTimeout = onBus() && m.silentInRow >= 2 ? std::min<Clock::duration>(m.timeout, kProbeTimeout)
+                                                  : m.timeout;
     m_gatherer.sent(command, now);
     m_tail.reset();
     m_awaiting = awaiting;
-    ++m_counters.commandsSent;
+    ++m.counters.commandsSent;
     out.send = std::move(command);
 }
 
 void ReadCycle::gatherToLength(CycleActions &out, TimePoint now)
 {
-    if (const auto at = m_gatherer.replyAt(framing())) {
-        m_counters.skippedBytes += *at;
-        take(out, now, *at, *framing().length());
+    const ReplyFraming &learned = asked().framing;
+    if (const auto at = m_gatherer.replyAt(learned)) {
+        asked().counters.skippedBytes += *at;
+        take(out, now, *at, *learned.length());
     }
 }
 
@@ -306,14 +411,15 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
 {
     const auto block = m_gatherer.block();
     const Evaluation result = EvaluateReply(block, countOf(block));
-    const ReplyFraming &learned = framing();
+    ModuleState &m = asked();
+    const ReplyFraming &learned = m.framing;
     switch (result.outcome) {
     case Outcome::none:
     case Outcome::short_:
         // A short answer is how the module acknowledges set-up: no fault.
         break;
     case Outcome::badCheck:
-        ++m_counters.badChecks;
+        ++m.counters.badChecks;
         giveUp(out, StaleReason::badCheck, now, timedOut);
         return;
     case Outcome::value:
@@ -327,8 +433,13 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
         }
         break;
     }
-    m_setUp = true;
-    m_awaiting = Awaiting::nothing;
+    m.setUp = true;
+    m.silentInRow = 0;
+    if (m.backedOffSaid) {
+        m.backedOffSaid = false;
+        out.answersAgain = true;
+        out.address = m.address;
+    }
     m_gatherer.clear();
     ReadData(out, now);
 }
@@ -336,7 +447,8 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
 void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedOut)
 {
     const auto block = m_gatherer.block();
-    ReplyFraming &learned = module().framing;
+    ModuleState &m = asked();
+    ReplyFraming &learned = m.framing;
     const Evaluation result = EvaluateReply(block, countOf(block));
     const auto length = learned.length();
     // Silence after it: the block is all the module sent, a vote for its length.
@@ -348,7 +460,7 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
             take(out, now, 0, *length);
             return;
         }
-        ++m_counters.badTrailers;
+        ++m.counters.badTrailers;
         giveUp(out, StaleReason::badTrailer, now, timedOut);
         return;
     }
@@ -363,14 +475,14 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
         return;
     }
     if (result.outcome == Outcome::short_ || (length && block.size() < *length)) {
-        ++m_counters.shortReplies; // the reply stopped partway
+        ++m.counters.shortReplies; // the reply stopped partway
         giveUp(out, StaleReason::noAnswer, now, timedOut);
     } else if (result.outcome == Outcome::value) {
         // It checks, but is not yet believed: another length than learned.
-        ++m_counters.badTrailers;
+        ++m.counters.badTrailers;
         giveUp(out, StaleReason::badTrailer, now, timedOut);
     } else {
-        ++m_counters.badChecks;
+        ++m.counters.badChecks;
         giveUp(out, StaleReason::badCheck, now, timedOut);
     }
 }
@@ -379,13 +491,13 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
 {
     const auto reply = m_gatherer.block().subspan(offset, length);
     const Evaluation result = EvaluateReply(reply, countOf(reply));
-    ReplyFraming &learned = module().framing;
-    learned.accepted(reply);
+    ModuleState &m = asked();
+    m.framing.accepted(reply);
     // good() clears the block: measure it first.
     const size_t block = m_gatherer.block().size();
     const size_t after = block - offset - length;
     if (offset == 0 && after == 0)
-        learned.confirmed();
+        m.framing.confirmed();
     good(out, result.value, now);
     if (after == 0) {
         ReadData(out, now);
@@ -394,7 +506,7 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     // More came right behind the reply: a longer reply than learned, or a stray
     // byte. Let it pass before the next command; if it was a longer reply, its
     // whole length is a vote.
-    m_counters.discardedBytes += after;
+    m.counters.discardedBytes += after;
     const std::optional<size_t> whole = offset == 0 ? std::optional(block) : std::nullopt;
     m_awaiting = Awaiting::quiet;
     m_gatherer.beginQuiet(now, now, false);
@@ -403,53 +515,57 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
 
 void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
 {
-    const Awaiting answered = m_awaiting;
+    ModuleState &m = asked();
     out.show = ValueText(value);
-    ++m_counters.goodValues;
-    if (answered == Awaiting::valueReply)
-        m_counters.noteReplyTime(now - m_gatherer.sentAt());
-    module().answered = true;
-    m_setUp = true;
-    m_failuresInRow = 0;
-    m_lastFailure = StaleReason::none;
-    m_stale = false;
-    m_echoSuspected = false;
-    m_lateInRow = 0;
-    m_lastGoodAt = now;
+    out.address = m.address;
+    if (m_awaiting == Awaiting::valueReply)
+        m.counters.noteReplyTime(now - m_gatherer.sentAt());
+    if (m.backedOffSaid)
+        out.answersAgain = true;
+    m.good(now);
     m_awaiting = Awaiting::nothing;
     m_gatherer.clear();
 }
 
 void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, bool timedOut)
 {
-    const bool timedOutBefore = m_failuresInRow > 0 && m_lastFailure == StaleReason::noAnswer;
-    ++m_failuresInRow;
-    m_lastFailure = reason;
+    ModuleState &m = asked();
+    const bool timedOutBefore = m.failuresInRow > 0 && m.lastFailure == StaleReason::noAnswer;
+    const bool nothingHeard = timedOut && m_gatherer.block().empty();
+    m.failed(reason, nothingHeard);
     if (reason == StaleReason::badCheck)
-        m_echoSuspected = m_gatherer.startsWithCommand();
+        m.echoSuspected = m_gatherer.startsWithCommand();
     m_awaiting = Awaiting::quiet;
     // After a time-out with nothing heard, the answer may merely be late: until the
     // module has answered in time, and when it times out again, the line is watched
     // a time-out long, so that a late answer is seen as such (and the time-out can
-    // grow to cover it) rather than taken for the answer to the next command.
-    const bool nothingHeard = timedOut && m_gatherer.block().empty();
-    const Clock::duration watch
-        = nothingHeard && (!module().answered || timedOutBefore) ? replyTimeout() : Clock::duration{};
+    // grow to cover it) rather than taken for the answer to the next command. A
+    // module that said nothing the first two times (on a bus, where the others
+    // wait, the first time) is not slow but silent.
+    const Clock::duration watch = nothingHeard && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2)
+        ? m.timeout : Clock::duration{};
+    if (onBus() && nothingHeard) {
+        m.nextAskAt = now + m.backOff();
+        if (m.backOff() >= std::chrono::seconds(1) && !m.backedOffSaid) {
+            m.backedOffSaid = true;
+            out.backedOff = true;
+            out.address = m.address;
+        }
+    }
     // After a time-out the silence is measured from now, so a reply that comes
     // just late is seen and reported rather than taken for the next one.
     m_gatherer.beginQuiet(now, timedOut ? now : m_gatherer.lastByteAt(), timedOut, watch);
     m_tail.reset();
-    if (m_gatherer.quietOver(now, m_settings.byteGap, replyTimeout()))
+    if (m_gatherer.quietOver(now, m_settings.byteGap, askedTimeout()))
         leaveQuiet(out, now);
 }
 
 void ReadCycle::leaveQuiet(CycleActions &out, TimePoint now)
 {
     if (m_tail && silentFor(now))
-        module().framing.observed(*m_tail);
+        asked().framing.observed(*m_tail);
     m_tail.reset();
     learnFromLateAnswer(out);
-    m_awaiting = Awaiting::nothing;
     ReadData(out, now);
 }
 
@@ -457,21 +573,25 @@ void ReadCycle::learnFromLateAnswer(CycleActions &out)
 {
     if (!m_gatherer.lateAnswerSeen() || !m_settings.adaptTimeout)
         return;
-    Module &m = module();
+    ModuleState &m = asked();
     const Clock::duration late = m_gatherer.lastByteAt() - m_gatherer.sentAt();
     const Clock::duration grown = grownTimeout(late, m_settings.longestTimeout);
     if (grown <= m.timeout)
         return;
     m.timeout = grown;
-    if (!m.timeoutGrown)
+    m.nextAskAt = {}; // it is not silent, merely slow
+    if (!m.timeoutGrown) {
         out.timeoutGrown = std::chrono::duration_cast<milliseconds>(grown);
+        out.address = m.address;
+    }
     m.timeoutGrown = true;
 }
 
 void ReadCycle::updateStale(TimePoint now)
 {
-    if (bolReading && !m_stale && now - m_lastGoodAt >= replyTimeout())
-        m_stale = true;
+    for (const int a : m_order)
+        if (auto it = m_modules.find(a); it != m_modules.end())
+            it->second.updateStale(now, bolReading);
 }
 
 } // namespace kvp

@@ -4,6 +4,7 @@
 #include "CycleCounters.h"
 #include "CycleSettings.h"
 #include "CycleStatus.h"
+#include "ModuleState.h"
 #include "ReplyFraming.h"
 #include "ReplyGatherer.h"
 
@@ -20,8 +21,10 @@ namespace kvp {
 // that is handled sends the next value query while reading is on. One command is on
 // the line at a time. A reply is gathered until the line falls silent, or, once
 // ReplyFraming has learned the module's reply length, until it has that length;
-// a reply that never comes is asked for again after a time-out. What is learned of
-// a module's replies, and its time-out, belong to its address alone.
+// a reply that never comes is asked for again after a time-out. Several modules on
+// one line are asked in turn, one command on the line at a time; what is learned of
+// a module's replies, its time-out, failures and counts belong to its address alone
+// (ModuleState), and a module that does not answer is asked less often.
 //
 // The names that come from the module's protocol and its first window keep their
 // old convention: handlers are a control and an event joined by an underscore
@@ -38,6 +41,9 @@ public:
 
     // The address box as it reads now; the next command is built from it.
     void setAddressText(std::string addressText);
+    // Several modules on one line (a bus), asked in turn; replaces the address box.
+    // Each address 0..31, each once.
+    void setAddresses(std::vector<int> addresses);
 
     // Read starts a new run of counts.
     CycleActions Read_Click(TimePoint now);
@@ -52,37 +58,40 @@ public:
     // When tick() must next run; nothing when the cycle waits for the user alone.
     std::optional<TimePoint> deadline() const;
 
+    // Of the module in the address box (the first on a bus), and of any module read.
     CycleStatus status() const;
-    const CycleCounters &counters() const { return m_counters; }
+    CycleStatus status(int address) const;
+    // The counts of the run: of every module together, and of one.
+    CycleCounters counters() const;
+    const CycleCounters &counters(int address) const;
     bool reading() const { return bolReading; }
-    // The address the cycle is talking to (the last one set up).
-    int address() const { return m_address; }
-    // What was learned of the replies of the module read now, and of every module.
+    // The address in the box (the last valid one), or the first on a bus.
+    int address() const { return m_order.empty() ? 0 : m_order.front(); }
+    // The modules asked in turn.
+    const std::vector<int> &addresses() const { return m_order; }
+    // What was learned of the replies of the module in the box, and of every module.
     const ReplyFraming &framing() const;
     Framings framings() const;
-    // How long the module read now is given to answer; grows with late replies
+    // How long the module in the box is given to answer; grows with late replies
     // when the settings let it.
     Clock::duration replyTimeout() const;
     const CycleSettings &settings() const { return m_settings; }
 
 private:
     enum class Awaiting {
-        nothing,
+        nothing, // between replies: a module backing off is not due yet, or reading is off
         parameterReply,
         valueReply,
         quiet, // a reply was given up or overran: let the line fall silent first
     };
-    // What the cycle knows of one address.
-    struct Module {
-        ReplyFraming framing;
-        Clock::duration timeout{};
-        bool timeoutGrown = false;
-        bool answered = false; // a value came within the time-out this run
-    };
 
     CycleActions start(TimePoint now, bool newRun);
+    // The modules to ask, from the address box when there is no bus.
+    void followAddressBox();
     void SetParam(CycleActions &out, TimePoint now);
     void ReadData(CycleActions &out, TimePoint now);
+    // The next module in turn that is due, if any.
+    ModuleState *nextDue(TimePoint now);
     void sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now);
     void gatherToLength(CycleActions &out, TimePoint now);
     // Judge the block gathered when silence or the time-out ended it.
@@ -99,33 +108,34 @@ private:
     TimePoint answerDue() const;
     bool silenceEnds() const;
     bool silentFor(TimePoint now) const { return m_gatherer.silentFor(now, m_settings.byteGap); }
+    // How long the module asked now is given: its time-out, or less while it backs off.
+    Clock::duration askedTimeout() const;
     void updateStale(TimePoint now);
-    Module &module();
-    const Module *findModule() const;
+    ModuleState &module(int address);
+    const ModuleState *findModule(int address) const;
+    ModuleState &asked() { return module(m_asked); }
+    bool onBus() const { return m_order.size() > 1; }
 
     CycleSettings m_settings;
     bool bolReading = false;
     bool m_everRead = false;
     std::string m_addressText = "0";
-    int m_address = 0;
-    bool m_setUp = false; // the module has answered the parameter command
+    bool m_bus = false; // setAddresses() was given: the address box plays no part
+
+    std::vector<int> m_order{0};
+    std::size_t m_turn = 0; // index in m_order of the module asked last
+    int m_asked = 0;        // the module the command on the line is for
+    std::map<int, ModuleState> m_modules;
 
     Awaiting m_awaiting = Awaiting::nothing;
     ReplyGatherer m_gatherer;
-    std::map<int, Module> m_modules;
+    Clock::duration m_askedTimeout{};
 
     // While quiet: the length so far of a good reply whose tail is being let pass
     // (a vote for a longer reply).
     std::optional<size_t> m_tail;
-    int m_lateInRow = 0;
-
-    int m_failuresInRow = 0;
-    StaleReason m_lastFailure = StaleReason::none;
-    bool m_stale = false;
-    bool m_echoSuspected = false;
-    TimePoint m_lastGoodAt{};
-
-    CycleCounters m_counters;
+    // Bytes that came while no module was asked.
+    std::uint64_t m_strayBytes = 0;
 };
 
 } // namespace kvp

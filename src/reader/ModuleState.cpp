@@ -1,0 +1,79 @@
+#include "ModuleState.h"
+
+#include <algorithm>
+
+namespace kvp {
+
+ModuleState::ModuleState(int address_, const CycleSettings &settings)
+    : address(address_), timeout(settings.replyTimeout)
+{
+}
+
+void ModuleState::start(TimePoint now, bool newRun)
+{
+    setUp = false;
+    failuresInRow = 0;
+    silentInRow = 0;
+    lastFailure = StaleReason::none;
+    stale = false;
+    echoSuspected = false;
+    lateInRow = 0;
+    lastGoodAt = now;
+    nextAskAt = now;
+    backedOffSaid = false;
+    if (newRun) {
+        counters = {};
+        counters.runStart = now;
+        answered = false;
+    }
+}
+
+void ModuleState::good(TimePoint now)
+{
+    ++counters.goodValues;
+    answered = true;
+    setUp = true;
+    failuresInRow = 0;
+    silentInRow = 0;
+    lastFailure = StaleReason::none;
+    stale = false;
+    echoSuspected = false;
+    lateInRow = 0;
+    lastGoodAt = now;
+    nextAskAt = now;
+}
+
+void ModuleState::failed(StaleReason reason, bool silent)
+{
+    ++failuresInRow;
+    silentInRow = silent ? silentInRow + 1 : 0;
+    lastFailure = reason;
+}
+
+void ModuleState::updateStale(TimePoint now, bool reading)
+{
+    if (reading && !stale && now - lastGoodAt >= timeout)
+        stale = true;
+}
+
+CycleStatus ModuleState::status(bool reading, bool everRead) const
+{
+    CycleStatus s;
+    s.phase = reading ? CyclePhase::reading : everRead ? CyclePhase::stopped : CyclePhase::ready;
+    if (reading && stale) {
+        s.stale = lastFailure == StaleReason::none ? StaleReason::noAnswer : lastFailure;
+        s.echoSuspected = echoSuspected;
+    }
+    s.repliesLate = reading && lateInRow >= 2;
+    return s;
+}
+
+Clock::duration ModuleState::backOff() const
+{
+    using namespace std::chrono;
+    if (silentInRow < 2)
+        return Clock::duration{};
+    return std::min<Clock::duration>(milliseconds(125 << std::min(silentInRow - 2, 3)), seconds(1));
+}
+
+} // namespace kvp

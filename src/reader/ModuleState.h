@@ -1,0 +1,50 @@
+#pragma once
+
+#include "CycleCounters.h"
+#include "CycleSettings.h"
+#include "CycleStatus.h"
+#include "ReplyFraming.h"
+
+namespace kvp {
+
+// What the reader knows of one module on the line and how its replies have gone:
+// what its replies look like and how long it may take, whether it is set up, its
+// run of failures, whether the value last shown for it is stale, when it may next
+// be asked, and its counts. Every module on a bus has its own; nothing of one is
+// ever used for another.
+struct ModuleState {
+    ModuleState(int address, const CycleSettings &settings);
+
+    // Reading starts (again): the module is set up before it is asked; a new run
+    // starts its counts afresh.
+    void start(TimePoint now, bool newRun);
+    // A good value came from it.
+    void good(TimePoint now);
+    // Its answer was given up; `silent` when nothing at all came.
+    void failed(StaleReason reason, bool silent);
+    // No good value for longer than its time-out: what is on display is stale.
+    void updateStale(TimePoint now, bool reading);
+    CycleStatus status(bool reading, bool everRead) const;
+    // While it does not answer at all, a module on a bus is asked less and less
+    // often, at most once a second, so that it does not hold the others up.
+    Clock::duration backOff() const;
+
+    int address = 0;
+    ReplyFraming framing;
+    Clock::duration timeout{};
+    bool timeoutGrown = false;
+    bool answered = false; // a value came within the time-out this run
+    bool setUp = false;    // it has answered the parameter command
+    int failuresInRow = 0; // since it was last set up
+    int silentInRow = 0;   // time-outs in a row with nothing heard
+    StaleReason lastFailure = StaleReason::none;
+    bool stale = false;
+    bool echoSuspected = false;
+    int lateInRow = 0;
+    TimePoint lastGoodAt{};
+    TimePoint nextAskAt{}; // not asked before this
+    bool backedOffSaid = false;
+    CycleCounters counters;
+};
+
+} // namespace kvp
