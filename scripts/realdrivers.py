@@ -41,6 +41,9 @@ QEMU = "qemu-system-x86_64"
 WANTED = (19200, "E", 8, 1)
 RESUME_LIMIT_S = 2.0
 GIVE_UP_S = 2
+KVM_BOOT_S = 10
+# One boot and its checks; two of them and a stalled KVM fit in CI's 3 minutes.
+RUN_S = 75
 # 9p and its transport, the guest's console: loaded from the initramfs. The serial and
 # USB drivers come from the shared root filesystem, by udev and modprobe.
 INITRAMFS_MODULES = ["virtio_pci", "virtio_console", "9pnet_virtio", "9p"]
@@ -52,6 +55,12 @@ class Failure(Exception):
 
 
 class QemuDied(Exception):
+    def __init__(self, status):
+        super().__init__(f"QEMU ended (exit status {status}) before the guest was done")
+        self.status = status
+
+
+class KvmStalled(Exception):
     pass
 
 
@@ -208,11 +217,12 @@ class Qmp:
 class Run:
     """One boot of the guest."""
 
-    def __init__(self, args, version, out):
-        self.args, self.version, self.out = args, version, out
+    def __init__(self, args, version, out, accel):
+        self.args, self.version, self.out, self.accel = args, version, out, accel
         self.build = os.path.abspath(args.build)
         self.seen = {}      # reader name -> [(host time, lines printed)] whenever it grew
         self.qemu = None
+        self.deadline = time.time() + RUN_S
         self.pulled = False  # QEMU 7.2 may crash on device_del of a busy usb-serial
 
     def path(self, name):
@@ -234,15 +244,17 @@ class Run:
             if n and (not seen or seen[-1][1] != n):
                 seen.append((now, n))
         if self.qemu.poll() is not None and not os.path.exists(self.path("guest.rc")):
-            raise QemuDied(f"QEMU ended (exit status {self.qemu.returncode}) before the guest was done")
+            raise QemuDied(self.qemu.returncode)
 
     def wait(self, what, test, timeout):
-        deadline = time.time() + timeout
+        deadline = min(time.time() + timeout, self.deadline)
         while True:
             self.poll()
             if test():
                 return time.time()
             if time.time() > deadline:
+                if deadline == self.deadline:
+                    raise Failure(f"the run took longer than {RUN_S} s; it was waiting for {what}")
                 raise Failure(f"timed out after {timeout} s waiting for {what}")
             time.sleep(0.02)
 
@@ -266,9 +278,7 @@ class Run:
                 f.write(f"KVP_STTY='{self.args.stty}'\n")
         self.trace = self.path("trace.log")
         qmp_path = self.path("qmp.sock")
-        accel = {"auto": ["-accel", "kvm", "-accel", "tcg"] if os.access("/dev/kvm", os.R_OK | os.W_OK)
-                 else ["-accel", "tcg"], "kvm": ["-accel", "kvm"], "tcg": ["-accel", "tcg"]}[self.args.accel]
-        cmd = [QEMU, "-nodefaults", "-no-user-config", "-display", "none", "-no-reboot", *accel,
+        cmd = [QEMU, "-nodefaults", "-no-user-config", "-display", "none", "-no-reboot", "-accel", self.accel,
                "-m", "512", "-smp", "1",
                "-kernel", f"/boot/vmlinuz-{self.version}", "-initrd", initrd,
                "-append", f"console=hvc0 panic=-1 KVP_GUEST={HERE}/realdrivers-guest.sh",
@@ -290,7 +300,14 @@ class Run:
             f.write(" ".join(cmd) + "\n")
         self.qemu = subprocess.Popen(cmd, stdout=open(self.path("qemu.out"), "w"), stderr=subprocess.STDOUT)
         self.qmp = Qmp(qmp_path, time.time() + 10)
-        log(f"guest booting (kernel {self.version}, {'KVM' if self.qmp.command('query-kvm')['enabled'] else 'TCG'})")
+        log(f"guest booting (kernel {self.version}, {self.accel.upper()})")
+        if self.accel == "kvm":
+            # Some hosts offer a /dev/kvm that starts a guest but never runs it (nested
+            # virtualisation gone wrong); the guest's console says within seconds.
+            try:
+                self.wait("the guest's console", self.console_started, KVM_BOOT_S)
+            except Failure:
+                raise KvmStalled(f"KVM did not boot the guest within {KVM_BOOT_S} s")
 
     ADAPTER = {"driver": "usb-serial", "id": "ftdi", "chardev": "usbsim", "bus": "xhci.0",
                "serial": "KVPTEST1", "always-plugged": "on"}
@@ -305,6 +322,9 @@ class Run:
         self.qmp.command("device_del", id="ftdi")
         self.qmp.wait_event("DEVICE_DELETED", 10)
         return began
+
+    def console_started(self):
+        return os.path.exists(self.path("console.log")) and os.path.getsize(self.path("console.log")) > 0
 
     def read_some(self, name, count, timeout=20):
         """Wait until the reader NAME has read COUNT values since it began (and since
@@ -496,18 +516,33 @@ def main():
     except Failure as e:
         sys.exit(f"realdrivers: {e}")
 
-    for attempt in (1, 2):
+    accel = args.accel
+    if accel == "auto":
+        accel = "kvm" if os.access("/dev/kvm", os.R_OK | os.W_OK) else "tcg"
+    attempt = 0
+    while attempt < 2:
+        attempt += 1
         out = tempfile.mkdtemp(prefix="kvp-realdrivers-")
-        run = Run(args, version, out)
+        run = Run(args, version, out, accel)
         try:
             run.start()
             run.scenario()
             run.stop()  # kvp-sim writes the last of its log as it ends
             problems = check(run)
+        except KvmStalled as e:
+            run.stop()
+            if args.accel == "auto":
+                log(f"{e}; with TCG instead")
+                accel = "tcg"
+                attempt -= 1
+                shutil.rmtree(out, ignore_errors=True)
+                continue
+            problems = [str(e)]
         except QemuDied as e:
             run.stop()
-            if run.pulled and attempt == 1:
-                # QEMU 7.2 itself sometimes crashes on device_del of a busy usb-serial.
+            if run.pulled and e.status != 0 and attempt == 1:
+                # QEMU 7.2 itself sometimes crashes on device_del of a busy usb-serial;
+                # a guest that powered off or panicked ends QEMU with status 0.
                 log(f"{e}, after device_del: QEMU crashed, not the reader; once more")
                 show_logs(out)
                 continue
