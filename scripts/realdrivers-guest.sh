@@ -79,7 +79,13 @@ if ! wait_for byid 30; then
     exit 1
 fi
 echo "$link" > "$out/usb.link"
-read_port usb "$link" --give-up 30
+# The moment the adapter is back, on the clock of the reader's --log: how long the
+# reader then takes is its own doing, not the emulated USB bus's or udev's.
+(
+    wait_for "[ ! -e $link ]" 120 && wait_for "[ -e $link ]" 60 &&
+        date -u +%Y-%m-%dT%H:%M:%S.%3NZ > "$out/usb.back"
+) &
+read_port usb "$link" --give-up 30 --log "$out/usb.csv"
 
 # The same adapter, pulled out for good: --give-up ends the wait.
 wait_for "[ -e $link ]" 30 || note "$link is not back for the --give-up run"
