@@ -1,15 +1,17 @@
 #!/bin/sh
 # The guest's half of scripts/realdrivers.py. It runs in the guest, chrooted into this
 # machine's root filesystem (shared read-only), and talks to the host through files in
-# /run/out (shared read-write): it writes what the readers print there, and waits there
-# for the host to say it has pulled or put back the USB adapter.
+# /run/out (shared read-write): each reader NAME writes NAME.out and NAME.err there,
+# NAME.reading once values flow and NAME.rc at its end; the host, which pulls the USB
+# adapter out and puts it back meanwhile, ends a reader by writing NAME.stop.
 # It takes its settings from $out/env:
 #   KVP_BUILD   the build directory holding src/kvp-reader
 #   KVP_STTY    optional stty settings put on each port once values flow: a way to see
 #               the parameter check fail, as it must for a reader with the wrong parity
 set -u
 out=/run/out
-. $out/env
+# shellcheck source=/dev/null # written by the host for this run
+. "$out/env"
 reader="$KVP_BUILD/src/kvp-reader"
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin QT_QPA_PLATFORM=offscreen
 # udevadm does nothing in a chroot unless told to; this one is the guest's whole system.
