@@ -63,8 +63,10 @@ udevadm trigger --action=add --subsystem-match=usb --subsystem-match=tty
 udevadm settle --timeout=30
 touch "$out/ready"
 
-# The 16550 on ttyS1.
+# The 16550 on ttyS1: read until the host has seen enough, then a --count run.
 read_port uart /dev/ttyS1
+"$reader" --console --port /dev/ttyS1 --count 5 > "$out/count.out" 2> "$out/count.err"
+echo $? > "$out/count.rc"
 
 # The FTDI adapter, by its /dev/serial/by-id name: the host pulls it out and puts it
 # back while the reader reads, and stops the reader once it reads again.

@@ -9,7 +9,8 @@ read-only over 9p, and runs this build's kvp-reader in the guest on
   - the FTDI driver (ftdi_sio) on QEMU's usb-serial, read by its /dev/serial/by-id
     name, with another kvp-sim behind it.
 It checks that
-  - every value the reader printed is one the simulator sent intact (kvp-sim --log);
+  - every value the reader printed is one the simulator sent intact (kvp-sim --log),
+    and --count 5 on ttyS1 prints 5 and exits 0;
   - whenever values arrived, the UART's registers and the FTDI's control requests held
     19200 8E1 (QEMU's trace events serial_update_parameters, usb_serial_set_*);
   - after QMP device_del and device_add of the adapter, reading resumes on the same
@@ -350,6 +351,7 @@ class Run:
         self.spans = {"uart": [], "usb": [], "giveup": []}
         started = self.read_some("uart", 20)
         self.spans["uart"].append((started, self.stop_reader("uart")))
+        self.wait("the --count 5 reader on ttyS1 to end", lambda: os.path.exists(self.path("count.rc")), 20)
 
         started = self.read_some("usb", 5)
         with open(self.path("usb.link")) as f:
@@ -437,7 +439,7 @@ def check(run):
     changes = parameter_changes(run.trace)
     device_of = {"uart": "uart", "usb": "usb", "giveup": "usb"}
     # The adapter's two readers read one simulator, one after the other.
-    printed_from = {"uart": ["uart"], "usb": ["usb", "giveup"]}
+    printed_from = {"uart": ["uart", "count"], "usb": ["usb", "giveup"]}
     for sim, names in printed_from.items():
         printed = [v for name in names for v in read_values(out(name + ".out"))]
         if not is_subsequence(printed, read_values(out(sim + ".sim"))):
@@ -460,7 +462,13 @@ def check(run):
             problems.append(f"{name}: no values were seen arriving")
         log(f"{name}: {len(printed)} values printed; port set to "
             f"{describe(WANTED) if not bad else 'WRONG settings'} while they arrived")
-    rc = {n: " ".join(read_values(out(n + ".rc"))) or "none" for n in ("uart", "usb", "giveup")}
+    rc = {n: " ".join(read_values(out(n + ".rc"))) or "none" for n in ("uart", "count", "usb", "giveup")}
+    counted = len(read_values(out("count.out")))
+    if rc["count"] != "0" or counted != 5:
+        problems.append(f"count: the reader printed {counted} values and ended with exit status {rc['count']}; "
+                        "want 5 values and exit 0 after --count 5")
+    else:
+        log("count: --count 5 on ttyS1 printed 5 values and ended with exit 0")
     for name in ("uart", "usb"):
         if rc[name] != "0":
             problems.append(f"{name}: the reader ended with exit status {rc[name]}, not 0 after SIGTERM")
@@ -506,7 +514,7 @@ def describe(settings):
 
 
 def show_logs(out):
-    for name in ("guest.log", "uart.err", "usb.err", "giveup.err", "qemu.out", "console.log"):
+    for name in ("guest.log", "uart.err", "count.err", "usb.err", "giveup.err", "qemu.out", "console.log"):
         p = os.path.join(out, name)
         if os.path.exists(p) and os.path.getsize(p):
             print(f"----- {name}", flush=True)
