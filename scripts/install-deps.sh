@@ -25,6 +25,13 @@ if [[ "${1:-}" == "--package" ]]; then
     # lintian checks the package, man-db and groff render its manual pages.
     packages+=(dpkg-dev file lintian man-db groff-base)
 fi
+if [[ "${1:-}" == "--realdrivers" ]]; then
+    # scripts/realdrivers.sh boots Debian's kernel under QEMU to read through the real
+    # 16550 and FTDI drivers: QEMU emulates both and traces what the driver set; the
+    # guest's initramfs is a static busybox; udev makes /dev/serial/by-id in the
+    # guest and kmod loads the drivers there; python3 drives QEMU over QMP.
+    packages+=(qemu-system-x86 linux-image-amd64 busybox-static udev kmod python3)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
