@@ -14,6 +14,19 @@ constexpr std::string_view kSetupTail = ";COF8;";
 constexpr std::string_view kQueryTail = ";MSV?;";
 constexpr size_t kLongestCommand = 32;
 
+// The settings of one module on the line: the common ones, with its differences.
+SimulatorSettings settingsOf(const SimulatorSettings &settings, int address)
+{
+    SimulatorSettings s = settings;
+    if (const auto d = settings.differences.find(address); d != settings.differences.end()) {
+        s.replyBytes = d->second.replyBytes.value_or(s.replyBytes);
+        s.drop = d->second.drop.value_or(s.drop);
+        s.corrupt = d->second.corrupt.value_or(s.corrupt);
+        s.turnaroundMs = d->second.turnaroundMs.value_or(s.turnaroundMs);
+    }
+    return s;
+}
+
 } // namespace
 
 ModuleSimulator::ModuleSimulator(SimulatorSettings settings)
@@ -21,11 +34,13 @@ ModuleSimulator::ModuleSimulator(SimulatorSettings settings)
 {
     std::uniform_real_distribution<double> anyPhase(0.0, 2 * std::numbers::pi);
     m_modules[settings.address].phase = anyPhase(m_random);
+    m_modules[settings.address].own = settingsOf(settings, settings.address);
     // The other modules draw their phase from a generator of their own, so that
     // adding one leaves the first module's values and faults as they were.
     for (const int address : settings.moreAddresses) {
         std::mt19937 own(settings.seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(address + 1)));
         m_modules[address].phase = anyPhase(own);
+        m_modules[address].own = settingsOf(settings, address);
     }
 }
 
@@ -42,15 +57,19 @@ std::vector<ModuleSimulator::Write> ModuleSimulator::receive(std::span<const std
         const size_t tail = std::min(setup, query);
         if (tail == std::string::npos)
             break;
-        answer(m_pending.substr(0, tail + kSetupTail.size()), out);
+        const size_t before = out.size();
+        const int turnaroundMs = answer(m_pending.substr(0, tail + kSetupTail.size()), out);
+        // The module cannot answer before it has worked the command out.
+        for (size_t i = before; i < out.size(); ++i)
+            out[i].delay += std::chrono::milliseconds(turnaroundMs);
         m_pending.erase(0, tail + kSetupTail.size());
     }
     // Noise that never becomes a command must not pile up.
     if (m_pending.size() > kLongestCommand)
         m_pending.erase(0, m_pending.size() - kLongestCommand);
 
-    // The module cannot answer before the command has crossed the line.
-    std::chrono::microseconds start(std::chrono::milliseconds(m_settings.turnaroundMs));
+    // Nor before the command has crossed the line.
+    std::chrono::microseconds start(0);
     if (m_settings.pace)
         start += kByteTime * static_cast<int>(bytes.size());
     for (Write &w : out)
@@ -80,7 +99,7 @@ void ModuleSimulator::holdBackForLatencyTimer(std::vector<Write> &out)
     out = std::move(held);
 }
 
-void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
+int ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
 {
     // "S<address>;COF8;" or "S<address>;MSV?;", possibly after noise.
     const size_t tailAt = command.size() - kSetupTail.size();
@@ -94,28 +113,29 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
     const auto module = m_modules.find(address);
     if (module == m_modules.end()) {
         ++m_counters.ignored;
-        return;
+        return 0;
     }
 
     if (command.compare(tailAt, kSetupTail.size(), kSetupTail) == 0) {
         ++m_counters.setups;
         Reply ack;
         reply({'O', 'K', '\r', '\n'}, false, out, ack);
-        return;
+        return module->second.own.turnaroundMs;
     }
     ++m_counters.queries;
     Reply event;
     event.address = address;
     event.value = nextValue(module->second);
-    if (chance(m_settings.drop)) {
+    const SimulatorSettings &own = module->second.own;
+    if (chance(own.drop)) {
         ++m_counters.dropped;
         event.dropped = true;
         if (m_observer)
             m_observer(event);
-        return;
+        return 0;
     }
     std::vector<std::uint8_t> bytes = valueReply(event.value, module->second);
-    if (chance(m_settings.corrupt)) {
+    if (chance(own.corrupt)) {
         // Any flipped bit among the first four bytes breaks the check.
         bytes[m_random() % 4] ^= static_cast<std::uint8_t>(1u << (m_random() % 8));
         ++m_counters.corrupted;
@@ -135,6 +155,7 @@ void ModuleSimulator::answer(const std::string &command, std::vector<Write> &out
     reply(std::move(bytes), true, out, event);
     if (m_observer)
         m_observer(event);
+    return own.turnaroundMs;
 }
 
 std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value, Module &module)
@@ -143,7 +164,7 @@ std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value, Module
     // Value and check byte, filler, and the line end of the six-byte reply.
     std::vector<std::uint8_t> bytes(encoded.begin(), encoded.begin() + 4);
     const bool changed = m_settings.changeAfter > 0 && module.replies++ >= std::uint64_t(m_settings.changeAfter);
-    const int replyBytes = changed && m_settings.thenReplyBytes > 0 ? m_settings.thenReplyBytes : m_settings.replyBytes;
+    const int replyBytes = changed && m_settings.thenReplyBytes > 0 ? m_settings.thenReplyBytes : module.own.replyBytes;
     const auto length = static_cast<size_t>(replyBytes);
     while (bytes.size() + 2 < length)
         bytes.push_back(m_settings.filler);

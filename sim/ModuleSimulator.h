@@ -61,7 +61,8 @@ public:
     static constexpr std::chrono::microseconds kByteTime{11 * 1000000 / 19200};
 
 private:
-    void answer(const std::string &command, std::vector<Write> &out);
+    // Returns the answering module's turnaround, by which its writes are late.
+    int answer(const std::string &command, std::vector<Write> &out);
     void reply(std::vector<std::uint8_t> bytes, bool isValue, std::vector<Write> &out, Reply &event);
     void holdBackForLatencyTimer(std::vector<Write> &out);
     // One module's own wave and status byte.
@@ -70,6 +71,7 @@ private:
         double phase = 0.0;
         std::uint8_t status = 0;
         std::uint64_t replies = 0; // value replies made, for changeAfter
+        SimulatorSettings own;     // the common settings with its differences
     };
     std::vector<std::uint8_t> valueReply(std::int32_t value, Module &module);
     std::int32_t nextValue(Module &module);

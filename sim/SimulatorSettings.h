@@ -1,9 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <vector>
 
 namespace kvp {
+
+// What one module on a simulated bus does otherwise than the others.
+struct ModuleDifferences {
+    std::optional<int> replyBytes;
+    std::optional<double> drop;
+    std::optional<double> corrupt;
+    std::optional<int> turnaroundMs;
+};
 
 // How the simulated module behaves, and which faults it puts on the line. Every
 // probability is per reply, from 0 to 1.
@@ -39,6 +49,8 @@ struct SimulatorSettings {
     bool echo = false;    // hear our own transmission, as two-wire RS-485 adapters do
     int floodSeconds = 0; // stream garbage this long, answering nothing...
     int floodAfter = 0;   // ...once this many value queries were answered (0: at the first command)
+    // By address: modules on one bus that differ from the settings above.
+    std::map<int, ModuleDifferences> differences{};
 };
 
 } // namespace kvp

@@ -29,9 +29,8 @@ namespace {
     std::exit(2);
 }
 
-double probability(const QCommandLineParser &parser, const char *name)
+double probability(const QString &text, const char *name)
 {
-    const QString text = parser.value(QString::fromLatin1(name));
     bool ok = false;
     const double p = text.toDouble(&ok);
     if (!ok || !(p >= 0 && p <= 1)) // NaN fails both comparisons
@@ -39,15 +38,46 @@ double probability(const QCommandLineParser &parser, const char *name)
     return p;
 }
 
-long long wholeNumber(const QCommandLineParser &parser, const char *name, long long min, long long max)
+double probability(const QCommandLineParser &parser, const char *name)
 {
-    const QString text = parser.value(QString::fromLatin1(name));
+    return probability(parser.value(QString::fromLatin1(name)), name);
+}
+
+long long wholeNumber(const QString &text, const char *name, long long min, long long max)
+{
     bool ok = false;
     const long long n = text.toLongLong(&ok);
     if (!ok || n < min || n > max)
         usageError(QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'")
                        .arg(QString::fromLatin1(name)).arg(min).arg(max).arg(text));
     return n;
+}
+
+long long wholeNumber(const QCommandLineParser &parser, const char *name, long long min, long long max)
+{
+    return wholeNumber(parser.value(QString::fromLatin1(name)), name, min, max);
+}
+
+// "8", "7=8" or "6,7=8,9=12": the value for every module, and for some by address
+// (modules on one bus differ). Calls `common` with the first and `own` with each
+// ADDRESS=VALUE; the address must be one of the modules played.
+template<typename Common, typename Own>
+void perModule(const QCommandLineParser &parser, const char *name, const std::vector<int> &addresses,
+               Common common, Own own)
+{
+    for (const QString &item : parser.value(QString::fromLatin1(name)).split(QLatin1Char(','))) {
+        const qsizetype eq = item.indexOf(QLatin1Char('='));
+        if (eq < 0) {
+            common(item.trimmed());
+            continue;
+        }
+        bool ok = false;
+        const int address = item.left(eq).trimmed().toInt(&ok);
+        if (!ok || std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+            usageError(QStringLiteral("--%1 %2: %3 is not an address of --address")
+                           .arg(QString::fromLatin1(name), item, item.left(eq)));
+        own(address, item.mid(eq + 1).trimmed());
+    }
 }
 
 // "3" or "3,5,17": one module, or several on the same line. Every address is
@@ -115,13 +145,18 @@ int main(int argc, char **argv)
     option("device", "Serve this serial device instead of a new pseudo-terminal.", "PATH");
     option("seed", "Seed of the values and the faults (default 1).", "N", "1");
     option("split", "Probability of sending a reply in several pieces.", "P", "0");
-    option("drop", "Probability of not answering a query.", "P", "0");
-    option("corrupt", "Probability of flipping a bit of a reply.", "P", "0");
+    option("drop", "Probability of not answering a query; ADDRESS=P for one module of several.", "P[,ADDRESS=P...]",
+           "0");
+    option("corrupt", "Probability of flipping a bit of a reply; ADDRESS=P for one module of several.",
+           "P[,ADDRESS=P...]", "0");
     option("stray", "Probability of adding a stray byte to a reply.", "P", "0");
     option("lead", "Probability of a spurious 0x00 or 0xFF byte ahead of a reply.", "P", "0");
     option("pause", "Probability of one pause of --pause-ms inside a reply.", "P", "0");
     option("pause-ms", "The pause inside a split reply (default 1 to 5 ms) and of --pause (default 40 ms).", "MS", "0");
-    option("reply-bytes", "Length of a value reply, 6 to 32: value, check byte, filler, CR LF (default 6).", "N", "6");
+    option("reply-bytes",
+           "Length of a value reply, 6 to 32: value, check byte, filler, CR LF (default 6); ADDRESS=N for one module "
+           "of several.",
+           "N[,ADDRESS=N...]", "6");
     option("status-byte", "Make the byte after the check byte change with every reply.");
     option("filler", "The byte between the check byte and CR LF in replies longer than 6 (default 32).", "BYTE", "32");
     option("amplitude", "Amplitude of the value wave, 0 to 8388000 (default 3000000).", "N", "3000000");
@@ -129,7 +164,8 @@ int main(int argc, char **argv)
            "0");
     option("then-reply-bytes", "With --change-after: the new length of a value reply, 6 to 32.", "N", "0");
     option("then-status-byte", "With --change-after: the byte after the check byte begins to change.");
-    option("turnaround", "Milliseconds the module takes to answer (default 0).", "MS", "0");
+    option("turnaround", "Milliseconds the module takes to answer (default 0); ADDRESS=MS for one module of several.",
+           "MS[,ADDRESS=MS...]", "0");
     option("pace", "Take as long as a real 19200 bit/s 8E1 line for every byte.");
     option("usb-ms", "Hold bytes back for a USB adapter's latency timer of this period (with --pace).", "MS", "0");
     option("echo", "Echo every byte received, as two-wire RS-485 adapters do.");
@@ -154,11 +190,18 @@ int main(int argc, char **argv)
     settings.moreAddresses.assign(addresses.begin() + 1, addresses.end());
     const bool several = !settings.moreAddresses.empty();
     settings.seed = static_cast<std::uint32_t>(wholeNumber(parser, "seed", 0, 0xFFFFFFFFLL));
-    settings.turnaroundMs = static_cast<int>(wholeNumber(parser, "turnaround", 0, SimulatorSettings::kMaxMs));
+    perModule(parser, "turnaround", addresses,
+              [&](const QString &v) { settings.turnaroundMs = int(wholeNumber(v, "turnaround", 0, SimulatorSettings::kMaxMs)); },
+              [&](int a, const QString &v) {
+                  settings.differences[a].turnaroundMs = int(wholeNumber(v, "turnaround", 0, SimulatorSettings::kMaxMs));
+              });
     settings.pauseMs = static_cast<int>(wholeNumber(parser, "pause-ms", 0, SimulatorSettings::kMaxMs));
     settings.usbMs = static_cast<int>(wholeNumber(parser, "usb-ms", 0, 1000));
-    settings.replyBytes = static_cast<int>(
-        wholeNumber(parser, "reply-bytes", SimulatorSettings::kMinReplyBytes, SimulatorSettings::kMaxReplyBytes));
+    const auto replyBytes = [](const QString &v) {
+        return int(wholeNumber(v, "reply-bytes", SimulatorSettings::kMinReplyBytes, SimulatorSettings::kMaxReplyBytes));
+    };
+    perModule(parser, "reply-bytes", addresses, [&](const QString &v) { settings.replyBytes = replyBytes(v); },
+              [&](int a, const QString &v) { settings.differences[a].replyBytes = replyBytes(v); });
     settings.filler = static_cast<std::uint8_t>(wholeNumber(parser, "filler", 0, 255));
     // The noise on top of the wave is +-99: keep the sum inside the 24-bit range.
     settings.amplitude = static_cast<int>(wholeNumber(parser, "amplitude", 0, 8'388'000));
@@ -174,8 +217,10 @@ int main(int argc, char **argv)
     settings.floodSeconds = static_cast<int>(wholeNumber(parser, "flood", 0, 3600));
     settings.floodAfter = static_cast<int>(wholeNumber(parser, "flood-after", 0, 1'000'000'000));
     settings.split = probability(parser, "split");
-    settings.drop = probability(parser, "drop");
-    settings.corrupt = probability(parser, "corrupt");
+    perModule(parser, "drop", addresses, [&](const QString &v) { settings.drop = probability(v, "drop"); },
+              [&](int a, const QString &v) { settings.differences[a].drop = probability(v, "drop"); });
+    perModule(parser, "corrupt", addresses, [&](const QString &v) { settings.corrupt = probability(v, "corrupt"); },
+              [&](int a, const QString &v) { settings.differences[a].corrupt = probability(v, "corrupt"); });
     settings.stray = probability(parser, "stray");
     settings.lead = probability(parser, "lead");
     settings.pause = probability(parser, "pause");
