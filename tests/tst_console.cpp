@@ -507,6 +507,47 @@ private slots:
                  qPrintable(errors));
     }
 
+    // However a reader ends, the next one on that pseudo-terminal reads; the window
+    // and the scan end on a signal as the console does, by their own exit.
+    void nextReaderReadsAfterOneWasEnded_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("console, SIGKILL") << QStringList{"--console"} << int(SIGKILL);
+        for (const auto &[name, signal] : {std::pair{"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}}) {
+            QTest::addRow("window, %s", name) << QStringList{} << signal;
+            QTest::addRow("scan, %s", name) << QStringList{"--scan", "--timeout", "5000"} << signal;
+        }
+    }
+
+    void nextReaderReadsAfterOneWasEnded()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, signal);
+        Simulator sim({"--address", "31"});
+        QTemporaryDir config;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(QStringLiteral(KVP_READER), arguments << "--port" << sim.device());
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(first.processId()));
+        const auto portOpen = [&] {
+            for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+                if (fd.symLinkTarget() == sim.device())
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(portOpen(), 10000);
+        ::kill(static_cast<pid_t>(first.processId()), signal);
+        QVERIFY(first.waitForFinished(5000));
+        if (signal != SIGKILL)
+            QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        const Finished next = runReader({"--console", "--port", sim.device(), "--address", "31", "--count", "1"});
+        QVERIFY2(next.exitCode == 0, qPrintable(next.errors));
+        QCOMPARE(next.values.size(), 1);
+    }
+
     // Each way to ask the run to end ends it with its summary and status 0, also
     // while nobody takes standard output (a stalled pipe).
     void terminationSignalExitsZero_data()

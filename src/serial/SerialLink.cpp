@@ -59,7 +59,13 @@ Condition SerialLink::InitPort(const PortSettings &settings)
             return refused;
         ctrMSComm.setPortName(settings.portName);
         ctrMSComm.setBaudRate(settings.baudRate);
-        ctrMSComm.setParity(settings.parity);
+        // A pseudo-terminal drops the parity bit whatever is asked, and the C library
+        // fails a tcsetattr() none of whose changes took. After a reader that was
+        // killed (and so never put the line back) the parity bit is the only change
+        // left to ask for, and every later open failed with EINVAL. So ask a
+        // pseudo-terminal for what it really does: no parity.
+        const bool pseudo = m_opening && isPseudoTerminal(m_opening->device);
+        ctrMSComm.setParity(pseudo ? QSerialPort::NoParity : settings.parity);
         ctrMSComm.setDataBits(settings.dataBits);
         ctrMSComm.setStopBits(settings.stopBits);
         // Flow control, modem lines and buffer sizes stay as the port has them.
