@@ -107,8 +107,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("summary");
         QTest::newRow("default") << "0" << 20 << "kvp-reader: 20 values in ";
-        QTest::newRow("hexadecimal") << "&H1F" << 20 << "kvp-reader: 20 values in ";
-        QTest::newRow("rounded") << "3.6" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("leading zero") << "07" << 20 << "kvp-reader: 20 values in ";
         QTest::newRow("a single value") << "0" << 1 << "kvp-reader: 1 value in ";
     }
 
@@ -177,7 +176,9 @@ private slots:
         QTest::addColumn<QString>("says");
 
         QTest::newRow("address out of range") << QStringList{"--console", "--address", "32"} << "--address";
-        QTest::newRow("address not a number") << QStringList{"--console", "--address", "abc"} << "--address";
+        for (const char *address : {"abc", "0x1f", "1e1", "5x", "3.6", "&H1F"})
+            QTest::addRow("address %s", address) << QStringList{"--console", "--address", address}
+                                                 << "--address must be a whole number from 0 to 31";
         QTest::newRow("unknown option") << QStringList{"--console", "--baud", "9600"} << "baud";
         QTest::newRow("bad timeout") << QStringList{"--console", "--timeout", "0"} << "--timeout";
         QTest::newRow("bad count") << QStringList{"--console", "--count", "-3"} << "--count";

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
+#include "AddressArgument.h"
 #include "StderrLine.h"
-#include "protocol/Address.h"
 #include "serial/PortSettings.h"
 
 #include <QCommandLineParser>
@@ -116,8 +116,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     o.addressGiven = parser.isSet(address);
     o.timeoutGiven = parser.isSet(timeout);
     o.echoGiven = o.echo;
-    if (!validAddress(o.address.toStdString()))
-        return usageError(QStringLiteral("--address must be a number from 0 to 31, not '%1'").arg(o.address));
+    const auto addresses = addressArgument(o.address);
+    if (!addresses)
+        return usageError(QStringLiteral("--address must be a whole number from 0 to 31, not '%1'").arg(o.address));
+    o.address = QString::number(addresses->first());
     if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))
         return usageError(QStringLiteral("--timeout must be a number of milliseconds from 50 to 60000, not '%1'")
                               .arg(parser.value(timeout)));
