@@ -660,6 +660,13 @@ private slots:
         QTest::newRow("last time's built-in port") << QList{s0, s1, ftdi} << "/dev/ttyS1" << "/dev/ttyS1";
         QTest::newRow("last time's is gone: the one adapter") << QList{s0, acm} << "/dev/ttyUSB3" << "/dev/ttyACM0";
         QTest::newRow("last time's is gone, nothing else") << QList{s0} << "/dev/ttyUSB3" << "/dev/ttyS0";
+        // The kernel's console is never chosen, however it is found.
+        SerialPortEntry s0Console = s0, ftdiConsole = ftdi;
+        s0Console.systemConsole = ftdiConsole.systemConsole = true;
+        QTest::newRow("ttyS0 is the console") << QList{s0Console, s1} << "" << "/dev/ttyS1";
+        QTest::newRow("last time's is the console") << QList{s0Console, s1} << "/dev/ttyS0" << "/dev/ttyS1";
+        QTest::newRow("the one adapter is the console") << QList{s0, ftdiConsole} << "" << "/dev/ttyS0";
+        QTest::newRow("a console adapter is not a second one") << QList{s0, ftdiConsole, acm} << "" << "/dev/ttyACM0";
     }
 
     void defaultPortChoice()

@@ -46,7 +46,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Serial device to use (default: the first serial port, %1).")
+                                  QStringLiteral("Serial device to use (default: the first serial port, %1, unless it is the "
+                                                 "system console).")
                                       .arg(PortSettings::defaultPortName()),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption address(QStringLiteral("address"),

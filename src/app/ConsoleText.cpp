@@ -60,6 +60,10 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::portIsTerminal:
         return QStringLiteral("%1 is a terminal, not a serial adapter; reading it would take the terminal over. "
                               "Give the serial adapter's device with --port (see --list-ports).").arg(facts.port);
+    case Condition::portIsConsole:
+        return QStringLiteral("%1 is the system console: the kernel writes its messages there and a login may "
+                              "run on it, so it is never opened. Give the serial adapter's device with --port "
+                              "(see --list-ports).").arg(facts.port);
     case Condition::pathTooLong:
         return withDetail(QStringLiteral("The device path given with --port is longer than this system allows. "
                                          "Give the device's short name, e.g. from --list-ports."), facts);

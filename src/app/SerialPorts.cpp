@@ -1,5 +1,7 @@
 #include "SerialPorts.h"
 
+#include "serial/DeviceIdentity.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
@@ -10,6 +12,8 @@ namespace kvp {
 QString SerialPortEntry::about() const
 {
     QStringList about;
+    if (systemConsole)
+        about << QStringLiteral("SYSTEM CONSOLE, never opened");
     if (!description.isEmpty())
         about << description;
     if (!manufacturer.isEmpty())
@@ -30,6 +34,7 @@ QList<SerialPortEntry> serialPorts()
     for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
         stableNames.insert(link.canonicalFilePath(), link.absoluteFilePath());
 
+    const QList<dev_t> consoles = systemConsoles();
     QList<SerialPortEntry> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         SerialPortEntry port;
@@ -42,6 +47,8 @@ QList<SerialPortEntry> serialPorts()
             port.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier())
             port.productId = info.productIdentifier();
+        if (const DeviceLookup found = lookUpDevice(port.device); found.characterDevice)
+            port.systemConsole = consoles.contains(found.identity.device);
         ports << port;
     }
     return ports;

@@ -16,6 +16,7 @@ struct SerialPortEntry {
     QString serialNumber;
     std::optional<quint16> vendorId;
     std::optional<quint16> productId;
+    bool systemConsole = false; // the kernel's console: listed, marked, never chosen or opened
 
     // The name to open and remember: the by-id name survives replugging, where
     // ttyUSB0 may come back as ttyUSB1.
@@ -23,7 +24,8 @@ struct SerialPortEntry {
     bool isUsb() const { return vendorId.has_value() && productId.has_value(); }
     // Whether `path` names this port, under either of its names.
     bool isNamed(const QString &path) const { return path == device || (!stableName.isEmpty() && path == stableName); }
-    // What it is: description, maker, USB ids and serial number, as far as known.
+    // What it is: description, maker, USB ids and serial number, as far as known;
+    // first of all whether it is the system console.
     QString about() const;
 
     bool operator==(const SerialPortEntry &) const = default;

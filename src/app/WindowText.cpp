@@ -56,6 +56,7 @@ bool needsMessage(Condition condition)
     case Condition::portInUse:
     case Condition::portSetup:
     case Condition::portIsTerminal:
+    case Condition::portIsConsole:
     case Condition::pathTooLong:
     case Condition::tooManyFiles:
     case Condition::portChanged:
@@ -107,6 +108,9 @@ QString windowMessage(Condition condition, const Facts &facts)
     case Condition::portIsTerminal:
         return QCoreApplication::translate("kvp", "%1 是终端, 不是串口适配器; 读取它会占用这个终端. 请用 --port 指定串口适配器的设备 "
                   "(见 --list-ports).").arg(facts.port);
+    case Condition::portIsConsole:
+        return QCoreApplication::translate("kvp", "%1 是系统控制台: 内核在这里输出消息, 也可能有人在此登录, 所以从不打开它. "
+                  "请用 --port 指定串口适配器的设备 (见 --list-ports).").arg(facts.port);
     case Condition::pathTooLong:
         return withDetail(QCoreApplication::translate("kvp", "--port 给出的设备路径超过了本系统允许的长度. 请给出设备的短名称, 例如 --list-ports 列出的名称."),
                           facts);

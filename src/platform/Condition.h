@@ -28,6 +28,7 @@ enum class Condition {
     portInUse,
     portSetup, // the port opened but refused the line settings
     portIsTerminal, // the path is a terminal of ours or the console, not a serial adapter
+    portIsConsole,  // the path is the kernel's system console (console/active), often ttyS0
     pathTooLong,
     tooManyFiles, // the process or the system has no file descriptor left
     deviceRemoved,

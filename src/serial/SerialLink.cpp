@@ -161,6 +161,8 @@ Condition SerialLink::checkDevice()
     m_errorDetail.clear();
     if (isTerminalOfUser(found.identity.device, terminalsOfThisProcess()))
         return Condition::portIsTerminal;
+    if (systemConsoles().contains(found.identity.device))
+        return Condition::portIsConsole;
     if (m_identity) {
         switch (sameDevice(*m_identity, found.identity)) {
         case Sameness::same:
