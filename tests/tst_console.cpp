@@ -277,8 +277,8 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("says");
         QTest::newRow("log on a full device") << "log /dev/full" << "value log /dev/full; the log ends with its last "
-                                                                   "whole row. Free some space, or give another file "
-                                                                   "with --log. (No space left on device)";
+                                                                   "whole row. Free some space, or choose another file. "
+                                                                   "(No space left on device)";
         QTest::newRow("log hits the file size limit") << "log limited" << "(File too large)";
         QTest::newRow("stdout on a full device") << "stdout /dev/full"
                                                  << "Cannot write the values to standard output; stopped reading. "
@@ -604,6 +604,45 @@ private slots:
         const Finished next = runReader({"--console", "--port", sim.device(), "--address", "31", "--count", "1"});
         QVERIFY2(next.exitCode == 0, qPrintable(next.errors));
         QCOMPARE(next.values.size(), 1);
+    }
+
+    // A log on a FIFO never holds the program: without a reader it is refused at
+    // once; with a reader that never reads, reading pauses and a signal still ends it.
+    void logOnAFifoNeverBlocks_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: nobody opens the FIFO to read
+        QTest::newRow("no reader") << 0;
+        for (const auto &[name, signal] : {std::pair{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}})
+            QTest::addRow("a reader that never reads, %s", name) << signal;
+    }
+
+    void logOnAFifoNeverBlocks()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("values.fifo")));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        Simulator sim({});
+        if (signal == 0) {
+            const Finished run = runReader({"--console", "--port", sim.device(), "--log", fifo});
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.errors.contains("nothing reads it"), qPrintable(run.errors));
+            return;
+        }
+        const int stalled = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(stalled >= 0);
+        ::fcntl(stalled, F_SETPIPE_SZ, 4096);
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim.device(), "--log", fifo});
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("not taking"), 20000);
+        ::kill(static_cast<pid_t>(reader.processId()), signal);
+        const bool ended = reader.waitForFinished(5000);
+        ::close(stalled);
+        QVERIFY(ended);
+        QCOMPARE(reader.exitCode(), 0);
+        errors += reader.readAllStandardError();
+        QVERIFY2(errors.contains("the value log " + fifo + " is not taking the values"), errors.constData());
     }
 
     // Each way to ask the run to end ends it with its summary and status 0, also

@@ -163,16 +163,32 @@
         <translation>The KV-P address must be a number from 0 to 31</translation>
     </message>
     <message>
-        <source>无法写入数值记录文件 %1. 请选择一个您有写权限的文件夹中的文件.</source>
-        <translation>Cannot write the value log %1. Choose a file in a folder you may write to.</translation>
+        <source>无法写入数值记录文件 %1. %2</source>
+        <translation>Cannot write the value log %1. %2</translation>
     </message>
     <message>
-        <source>无法写入数值记录文件 %1; 文件以最后一个完整的行结束. 请释放一些空间, 或用 --log 指定另一个文件.</source>
-        <translation>Cannot write to the value log %1; the log ends with its last whole row. Free some space, or give another file with --log.</translation>
+        <source>无法写入数值记录文件 %1; 文件以最后一个完整的行结束. %2</source>
+        <translation>Cannot write to the value log %1; the log ends with its last whole row. %2</translation>
     </message>
     <message>
-        <source>记录到 %1 已停止: 有一个数值无法写入. 请释放一些空间或选择另一个文件, 然后重新记录.</source>
-        <translation>Recording to %1 stopped: a value could not be written. Free some space or choose another file, then record again.</translation>
+        <source>记录到 %1 已停止: 有一个数值无法写入. %2 然后重新记录.</source>
+        <translation>Recording to %1 stopped: a value could not be written. %2 Then record again.</translation>
+    </message>
+    <message>
+        <source>请释放一些空间, 或选择另一个文件.</source>
+        <translation>Free some space, or choose another file.</translation>
+    </message>
+    <message>
+        <source>请选择一个您有写权限的文件夹中的文件.</source>
+        <translation>Choose a file in a folder you may write to.</translation>
+    </message>
+    <message>
+        <source>它是一个没有读取方的 FIFO: 请先启动读取它的程序, 或选择另一个文件.</source>
+        <translation>It is a FIFO and nothing reads it: start its reader first, or choose another file.</translation>
+    </message>
+    <message>
+        <source>它不接受数值 (不是普通文件?): 请选择另一个文件.</source>
+        <translation>It does not take values (is it an ordinary file?): choose another file.</translation>
     </message>
     <message>
         <source>无法启动模拟模块.</source>

@@ -16,7 +16,7 @@ namespace kvp {
 ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeconds, const ValueLog *log,
                                  QObject *parent)
     : QObject(parent), m_session(session), m_out(STDOUT_FILENO), m_log(log), m_giveUpSeconds(giveUpSeconds),
-      m_count(count)
+      m_count(count), m_logChannel(log ? log->channel() : nullptr)
 {
     connect(&session, &ReadSession::valueShown, this, &ConsoleFrontEnd::onValue);
     connect(&session, &ReadSession::conditionChanged, this, qOverload<Condition>(&ConsoleFrontEnd::tell));
@@ -28,10 +28,14 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
         Facts facts = m_session.facts();
         facts.file = m_log ? m_log->path() : QString();
         facts.detail = m_log ? m_log->errorString() : QString();
+        facts.error = m_log ? m_log->error() : 0;
         tell(Condition::logWriteFailed, facts);
         finishLater(1);
     });
     connect(&m_out, &OutputChannel::drained, this, &ConsoleFrontEnd::onDrained);
+    // A log on a pipe or a device is held to the same queue as standard output.
+    if (m_logChannel)
+        connect(m_logChannel, &OutputChannel::drained, this, &ConsoleFrontEnd::onDrained);
     connect(&m_out, &OutputChannel::failed, this, &ConsoleFrontEnd::onOutputFailed);
     m_giveUp.setSingleShot(true);
     connect(&m_giveUp, &QTimer::timeout, this, [this] {
@@ -66,22 +70,30 @@ void ConsoleFrontEnd::onValue(const QString &text)
         finishLater(0);
         return;
     }
-    if (m_out.congested() && !m_paused && !m_finishing) {
+    const bool logCongested = m_logChannel && m_logChannel->congested();
+    if ((m_out.congested() || logCongested) && !m_paused && !m_finishing) {
         m_paused = true;
         if (!m_toldPause) {
             m_toldPause = true;
-            tell(Condition::outputPaused);
+            Facts facts = m_session.facts();
+            facts.file = logCongested ? m_log->path() : QString();
+            tell(Condition::outputPaused, facts);
         }
         // Queued: this runs inside the session's own handling of the reply.
         QMetaObject::invokeMethod(this, [this] { if (m_paused) m_session.stop(); }, Qt::QueuedConnection);
     }
 }
 
+qsizetype ConsoleFrontEnd::pending() const
+{
+    return m_out.pending() + (m_logChannel ? m_logChannel->pending() : 0);
+}
+
 void ConsoleFrontEnd::onDrained()
 {
-    if (m_awaitingDrain)
+    if (m_awaitingDrain && pending() == 0)
         exitNow(m_exitCode);
-    if (m_finishing || !m_paused)
+    if (m_finishing || !m_paused || m_out.congested() || (m_logChannel && m_logChannel->congested()))
         return;
     m_paused = false;
     if (m_session.portOpen())
@@ -156,7 +168,7 @@ void ConsoleFrontEnd::finish(int exitCode, bool drain)
     m_session.stop();
     if (m_session.cycle().status().phase != CyclePhase::ready)
         writeStderrLine(QString::fromStdString(counterSummary(m_session.cycle().counters(), Clock::now())));
-    if (drain && m_out.pending() > 0) {
+    if (drain && pending() > 0) {
         m_awaitingDrain = true; // onDrained() ends it, or a signal does
         return;
     }
@@ -168,6 +180,12 @@ void ConsoleFrontEnd::exitNow(int exitCode)
     if (const qsizetype lost = m_out.pendingLines(); lost > 0) {
         Facts facts = m_session.facts();
         facts.count = static_cast<int>(lost);
+        tell(Condition::outputDropped, facts);
+    }
+    if (const qsizetype lost = m_logChannel ? m_logChannel->pendingLines() : 0; lost > 0) {
+        Facts facts = m_session.facts();
+        facts.count = static_cast<int>(lost);
+        facts.file = m_log->path();
         tell(Condition::outputDropped, facts);
     }
     QCoreApplication::exit(exitCode);

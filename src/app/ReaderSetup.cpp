@@ -19,6 +19,7 @@ ReaderSetup::ReaderSetup(const Options &options)
     if (!options.logFile.isEmpty() && !m_log.open(options.logFile)) {
         m_failure = m_log.writeFailed() ? Condition::logWriteFailed : Condition::logFile;
         m_facts.detail = m_log.errorString();
+        m_facts.error = m_log.error();
         return;
     }
     if (options.simulate) {

@@ -1,6 +1,7 @@
 #include "WindowText.h"
 
 #include "ConsoleText.h"
+#include "FileTrouble.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -74,6 +75,22 @@ bool needsMessage(Condition condition)
 }
 
 
+// What to do about a value log or recording that could not be written.
+QString fileAdvice(const Facts &facts, FileTrouble otherwise)
+{
+    switch (fileTrouble(facts.error, otherwise)) {
+    case FileTrouble::space:
+        return QCoreApplication::translate("kvp", "请释放一些空间, 或选择另一个文件.");
+    case FileTrouble::access:
+        return QCoreApplication::translate("kvp", "请选择一个您有写权限的文件夹中的文件.");
+    case FileTrouble::noReader:
+        return QCoreApplication::translate("kvp", "它是一个没有读取方的 FIFO: 请先启动读取它的程序, 或选择另一个文件.");
+    case FileTrouble::notAFile:
+        return QCoreApplication::translate("kvp", "它不接受数值 (不是普通文件?): 请选择另一个文件.");
+    }
+    return {};
+}
+
 QString withDetail(const QString &text, const Facts &facts)
 {
     return facts.detail.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, facts.detail);
@@ -129,13 +146,14 @@ QString windowMessage(Condition condition, const Facts &facts)
     case Condition::invalidAddress:
         return QCoreApplication::translate("kvp", "KV-P地址必须是 0 到 31 之间的数字");
     case Condition::logFile:
-        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1. 请选择一个您有写权限的文件夹中的文件.").arg(facts.file), facts);
+        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1. %2")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::access)), facts);
     case Condition::logWriteFailed:
-        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1; 文件以最后一个完整的行结束. 请释放一些空间, "
-                             "或用 --log 指定另一个文件.").arg(facts.file), facts);
+        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1; 文件以最后一个完整的行结束. %2")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
     case Condition::recordingFailed:
-        return withDetail(QCoreApplication::translate("kvp", "记录到 %1 已停止: 有一个数值无法写入. 请释放一些空间或选择另一个文件, 然后重新记录.")
-                              .arg(facts.file), facts);
+        return withDetail(QCoreApplication::translate("kvp", "记录到 %1 已停止: 有一个数值无法写入. %2 然后重新记录.")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
     case Condition::simulatorFailed:
         return withDetail(QCoreApplication::translate("kvp", "无法启动模拟模块."), facts);
     default:

@@ -60,6 +60,7 @@ struct Facts {
     int address = 0;
     QString file; // the value log, or the window's program
     QString detail; // the system's own wording of the failure, added where it helps
+    int error = 0;  // errno of the call that failed, where the advice depends on it
     int count = 0;  // values, or seconds, that the words give a number for
     bool simulated = false;
 };
