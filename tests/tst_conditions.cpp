@@ -10,6 +10,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -133,6 +134,34 @@ private slots:
                  qPrintable(console));
         const QString message = windowText(condition, facts).message;
         QVERIFY2(message.contains(facts.port) && message.contains(facts.detail), qPrintable(message));
+    }
+
+    // The advice for a file that cannot be written fits the errno of the failing call.
+    void fileAdviceFitsTheError_data()
+    {
+        QTest::addColumn<Condition>("condition");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("--log /proc/self/status") << Condition::logWriteFailed << EINVAL << "does not take values";
+        QTest::newRow("recording on a full disk") << Condition::logFile << ENOSPC << "Free some space";
+        QTest::newRow("recording stopped by a quota") << Condition::recordingFailed << EDQUOT << "Free some space";
+        QTest::newRow("read-only folder") << Condition::logFile << EROFS << "folder you may write to";
+        QTest::newRow("full disk, reason unknown") << Condition::logWriteFailed << 0 << "Free some space";
+        QTest::newRow("a FIFO nothing reads") << Condition::logFile << ENXIO << "nothing reads";
+    }
+
+    void fileAdviceFitsTheError()
+    {
+        QFETCH(Condition, condition);
+        QFETCH(int, error);
+        QFETCH(QString, advice);
+        Facts facts;
+        facts.file = QStringLiteral("/tmp/values.csv");
+        facts.error = error;
+        const QString console = consoleText(condition, facts);
+        QVERIFY2(console.contains(advice), qPrintable(console));
+        for (const char *other : {"does not take values", "Free some space", "folder you may write to", "nothing reads"})
+            QVERIFY2(advice == QLatin1String(other) || !console.contains(QLatin1String(other)), qPrintable(console));
     }
 
     // The status line names the state and the port, and marks a simulated module.

@@ -242,11 +242,37 @@ private slots:
         openMessage()->close();
         QVERIFY2(message.contains(QStringLiteral("/dev/full")), qPrintable(message));
         QVERIFY2(message.contains(QStringLiteral("No space"), Qt::CaseInsensitive), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("请释放一些空间")), qPrintable(message)); // not "a folder you may write to"
         if (started)
             QVERIFY(w.child<QLabel>("RecordingRows")->isVisible());
         QCOMPARE(w.extras().recording().rows(), 0);
         const QString value = w.value();
         QTRY_VERIFY(w.value() != value); // reading goes on
+    }
+
+    // A trend that cannot be saved says why.
+    void trendExportGivesTheReason_data()
+    {
+        QTest::addColumn<bool>("png");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("reason");
+        for (const bool png : {true, false}) {
+            QTest::addRow("%s into a missing folder", png ? "PNG" : "CSV")
+                << png << "/kvp-no-such-folder/trend" << "No such file or directory";
+            QTest::addRow("%s on a full disk", png ? "PNG" : "CSV") << png << "/dev/full" << "No space left";
+        }
+    }
+
+    void trendExportGivesTheReason()
+    {
+        QFETCH(bool, png);
+        QFETCH(QString, path);
+        QFETCH(QString, reason);
+        Window w;
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(5));
+        const QString said = png ? w.trend().savePng(path) : w.trend().saveCsv(path);
+        QVERIFY2(said.contains(reason), qPrintable(said));
     }
 
     void copyPutsTheValueOnTheClipboard_data()

@@ -373,8 +373,12 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>CSV files (*.csv)</translation>
     </message>
     <message>
-        <source>无法保存 %1</source>
-        <translation>Cannot save %1</translation>
+        <source>无法保存 %1 (%2). 请选择另一个文件.</source>
+        <translation>Cannot save %1 (%2). Choose another file.</translation>
+    </message>
+    <message>
+        <source>PNG 图片无法生成</source>
+        <translation>the PNG picture could not be made</translation>
     </message>
 </context>
 <context>

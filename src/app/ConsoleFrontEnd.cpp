@@ -23,7 +23,10 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
     // Not the end: the session waits for the device and resumes reading.
     connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::onPortFailed);
     connect(&session, &ReadSession::portRestored, this, &ConsoleFrontEnd::onPortRestored);
-    connect(&session, &ReadSession::reopenRefused, this, qOverload<Condition>(&ConsoleFrontEnd::tell));
+    connect(&session, &ReadSession::reopenRefused, this, [this](Condition why) {
+        m_otherDeviceBack = why == Condition::portChanged;
+        tell(why);
+    });
     connect(&session, &ReadSession::logFailed, this, [this] {
         Facts facts = m_session.facts();
         facts.file = m_log ? m_log->path() : QString();
@@ -41,7 +44,7 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
     connect(&m_giveUp, &QTimer::timeout, this, [this] {
         Facts facts = m_session.facts();
         facts.count = m_giveUpSeconds;
-        tell(Condition::gaveUp, facts);
+        tell(m_otherDeviceBack ? Condition::gaveUpOnOther : Condition::gaveUp, facts);
         finish(1, false);
     });
     auto *signals_ = new SignalWatcher(this);
@@ -124,6 +127,7 @@ void ConsoleFrontEnd::onPortFailed(Condition failure)
 void ConsoleFrontEnd::onPortRestored()
 {
     m_giveUp.stop();
+    m_otherDeviceBack = false;
     tell(Condition::portBack);
     if (m_readWhenBack) {
         m_readWhenBack = false;

@@ -55,6 +55,7 @@ private:
     bool m_paused = false;      // queries wait for standard output
     bool m_readWhenBack = false; // the pause ended while the device was away
     bool m_toldPause = false;
+    bool m_otherDeviceBack = false; // the path came back as another device while we waited
     bool m_finishing = false;    // no more values are taken
     bool m_ended = false;        // finish() has run
     bool m_awaitingDrain = false; // and waits for standard output to take the rest

@@ -104,6 +104,10 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::gaveUp:
         return QStringLiteral("serial port %1 did not come back within %2 s (--give-up); giving up. Check the "
                               "adapter and start kvp-reader again.").arg(facts.port).arg(facts.count);
+    case Condition::gaveUpOnOther:
+        return QStringLiteral("serial port %1 is another device now, and the one read before did not come back "
+                              "within %2 s (--give-up); giving up. Plug the module's adapter in again, or start "
+                              "kvp-reader again to read the new device.").arg(facts.port).arg(facts.count);
     case Condition::invalidAddress:
         return QStringLiteral("the KV-P address must be a number from 0 to 31");
     case Condition::addressKept:

@@ -36,6 +36,7 @@ enum class Condition {
     portBack,
     portChanged, // another device now answers to the path; it is left alone
     gaveUp,      // the device did not come back within --give-up
+    gaveUpOnOther, // within --give-up only another device came back at the path
 
     // The user's input and the program's surroundings.
     invalidAddress,
