@@ -150,6 +150,25 @@ private slots:
         QCOMPARE(run.values, sent.mid(0, run.values.size()));
     }
 
+    // The log holds the very values standard output does, also when a reply is on
+    // its way as the count is reached (a module that answers at once, run after run).
+    void logHoldsTheValuesPrinted()
+    {
+        Simulator sim({});
+        QTemporaryDir dir;
+        for (int run = 0; run < 20; ++run) {
+            const QString log = dir.filePath(QStringLiteral("values%1.csv").arg(run));
+            const Finished read = runReader({"--console", "--port", sim.device(), "--count", "25", "--log", log});
+            QCOMPARE(read.exitCode, 0);
+            QFile file(log);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QStringList logged;
+            for (const QString &row : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts).mid(1))
+                logged << row.section(QLatin1Char(','), 2);
+            QCOMPARE(logged, read.values);
+        }
+    }
+
     // These only print; they must never go on to open a port.
     void helpAndVersionOnlyPrint_data()
     {

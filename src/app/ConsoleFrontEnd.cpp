@@ -159,6 +159,8 @@ void ConsoleFrontEnd::finishLater(int exitCode)
     m_paused = false;
     m_finishing = true; // no more values are taken from here on
     m_exitCode = exitCode;
+    // Nor logged: a reply on its way would reach the log but not standard output.
+    m_session.setValueLog(nullptr);
 }
 
 void ConsoleFrontEnd::finish(int exitCode, bool drain)
@@ -167,6 +169,7 @@ void ConsoleFrontEnd::finish(int exitCode, bool drain)
         return;
     m_ended = true;
     m_finishing = true;
+    m_session.setValueLog(nullptr);
     m_exitCode = exitCode;
     m_giveUp.stop();
     m_session.stop();
