@@ -99,9 +99,12 @@ void SerialLink::WritePort(const std::string &str)
         return;
     const QByteArray bytes(str.data(), static_cast<qsizetype>(str.size()));
     if (ctrMSComm.write(bytes) != bytes.size()) {
-        m_errorDetail = ctrMSComm.errorString();
+        // No system call failed here: the port refused the bytes, and its error text
+        // would be whatever failed before.
+        const bool gone = !factsNow(true).exists;
+        m_errorDetail = gone ? removalReason() : QStringLiteral("the port took no bytes");
         close();
-        emit failed(Condition::writeFailed);
+        emit failed(gone ? Condition::deviceRemoved : Condition::writeFailed);
         return;
     }
     // QSerialPort queues writes for the next turn of the event loop; flush() puts the
@@ -140,7 +143,10 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     const Condition failure = portCondition(error, factsNow(true));
     if (failure == Condition::none)
         return;
-    m_errorDetail = ctrMSComm.errorString();
+    // Qt takes its reason from errno even after a read that returned 0 (a hang-up),
+    // so it is whatever failed last; a removal is worded from the path as it is now,
+    // the same whichever call noticed it.
+    m_errorDetail = failure == Condition::deviceRemoved ? removalReason() : ctrMSComm.errorString();
     // Closing from inside the error signal is safe: QSerialPort is done with the call.
     close();
     emit failed(failure);
@@ -176,6 +182,15 @@ Condition SerialLink::checkDevice()
     m_opening = found.identity;
 #endif
     return Condition::none;
+}
+
+QString SerialLink::removalReason() const
+{
+#ifdef Q_OS_UNIX
+    if (const DeviceLookup now = lookUpDevice(systemLocation(m_settings.portName)); now.error != 0)
+        return QString::fromLocal8Bit(std::strerror(now.error)); // errno of that very look-up
+#endif
+    return QStringLiteral("the device hung up");
 }
 
 PortFacts SerialLink::factsNow(bool wasOpen) const
