@@ -213,6 +213,9 @@ private slots:
         QTest::newRow("empty log") << QStringList{"--console", "--simulate", "--log", ""} << "--log needs";
         QTest::newRow("give-up not a number") << QStringList{"--console", "--give-up", "soon"} << "--give-up";
         QTest::newRow("give-up zero") << QStringList{"--console", "--give-up", "0"} << "--give-up";
+        QTest::newRow("count without --console") << QStringList{"--count", "5"} << "--count works only with --console";
+        QTest::newRow("give-up without --console") << QStringList{"--give-up", "5"} << "--give-up works only";
+        QTest::newRow("--scan --count") << QStringList{"--console", "--scan", "--count", "5"} << "--count works only";
     }
 
     void usageErrorsExitTwo()

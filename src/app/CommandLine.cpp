@@ -129,6 +129,12 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     if (parser.isSet(giveUp) && !parsePositive(parser.value(giveUp), 1, kMaxGiveUpSeconds, o.giveUpSeconds))
         return usageError(QStringLiteral("--give-up must be a number of seconds from 1 to %1, not '%2'")
                               .arg(kMaxGiveUpSeconds).arg(parser.value(giveUp)));
+    // Taken and then ignored they would promise an end that never comes.
+    for (const QCommandLineOption *consoleOnly : {&count, &giveUp}) {
+        if (parser.isSet(*consoleOnly) && (!o.console || o.scan))
+            return usageError(QStringLiteral("--%1 works only with --console (not with the window or --scan)")
+                                  .arg(consoleOnly->names().first()));
+    }
     if (parser.isSet(port) && o.port.isEmpty())
         return usageError(QStringLiteral("--port needs a device, e.g. /dev/ttyUSB0 (see --list-ports)"));
     if (parser.isSet(log) && o.logFile.isEmpty())
