@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QTemporaryFile>
 #include <QToolButton>
 #include <QFile>
 #include <QFontInfo>
@@ -726,6 +728,10 @@ private slots:
             << QStringList{"--echo"} << "0" << 500 << true << "[read]\necho=false\n";
         QTest::newRow("a hand-edited file out of range")
             << QStringList{} << "0" << 500 << false << "[read]\naddress=40\ntimeoutMs=10\n";
+        // Only true and false are a setting; anything else is as if nothing were there.
+        for (const char *word : {"banana", "yes", "2", ""})
+            QTest::addRow("echo=%s", word) << QStringList{} << "0" << 500 << false
+                                           << QStringLiteral("[read]\necho=%1\n").arg(QLatin1String(word));
     }
 
     void rememberedOptions()
@@ -772,6 +778,25 @@ private slots:
         QCOMPARE(last.echo, std::optional(true));
         QCOMPARE(last.timeoutMs, std::optional(700));
         QCOMPARE(last.position, std::optional(QPoint(40, 30)));
+    }
+
+    // Settings that cannot be saved are said once on the status line, not on every Read.
+    void unsavedSettingsAreSaidOnce()
+    {
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(notAFolder.fileName() + QStringLiteral("/config")));
+        const auto restore = qScopeGuard([this] { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); });
+        Window w;
+        w.window->setRemembering(true);
+        QVERIFY(w.window->Form_Load());
+        w.click("Read");
+        QTRY_COMPARE(w.status(), QStringLiteral("读取中 · 设置无法保存到 %1/config/kvp-reader/kvp-reader.conf")
+                                     .arg(notAFolder.fileName()));
+        w.click("Stop");
+        QCOMPARE(w.status(), QStringLiteral("已停止"));
+        w.click("Read");
+        QTRY_COMPARE(w.status(), QStringLiteral("读取中"));
     }
 
     // Every control says what it does when hovered.

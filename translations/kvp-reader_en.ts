@@ -135,6 +135,10 @@
         <translation>%1 is a terminal, not a serial adapter; reading it would take the terminal over. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
     </message>
     <message>
+        <source>%1 · 设置无法保存到 %2</source>
+        <translation>%1 · settings could not be saved to %2</translation>
+    </message>
+    <message>
         <source>%1 是系统控制台: 内核在这里输出消息, 也可能有人在此登录, 所以从不打开它. 请用 --port 指定串口适配器的设备 (见 --list-ports).</source>
         <translation>%1 is the system console: the kernel writes its messages there and a login may run on it, so it is never opened. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
     </message>

@@ -87,7 +87,9 @@ private:
     WindowText textFor(Condition condition) const;
     // A notice that leaves the window working; a new one replaces the one before.
     void tell(const QString &message);
-    void savePosition() const;
+    void savePosition();
+    // Notes a failed save of the remembered settings, to be said once.
+    void remembered(bool saved);
     // Everything outside the original form: a panel below it, shortcuts, and a few
     // buttons at the end of the status line.
     void installExtras();
@@ -101,6 +103,10 @@ private:
     bool m_simulated = false;
     WindowExtras *m_extras = nullptr; // a child QObject of the window
     bool m_remember = false;
+    bool m_toldUnsaved = false;  // the settings file could not be written; said once
+    bool m_unsavedShown = false; // to be said at the next showState()
+    QString m_unsavedState;      // the state the notice was shown with; null when none is
+
     // The display still shows its caption from the form, not a value.
     bool m_caption = true;
     // The address box holds no valid address; while reading, the last valid one is read on.
