@@ -474,7 +474,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
                                         << "kvp-reader: Unknown option 'bogus'.\nTry 'kvp-reader --help'.\n";
         QTest::newRow("bad address") << QStringList{"--address", "40"} << 2
-                                     << "kvp-reader: --address must be a number from 0 to 31, not '40'\n"
+                                     << "kvp-reader: --address must be a whole number from 0 to 31, not '40'\n"
                                         "Try 'kvp-reader --help'.\n";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "";
     }
