@@ -548,58 +548,43 @@ private slots:
     }
 
     // The kernel's console is never opened: named with --port it is refused, and the
-    // list marks it. A pseudo-terminal of the test's own plays the console, so that
-    // no test comes near the machine's real one.
-    void systemConsoleIsRefused_data()
+    // list marks it. Which device is the console is made up here, by device number
+    // (stat only): a pseudo-terminal of the test's own, or /dev/ttyS0 for the list.
+    void systemConsoleIsRefusedAndMarked_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("--console") << QStringList{"--console"};
-        QTest::newRow("--scan") << QStringList{"--scan"};
+        QTest::addColumn<QStringList>("arguments"); // PTY: the simulator's device
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("--console") << QStringList{"--console", "--port", "PTY"} << 1 << "PTY is the system console";
+        QTest::newRow("--scan") << QStringList{"--scan", "--port", "PTY"} << 1 << "PTY is the system console";
+        QTest::newRow("--list-ports") << QStringList{"--list-ports"} << 0 << "/dev/ttyS0  SYSTEM CONSOLE, never opened";
     }
 
-    void systemConsoleIsRefused()
+    void systemConsoleIsRefusedAndMarked()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
         Simulator sim({});
-        QTemporaryDir sys;
-        QVERIFY(QDir(sys.path()).mkpath(QStringLiteral("console")) && QDir(sys.path()).mkpath(QStringLiteral("kvp9")));
+        const QString console = arguments.contains("PTY") ? sim.device() : QStringLiteral("/dev/ttyS0");
         struct stat st {};
-        QCOMPARE(::stat(QFile::encodeName(sim.device()).constData(), &st), 0);
-        const auto put = [&](const QString &name, const QByteArray &text) {
-            QFile file(sys.filePath(name));
-            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-        };
-        QVERIFY(put(QStringLiteral("console/active"), "tty0 kvp9\n"));
-        QVERIFY(put(QStringLiteral("kvp9/dev"), QByteArray::number(major(st.st_rdev)) + ':'
-                                                    + QByteArray::number(minor(st.st_rdev)) + '\n'));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KVP_SYS_CLASS_TTY"), sys.path());
-        const Finished run = runReader(arguments << "--port" << sim.device(), 15000, env);
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.errors.contains(sim.device() + QStringLiteral(" is the system console")), qPrintable(run.errors));
-    }
-
-    void portListMarksTheSystemConsole()
-    {
-        // By device number only: the real /dev/ttyS0 is looked at, never opened.
-        struct stat st {};
-        if (::stat("/dev/ttyS0", &st) != 0 || !runReader({"--list-ports"}).values.join('\n').contains("/dev/ttyS0"))
+        if (::stat(QFile::encodeName(console).constData(), &st) != 0
+            || !(console == sim.device() || runReader({"--list-ports"}).values.join('\n').contains(console)))
             QSKIP("no /dev/ttyS0 in this machine's port list");
         QTemporaryDir sys;
         QVERIFY(QDir(sys.path()).mkpath(QStringLiteral("console")) && QDir(sys.path()).mkpath(QStringLiteral("kvp9")));
-        QFile active(sys.filePath(QStringLiteral("console/active"))), number(sys.filePath(QStringLiteral("kvp9/dev")));
-        QVERIFY(active.open(QIODevice::WriteOnly) && active.write("kvp9\n") == 5);
-        QVERIFY(number.open(QIODevice::WriteOnly));
-        number.write(QByteArray::number(major(st.st_rdev)) + ':' + QByteArray::number(minor(st.st_rdev)));
-        number.close();
-        active.close();
+        for (const auto &[name, text] : {std::pair{"console/active", QByteArray("tty0 kvp9\n")},
+                                         {"kvp9/dev", QByteArray::number(major(st.st_rdev)) + ':'
+                                                          + QByteArray::number(minor(st.st_rdev))}}) {
+            QFile file(sys.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KVP_SYS_CLASS_TTY"), sys.path());
-        const Finished run = runReader({"--list-ports"}, 15000, env);
-        QVERIFY2(run.values.contains(QStringLiteral("/dev/ttyS0  SYSTEM CONSOLE, never opened")),
-                 qPrintable(run.values.join('\n')));
-        env.insert(QStringLiteral("KVP_SYS_CLASS_TTY"), sys.filePath(QStringLiteral("none")));
-        QVERIFY(!runReader({"--list-ports"}, 15000, env).values.join('\n').contains("CONSOLE"));
+        const Finished run = runReader(arguments.replaceInStrings(QStringLiteral("PTY"), sim.device()), 15000, env);
+        QCOMPARE(run.exitCode, exitCode);
+        const QString shown = run.errors + run.values.join(QLatin1Char('\n'));
+        QVERIFY2(shown.contains(says.replace(QStringLiteral("PTY"), sim.device())), qPrintable(shown));
     }
 
     // However a reader ends, the next one on that pseudo-terminal reads; the window

@@ -20,7 +20,11 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <csignal>
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kvp;
 using namespace std::chrono_literals;
@@ -273,6 +277,26 @@ private slots:
         QVERIFY(w.waitValues(5));
         const QString said = png ? w.trend().savePng(path) : w.trend().saveCsv(path);
         QVERIFY2(said.contains(reason), qPrintable(said));
+    }
+
+    // A --log that stops taking values says so in the window, as the console does.
+    void aLogWhoseReaderWentAwaySaysSo()
+    {
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("values.fifo")));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ValueLog log;
+        QVERIFY(log.open(QString::fromLocal8Bit(fifo)));
+        ::close(reader);
+        ::signal(SIGPIPE, SIG_IGN); // as a broken standard output would, it would end the test
+        Window w;
+        w.window->setValueLog(&log);
+        QVERIFY(w.showAndRead());
+        QTRY_VERIFY(openMessage() != nullptr);
+        const QString message = openMessage()->text();
+        QVERIFY2(message.contains(QString::fromLocal8Bit(fifo)) && message.contains(QStringLiteral("没有读取方")),
+                 qPrintable(message));
     }
 
     void copyPutsTheValueOnTheClipboard_data()

@@ -23,7 +23,9 @@ FileTrouble fileTrouble(int error, FileTrouble otherwise)
     case ENAMETOOLONG:
     case ETXTBSY:
         return FileTrouble::access;
-    case ENXIO:
+    case ENXIO:  // opened without a reader
+    case EAGAIN: // a reader that stopped taking lines
+    case EPIPE:  // or went away
         return FileTrouble::noReader;
     default:
         return FileTrouble::notAFile;

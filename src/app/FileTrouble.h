@@ -8,7 +8,7 @@ namespace kvp {
 enum class FileTrouble {
     space,    // ENOSPC, EDQUOT, EFBIG: free some space
     access,   // EACCES, EROFS, ENOENT...: another folder
-    noReader, // ENXIO: a FIFO that nothing reads
+    noReader, // ENXIO, EAGAIN, EPIPE: a FIFO that nothing reads
     notAFile, // EINVAL and the rest: the path takes no values
 };
 

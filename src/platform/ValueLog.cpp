@@ -81,6 +81,12 @@ void ValueLog::fail(int error)
 bool ValueLog::writeWhole(const QByteArray &line)
 {
     if (m_channel) {
+        // The console pauses reading long before this; the window does not, and a
+        // reader that stopped taking lines must not make them pile up for ever.
+        if (m_channel->pending() >= kMostQueued) {
+            fail(EAGAIN);
+            return false;
+        }
         m_channel->write(line);
         return !m_writeFailed; // a write that failed at once says so now
     }

@@ -45,6 +45,9 @@ public:
     // Closes the file; false when the system reports a late write error.
     bool close();
 
+    // What a log that can stall may hold back before it counts as failed.
+    static constexpr qsizetype kMostQueued = 256 * 1024;
+
 private:
     bool writeWhole(const QByteArray &line);
     void fail(int error);

@@ -93,6 +93,13 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::showState);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
     connect(&ctrMSComm, &ReadSession::portRestored, this, &frmMain::onPortRestored);
+    connect(&ctrMSComm, &ReadSession::logFailed, this, [this] {
+        Facts facts = ctrMSComm.facts();
+        facts.file = m_log ? m_log->path() : QString();
+        facts.detail = m_log ? m_log->errorString() : QString();
+        facts.error = m_log ? m_log->error() : 0;
+        tell(windowText(Condition::logWriteFailed, facts).message);
+    });
     connect(m_statusRow, &StatusRow::portClicked, this, &frmMain::openPortList);
     connect(m_picker, &PortPicker::chosen, this, &frmMain::onPortChosen);
     ctrMSComm.setAddressText(ui->KVPAdr->text());

@@ -49,7 +49,11 @@ public:
     // Marks the window as reading a simulated module, so nobody takes its values as real.
     void setSimulated(bool simulated);
     void setAddressText(const QString &text);
-    void setValueLog(ValueLog *log) { ctrMSComm.setValueLog(log); }
+    void setValueLog(ValueLog *log)
+    {
+        m_log = log;
+        ctrMSComm.setValueLog(log);
+    }
     // The trend, recording, copying and finding the module.
     WindowExtras *extras() const { return m_extras; }
     // Where the port list comes from; the machine's own ports unless a test says otherwise.
@@ -102,6 +106,7 @@ private:
     ValueColours m_colours;
     bool m_simulated = false;
     WindowExtras *m_extras = nullptr; // a child QObject of the window
+    ValueLog *m_log = nullptr; // of --log; reading goes on without it once it fails
     bool m_remember = false;
     bool m_toldUnsaved = false;  // the settings file could not be written; said once
     bool m_unsavedShown = false; // to be said at the next showState()
