@@ -273,8 +273,6 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, reason);
         Window w;
-        QVERIFY(w.showAndRead());
-        QVERIFY(w.waitValues(5));
         const QString said = png ? w.trend().savePng(path) : w.trend().saveCsv(path);
         QVERIFY2(said.contains(reason), qPrintable(said));
     }
