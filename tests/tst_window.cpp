@@ -557,7 +557,7 @@ private slots:
     void portListFollowsThePorts()
     {
         Window w;
-        QList<SerialPortEntry> ports{builtInPort(QStringLiteral("/dev/ttyS0")),
+        QList<SerialPortEntry> ports{builtInPort(QStringLiteral("/dev/ttyS1")), builtInPort(QStringLiteral("/dev/ttyS0")),
                                      usbAdapter(QStringLiteral("/dev/ttyUSB0"),
                                                 QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"))};
         w.window->setPortSource([&] { return ports; });
@@ -565,10 +565,12 @@ private slots:
         w.window->show();
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
 
+        ports[1].systemConsole = true;
         QListWidget *list = openPortList(*w.window);
         QVERIFY(list);
-        QCOMPARE(list->count(), 2);
-        const QString adapter = list->item(1)->text();
+        QCOMPARE(list->count(), 3);
+        QVERIFY(list->item(1)->text().contains(QStringLiteral("系统控制台")) && list->item(1)->flags() == Qt::NoItemFlags);
+        const QString adapter = list->item(2)->text();
         QVERIFY2(adapter.startsWith(QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"))
                      && adapter.contains(QStringLiteral("/dev/ttyUSB0")) && adapter.contains(QStringLiteral("FTDI"))
                      && adapter.contains(QStringLiteral("FT232R USB UART"))
@@ -576,9 +578,9 @@ private slots:
                  qPrintable(adapter));
 
         ports << usbAdapter(QStringLiteral("/dev/ttyACM0"));
-        QTRY_COMPARE(list->count(), 3);
+        QTRY_COMPARE(list->count(), 4);
         ports.removeFirst();
-        QTRY_COMPARE(list->count(), 2);
+        QTRY_COMPARE(list->count(), 3);
         list->window()->hide();
 
         QTest::keyClick(w.window.get(), Qt::Key_P, Qt::ControlModifier);

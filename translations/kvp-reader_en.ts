@@ -135,6 +135,10 @@
         <translation>%1 is a terminal, not a serial adapter; reading it would take the terminal over. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
     </message>
     <message>
+        <source>系统控制台: 从不打开</source>
+        <translation>system console: never opened</translation>
+    </message>
+    <message>
         <source>%1 · 设置无法保存到 %2</source>
         <translation>%1 · settings could not be saved to %2</translation>
     </message>

@@ -12,8 +12,6 @@ namespace kvp {
 QString SerialPortEntry::about() const
 {
     QStringList about;
-    if (systemConsole)
-        about << QStringLiteral("SYSTEM CONSOLE, never opened");
     if (!description.isEmpty())
         about << description;
     if (!manufacturer.isEmpty())

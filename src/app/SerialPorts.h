@@ -24,8 +24,7 @@ struct SerialPortEntry {
     bool isUsb() const { return vendorId.has_value() && productId.has_value(); }
     // Whether `path` names this port, under either of its names.
     bool isNamed(const QString &path) const { return path == device || (!stableName.isEmpty() && path == stableName); }
-    // What it is: description, maker, USB ids and serial number, as far as known;
-    // first of all whether it is the system console.
+    // What it is: description, maker, USB ids and serial number, as far as known.
     QString about() const;
 
     bool operator==(const SerialPortEntry &) const = default;

@@ -203,6 +203,8 @@ QString windowWord(WindowWord word)
         return QCoreApplication::translate("kvp", "打开输入的串口路径");
     case WindowWord::noPorts:
         return QCoreApplication::translate("kvp", "未找到串口: 请插入适配器");
+    case WindowWord::systemConsole:
+        return QCoreApplication::translate("kvp", "系统控制台: 从不打开");
     case WindowWord::portMenuEntry:
         return QCoreApplication::translate("kvp", "选择串口…");
     case WindowWord::echoMenuEntry:
