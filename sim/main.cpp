@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <memory>
 #include <termios.h>
 #include <unistd.h>
@@ -191,6 +193,20 @@ int main(int argc, char **argv)
         path = pty->slavePath();
     }
 
+    // A reader puts the pseudo-terminal in exclusive mode, and one that is killed never
+    // lifts it; the terminal outlives it here, so every later reader that is not root
+    // would be refused as if the port were busy. Readers keep apart by lock files as
+    // well, so the mode is lifted as soon as a reader is heard, and once a second for
+    // one killed before it said anything.
+    const int slave = pty ? ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    const auto releaseExclusive = [slave] {
+        if (slave >= 0)
+            ::ioctl(slave, TIOCNXCL);
+    };
+    QTimer exclusiveRelease;
+    QObject::connect(&exclusiveRelease, &QTimer::timeout, &app, releaseExclusive);
+    exclusiveRelease.start(1000);
+
     SimulatorEndpoint endpoint(fd, settings);
     QFile log;
     QFile trace;
@@ -217,6 +233,7 @@ int main(int argc, char **argv)
         QCoreApplication::exit(1);
     };
     endpoint.module().setReplyObserver([&](const ModuleSimulator::Reply &r) {
+        releaseExclusive();
         // With several modules on the line every line starts with the module's address.
         const QByteArray who = several ? QByteArray::number(r.address) + ' ' : QByteArray();
         if (log.isOpen() && r.intact())
@@ -260,5 +277,7 @@ int main(int argc, char **argv)
                 static_cast<unsigned long long>(c.pauses), static_cast<unsigned long long>(c.ignored));
     if (!pty && fd >= 0)
         ::close(fd);
+    if (slave >= 0)
+        ::close(slave);
     return status;
 }
