@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <memory>
 #include <termios.h>
 #include <unistd.h>
@@ -183,6 +185,12 @@ int main(int argc, char **argv)
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    // The parser keeps the last of two values; a second --address would quietly replace the first.
+    const QStringList given = parser.optionNames();
+    for (const QString &name : given) {
+        if (given.count(name) > 1)
+            usageError(QStringLiteral("--%1 is given more than once").arg(name));
+    }
 
     SimulatorSettings settings;
     const std::vector<int> addresses = addressList(parser);
@@ -248,6 +256,20 @@ int main(int argc, char **argv)
         path = pty->slavePath();
     }
 
+    // A reader puts the pseudo-terminal in exclusive mode, and one that is killed never
+    // lifts it; the terminal outlives it here, so every later reader that is not root
+    // would be refused as if the port were busy. Readers keep apart by lock files as
+    // well, so the mode is lifted as soon as a reader is heard, and once a second for
+    // one killed before it said anything.
+    const int slave = pty ? ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    const auto releaseExclusive = [slave] {
+        if (slave >= 0)
+            ::ioctl(slave, TIOCNXCL);
+    };
+    QTimer exclusiveRelease;
+    QObject::connect(&exclusiveRelease, &QTimer::timeout, &app, releaseExclusive);
+    exclusiveRelease.start(1000);
+
     SimulatorEndpoint endpoint(fd, settings);
     QFile log;
     QFile trace;
@@ -255,22 +277,35 @@ int main(int argc, char **argv)
         if (!parser.isSet(QString::fromLatin1(name)))
             continue;
         file->setFileName(parser.value(QString::fromLatin1(name)));
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        // Unbuffered, so that a write that fails (a full disk) is known at once.
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text | QIODevice::Unbuffered)) {
             std::fprintf(stderr, "kvp-sim: cannot write %s: %s\n", qPrintable(file->fileName()),
                          qPrintable(file->errorString()));
             return 1;
         }
     }
+    // A log that cannot be written ends the simulator: a test would trust a log with gaps.
+    bool writeFailed = false;
+    const auto put = [&](QFile &file, const QByteArray &text) {
+        if (writeFailed || file.write(text) == text.size())
+            return;
+        writeFailed = true;
+        std::fprintf(stderr, "kvp-sim: cannot write the %s %s: %s\n", &file == &log ? "log" : "trace",
+                     qPrintable(file.fileName()), qPrintable(file.errorString()));
+        file.close();
+        QCoreApplication::exit(1);
+    };
     endpoint.module().setReplyObserver([&](const ModuleSimulator::Reply &r) {
+        releaseExclusive();
         // With several modules on the line every line starts with the module's address.
         const QByteArray who = several ? QByteArray::number(r.address) + ' ' : QByteArray();
         if (log.isOpen() && r.intact())
-            log.write(who + QByteArray::number(r.value) + '\n');
+            put(log, who + QByteArray::number(r.value) + '\n');
         if (trace.isOpen()) {
-            trace.write(who);
-            trace.write(r.dropped ? QByteArray("dropped") : (r.corrupted ? "corrupted " : "value ") + QByteArray::number(r.value));
-            trace.write(QByteArray(r.stray ? " stray" : "") + (r.split ? " split" : "") + (r.lead ? " lead" : "")
-                        + (r.pause ? " pause" : "") + '\n');
+            put(trace, who + (r.dropped ? QByteArray("dropped")
+                                        : (r.corrupted ? "corrupted " : "value ") + QByteArray::number(r.value))
+                           + (r.stray ? " stray" : "") + (r.split ? " split" : "") + (r.lead ? " lead" : "")
+                           + (r.pause ? " pause" : "") + '\n');
         }
     });
     // On the monotonic clock, so a script can line these up with the reader's output.
@@ -305,5 +340,7 @@ int main(int argc, char **argv)
                 static_cast<unsigned long long>(c.pauses), static_cast<unsigned long long>(c.ignored));
     if (!pty && fd >= 0)
         ::close(fd);
+    if (slave >= 0)
+        ::close(slave);
     return status;
 }

@@ -15,6 +15,8 @@ source "$script"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 touch "$tmp/device-a" "$tmp/values.csv"
+mkdir -p "$tmp/sys/console" && touch "$tmp/sys/console/active" # no system console, till the last case
+export KVP_SYS_CLASS_TTY=$tmp/sys
 
 # Offers what bash would for the line, with the cursor at its end, one a line.
 complete_line() {
@@ -88,5 +90,15 @@ for row in "${cases[@]}"; do
         passed=$((passed + 1))
     fi
 done
+if [[ -n $serial ]]; then
+    # The system console is not offered; the names here make the first serial device it.
+    echo "tty0 ${serial#/dev/}" >"$tmp/sys/console/active"
+    if grep -qxF -- "$serial" <<<"$(complete_line "$reader" "--port ${serial%?}")"; then
+        echo "FAIL reader '--port ${serial%?}': offers the system console $serial"
+        failed=$((failed + 1))
+    else
+        passed=$((passed + 1))
+    fi
+fi
 echo "completion: $passed passed, $failed failed"
 ((failed == 0))

@@ -10,6 +10,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -135,6 +136,33 @@ private slots:
         QVERIFY2(message.contains(facts.port) && message.contains(facts.detail), qPrintable(message));
     }
 
+    // The advice for a file that cannot be written fits the errno of the failing call.
+    void fileAdviceFitsTheError_data()
+    {
+        QTest::addColumn<Condition>("condition");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("--log /proc/self/status") << Condition::logWriteFailed << EINVAL << "does not take values";
+        QTest::newRow("recording on a full disk") << Condition::logFile << ENOSPC << "Free some space";
+        QTest::newRow("recording stopped by a quota") << Condition::recordingFailed << EDQUOT << "Free some space";
+        QTest::newRow("read-only folder") << Condition::logFile << EROFS << "folder you may write to";
+        QTest::newRow("full disk, reason unknown") << Condition::logWriteFailed << 0 << "Free some space";
+        QTest::newRow("a FIFO nothing reads") << Condition::logFile << ENXIO << "nothing reads";
+    }
+
+    void fileAdviceFitsTheError()
+    {
+        QFETCH(Condition, condition);
+        QFETCH(int, error);
+        QFETCH(QString, advice);
+        Facts facts;
+        facts.file = QStringLiteral("/tmp/values.csv");
+        facts.error = error;
+        const QString console = consoleText(condition, facts);
+        for (const char *any : {"does not take values", "Free some space", "folder you may write to", "nothing reads"})
+            QVERIFY2(console.contains(QLatin1String(any)) == (advice == QLatin1String(any)), qPrintable(console));
+    }
+
     // The status line names the state and the port, and marks a simulated module.
     void windowStatusLine_data()
     {
@@ -203,9 +231,23 @@ private slots:
         QCOMPARE(displayAvailable(platform, x11, wayland), available);
     }
 
-    // Qt's own warnings reach standard error as the program's lines, one by one.
+    // Qt's own warnings reach standard error as the program's lines, one by one; its
+    // remark on a missing XDG_RUNTIME_DIR, which it works around itself, does not.
+    void qtMessagesCarryTheProgramsName_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("two lines") << "QIODevice::read (QSerialPort): device not open\nQSocketNotifier: Invalid socket"
+                                   << "kvp-reader: QIODevice::read (QSerialPort): device not open\n"
+                                      "kvp-reader: QSocketNotifier: Invalid socket\n";
+        QTest::newRow("no XDG_RUNTIME_DIR")
+            << "QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to '/tmp/runtime-root'" << "";
+    }
+
     void qtMessagesCarryTheProgramsName()
     {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
         QTemporaryFile capture;
         QVERIFY(capture.open());
         std::fflush(stderr);
@@ -213,15 +255,13 @@ private slots:
         ::dup2(capture.handle(), STDERR_FILENO);
         const QtMessageHandler previous = qInstallMessageHandler(nullptr);
         routeQtMessages();
-        qWarning("QIODevice::read (QSerialPort): device not open\nQSocketNotifier: Invalid socket");
+        qWarning("%s", qPrintable(message));
         qInstallMessageHandler(previous);
         std::fflush(stderr);
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);
         capture.seek(0);
-        QCOMPARE(QString::fromUtf8(capture.readAll()),
-                 QStringLiteral("kvp-reader: QIODevice::read (QSerialPort): device not open\n"
-                                "kvp-reader: QSocketNotifier: Invalid socket\n"));
+        QCOMPARE(QString::fromUtf8(capture.readAll()), shown);
     }
 };
 

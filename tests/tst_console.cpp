@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,10 +15,13 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -107,8 +111,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("summary");
         QTest::newRow("default") << "0" << 20 << "kvp-reader: 20 values in ";
-        QTest::newRow("hexadecimal") << "&H1F" << 20 << "kvp-reader: 20 values in ";
-        QTest::newRow("rounded") << "3.6" << 20 << "kvp-reader: 20 values in ";
+        QTest::newRow("leading zero") << "07" << 20 << "kvp-reader: 20 values in ";
         QTest::newRow("a single value") << "0" << 1 << "kvp-reader: 1 value in ";
     }
 
@@ -149,6 +152,24 @@ private slots:
         QCOMPARE(run.values, sent.mid(0, run.values.size()));
     }
 
+    // The log holds the very values standard output does, also when a reply is on
+    // its way as the count is reached (a module that answers at once, run after run).
+    void logHoldsTheValuesPrinted()
+    {
+        Simulator sim({});
+        QTemporaryDir dir;
+        for (int run = 0; run < 20; ++run) {
+            const QString log = dir.filePath(QStringLiteral("values%1.csv").arg(run));
+            const Finished read = runReader({"--console", "--port", sim.device(), "--count", "25", "--log", log});
+            QCOMPARE(read.exitCode, 0);
+            QFile file(log);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts).mid(1);
+            QCOMPARE(rows.size(), read.values.size());
+            QVERIFY(rows.isEmpty() || rows.last().endsWith(QLatin1Char(',') + read.values.last()));
+        }
+    }
+
     // These only print; they must never go on to open a port.
     void helpAndVersionOnlyPrint_data()
     {
@@ -177,7 +198,9 @@ private slots:
         QTest::addColumn<QString>("says");
 
         QTest::newRow("address out of range") << QStringList{"--console", "--address", "32"} << "--address";
-        QTest::newRow("address not a number") << QStringList{"--console", "--address", "abc"} << "--address";
+        for (const char *address : {"abc", "0x1f", "1e1", "5x", "3.6", "&H1F"})
+            QTest::addRow("address %s", address) << QStringList{"--console", "--address", address}
+                                                 << "--address must be a whole number from 0 to 31";
         QTest::newRow("unknown option") << QStringList{"--console", "--baud", "9600"} << "baud";
         QTest::newRow("bad timeout") << QStringList{"--console", "--timeout", "0"} << "--timeout";
         QTest::newRow("bad count") << QStringList{"--console", "--count", "-3"} << "--count";
@@ -191,6 +214,9 @@ private slots:
         QTest::newRow("empty log") << QStringList{"--console", "--simulate", "--log", ""} << "--log needs";
         QTest::newRow("give-up not a number") << QStringList{"--console", "--give-up", "soon"} << "--give-up";
         QTest::newRow("give-up zero") << QStringList{"--console", "--give-up", "0"} << "--give-up";
+        QTest::newRow("count without --console") << QStringList{"--count", "5"} << "--count works only with --console";
+        QTest::newRow("give-up without --console") << QStringList{"--give-up", "5"} << "--give-up works only";
+        QTest::newRow("--scan --count") << QStringList{"--console", "--scan", "--count", "5"} << "--count works only";
     }
 
     void usageErrorsExitTwo()
@@ -274,9 +300,10 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("says");
         QTest::newRow("log on a full device") << "log /dev/full" << "value log /dev/full; the log ends with its last "
-                                                                   "whole row. Free some space, or give another file "
-                                                                   "with --log. (No space left on device)";
+                                                                   "whole row. Free some space, or choose another file. "
+                                                                   "(No space left on device)";
         QTest::newRow("log hits the file size limit") << "log limited" << "(File too large)";
+        QTest::newRow("log on a FIFO nothing reads") << "log fifo" << "It is a FIFO and nothing reads it";
         QTest::newRow("stdout on a full device") << "stdout /dev/full"
                                                  << "Cannot write the values to standard output; stopped reading. "
                                                     "Check where standard output goes (a full disk?). "
@@ -296,6 +323,9 @@ private slots:
         QProcess reader;
         if (how == QLatin1String("log /dev/full")) {
             arguments << "--log" << "/dev/full";
+        } else if (how == QLatin1String("log fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0600), 0);
+            arguments << "--log" << log;
         } else if (how == QLatin1String("log limited")) {
             arguments << "--log" << log;
             reader.setChildProcessModifier([] {
@@ -337,23 +367,38 @@ private slots:
         }
     }
 
-    // A device that stays away ends a run with --give-up, and only then.
+    // A device that stays away ends a run with --give-up, and only then; the words
+    // say whether another device came back in its place.
+    void giveUpEndsTheWait_data()
+    {
+        QTest::addColumn<bool>("another");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("nothing comes back") << false << "did not come back within 2 s (--give-up)";
+        QTest::newRow("another device comes back")
+            << true << "is another device now, and the one read before did not come back within 2 s (--give-up)";
+    }
+
     void giveUpEndsTheWait()
     {
+        QFETCH(bool, another);
+        QFETCH(QString, says);
         PortLink link;
         auto sim = std::make_unique<Simulator>(QStringList{});
         QVERIFY(link.plug(sim->device()));
         QProcess reader;
         reader.start(QStringLiteral(KVP_READER),
-                     {"--console", "--port", link.path(), "--count", "100000", "--give-up", "1"});
+                     {"--console", "--port", link.path(), "--count", "100000", "--give-up", "2"});
         QVERIFY(reader.waitForReadyRead(5000));
         QVERIFY(link.unplug());
         sim.reset();
+        kvp::PseudoTerminal someonesTerminal;
+        if (another)
+            QVERIFY(link.plug(someonesTerminal.slavePath()));
         QVERIFY(reader.waitForFinished(15000));
         QCOMPARE(reader.exitCode(), 1);
         const QString errors = QString::fromUtf8(reader.readAllStandardError());
         QCOMPARE(errors.count(QLatin1String("went away")), 1);
-        QVERIFY2(errors.contains(QLatin1String("did not come back within 1 s (--give-up)")), qPrintable(errors));
+        QVERIFY2(errors.contains(says), qPrintable(errors));
     }
 
     // After an unplug, another terminal given the same path is left alone: not a
@@ -434,7 +479,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
                                         << "kvp-reader: Unknown option 'bogus'.\nTry 'kvp-reader --help'.\n";
         QTest::newRow("bad address") << QStringList{"--address", "40"} << 2
-                                     << "kvp-reader: --address must be a number from 0 to 31, not '40'\n"
+                                     << "kvp-reader: --address must be a whole number from 0 to 31, not '40'\n"
                                         "Try 'kvp-reader --help'.\n";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "";
     }
@@ -507,25 +552,123 @@ private slots:
                  qPrintable(errors));
     }
 
+    // The kernel's console is never opened: named with --port it is refused, and the
+    // list marks it. Which device is the console is made up here, by device number
+    // (stat only): a pseudo-terminal of the test's own, or /dev/ttyS0 for the list.
+    void systemConsoleIsRefusedAndMarked_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // PTY: the simulator's device
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("--console") << QStringList{"--console", "--port", "PTY"} << 1 << "PTY is the system console";
+        QTest::newRow("--scan") << QStringList{"--scan", "--port", "PTY"} << 1 << "PTY is the system console";
+        QTest::newRow("--list-ports") << QStringList{"--list-ports"} << 0 << "/dev/ttyS0  SYSTEM CONSOLE, never opened";
+    }
+
+    void systemConsoleIsRefusedAndMarked()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        Simulator sim({});
+        const QString console = arguments.contains("PTY") ? sim.device() : QStringLiteral("/dev/ttyS0");
+        struct stat st {};
+        if (::stat(QFile::encodeName(console).constData(), &st) != 0
+            || !(console == sim.device() || runReader({"--list-ports"}).values.join('\n').contains(console)))
+            QSKIP("no /dev/ttyS0 in this machine's port list");
+        QTemporaryDir sys;
+        QVERIFY(QDir(sys.path()).mkpath(QStringLiteral("console")) && QDir(sys.path()).mkpath(QStringLiteral("kvp9")));
+        for (const auto &[name, text] : {std::pair{"console/active", QByteArray("tty0 kvp9\n")},
+                                         {"kvp9/dev", QByteArray::number(major(st.st_rdev)) + ':'
+                                                          + QByteArray::number(minor(st.st_rdev))}}) {
+            QFile file(sys.filePath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KVP_SYS_CLASS_TTY"), sys.path());
+        const Finished run = runReader(arguments.replaceInStrings(QStringLiteral("PTY"), sim.device()), 15000, env);
+        QCOMPARE(run.exitCode, exitCode);
+        const QString shown = run.errors + run.values.join(QLatin1Char('\n'));
+        QVERIFY2(shown.contains(says.replace(QStringLiteral("PTY"), sim.device())), qPrintable(shown));
+    }
+
+    // However a reader ends, the next one on that pseudo-terminal reads; the window
+    // and the scan end on a signal as the console does, by their own exit.
+    void nextReaderReadsAfterOneWasEnded_data()
+    {
+        QTest::addColumn<QStringList>("program"); // the reader, or the reader as another user
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("signal");
+        const QStringList reader{KVP_READER}, asNobody{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", KVP_READER};
+        QTest::newRow("console, SIGKILL") << reader << QStringList{"--console"} << int(SIGKILL);
+        // Not root: the exclusive mode the killed reader left would refuse it.
+        QTest::newRow("console of another user, SIGKILL") << asNobody << QStringList{"--console"} << int(SIGKILL);
+        for (const auto &[name, signal] : {std::pair{"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}}) {
+            QTest::addRow("window, %s", name) << reader << QStringList{} << signal;
+            QTest::addRow("scan, %s", name) << reader << QStringList{"--scan", "--timeout", "5000"} << signal;
+        }
+    }
+
+    void nextReaderReadsAfterOneWasEnded()
+    {
+        QFETCH(QStringList, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, signal);
+        QProcess probe;
+        probe.start(program.first(), program.mid(1) << "--version");
+        if (!probe.waitForFinished(10000) || probe.exitCode() != 0 || (program.size() > 1 && ::geteuid() != 0))
+            QSKIP("needs root and setpriv, and a build folder another user may reach");
+        Simulator sim({"--address", "31"});
+        QFile::setPermissions(sim.device(), QFile::ReadOther | QFile::WriteOther | QFile::ReadOwner | QFile::WriteOwner);
+        QTemporaryDir config;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        QProcess first, next;
+        first.setProcessEnvironment(env);
+        first.start(program.first(), program.mid(1) + arguments << "--port" << sim.device() << "--address" << "31");
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(first.processId()));
+        const auto isPort = [&](const QFileInfo &fd) { return fd.symLinkTarget() == sim.device(); };
+        QTRY_VERIFY_WITH_TIMEOUT(std::ranges::any_of(fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot), isPort), 10000);
+        QVERIFY2(program.size() == 1 || first.waitForReadyRead(5000), first.readAllStandardError().constData()); // the simulator has heard it
+        ::kill(static_cast<pid_t>(first.processId()), signal);
+        QVERIFY(first.waitForFinished(5000));
+        if (signal != SIGKILL)
+            QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        next.start(program.first(), program.mid(1) << "--console" << "--port" << sim.device() << "--address" << "31"
+                                                    << "--count" << "1");
+        QVERIFY(next.waitForFinished(10000));
+        QVERIFY2(next.exitCode() == 0, next.readAllStandardError().constData());
+        QCOMPARE(next.readAllStandardOutput().count('\n'), 1);
+    }
+
     // Each way to ask the run to end ends it with its summary and status 0, also
-    // while nobody takes standard output (a stalled pipe).
+    // while nobody takes standard output (a stalled pipe) or a --log FIFO.
     void terminationSignalExitsZero_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("stalled");
+        QTest::addColumn<QString>("stalled"); // what is not taken: "", "standard output", "the value log"
         for (const auto &[name, signal] : {std::pair{"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}}) {
-            QTest::addRow("%s", name) << signal << false;
-            QTest::addRow("%s, standard output stalled", name) << signal << true;
+            for (const char *stalled : {"", "standard output", "the value log"})
+                QTest::addRow("%s, %s stalled", name, stalled) << signal << QString::fromLatin1(stalled);
         }
     }
 
     void terminationSignalExitsZero()
     {
         QFETCH(int, signal);
-        QFETCH(bool, stalled);
+        QFETCH(QString, stalled);
         Simulator sim({});
         QProcess reader;
-        if (stalled) {
+        QStringList arguments{"--console", "--port", sim.device()};
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("values.fifo")));
+        int fifoReader = -1; // held and never read
+        if (stalled == QLatin1String("the value log")) {
+            QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+            fifoReader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            ::fcntl(fifoReader, F_SETPIPE_SZ, 4096);
+            arguments << "--log" << fifo;
+        } else if (stalled == QLatin1String("standard output")) {
             // A pipe of the least size whose reading end the reader holds itself and never reads.
             reader.setChildProcessModifier([] {
                 int ends[2];
@@ -536,9 +679,10 @@ private slots:
                 }
             });
         }
-        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim.device()});
+        reader.start(QStringLiteral(KVP_READER), arguments);
+        const auto closeFifo = qScopeGuard([&] { ::close(fifoReader); });
         QByteArray errors;
-        if (stalled)
+        if (!stalled.isEmpty())
             QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains("not taking"), 20000);
         else
             QVERIFY2(reader.waitForReadyRead(5000), reader.readAllStandardError().constData());
@@ -548,7 +692,9 @@ private slots:
         QCOMPARE(reader.exitCode(), 0);
         errors += reader.readAllStandardError();
         QVERIFY2(errors.contains(" commands, "), errors.constData()); // the run's summary
-        QCOMPARE(errors.contains("not yet taken by standard output"), stalled);
+        if (!stalled.isEmpty())
+            QVERIFY2(errors.contains(stalled.toUtf8() + (fifoReader < 0 ? "" : ' ' + fifo) + " is not taking"), errors.constData());
+        QCOMPARE(errors.contains("not yet taken by standard output"), stalled == QLatin1String("standard output"));
     }
 };
 

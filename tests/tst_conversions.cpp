@@ -1,3 +1,4 @@
+#include "app/AddressArgument.h"
 #include "platform/NumericPrefix.h"
 #include "platform/TextFormat.h"
 #include "protocol/Address.h"
@@ -135,6 +136,26 @@ private slots:
         QFETCH(int, valid);
         QCOMPARE(QString::fromStdString(addressField(text.toStdString())), field);
         QCOMPARE(validAddress(text.toStdString()).value_or(-1), valid);
+    }
+
+    // The command line takes an address written out in full; the box above is lenient.
+    void addressArgument_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("address"); // -1: a usage error
+        for (const auto &[text, address] : std::initializer_list<std::pair<const char *, int>>{
+                 {"0", 0}, {"31", 31}, {"07", 7}, {"0031", 31}, {"32", -1}, {"99999999999", -1}, {"", -1},
+                 {"0x1f", -1}, {"1e1", -1}, {"5x", -1}, {"3.6", -1}, {"&H1F", -1}, {"-1", -1}, {"+5", -1},
+                 {" 5", -1}, {"5 ", -1}, {"3,7", -1}, {"\u0663", -1}})
+            QTest::newRow(text) << QString::fromUtf8(text) << address;
+    }
+
+    void addressArgument()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, address);
+        const auto parsed = kvp::addressArgument(text);
+        QCOMPARE(parsed ? parsed->value(0, -2) : -1, address);
     }
 };
 

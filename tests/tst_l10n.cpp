@@ -108,6 +108,7 @@ private slots:
         QTest::newRow("in use") << Condition::portInUse << "/dev/ttyKVP7";
         QTest::newRow("line settings") << Condition::portSetup << "/dev/ttyKVP7";
         QTest::newRow("terminal") << Condition::portIsTerminal << "/dev/ttyKVP7";
+        QTest::newRow("system console") << Condition::portIsConsole << "/dev/ttyKVP7";
         QTest::newRow("path too long") << Condition::pathTooLong << "Input/output error";
         QTest::newRow("no descriptor") << Condition::tooManyFiles << "/dev/ttyKVP7";
         QTest::newRow("device removed") << Condition::deviceRemoved << "/dev/ttyKVP7";

@@ -168,8 +168,18 @@ private slots:
         QVERIFY(run.module.module().counters().ignored > 0);
     }
 
+    // A removal gives the reason of the path as it is now, never a stale errno
+    // ("Inappropriate ioctl for device", "File exists", "Resource temporarily unavailable").
+    void removedDeviceStopsReading_data()
+    {
+        QTest::addColumn<bool>("reading");
+        QTest::newRow("while reading") << true;
+        QTest::newRow("while stopped") << false;
+    }
+
     void removedDeviceStopsReading()
     {
+        QFETCH(bool, reading);
         PortLink link;
         SimulatedModule module{SimulatorSettings{}};
         QVERIFY(link.plug(module.devicePath()));
@@ -178,11 +188,14 @@ private slots:
         QCOMPARE(session.open(), Condition::none);
         QCOMPARE(session.read(), Condition::none);
         QTRY_VERIFY_WITH_TIMEOUT(session.cycle().counters().goodValues >= 5, 5000);
+        if (!reading)
+            session.stop();
         QVERIFY(link.unplug());
         module.unplug();
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 3000);
         QCOMPARE(failed.first().at(0).value<Condition>(), Condition::deviceRemoved);
         QCOMPARE(session.facts().port, link.path());
+        QCOMPARE(session.facts().detail, QStringLiteral("No such file or directory"));
         QCOMPARE(session.status().phase, CyclePhase::stopped);
         QVERIFY(!session.portOpen());
         // Read while it is still gone says so, and sends nothing anywhere.

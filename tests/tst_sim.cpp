@@ -141,25 +141,47 @@ private slots:
 
     void addressListRefused_data()
     {
-        QTest::addColumn<QString>("addresses");
-        QTest::newRow("out of range") << QStringLiteral("3,32");
-        QTest::newRow("negative") << QStringLiteral("-1");
-        QTest::newRow("named twice") << QStringLiteral("5,17,5");
-        QTest::newRow("empty item") << QStringLiteral("1,,2");
-        QTest::newRow("trailing comma") << QStringLiteral("1,");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("not a number") << QStringLiteral("3,five");
+        QTest::addColumn<QStringList>("arguments");
+        const QString address = QStringLiteral("--address");
+        QTest::newRow("out of range") << QStringList{address, "3,32"};
+        QTest::newRow("negative") << QStringList{address, "-1"};
+        QTest::newRow("named twice") << QStringList{address, "5,17,5"};
+        QTest::newRow("empty item") << QStringList{address, "1,,2"};
+        QTest::newRow("trailing comma") << QStringList{address, "1,"};
+        QTest::newRow("empty") << QStringList{address, QString()};
+        QTest::newRow("not a number") << QStringList{address, "3,five"};
+        // A second --address would silently replace the first.
+        QTest::newRow("--address given twice") << QStringList{address, "3", address, "5"};
+        QTest::newRow("--seed given twice") << QStringList{"--seed", "3", "--seed=4"};
     }
 
     void addressListRefused()
     {
-        QFETCH(QString, addresses);
+        QFETCH(QStringList, arguments);
         QProcess sim;
-        sim.start(QStringLiteral(KVP_SIM), {QStringLiteral("--address"), addresses});
+        sim.start(QStringLiteral(KVP_SIM), arguments);
         QVERIFY(sim.waitForFinished());
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardOutput().isEmpty());
+    }
+
+    // A log the simulator cannot write ends it with a message, not silently.
+    void unwritableLogEndsTheSimulator()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(KVP_SIM), {QStringLiteral("--log"), QStringLiteral("/dev/full")});
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", device, "--count", "3"});
+        QVERIFY(sim.waitForFinished(10000));
+        reader.kill();
+        reader.waitForFinished();
+        QCOMPARE(sim.exitCode(), 1);
+        const QString errors = QString::fromUtf8(sim.readAllStandardError());
+        QVERIFY2(errors.contains(QLatin1String("kvp-sim: cannot write the log /dev/full: No space left on device")),
+                 qPrintable(errors));
     }
 };
 

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QTemporaryFile>
 #include <QToolButton>
 #include <QFile>
 #include <QFontInfo>
@@ -555,7 +557,7 @@ private slots:
     void portListFollowsThePorts()
     {
         Window w;
-        QList<SerialPortEntry> ports{builtInPort(QStringLiteral("/dev/ttyS0")),
+        QList<SerialPortEntry> ports{builtInPort(QStringLiteral("/dev/ttyS1")), builtInPort(QStringLiteral("/dev/ttyS0")),
                                      usbAdapter(QStringLiteral("/dev/ttyUSB0"),
                                                 QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"))};
         w.window->setPortSource([&] { return ports; });
@@ -563,10 +565,12 @@ private slots:
         w.window->show();
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
 
+        ports[1].systemConsole = true;
         QListWidget *list = openPortList(*w.window);
         QVERIFY(list);
-        QCOMPARE(list->count(), 2);
-        const QString adapter = list->item(1)->text();
+        QCOMPARE(list->count(), 3);
+        QVERIFY(list->item(1)->text().contains(QStringLiteral("系统控制台")) && list->item(1)->flags() == Qt::NoItemFlags);
+        const QString adapter = list->item(2)->text();
         QVERIFY2(adapter.startsWith(QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"))
                      && adapter.contains(QStringLiteral("/dev/ttyUSB0")) && adapter.contains(QStringLiteral("FTDI"))
                      && adapter.contains(QStringLiteral("FT232R USB UART"))
@@ -574,9 +578,9 @@ private slots:
                  qPrintable(adapter));
 
         ports << usbAdapter(QStringLiteral("/dev/ttyACM0"));
-        QTRY_COMPARE(list->count(), 3);
+        QTRY_COMPARE(list->count(), 4);
         ports.removeFirst();
-        QTRY_COMPARE(list->count(), 2);
+        QTRY_COMPARE(list->count(), 3);
         list->window()->hide();
 
         QTest::keyClick(w.window.get(), Qt::Key_P, Qt::ControlModifier);
@@ -660,6 +664,13 @@ private slots:
         QTest::newRow("last time's built-in port") << QList{s0, s1, ftdi} << "/dev/ttyS1" << "/dev/ttyS1";
         QTest::newRow("last time's is gone: the one adapter") << QList{s0, acm} << "/dev/ttyUSB3" << "/dev/ttyACM0";
         QTest::newRow("last time's is gone, nothing else") << QList{s0} << "/dev/ttyUSB3" << "/dev/ttyS0";
+        // The kernel's console is never chosen, however it is found.
+        SerialPortEntry s0Console = s0, ftdiConsole = ftdi;
+        s0Console.systemConsole = ftdiConsole.systemConsole = true;
+        QTest::newRow("ttyS0 is the console") << QList{s0Console, s1} << "" << "/dev/ttyS1";
+        QTest::newRow("last time's is the console") << QList{s0Console, s1} << "/dev/ttyS0" << "/dev/ttyS1";
+        QTest::newRow("the one adapter is the console") << QList{s0, ftdiConsole} << "" << "/dev/ttyS0";
+        QTest::newRow("a console adapter is not a second one") << QList{s0, ftdiConsole, acm} << "" << "/dev/ttyACM0";
     }
 
     void defaultPortChoice()
@@ -719,6 +730,10 @@ private slots:
             << QStringList{"--echo"} << "0" << 500 << true << "[read]\necho=false\n";
         QTest::newRow("a hand-edited file out of range")
             << QStringList{} << "0" << 500 << false << "[read]\naddress=40\ntimeoutMs=10\n";
+        // Only true and false are a setting; anything else is as if nothing were there.
+        for (const char *word : {"banana", "yes", "2", ""})
+            QTest::addRow("echo=%s", word) << QStringList{} << "0" << 500 << false
+                                           << QStringLiteral("[read]\necho=%1\n").arg(QLatin1String(word));
     }
 
     void rememberedOptions()
@@ -765,6 +780,25 @@ private slots:
         QCOMPARE(last.echo, std::optional(true));
         QCOMPARE(last.timeoutMs, std::optional(700));
         QCOMPARE(last.position, std::optional(QPoint(40, 30)));
+    }
+
+    // Settings that cannot be saved are said once on the status line, not on every Read.
+    void unsavedSettingsAreSaidOnce()
+    {
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(notAFolder.fileName() + QStringLiteral("/config")));
+        const auto restore = qScopeGuard([this] { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); });
+        Window w;
+        w.window->setRemembering(true);
+        QVERIFY(w.window->Form_Load());
+        w.click("Read");
+        QTRY_COMPARE(w.status(), QStringLiteral("读取中 · 设置无法保存到 %1/config/kvp-reader/kvp-reader.conf")
+                                     .arg(notAFolder.fileName()));
+        w.click("Stop");
+        QCOMPARE(w.status(), QStringLiteral("已停止"));
+        w.click("Read");
+        QTRY_COMPARE(w.status(), QStringLiteral("读取中"));
     }
 
     // Every control says what it does when hovered.

@@ -20,7 +20,11 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <csignal>
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kvp;
 using namespace std::chrono_literals;
@@ -242,11 +246,55 @@ private slots:
         openMessage()->close();
         QVERIFY2(message.contains(QStringLiteral("/dev/full")), qPrintable(message));
         QVERIFY2(message.contains(QStringLiteral("No space"), Qt::CaseInsensitive), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("请释放一些空间")), qPrintable(message)); // not "a folder you may write to"
         if (started)
             QVERIFY(w.child<QLabel>("RecordingRows")->isVisible());
         QCOMPARE(w.extras().recording().rows(), 0);
         const QString value = w.value();
         QTRY_VERIFY(w.value() != value); // reading goes on
+    }
+
+    // A trend that cannot be saved says why.
+    void trendExportGivesTheReason_data()
+    {
+        QTest::addColumn<bool>("png");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("reason");
+        for (const bool png : {true, false}) {
+            QTest::addRow("%s into a missing folder", png ? "PNG" : "CSV")
+                << png << "/kvp-no-such-folder/trend" << "No such file or directory";
+            QTest::addRow("%s on a full disk", png ? "PNG" : "CSV") << png << "/dev/full" << "No space left";
+        }
+    }
+
+    void trendExportGivesTheReason()
+    {
+        QFETCH(bool, png);
+        QFETCH(QString, path);
+        QFETCH(QString, reason);
+        Window w;
+        const QString said = png ? w.trend().savePng(path) : w.trend().saveCsv(path);
+        QVERIFY2(said.contains(reason), qPrintable(said));
+    }
+
+    // A --log that stops taking values says so in the window, as the console does.
+    void aLogWhoseReaderWentAwaySaysSo()
+    {
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("values.fifo")));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ValueLog log;
+        QVERIFY(log.open(QString::fromLocal8Bit(fifo)));
+        ::close(reader);
+        ::signal(SIGPIPE, SIG_IGN); // as a broken standard output would, it would end the test
+        Window w;
+        w.window->setValueLog(&log);
+        QVERIFY(w.showAndRead());
+        QTRY_VERIFY(openMessage() != nullptr);
+        const QString message = openMessage()->text();
+        QVERIFY2(message.contains(QString::fromLocal8Bit(fifo)) && message.contains(QStringLiteral("没有读取方")),
+                 qPrintable(message));
     }
 
     void copyPutsTheValueOnTheClipboard_data()

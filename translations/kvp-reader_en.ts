@@ -135,6 +135,18 @@
         <translation>%1 is a terminal, not a serial adapter; reading it would take the terminal over. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
     </message>
     <message>
+        <source>系统控制台: 从不打开</source>
+        <translation>system console: never opened</translation>
+    </message>
+    <message>
+        <source>%1 · 设置无法保存到 %2</source>
+        <translation>%1 · settings could not be saved to %2</translation>
+    </message>
+    <message>
+        <source>%1 是系统控制台: 内核在这里输出消息, 也可能有人在此登录, 所以从不打开它. 请用 --port 指定串口适配器的设备 (见 --list-ports).</source>
+        <translation>%1 is the system console: the kernel writes its messages there and a login may run on it, so it is never opened. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
+    </message>
+    <message>
         <source>--port 给出的设备路径超过了本系统允许的长度. 请给出设备的短名称, 例如 --list-ports 列出的名称.</source>
         <translation>The device path given with --port is longer than this system allows. Give the device&apos;s short name, e.g. from --list-ports.</translation>
     </message>
@@ -159,16 +171,32 @@
         <translation>The KV-P address must be a number from 0 to 31</translation>
     </message>
     <message>
-        <source>无法写入数值记录文件 %1. 请选择一个您有写权限的文件夹中的文件.</source>
-        <translation>Cannot write the value log %1. Choose a file in a folder you may write to.</translation>
+        <source>无法写入数值记录文件 %1. %2</source>
+        <translation>Cannot write the value log %1. %2</translation>
     </message>
     <message>
-        <source>无法写入数值记录文件 %1; 文件以最后一个完整的行结束. 请释放一些空间, 或用 --log 指定另一个文件.</source>
-        <translation>Cannot write to the value log %1; the log ends with its last whole row. Free some space, or give another file with --log.</translation>
+        <source>无法写入数值记录文件 %1; 文件以最后一个完整的行结束. %2</source>
+        <translation>Cannot write to the value log %1; the log ends with its last whole row. %2</translation>
     </message>
     <message>
-        <source>记录到 %1 已停止: 有一个数值无法写入. 请释放一些空间或选择另一个文件, 然后重新记录.</source>
-        <translation>Recording to %1 stopped: a value could not be written. Free some space or choose another file, then record again.</translation>
+        <source>记录到 %1 已停止: 有一个数值无法写入. %2 然后重新记录.</source>
+        <translation>Recording to %1 stopped: a value could not be written. %2 Then record again.</translation>
+    </message>
+    <message>
+        <source>请释放一些空间, 或选择另一个文件.</source>
+        <translation>Free some space, or choose another file.</translation>
+    </message>
+    <message>
+        <source>请选择一个您有写权限的文件夹中的文件.</source>
+        <translation>Choose a file in a folder you may write to.</translation>
+    </message>
+    <message>
+        <source>它是一个没有读取方的 FIFO: 请先启动读取它的程序, 或选择另一个文件.</source>
+        <translation>It is a FIFO and nothing reads it: start its reader first, or choose another file.</translation>
+    </message>
+    <message>
+        <source>它不接受数值 (不是普通文件?): 请选择另一个文件.</source>
+        <translation>It does not take values (is it an ordinary file?): choose another file.</translation>
     </message>
     <message>
         <source>无法启动模拟模块.</source>
@@ -373,8 +401,12 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>CSV files (*.csv)</translation>
     </message>
     <message>
-        <source>无法保存 %1</source>
-        <translation>Cannot save %1</translation>
+        <source>无法保存 %1 (%2). 请选择另一个文件.</source>
+        <translation>Cannot save %1 (%2). Choose another file.</translation>
+    </message>
+    <message>
+        <source>PNG 图片无法生成</source>
+        <translation>the PNG picture could not be made</translation>
     </message>
 </context>
 <context>

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
+#include "AddressArgument.h"
 #include "StderrLine.h"
-#include "protocol/Address.h"
 #include "serial/PortSettings.h"
 
 #include <QCommandLineParser>
@@ -46,7 +46,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Serial device to use (default: the first serial port, %1).")
+                                  QStringLiteral("Serial device to use (default: the first serial port, %1, unless it is the "
+                                                 "system console).")
                                       .arg(PortSettings::defaultPortName()),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption address(QStringLiteral("address"),
@@ -116,8 +117,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     o.addressGiven = parser.isSet(address);
     o.timeoutGiven = parser.isSet(timeout);
     o.echoGiven = o.echo;
-    if (!validAddress(o.address.toStdString()))
-        return usageError(QStringLiteral("--address must be a number from 0 to 31, not '%1'").arg(o.address));
+    const auto addresses = addressArgument(o.address);
+    if (!addresses)
+        return usageError(QStringLiteral("--address must be a whole number from 0 to 31, not '%1'").arg(o.address));
+    o.address = QString::number(addresses->first());
     if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))
         return usageError(QStringLiteral("--timeout must be a number of milliseconds from 50 to 60000, not '%1'")
                               .arg(parser.value(timeout)));
@@ -126,6 +129,12 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     if (parser.isSet(giveUp) && !parsePositive(parser.value(giveUp), 1, kMaxGiveUpSeconds, o.giveUpSeconds))
         return usageError(QStringLiteral("--give-up must be a number of seconds from 1 to %1, not '%2'")
                               .arg(kMaxGiveUpSeconds).arg(parser.value(giveUp)));
+    // Taken and then ignored they would promise an end that never comes.
+    for (const QCommandLineOption *consoleOnly : {&count, &giveUp}) {
+        if (parser.isSet(*consoleOnly) && (!o.console || o.scan))
+            return usageError(QStringLiteral("--%1 works only with --console (not with the window or --scan)")
+                                  .arg(consoleOnly->names().first()));
+    }
     if (parser.isSet(port) && o.port.isEmpty())
         return usageError(QStringLiteral("--port needs a device, e.g. /dev/ttyUSB0 (see --list-ports)"));
     if (parser.isSet(log) && o.logFile.isEmpty())

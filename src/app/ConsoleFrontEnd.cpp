@@ -16,18 +16,22 @@ namespace kvp {
 ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeconds, const ValueLog *log,
                                  QObject *parent)
     : QObject(parent), m_session(session), m_out(STDOUT_FILENO), m_log(log), m_giveUpSeconds(giveUpSeconds),
-      m_count(count)
+      m_count(count), m_logChannel(log ? log->channel() : nullptr)
 {
     connect(&session, &ReadSession::valueShown, this, &ConsoleFrontEnd::onValue);
     connect(&session, &ReadSession::conditionChanged, this, qOverload<Condition>(&ConsoleFrontEnd::tell));
     // Not the end: the session waits for the device and resumes reading.
     connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::onPortFailed);
     connect(&session, &ReadSession::portRestored, this, &ConsoleFrontEnd::onPortRestored);
-    connect(&session, &ReadSession::reopenRefused, this, qOverload<Condition>(&ConsoleFrontEnd::tell));
+    connect(&session, &ReadSession::reopenRefused, this, [this](Condition why) {
+        m_otherDeviceBack = why == Condition::portChanged;
+        tell(why);
+    });
     connect(&session, &ReadSession::logFailed, this, [this] {
         Facts facts = m_session.facts();
         facts.file = m_log ? m_log->path() : QString();
         facts.detail = m_log ? m_log->errorString() : QString();
+        facts.error = m_log ? m_log->error() : 0;
         tell(Condition::logWriteFailed, facts);
         finishLater(1);
     });
@@ -37,12 +41,15 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
         tell(Condition::timeoutGrown, facts);
     });
     connect(&m_out, &OutputChannel::drained, this, &ConsoleFrontEnd::onDrained);
+    // A log on a pipe or a device is held to the same queue as standard output.
+    if (m_logChannel)
+        connect(m_logChannel, &OutputChannel::drained, this, &ConsoleFrontEnd::onDrained);
     connect(&m_out, &OutputChannel::failed, this, &ConsoleFrontEnd::onOutputFailed);
     m_giveUp.setSingleShot(true);
     connect(&m_giveUp, &QTimer::timeout, this, [this] {
         Facts facts = m_session.facts();
         facts.count = m_giveUpSeconds;
-        tell(Condition::gaveUp, facts);
+        tell(m_otherDeviceBack ? Condition::gaveUpOnOther : Condition::gaveUp, facts);
         finish(1, false);
     });
     auto *signals_ = new SignalWatcher(this);
@@ -71,22 +78,30 @@ void ConsoleFrontEnd::onValue(const QString &text)
         finishLater(0);
         return;
     }
-    if (m_out.congested() && !m_paused && !m_finishing) {
+    const bool logCongested = m_logChannel && m_logChannel->congested();
+    if ((m_out.congested() || logCongested) && !m_paused && !m_finishing) {
         m_paused = true;
         if (!m_toldPause) {
             m_toldPause = true;
-            tell(Condition::outputPaused);
+            Facts facts = m_session.facts();
+            facts.file = logCongested ? m_log->path() : QString();
+            tell(Condition::outputPaused, facts);
         }
         // Queued: this runs inside the session's own handling of the reply.
         QMetaObject::invokeMethod(this, [this] { if (m_paused) m_session.stop(); }, Qt::QueuedConnection);
     }
 }
 
+qsizetype ConsoleFrontEnd::pending() const
+{
+    return m_out.pending() + (m_logChannel ? m_logChannel->pending() : 0);
+}
+
 void ConsoleFrontEnd::onDrained()
 {
-    if (m_awaitingDrain)
+    if (m_awaitingDrain && pending() == 0)
         exitNow(m_exitCode);
-    if (m_finishing || !m_paused)
+    if (m_finishing || !m_paused || m_out.congested() || (m_logChannel && m_logChannel->congested()))
         return;
     m_paused = false;
     if (m_session.portOpen())
@@ -117,6 +132,7 @@ void ConsoleFrontEnd::onPortFailed(Condition failure)
 void ConsoleFrontEnd::onPortRestored()
 {
     m_giveUp.stop();
+    m_otherDeviceBack = false;
     tell(Condition::portBack);
     if (m_readWhenBack) {
         m_readWhenBack = false;
@@ -148,6 +164,8 @@ void ConsoleFrontEnd::finishLater(int exitCode)
     m_paused = false;
     m_finishing = true; // no more values are taken from here on
     m_exitCode = exitCode;
+    // Nor logged: a reply on its way would reach the log but not standard output.
+    m_session.setValueLog(nullptr);
 }
 
 void ConsoleFrontEnd::finish(int exitCode, bool drain)
@@ -156,12 +174,13 @@ void ConsoleFrontEnd::finish(int exitCode, bool drain)
         return;
     m_ended = true;
     m_finishing = true;
+    m_session.setValueLog(nullptr);
     m_exitCode = exitCode;
     m_giveUp.stop();
     m_session.stop();
     if (m_session.cycle().status().phase != CyclePhase::ready)
         writeStderrLine(QString::fromStdString(counterSummary(m_session.cycle().counters(), Clock::now())));
-    if (drain && m_out.pending() > 0) {
+    if (drain && pending() > 0) {
         m_awaitingDrain = true; // onDrained() ends it, or a signal does
         return;
     }
@@ -173,6 +192,12 @@ void ConsoleFrontEnd::exitNow(int exitCode)
     if (const qsizetype lost = m_out.pendingLines(); lost > 0) {
         Facts facts = m_session.facts();
         facts.count = static_cast<int>(lost);
+        tell(Condition::outputDropped, facts);
+    }
+    if (const qsizetype lost = m_logChannel ? m_logChannel->pendingLines() : 0; lost > 0) {
+        Facts facts = m_session.facts();
+        facts.count = static_cast<int>(lost);
+        facts.file = m_log->path();
         tell(Condition::outputDropped, facts);
     }
     QCoreApplication::exit(exitCode);

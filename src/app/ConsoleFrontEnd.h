@@ -1,7 +1,7 @@
 #pragma once
 
-#include "OutputChannel.h"
 #include "ReadSession.h"
+#include "platform/OutputChannel.h"
 
 #include <QObject>
 #include <QTimer>
@@ -41,6 +41,8 @@ private:
     void finish(int exitCode, bool drain);
     void finishLater(int exitCode);
     void exitNow(int exitCode);
+    // What standard output and the log's queue hold yet.
+    qsizetype pending() const;
 
     ReadSession &m_session;
     OutputChannel m_out;
@@ -48,10 +50,12 @@ private:
     QTimer m_giveUp;
     int m_giveUpSeconds;
     int m_count;
+    OutputChannel *m_logChannel; // of a log that can stall, or null
     int m_values = 0;
     bool m_paused = false;      // queries wait for standard output
     bool m_readWhenBack = false; // the pause ended while the device was away
     bool m_toldPause = false;
+    bool m_otherDeviceBack = false; // the path came back as another device while we waited
     bool m_finishing = false;    // no more values are taken
     bool m_ended = false;        // finish() has run
     bool m_awaitingDrain = false; // and waits for standard output to take the rest

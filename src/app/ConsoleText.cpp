@@ -1,5 +1,7 @@
 #include "ConsoleText.h"
 
+#include "FileTrouble.h"
+
 #include <QFileInfo>
 
 namespace kvp {
@@ -15,6 +17,22 @@ QString owningGroup(const QString &device)
 {
     const QString group = QFileInfo(device).group();
     return group.isEmpty() || group == QLatin1String("root") ? QStringLiteral("dialout") : group;
+}
+
+// What to do about a value log or recording that could not be written.
+QString fileAdvice(const Facts &facts, FileTrouble otherwise)
+{
+    switch (fileTrouble(facts.error, otherwise)) {
+    case FileTrouble::space:
+        return QStringLiteral("Free some space, or choose another file.");
+    case FileTrouble::access:
+        return QStringLiteral("Choose a file in a folder you may write to.");
+    case FileTrouble::noReader:
+        return QStringLiteral("It is a FIFO and nothing reads it: start its reader first, or choose another file.");
+    case FileTrouble::notAFile:
+        return QStringLiteral("It does not take values (is it an ordinary file?): choose another file.");
+    }
+    return {};
 }
 
 } // namespace
@@ -77,6 +95,10 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::portIsTerminal:
         return QStringLiteral("%1 is a terminal, not a serial adapter; reading it would take the terminal over. "
                               "Give the serial adapter's device with --port (see --list-ports).").arg(facts.port);
+    case Condition::portIsConsole:
+        return QStringLiteral("%1 is the system console: the kernel writes its messages there and a login may "
+                              "run on it, so it is never opened. Give the serial adapter's device with --port "
+                              "(see --list-ports).").arg(facts.port);
     case Condition::pathTooLong:
         return withDetail(QStringLiteral("The device path given with --port is longer than this system allows. "
                                          "Give the device's short name, e.g. from --list-ports."), facts);
@@ -99,17 +121,20 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::gaveUp:
         return QStringLiteral("serial port %1 did not come back within %2 s (--give-up); giving up. Check the "
                               "adapter and start kvp-reader again.").arg(facts.port).arg(facts.count);
+    case Condition::gaveUpOnOther:
+        return QStringLiteral("serial port %1 is another device now, and the one read before did not come back "
+                              "within %2 s (--give-up); giving up. Plug the module's adapter in again, or start "
+                              "kvp-reader again to read the new device.").arg(facts.port).arg(facts.count);
     case Condition::invalidAddress:
         return QStringLiteral("the KV-P address must be a number from 0 to 31");
     case Condition::addressKept:
         return QStringLiteral("the address typed is not valid; still reading address %1").arg(facts.address);
     case Condition::logFile:
-        return withDetail(QStringLiteral("Cannot write the value log %1. Choose a file in a folder you may "
-                                         "write to.").arg(facts.file), facts);
+        return withDetail(QStringLiteral("Cannot write the value log %1. %2")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::access)), facts);
     case Condition::logWriteFailed:
-        return withDetail(QStringLiteral("Cannot write to the value log %1; the log ends with its last whole row. "
-                                         "Free some space, or give another file with --log.")
-                              .arg(facts.file), facts);
+        return withDetail(QStringLiteral("Cannot write to the value log %1; the log ends with its last whole row. %2")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
     case Condition::stdoutClosed:
         return QStringLiteral("standard output is closed, so the values would go nowhere. Redirect it to a "
                               "file, or to /dev/null when --log keeps the values.");
@@ -119,16 +144,18 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::stdoutBroken:
         return QStringLiteral("the program reading standard output has gone; stopped reading");
     case Condition::outputPaused:
-        return QStringLiteral("standard output is not taking the values; reading waits until it does, "
-                              "so no value is lost");
+        return QStringLiteral("%1 is not taking the values; reading waits until it does, so no value is lost")
+            .arg(facts.file.isEmpty() ? QStringLiteral("standard output")
+                                      : QStringLiteral("the value log %1").arg(facts.file));
     case Condition::outputDropped:
         return (facts.count == 1 ? QStringLiteral("1 value read was")
                                  : QStringLiteral("%1 values read were").arg(facts.count))
-            + QStringLiteral(" not yet taken by standard output when the run ended; they are lost");
+            + QStringLiteral(" not yet taken by %1 when the run ended; they are lost")
+                  .arg(facts.file.isEmpty() ? QStringLiteral("standard output")
+                                            : QStringLiteral("the value log %1").arg(facts.file));
     case Condition::recordingFailed:
-        return withDetail(QStringLiteral("Recording to %1 stopped: a value could not be written. Free some "
-                                         "space or choose another file, then record again.").arg(facts.file),
-                          facts);
+        return withDetail(QStringLiteral("Recording to %1 stopped: a value could not be written. %2 Then record "
+                                         "again.").arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
     case Condition::noModuleFound:
         return QStringLiteral("no module answered on %1 at any address from 0 to 31; check the wiring, the "
                               "module's power and --echo").arg(facts.port);

@@ -6,20 +6,34 @@
 
 namespace kvp {
 
+QString firstSerialPort(const QList<SerialPortEntry> &ports)
+{
+    const QString first = PortSettings::defaultPortName();
+    const auto isConsole = [&](const SerialPortEntry &p) { return p.isNamed(first) && p.systemConsole; };
+    if (std::none_of(ports.begin(), ports.end(), isConsole))
+        return first;
+    for (const SerialPortEntry &port : ports) {
+        if (!port.systemConsole && !port.isUsb())
+            return port.name();
+    }
+    return first;
+}
+
 QString defaultPort(const QList<SerialPortEntry> &ports, const QString &remembered)
 {
-    if (!remembered.isEmpty()
-        && std::any_of(ports.begin(), ports.end(), [&](const SerialPortEntry &p) { return p.isNamed(remembered); }))
+    if (!remembered.isEmpty() && std::any_of(ports.begin(), ports.end(), [&](const SerialPortEntry &p) {
+            return p.isNamed(remembered) && !p.systemConsole;
+        }))
         return remembered;
     const SerialPortEntry *usb = nullptr;
     for (const SerialPortEntry &port : ports) {
-        if (!port.isUsb())
+        if (!port.isUsb() || port.systemConsole) // a board's USB console is still the console
             continue;
         if (usb)
-            return PortSettings::defaultPortName(); // two adapters: guessing could write to the wrong device
+            return firstSerialPort(ports); // two adapters: guessing could write to the wrong device
         usb = &port;
     }
-    return usb ? usb->name() : PortSettings::defaultPortName();
+    return usb ? usb->name() : firstSerialPort(ports);
 }
 
 } // namespace kvp

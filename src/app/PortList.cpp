@@ -12,6 +12,8 @@ QString portListing()
         out += port.name();
         if (!port.stableName.isEmpty())
             out += QStringLiteral(" (%1)").arg(port.device);
+        if (port.systemConsole)
+            out += QStringLiteral("  SYSTEM CONSOLE, never opened");
         if (const QString about = port.about(); !about.isEmpty())
             out += QStringLiteral("  ") + about;
         out += QLatin1Char('\n');

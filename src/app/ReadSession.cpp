@@ -147,7 +147,8 @@ void ReadSession::tryReopen()
     if (const Condition failure = open(); failure != Condition::none) {
         // A missing device is what we wait for; another device at its path is worth
         // saying, once, since it will not turn into ours by waiting.
-        const bool worthSaying = failure == Condition::portChanged || failure == Condition::portIsTerminal;
+        const bool worthSaying = failure == Condition::portChanged || failure == Condition::portIsTerminal
+            || failure == Condition::portIsConsole;
         if (worthSaying && failure != m_refusedReopen) {
             m_refusedReopen = failure;
             emit reopenRefused(failure);

@@ -1,5 +1,6 @@
 #include "ReaderSetup.h"
 
+#include "DefaultPort.h"
 #include "protocol/Address.h"
 
 namespace kvp {
@@ -12,12 +13,15 @@ ReaderSetup::ReaderSetup(const Options &options)
     m_cycle.dropEcho = options.echo;
     if (!options.port.isEmpty())
         m_port.portName = options.port;
+    else if (!options.simulate)
+        m_port.portName = firstSerialPort(serialPorts());
     // The simulated module answers at the address the reader starts with.
     m_facts.address = validAddress(options.address.toStdString()).value_or(0);
     m_facts.file = options.logFile;
     if (!options.logFile.isEmpty() && !m_log.open(options.logFile)) {
         m_failure = m_log.writeFailed() ? Condition::logWriteFailed : Condition::logFile;
         m_facts.detail = m_log.errorString();
+        m_facts.error = m_log.error();
         return;
     }
     if (options.simulate) {

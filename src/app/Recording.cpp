@@ -10,9 +10,11 @@ bool Recording::start(const QString &path)
     m_rows = 0;
     if (!log->open(path)) {
         m_error = log->errorString();
+        m_errno = log->error();
         return false;
     }
     m_error.clear();
+    m_errno = 0;
     m_log = std::move(log);
     return true;
 }
@@ -28,6 +30,7 @@ bool Recording::add(int address, const QString &valueText)
         return false;
     if (!m_log->append(address, valueText)) {
         m_error = m_log->errorString();
+        m_errno = m_log->error();
         stop();
         return false;
     }

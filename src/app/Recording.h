@@ -26,11 +26,13 @@ public:
     qint64 rows() const { return m_rows; }
     QString path() const { return m_path; }
     QString errorString() const { return m_error; }
+    int error() const { return m_errno; } // errno of the call that failed
 
 private:
     std::unique_ptr<ValueLog> m_log;
     QString m_path;
     QString m_error;
+    int m_errno = 0;
     qint64 m_rows = 0;
 };
 

@@ -23,6 +23,18 @@ QSettings open()
     return QSettings(RememberedStore::fileName(), QSettings::IniFormat);
 }
 
+// What this program writes, true or false; QVariant::toBool() would take any other
+// word ("banana") as true.
+std::optional<bool> strictBool(const QVariant &value)
+{
+    const QString word = value.toString().trimmed().toLower();
+    if (word == QLatin1String("true") || word == QLatin1String("1"))
+        return true;
+    if (word == QLatin1String("false") || word == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
 } // namespace
 
 QString RememberedStore::fileName()
@@ -37,8 +49,7 @@ Remembered RememberedStore::load()
     Remembered last;
     last.port = settings.value(kPort).toString();
     last.address = settings.value(kAddress).toString();
-    if (settings.contains(kEcho))
-        last.echo = settings.value(kEcho).toBool();
+    last.echo = strictBool(settings.value(kEcho));
     bool ok = false;
     if (const int ms = settings.value(kTimeout).toInt(&ok); ok)
         last.timeoutMs = ms;
@@ -47,28 +58,41 @@ Remembered RememberedStore::load()
     return last;
 }
 
-void RememberedStore::saveRead(const QString &port, const QString &address, bool echo, int timeoutMs)
+namespace {
+
+// Writes now rather than when the object goes, so that the outcome is known.
+bool written(QSettings &settings)
 {
-    {
-        QSettings settings = open();
-        if (!port.isEmpty())
-            settings.setValue(kPort, port);
-        settings.setValue(kAddress, address);
-    }
-    saveLine(echo, timeoutMs);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
-void RememberedStore::saveLine(bool echo, int timeoutMs)
+} // namespace
+
+bool RememberedStore::saveRead(const QString &port, const QString &address, bool echo, int timeoutMs)
+{
+    QSettings settings = open();
+    if (!port.isEmpty())
+        settings.setValue(kPort, port);
+    settings.setValue(kAddress, address);
+    settings.setValue(kEcho, echo);
+    settings.setValue(kTimeout, timeoutMs);
+    return written(settings);
+}
+
+bool RememberedStore::saveLine(bool echo, int timeoutMs)
 {
     QSettings settings = open();
     settings.setValue(kEcho, echo);
     settings.setValue(kTimeout, timeoutMs);
+    return written(settings);
 }
 
-void RememberedStore::savePosition(QPoint position)
+bool RememberedStore::savePosition(QPoint position)
 {
     QSettings settings = open();
     settings.setValue(kPosition, position);
+    return written(settings);
 }
 
 Options withRemembered(Options options, const Remembered &last)

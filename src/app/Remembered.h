@@ -27,9 +27,11 @@ public:
     static QString fileName();
 
     static Remembered load();
-    static void saveRead(const QString &port, const QString &address, bool echo, int timeoutMs);
-    static void saveLine(bool echo, int timeoutMs);
-    static void savePosition(QPoint position);
+    // False when the file could not be written (a folder that cannot be made, a
+    // read-only disk).
+    static bool saveRead(const QString &port, const QString &address, bool echo, int timeoutMs);
+    static bool saveLine(bool echo, int timeoutMs);
+    static bool savePosition(QPoint position);
 };
 
 // The options of this run: what the command line gave wins, the rest comes from

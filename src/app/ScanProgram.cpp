@@ -4,6 +4,7 @@
 #include "ReaderSetup.h"
 #include "ScanSession.h"
 #include "StderrLine.h"
+#include "platform/SignalWatcher.h"
 #include "serial/SerialLink.h"
 
 #include <QCoreApplication>
@@ -91,6 +92,13 @@ int runScan(const Options &options)
             else
                 writeStderrLine(consoleText(Condition::noModuleFound, facts));
         }
+        QCoreApplication::exit(exitCode);
+    });
+    // A signal ends the scan at once, the port closed and put back as it was found;
+    // the status says whether anything answered so far.
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, [&] {
+        exitCode = scan.cycle().found().empty() ? 1 : 0;
         QCoreApplication::exit(exitCode);
     });
     scan.start();

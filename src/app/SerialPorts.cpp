@@ -1,5 +1,7 @@
 #include "SerialPorts.h"
 
+#include "serial/DeviceIdentity.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
@@ -30,6 +32,7 @@ QList<SerialPortEntry> serialPorts()
     for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
         stableNames.insert(link.canonicalFilePath(), link.absoluteFilePath());
 
+    const QList<dev_t> consoles = systemConsoles();
     QList<SerialPortEntry> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         SerialPortEntry port;
@@ -42,6 +45,8 @@ QList<SerialPortEntry> serialPorts()
             port.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier())
             port.productId = info.productIdentifier();
+        if (const DeviceLookup found = lookUpDevice(port.device); found.characterDevice)
+            port.systemConsole = consoles.contains(found.identity.device);
         ports << port;
     }
     return ports;

@@ -16,6 +16,7 @@ struct SerialPortEntry {
     QString serialNumber;
     std::optional<quint16> vendorId;
     std::optional<quint16> productId;
+    bool systemConsole = false; // the kernel's console: listed, marked, never chosen or opened
 
     // The name to open and remember: the by-id name survives replugging, where
     // ttyUSB0 may come back as ttyUSB1.

@@ -1,6 +1,7 @@
 #include "WindowText.h"
 
 #include "ConsoleText.h"
+#include "FileTrouble.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -60,6 +61,7 @@ bool needsMessage(Condition condition)
     case Condition::portInUse:
     case Condition::portSetup:
     case Condition::portIsTerminal:
+    case Condition::portIsConsole:
     case Condition::pathTooLong:
     case Condition::tooManyFiles:
     case Condition::portChanged:
@@ -76,6 +78,22 @@ bool needsMessage(Condition condition)
     }
 }
 
+
+// What to do about a value log or recording that could not be written.
+QString fileAdvice(const Facts &facts, FileTrouble otherwise)
+{
+    switch (fileTrouble(facts.error, otherwise)) {
+    case FileTrouble::space:
+        return QCoreApplication::translate("kvp", "请释放一些空间, 或选择另一个文件.");
+    case FileTrouble::access:
+        return QCoreApplication::translate("kvp", "请选择一个您有写权限的文件夹中的文件.");
+    case FileTrouble::noReader:
+        return QCoreApplication::translate("kvp", "它是一个没有读取方的 FIFO: 请先启动读取它的程序, 或选择另一个文件.");
+    case FileTrouble::notAFile:
+        return QCoreApplication::translate("kvp", "它不接受数值 (不是普通文件?): 请选择另一个文件.");
+    }
+    return {};
+}
 
 QString withDetail(const QString &text, const Facts &facts)
 {
@@ -111,6 +129,9 @@ QString windowMessage(Condition condition, const Facts &facts)
     case Condition::portIsTerminal:
         return QCoreApplication::translate("kvp", "%1 是终端, 不是串口适配器; 读取它会占用这个终端. 请用 --port 指定串口适配器的设备 "
                   "(见 --list-ports).").arg(facts.port);
+    case Condition::portIsConsole:
+        return QCoreApplication::translate("kvp", "%1 是系统控制台: 内核在这里输出消息, 也可能有人在此登录, 所以从不打开它. "
+                  "请用 --port 指定串口适配器的设备 (见 --list-ports).").arg(facts.port);
     case Condition::pathTooLong:
         return withDetail(QCoreApplication::translate("kvp", "--port 给出的设备路径超过了本系统允许的长度. 请给出设备的短名称, 例如 --list-ports 列出的名称."),
                           facts);
@@ -129,13 +150,14 @@ QString windowMessage(Condition condition, const Facts &facts)
     case Condition::invalidAddress:
         return QCoreApplication::translate("kvp", "KV-P地址必须是 0 到 31 之间的数字");
     case Condition::logFile:
-        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1. 请选择一个您有写权限的文件夹中的文件.").arg(facts.file), facts);
+        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1. %2")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::access)), facts);
     case Condition::logWriteFailed:
-        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1; 文件以最后一个完整的行结束. 请释放一些空间, "
-                             "或用 --log 指定另一个文件.").arg(facts.file), facts);
+        return withDetail(QCoreApplication::translate("kvp", "无法写入数值记录文件 %1; 文件以最后一个完整的行结束. %2")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
     case Condition::recordingFailed:
-        return withDetail(QCoreApplication::translate("kvp", "记录到 %1 已停止: 有一个数值无法写入. 请释放一些空间或选择另一个文件, 然后重新记录.")
-                              .arg(facts.file), facts);
+        return withDetail(QCoreApplication::translate("kvp", "记录到 %1 已停止: 有一个数值无法写入. %2 然后重新记录.")
+                              .arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
     case Condition::simulatorFailed:
         return withDetail(QCoreApplication::translate("kvp", "无法启动模拟模块."), facts);
     default:
@@ -187,6 +209,8 @@ QString windowWord(WindowWord word)
         return QCoreApplication::translate("kvp", "打开输入的串口路径");
     case WindowWord::noPorts:
         return QCoreApplication::translate("kvp", "未找到串口: 请插入适配器");
+    case WindowWord::systemConsole:
+        return QCoreApplication::translate("kvp", "系统控制台: 从不打开");
     case WindowWord::portMenuEntry:
         return QCoreApplication::translate("kvp", "选择串口…");
     case WindowWord::echoMenuEntry:

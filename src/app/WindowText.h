@@ -29,6 +29,7 @@ enum class WindowWord {
     portPathOpen,
     portPathOpenTip,
     noPorts,
+    systemConsole, // the mark of the kernel's console in the port list
     portMenuEntry,
     echoMenuEntry,
     timeoutMenuEntry,

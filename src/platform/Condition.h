@@ -33,6 +33,7 @@ enum class Condition {
     portInUse,
     portSetup, // the port opened but refused the line settings
     portIsTerminal, // the path is a terminal of ours or the console, not a serial adapter
+    portIsConsole,  // the path is the kernel's system console (console/active), often ttyS0
     pathTooLong,
     tooManyFiles, // the process or the system has no file descriptor left
     deviceRemoved,
@@ -40,6 +41,7 @@ enum class Condition {
     portBack,
     portChanged, // another device now answers to the path; it is left alone
     gaveUp,      // the device did not come back within --give-up
+    gaveUpOnOther, // within --give-up only another device came back at the path
 
     // The user's input and the program's surroundings.
     invalidAddress,
@@ -64,6 +66,7 @@ struct Facts {
     int address = 0;
     QString file; // the value log, or the window's program
     QString detail; // the system's own wording of the failure, added where it helps
+    int error = 0;  // errno of the call that failed, where the advice depends on it
     int count = 0;  // values, or seconds, that the words give a number for
     bool simulated = false;
 };

@@ -1,5 +1,7 @@
 #include "ValueLog.h"
 
+#include "OutputChannel.h"
+
 #include <QDateTime>
 #include <QFile>
 
@@ -19,6 +21,8 @@ QString systemError(int error)
 
 } // namespace
 
+ValueLog::ValueLog() = default;
+
 ValueLog::~ValueLog()
 {
     close();
@@ -28,15 +32,30 @@ bool ValueLog::open(const QString &path)
 {
     close();
     m_path = path;
-    // No buffer of ours: every line is one write to the file, never held back in memory.
-    m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    m_error.clear();
+    m_errno = 0;
+    m_writeFailed = false;
+    // Without waiting: a FIFO nobody reads would hold open() for ever, saying nothing.
+    // Then it fails with ENXIO, which the message words.
+    m_fd = ::open(QFile::encodeName(path).constData(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (m_fd < 0) {
-        m_error = systemError(errno);
+        const int error = errno;
+        m_errno = error;
+        m_error = systemError(error);
         return false;
     }
     struct stat st {};
-    if (::fstat(m_fd, &st) == 0 && st.st_size == 0 && !writeWhole("time,address,value\n")) {
+    const bool stated = ::fstat(m_fd, &st) == 0;
+    if (stated && !S_ISREG(st.st_mode)) {
+        // No buffer of ours for a file; a pipe or a device gets the queue standard output has.
+        m_channel = std::make_unique<OutputChannel>(m_fd);
+        QObject::connect(m_channel.get(), &OutputChannel::failed, [this](int error) { fail(error); });
+    }
+    if (stated && st.st_size == 0 && !writeWhole("time,address,value\n")) {
+        const QString error = m_error;
         close();
+        m_error = error;
         return false;
     }
     return true;
@@ -44,7 +63,7 @@ bool ValueLog::open(const QString &path)
 
 bool ValueLog::append(int address, const QString &valueText)
 {
-    if (m_fd < 0)
+    if (m_fd < 0 || m_writeFailed)
         return false;
     QDateTime now = QDateTime::currentDateTime();
     now.setOffsetFromUtc(now.offsetFromUtc()); // so the text carries the offset
@@ -52,8 +71,25 @@ bool ValueLog::append(int address, const QString &valueText)
                       + valueText.toLatin1() + '\n');
 }
 
+void ValueLog::fail(int error)
+{
+    m_errno = error;
+    m_error = systemError(error);
+    m_writeFailed = true;
+}
+
 bool ValueLog::writeWhole(const QByteArray &line)
 {
+    if (m_channel) {
+        // The console pauses reading long before this; the window does not, and a
+        // reader that stopped taking lines must not make them pile up for ever.
+        if (m_channel->pending() >= kMostQueued) {
+            fail(EAGAIN);
+            return false;
+        }
+        m_channel->write(line);
+        return !m_writeFailed; // a write that failed at once says so now
+    }
     struct stat st {};
     const bool file = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
     qsizetype done = 0;
@@ -65,9 +101,7 @@ bool ValueLog::writeWhole(const QByteArray &line)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        const int error = n < 0 ? errno : ENOSPC;
-        m_error = systemError(error);
-        m_writeFailed = true;
+        fail(n < 0 ? errno : ENOSPC);
         // Part of the line is in the file: cut it back, so the log ends with a whole row.
         if (done > 0 && file)
             (void)!::ftruncate(m_fd, st.st_size);
@@ -80,12 +114,15 @@ bool ValueLog::writeWhole(const QByteArray &line)
 
 bool ValueLog::close()
 {
+    m_channel.reset();
     if (m_fd < 0)
         return true;
     const int result = ::close(m_fd);
+    const int error = errno;
     m_fd = -1;
-    if (result != 0 && errno != EINTR) {
-        m_error = systemError(errno);
+    if (result != 0 && error != EINTR) {
+        m_errno = error;
+        m_error = systemError(error);
         return false;
     }
     return true;

@@ -34,6 +34,33 @@ dev_t decodeTtyNr(unsigned long nr)
 
 } // namespace
 
+QList<dev_t> systemConsoles()
+{
+    const QString root = qEnvironmentVariableIsSet("KVP_SYS_CLASS_TTY") ? qEnvironmentVariable("KVP_SYS_CLASS_TTY")
+                                                                       : QStringLiteral("/sys/class/tty");
+    QList<dev_t> consoles;
+    QFile active(root + QStringLiteral("/console/active"));
+    if (!active.open(QIODevice::ReadOnly))
+        return consoles;
+    for (const QByteArray &name : active.readAll().simplified().split(' ')) {
+        if (name.isEmpty() || name.contains('/'))
+            continue;
+        // By the number the kernel gives, never by name: /dev/ttyS0 may be reached by
+        // a link or another node.
+        QFile number(root + QLatin1Char('/') + QString::fromLocal8Bit(name) + QStringLiteral("/dev"));
+        if (!number.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> parts = number.readAll().trimmed().split(':');
+        bool majorOk = false;
+        bool minorOk = false;
+        const uint majorNumber = parts.value(0).toUInt(&majorOk);
+        const uint minorNumber = parts.value(1).toUInt(&minorOk);
+        if (parts.size() == 2 && majorOk && minorOk)
+            consoles << makedev(majorNumber, minorNumber);
+    }
+    return consoles;
+}
+
 Sameness sameDevice(const DeviceIdentity &first, const DeviceIdentity &now)
 {
     if (!first.byId.isEmpty()) {

@@ -33,6 +33,12 @@ bool isTerminalOfUser(dev_t device, const QList<dev_t> &ours);
 // The controlling terminal and the terminals on standard input, output and error.
 QList<dev_t> terminalsOfThisProcess();
 
+// The devices the kernel writes its console to, as /sys/class/tty/console/active
+// names them (ttyS0 on many servers, boards and virtual machines). Commands written
+// there land on the console, and a login may be running on it. KVP_SYS_CLASS_TTY
+// stands in for /sys/class/tty, so that a test can name a device of its own.
+QList<dev_t> systemConsoles();
+
 // What is at `path` now, following links: errno of the look-up (0 when found),
 // whether it is a character device, and its identity.
 struct DeviceLookup {

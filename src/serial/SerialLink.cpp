@@ -59,7 +59,13 @@ Condition SerialLink::InitPort(const PortSettings &settings)
             return refused;
         ctrMSComm.setPortName(settings.portName);
         ctrMSComm.setBaudRate(settings.baudRate);
-        ctrMSComm.setParity(settings.parity);
+        // A pseudo-terminal drops the parity bit whatever is asked, and the C library
+        // fails a tcsetattr() none of whose changes took. After a reader that was
+        // killed (and so never put the line back) the parity bit is the only change
+        // left to ask for, and every later open failed with EINVAL. So ask a
+        // pseudo-terminal for what it really does: no parity.
+        const bool pseudo = m_opening && isPseudoTerminal(m_opening->device);
+        ctrMSComm.setParity(pseudo ? QSerialPort::NoParity : settings.parity);
         ctrMSComm.setDataBits(settings.dataBits);
         ctrMSComm.setStopBits(settings.stopBits);
         // Flow control, modem lines and buffer sizes stay as the port has them.
@@ -93,9 +99,12 @@ void SerialLink::WritePort(const std::string &str)
         return;
     const QByteArray bytes(str.data(), static_cast<qsizetype>(str.size()));
     if (ctrMSComm.write(bytes) != bytes.size()) {
-        m_errorDetail = ctrMSComm.errorString();
+        // No system call failed here: the port refused the bytes, and its error text
+        // would be whatever failed before.
+        const bool gone = !factsNow(true).exists;
+        m_errorDetail = gone ? removalReason() : QStringLiteral("the port took no bytes");
         close();
-        emit failed(Condition::writeFailed);
+        emit failed(gone ? Condition::deviceRemoved : Condition::writeFailed);
         return;
     }
     // QSerialPort queues writes for the next turn of the event loop; flush() puts the
@@ -134,7 +143,10 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     const Condition failure = portCondition(error, factsNow(true));
     if (failure == Condition::none)
         return;
-    m_errorDetail = ctrMSComm.errorString();
+    // Qt takes its reason from errno even after a read that returned 0 (a hang-up),
+    // so it is whatever failed last; a removal is worded from the path as it is now,
+    // the same whichever call noticed it.
+    m_errorDetail = failure == Condition::deviceRemoved ? removalReason() : ctrMSComm.errorString();
     // Closing from inside the error signal is safe: QSerialPort is done with the call.
     close();
     emit failed(failure);
@@ -155,6 +167,8 @@ Condition SerialLink::checkDevice()
     m_errorDetail.clear();
     if (isTerminalOfUser(found.identity.device, terminalsOfThisProcess()))
         return Condition::portIsTerminal;
+    if (systemConsoles().contains(found.identity.device))
+        return Condition::portIsConsole;
     if (m_identity) {
         switch (sameDevice(*m_identity, found.identity)) {
         case Sameness::same:
@@ -168,6 +182,15 @@ Condition SerialLink::checkDevice()
     m_opening = found.identity;
 #endif
     return Condition::none;
+}
+
+QString SerialLink::removalReason() const
+{
+#ifdef Q_OS_UNIX
+    if (const DeviceLookup now = lookUpDevice(systemLocation(m_settings.portName)); now.error != 0)
+        return QString::fromLocal8Bit(std::strerror(now.error)); // errno of that very look-up
+#endif
+    return QStringLiteral("the device hung up");
 }
 
 PortFacts SerialLink::factsNow(bool wasOpen) const

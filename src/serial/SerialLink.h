@@ -59,6 +59,8 @@ private:
     void ctrMSComm_OnComm();
     void onError(QSerialPort::SerialPortError error);
     PortFacts factsNow(bool wasOpen) const;
+    // Why the device went away, from its path now: gone, or there but hung up.
+    QString removalReason() const;
     // Refuses what the path must not be opened as, before anything is sent to it.
     Condition checkDevice();
 

@@ -109,9 +109,13 @@ void PortPicker::refresh()
         QString text = port.name();
         if (!port.stableName.isEmpty())
             text += QStringLiteral("  (%1)").arg(port.device);
+        if (port.systemConsole)
+            text += QStringLiteral("\n    ") + windowWord(WindowWord::systemConsole);
         if (const QString about = port.about(); !about.isEmpty())
             text += QStringLiteral("\n    ") + about;
         auto *item = new QListWidgetItem(text, m_list);
+        if (port.systemConsole)
+            item->setFlags(Qt::NoItemFlags); // shown, so that its absence is not a puzzle; never chosen
         item->setData(Qt::UserRole, port.name());
         item->setToolTip(text);
         if (port.isNamed(m_current)) {

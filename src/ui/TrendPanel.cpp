@@ -263,16 +263,22 @@ void TrendPanel::drawNow()
     }
 }
 
-bool TrendPanel::savePng(const QString &path)
+QString TrendPanel::savePng(const QString &path)
 {
-    return m_view->grab().save(path, "PNG");
+    // Through a file of ours, so that the reason of a failure is known.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return file.errorString();
+    if (!m_view->grab().save(&file, "PNG") || !file.flush())
+        return file.error() != QFileDevice::NoError ? file.errorString() : tr("PNG 图片无法生成");
+    return {};
 }
 
-bool TrendPanel::saveCsv(const QString &path)
+QString TrendPanel::saveCsv(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
+        return file.errorString();
     // The chart's steady clock, turned into the wall-clock time of the value log.
     const auto steadyNow = TrendSeries::Clock::now();
     const QDateTime wallNow = QDateTime::currentDateTime();
@@ -283,8 +289,10 @@ bool TrendPanel::saveCsv(const QString &path)
         return at.toString(Qt::ISODateWithMs).toStdString();
     };
     const std::string text = m_series.csv(shownEnd(), m_span, timeText);
-    return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size())
-           && file.flush();
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
+        || !file.flush())
+        return file.errorString();
+    return {};
 }
 
 void TrendPanel::chooseAndSave(bool png)
@@ -296,8 +304,8 @@ void TrendPanel::chooseAndSave(bool png)
         png ? tr("PNG 图片 (*.png)") : tr("CSV 文件 (*.csv)"));
     if (path.isEmpty())
         return;
-    if (!(png ? savePng(path) : saveCsv(path)))
-        QMessageBox::warning(this, window()->windowTitle(), tr("无法保存 %1").arg(path));
+    if (const QString reason = png ? savePng(path) : saveCsv(path); !reason.isEmpty())
+        QMessageBox::warning(this, window()->windowTitle(), tr("无法保存 %1 (%2). 请选择另一个文件.").arg(path, reason));
 }
 
 } // namespace kvp

@@ -54,8 +54,9 @@ public:
     // Draws the span now; the timer calls it while the panel is open and running.
     void redraw();
 
-    bool savePng(const QString &path);
-    bool saveCsv(const QString &path);
+    // Empty when saved, else the reason it could not be.
+    QString savePng(const QString &path);
+    QString saveCsv(const QString &path);
 
     // What the last redraw showed, and how often the chart was redrawn.
     const TrendStats &shownStats() const { return m_stats; }

@@ -218,6 +218,7 @@ bool WindowExtras::startRecording(const QString &path)
         Facts facts = m_session.facts();
         facts.file = file;
         facts.detail = m_recording.errorString();
+        facts.error = m_recording.error();
         auto *box = new QMessageBox(QMessageBox::Warning, m_window.windowTitle(),
                                     windowText(Condition::logFile, facts).message, QMessageBox::Ok, &m_window);
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -243,6 +244,7 @@ void WindowExtras::recordingFailed()
     Facts facts = m_session.facts();
     facts.file = m_recording.path();
     facts.detail = m_recording.errorString();
+    facts.error = m_recording.error();
     showRecordingState();
     m_recLabel->setText(tr("记录已停止: %1").arg(m_recording.errorString()));
     m_recLabel->show();

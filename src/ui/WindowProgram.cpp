@@ -12,6 +12,7 @@
 #include "app/Remembered.h"
 #include "app/StderrLine.h"
 #include "app/WindowText.h"
+#include "platform/SignalWatcher.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -62,6 +63,13 @@ int runWindow(int argc, char **argv)
     if (last.position && QGuiApplication::screenAt(*last.position))
         window.move(*last.position);
     window.show();
+    // SIGTERM or a closed terminal ends the window as its Close button does, so the
+    // port is put back as it was found rather than left to the next reader half set up.
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window] {
+        window.close();
+        QCoreApplication::quit(); // also ends a dialog that is open
+    });
     return QApplication::exec();
 }
 

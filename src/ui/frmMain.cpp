@@ -99,6 +99,13 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
         facts.count = ms;
         ui->StatusText->setText(windowText(Condition::timeoutGrown, facts).status);
     });
+    connect(&ctrMSComm, &ReadSession::logFailed, this, [this] {
+        Facts facts = ctrMSComm.facts();
+        facts.file = m_log ? m_log->path() : QString();
+        facts.detail = m_log ? m_log->errorString() : QString();
+        facts.error = m_log ? m_log->error() : 0;
+        tell(windowText(Condition::logWriteFailed, facts).message);
+    });
     connect(m_statusRow, &StatusRow::portClicked, this, &frmMain::openPortList);
     connect(m_picker, &PortPicker::chosen, this, &frmMain::onPortChosen);
     ctrMSComm.setAddressText(ui->KVPAdr->text());
@@ -190,7 +197,7 @@ void frmMain::setCycleSettings(CycleSettings settings)
 {
     ctrMSComm.setCycleSettings(settings);
     if (m_remember)
-        RememberedStore::saveLine(settings.dropEcho, static_cast<int>(settings.replyTimeout.count()));
+        remembered(RememberedStore::saveLine(settings.dropEcho, static_cast<int>(settings.replyTimeout.count())));
     showState();
 }
 
@@ -239,10 +246,20 @@ void frmMain::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-void frmMain::savePosition() const
+void frmMain::savePosition()
 {
     if (m_remember)
-        RememberedStore::savePosition(pos());
+        remembered(RememberedStore::savePosition(pos()));
+}
+
+void frmMain::remembered(bool saved)
+{
+    // Said once on the status line: the next run will not start where this one was,
+    // which is worth knowing but not worth a message box on every Read.
+    if (saved || m_toldUnsaved)
+        return;
+    m_toldUnsaved = true;
+    m_unsavedShown = true;
 }
 
 void frmMain::Read_Click()
@@ -270,8 +287,8 @@ void frmMain::Read_Click()
     if (m_remember) {
         const CycleSettings &settings = ctrMSComm.cycleSettings();
         // A simulated module's port is gone with the run; it is not worth opening next time.
-        RememberedStore::saveRead(m_simulated ? QString() : ctrMSComm.portName(), ui->KVPAdr->text(),
-                                  settings.dropEcho, static_cast<int>(settings.replyTimeout.count()));
+        remembered(RememberedStore::saveRead(m_simulated ? QString() : ctrMSComm.portName(), ui->KVPAdr->text(),
+                                             settings.dropEcho, static_cast<int>(settings.replyTimeout.count())));
     }
     showState();
 }
@@ -335,8 +352,15 @@ void frmMain::showState()
     else if (m_addressKept && status.phase == CyclePhase::reading)
         shown = Condition::addressKept;
     const WindowText text = textFor(shown);
-    if (!text.status.isEmpty())
+    if (m_unsavedShown) {
+        // Until the state changes, the status line says the settings were not saved.
+        m_unsavedShown = false;
+        m_unsavedState = text.status;
+        ui->StatusText->setText(QCoreApplication::translate("kvp", "%1 · 设置无法保存到 %2").arg(text.status, RememberedStore::fileName()));
+    } else if (!text.status.isEmpty() && (m_unsavedState.isNull() || text.status != m_unsavedState)) {
+        m_unsavedState = QString();
         ui->StatusText->setText(text.status);
+    }
     m_statusRow->setPort(text.port, windowWord(WindowWord::portTip).arg(text.port));
 
     // Blue only while the value on display is the module's value now: the form's

@@ -49,7 +49,11 @@ public:
     // Marks the window as reading a simulated module, so nobody takes its values as real.
     void setSimulated(bool simulated);
     void setAddressText(const QString &text);
-    void setValueLog(ValueLog *log) { ctrMSComm.setValueLog(log); }
+    void setValueLog(ValueLog *log)
+    {
+        m_log = log;
+        ctrMSComm.setValueLog(log);
+    }
     // The trend, recording, copying and finding the module.
     WindowExtras *extras() const { return m_extras; }
     // Where the port list comes from; the machine's own ports unless a test says otherwise.
@@ -87,7 +91,9 @@ private:
     WindowText textFor(Condition condition) const;
     // A notice that leaves the window working; a new one replaces the one before.
     void tell(const QString &message);
-    void savePosition() const;
+    void savePosition();
+    // Notes a failed save of the remembered settings, to be said once.
+    void remembered(bool saved);
     // Everything outside the original form: a panel below it, shortcuts, and a few
     // buttons at the end of the status line.
     void installExtras();
@@ -100,7 +106,12 @@ private:
     ValueColours m_colours;
     bool m_simulated = false;
     WindowExtras *m_extras = nullptr; // a child QObject of the window
+    ValueLog *m_log = nullptr; // of --log; reading goes on without it once it fails
     bool m_remember = false;
+    bool m_toldUnsaved = false;  // the settings file could not be written; said once
+    bool m_unsavedShown = false; // to be said at the next showState()
+    QString m_unsavedState;      // the state the notice was shown with; null when none is
+
     // The display still shows its caption from the form, not a value.
     bool m_caption = true;
     // The address box holds no valid address; while reading, the last valid one is read on.

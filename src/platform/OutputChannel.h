@@ -7,8 +7,9 @@ class QSocketNotifier;
 
 namespace kvp {
 
-// Standard output that never blocks the program: lines wait in a queue while the
-// reader of standard output is not taking them, and leave when it is ready again.
+// Standard output, or a value log on a pipe or device, that never blocks the program:
+// lines wait in a queue while the reader at the other end is not taking them, and
+// leave when it is ready again.
 // So a stalled pipe can hold back the values, but never the event loop, and a
 // termination signal is acted on at once.
 class OutputChannel : public QObject
