@@ -14,19 +14,6 @@ constexpr std::string_view kSetupTail = ";COF8;";
 constexpr std::string_view kQueryTail = ";MSV?;";
 constexpr size_t kLongestCommand = 32;
 
-// The settings of one module on the line: the common ones, with its differences.
-SimulatorSettings settingsOf(const SimulatorSettings &settings, int address)
-{
-    SimulatorSettings s = settings;
-    if (const auto d = settings.differences.find(address); d != settings.differences.end()) {
-        s.replyBytes = d->second.replyBytes.value_or(s.replyBytes);
-        s.drop = d->second.drop.value_or(s.drop);
-        s.corrupt = d->second.corrupt.value_or(s.corrupt);
-        s.turnaroundMs = d->second.turnaroundMs.value_or(s.turnaroundMs);
-    }
-    return s;
-}
-
 } // namespace
 
 ModuleSimulator::ModuleSimulator(SimulatorSettings settings)
@@ -34,13 +21,13 @@ ModuleSimulator::ModuleSimulator(SimulatorSettings settings)
 {
     std::uniform_real_distribution<double> anyPhase(0.0, 2 * std::numbers::pi);
     m_modules[settings.address].phase = anyPhase(m_random);
-    m_modules[settings.address].own = settingsOf(settings, settings.address);
+    m_modules[settings.address].address = settings.address;
     // The other modules draw their phase from a generator of their own, so that
     // adding one leaves the first module's values and faults as they were.
     for (const int address : settings.moreAddresses) {
         std::mt19937 own(settings.seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(address + 1)));
         m_modules[address].phase = anyPhase(own);
-        m_modules[address].own = settingsOf(settings, address);
+        m_modules[address].address = address;
     }
 }
 
@@ -120,22 +107,23 @@ int ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
         ++m_counters.setups;
         Reply ack;
         reply({'O', 'K', '\r', '\n'}, false, out, ack);
-        return module->second.own.turnaroundMs;
+        return turnaroundOf(address);
     }
     ++m_counters.queries;
     Reply event;
     event.address = address;
     event.value = nextValue(module->second);
-    const SimulatorSettings &own = module->second.own;
-    if (chance(own.drop)) {
+    // Read afresh every time: the faults can be switched while the module runs.
+    const ModuleDifferences *own = differencesOf(address);
+    if (chance(own && own->drop ? *own->drop : m_settings.drop)) {
         ++m_counters.dropped;
         event.dropped = true;
         if (m_observer)
             m_observer(event);
-        return 0;
+        return turnaroundOf(address);
     }
     std::vector<std::uint8_t> bytes = valueReply(event.value, module->second);
-    if (chance(own.corrupt)) {
+    if (chance(own && own->corrupt ? *own->corrupt : m_settings.corrupt)) {
         // Any flipped bit among the first four bytes breaks the check.
         bytes[m_random() % 4] ^= static_cast<std::uint8_t>(1u << (m_random() % 8));
         ++m_counters.corrupted;
@@ -155,7 +143,19 @@ int ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
     reply(std::move(bytes), true, out, event);
     if (m_observer)
         m_observer(event);
-    return own.turnaroundMs;
+    return turnaroundOf(address);
+}
+
+const ModuleDifferences *ModuleSimulator::differencesOf(int address) const
+{
+    const auto d = m_settings.differences.find(address);
+    return d == m_settings.differences.end() ? nullptr : &d->second;
+}
+
+int ModuleSimulator::turnaroundOf(int address) const
+{
+    const ModuleDifferences *d = differencesOf(address);
+    return d && d->turnaroundMs ? *d->turnaroundMs : m_settings.turnaroundMs;
 }
 
 std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value, Module &module)
@@ -163,8 +163,11 @@ std::vector<std::uint8_t> ModuleSimulator::valueReply(std::int32_t value, Module
     const auto encoded = encodeValueReply(value);
     // Value and check byte, filler, and the line end of the six-byte reply.
     std::vector<std::uint8_t> bytes(encoded.begin(), encoded.begin() + 4);
+    const ModuleDifferences *own = differencesOf(module.address);
     const bool changed = m_settings.changeAfter > 0 && module.replies++ >= std::uint64_t(m_settings.changeAfter);
-    const int replyBytes = changed && m_settings.thenReplyBytes > 0 ? m_settings.thenReplyBytes : module.own.replyBytes;
+    const int replyBytes = changed && m_settings.thenReplyBytes > 0 ? m_settings.thenReplyBytes
+        : own && own->replyBytes                          ? *own->replyBytes
+                                                          : m_settings.replyBytes;
     const auto length = static_cast<size_t>(replyBytes);
     while (bytes.size() + 2 < length)
         bytes.push_back(m_settings.filler);

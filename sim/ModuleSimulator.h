@@ -71,9 +71,11 @@ private:
         double phase = 0.0;
         std::uint8_t status = 0;
         std::uint64_t replies = 0; // value replies made, for changeAfter
-        SimulatorSettings own;     // the common settings with its differences
+        int address = 0;
     };
     std::vector<std::uint8_t> valueReply(std::int32_t value, Module &module);
+    const ModuleDifferences *differencesOf(int address) const;
+    int turnaroundOf(int address) const;
     std::int32_t nextValue(Module &module);
     bool chance(double p);
 

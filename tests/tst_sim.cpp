@@ -105,6 +105,11 @@ private slots:
         QTest::newRow("slow modules") << QStringLiteral("4,6")
                                       << QStringList{QStringLiteral("--turnaround"), QStringLiteral("30")}
                                       << std::vector<int>{4, 6};
+        QTest::newRow("a bus of differing modules, one silent")
+            << QStringLiteral("3,7,9")
+            << QStringList{QStringLiteral("--reply-bytes"), QStringLiteral("7=8,9=12"), QStringLiteral("--drop"),
+                           QStringLiteral("9=1"), QStringLiteral("--turnaround"), QStringLiteral("3=30")}
+            << std::vector<int>{3, 7};
     }
 
     void scanFindsEveryModule()
@@ -153,6 +158,7 @@ private slots:
         // A second --address would silently replace the first.
         QTest::newRow("--address given twice") << QStringList{address, "3", address, "5"};
         QTest::newRow("--seed given twice") << QStringList{"--seed", "3", "--seed=4"};
+        QTest::newRow("a difference for a module not played") << QStringList{address, "3,7", "--drop", "9=1"};
     }
 
     void addressListRefused()
