@@ -142,20 +142,25 @@ private slots:
     void addressArgument_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("address"); // -1: a usage error
-        for (const auto &[text, address] : std::initializer_list<std::pair<const char *, int>>{
-                 {"0", 0}, {"31", 31}, {"07", 7}, {"0031", 31}, {"32", -1}, {"99999999999", -1}, {"", -1},
-                 {"0x1f", -1}, {"1e1", -1}, {"5x", -1}, {"3.6", -1}, {"&H1F", -1}, {"-1", -1}, {"+5", -1},
-                 {" 5", -1}, {"5 ", -1}, {"3,7", -1}, {"\u0663", -1}})
-            QTest::newRow(text) << QString::fromUtf8(text) << address;
+        QTest::addColumn<QString>("addresses"); // empty: a usage error
+        for (const auto &[text, addresses] : std::initializer_list<std::pair<const char *, const char *>>{
+                 {"0", "0"}, {"31", "31"}, {"07", "7"}, {"0031", "31"}, {"32", ""}, {"99999999999", ""}, {"", ""},
+                 {"0x1f", ""}, {"1e1", ""}, {"5x", ""}, {"3.6", ""}, {"&H1F", ""}, {"-1", ""}, {"+5", ""},
+                 {" 5", ""}, {"5 ", ""}, {"\u0663", ""}, {"3,7,12", "3 7 12"}, {"12,3", "12 3"},
+                 {"0-4,9", "0 1 2 3 4 9"}, {"30-31", "30 31"}, {"5-5", "5"}, {"3,3", ""}, {"0-4,2", ""}, {"4-2", ""},
+                 {"3,", ""}, {",3", ""}, {"3,,7", ""}, {"0-32", ""}, {"1-", ""}, {"-", ""}, {"1-2-3", ""}})
+            QTest::newRow(text) << QString::fromUtf8(text) << QString::fromUtf8(addresses);
     }
 
     void addressArgument()
     {
         QFETCH(QString, text);
-        QFETCH(int, address);
-        const auto parsed = kvp::addressArgument(text);
-        QCOMPARE(parsed ? parsed->value(0, -2) : -1, address);
+        QFETCH(QString, addresses);
+        QStringList got;
+        if (const auto parsed = kvp::addressArgument(text))
+            for (const int a : *parsed)
+                got << QString::number(a);
+        QCOMPARE(got.join(' '), addresses);
     }
 };
 

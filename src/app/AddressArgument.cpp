@@ -26,9 +26,21 @@ std::optional<int> wholeAddress(QStringView text)
 
 std::optional<QList<int>> addressArgument(QStringView text)
 {
-    if (const auto address = wholeAddress(text))
-        return QList<int>{*address};
-    return std::nullopt;
+    QList<int> addresses;
+    for (const QStringView item : text.split(QLatin1Char(','))) {
+        const qsizetype dash = item.indexOf(QLatin1Char('-'));
+        const auto low = wholeAddress(dash < 0 ? item : item.left(dash));
+        const auto high = dash < 0 ? low : wholeAddress(item.mid(dash + 1));
+        if (!low || !high || *low > *high)
+            return std::nullopt;
+        for (int a = *low; a <= *high; ++a) {
+            // Each module once: a second time would be a typo, not a wish to ask it twice.
+            if (addresses.contains(a))
+                return std::nullopt;
+            addresses << a;
+        }
+    }
+    return addresses;
 }
 
 } // namespace kvp

@@ -13,8 +13,8 @@ namespace kvp {
 // ("&H1F", "3.6") is for typing by hand and is not accepted here, so that a typo in a
 // script is an error rather than another module.
 //
-// A list, so that "3,7,12" or "0-4,9" can be taken later without changing callers;
-// today it holds exactly one address.
+// Several modules on one bus are a list, "3,7,12", with ranges, "0-4,9"; in the
+// order given, each once.
 std::optional<QList<int>> addressArgument(QStringView text);
 
 } // namespace kvp

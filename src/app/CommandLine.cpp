@@ -51,9 +51,11 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                                       .arg(PortSettings::defaultPortName()),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption address(QStringLiteral("address"),
-                                     QStringLiteral("Module address 0 to 31 to start with (default %1).")
+                                     QStringLiteral("Module address 0 to 31 to start with (default %1); with "
+                                                    "--console a list of modules on one bus, read in turn: "
+                                                    "3,7,12 or 0-4,9.")
                                          .arg(defaults.address),
-                                     QStringLiteral("N"), defaults.address);
+                                     QStringLiteral("N[,N|N-N...]"), defaults.address);
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("How long to wait for a reply before asking again, "
                                                     "in milliseconds (default %1).").arg(defaults.timeoutMs),
@@ -119,8 +121,15 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     o.echoGiven = o.echo;
     const auto addresses = addressArgument(o.address);
     if (!addresses)
-        return usageError(QStringLiteral("--address must be a whole number from 0 to 31, not '%1'").arg(o.address));
+        return usageError(QStringLiteral("--address must be whole numbers from 0 to 31, each once, as one (5), a "
+                                         "list (3,7,12) or ranges (0-4,9), not '%1'").arg(o.address));
     o.address = QString::number(addresses->first());
+    if (addresses->size() > 1) {
+        if (!o.console || o.scan)
+            return usageError(QStringLiteral("several addresses are read with --console; the window reads one, and "
+                                             "--scan asks them all"));
+        o.bus = *addresses;
+    }
     if (!parsePositive(parser.value(timeout), 50, 60000, o.timeoutMs))
         return usageError(QStringLiteral("--timeout must be a number of milliseconds from 50 to 60000, not '%1'")
                               .arg(parser.value(timeout)));

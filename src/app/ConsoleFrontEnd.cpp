@@ -19,7 +19,13 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
       m_count(count), m_logChannel(log ? log->channel() : nullptr)
 {
     connect(&session, &ReadSession::valueShown, this, &ConsoleFrontEnd::onValue);
-    connect(&session, &ReadSession::conditionChanged, this, qOverload<Condition>(&ConsoleFrontEnd::tell));
+    // On a bus each module has its own condition, worded with its address.
+    connect(&session, &ReadSession::conditionChanged, this, [this](Condition condition) {
+        if (!m_session.onBus())
+            tell(condition);
+    });
+    connect(&session, &ReadSession::moduleConditionChanged, this, &ConsoleFrontEnd::tellOf);
+    connect(&session, &ReadSession::moduleNote, this, &ConsoleFrontEnd::tellOf);
     // Not the end: the session waits for the device and resumes reading.
     connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::onPortFailed);
     connect(&session, &ReadSession::portRestored, this, &ConsoleFrontEnd::onPortRestored);
@@ -35,9 +41,10 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
         tell(Condition::logWriteFailed, facts);
         finishLater(1);
     });
-    connect(&session, &ReadSession::timeoutGrown, this, [this](int ms) {
+    connect(&session, &ReadSession::timeoutGrown, this, [this](int ms, int address) {
         Facts facts = m_session.facts();
         facts.count = ms;
+        facts.address = address;
         tell(Condition::timeoutGrown, facts);
     });
     connect(&m_out, &OutputChannel::drained, this, &ConsoleFrontEnd::onDrained);
@@ -69,11 +76,15 @@ void ConsoleFrontEnd::start()
     }
 }
 
-void ConsoleFrontEnd::onValue(const QString &text)
+void ConsoleFrontEnd::onValue(const QString &text, int address)
 {
     if (m_finishing)
         return;
-    m_out.write(text.toLocal8Bit() + '\n');
+    // On a bus each value says whose it is, in the lines --scan prints.
+    if (m_session.onBus())
+        m_out.write(QByteArray::number(address) + ' ' + text.toLocal8Bit() + '\n');
+    else
+        m_out.write(text.toLocal8Bit() + '\n');
     if (m_count > 0 && ++m_values >= m_count) {
         finishLater(0);
         return;
@@ -140,6 +151,15 @@ void ConsoleFrontEnd::onPortRestored()
     }
 }
 
+void ConsoleFrontEnd::tellOf(Condition condition, int address)
+{
+    Facts facts = m_session.facts();
+    facts.address = address;
+    const QString text = consoleText(condition, facts);
+    if (!text.isEmpty())
+        writeStderrLine(text);
+}
+
 void ConsoleFrontEnd::tell(Condition condition)
 {
     tell(condition, m_session.facts());
@@ -178,8 +198,16 @@ void ConsoleFrontEnd::finish(int exitCode, bool drain)
     m_exitCode = exitCode;
     m_giveUp.stop();
     m_session.stop();
-    if (m_session.cycle().status().phase != CyclePhase::ready)
-        writeStderrLine(QString::fromStdString(counterSummary(m_session.cycle().counters(), Clock::now())));
+    if (m_session.cycle().status().phase != CyclePhase::ready) {
+        const ReadCycle &cycle = m_session.cycle();
+        if (m_session.onBus()) {
+            for (const int a : cycle.addresses())
+                writeStderrLine(QStringLiteral("address %1: ").arg(a)
+                                + QString::fromStdString(counterSummary(cycle.counters(a), Clock::now())));
+        } else {
+            writeStderrLine(QString::fromStdString(counterSummary(cycle.counters(), Clock::now())));
+        }
+    }
     if (drain && pending() > 0) {
         m_awaitingDrain = true; // onDrained() ends it, or a signal does
         return;

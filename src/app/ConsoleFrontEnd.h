@@ -29,13 +29,15 @@ public:
     void start();
 
 private:
-    void onValue(const QString &text);
+    void onValue(const QString &text, int address);
     void onDrained();
     void onOutputFailed(int error);
     void onPortFailed(Condition failure);
     void onPortRestored();
     void tell(Condition condition, Facts facts);
     void tell(Condition condition);
+    // Of one module on a bus: every change is said.
+    void tellOf(Condition condition, int address);
     // Ends the run: with values still waiting, a clean end (`drain`) waits for
     // standard output to take them; a signal or a failure ends at once.
     void finish(int exitCode, bool drain);

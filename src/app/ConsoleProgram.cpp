@@ -27,6 +27,8 @@ int runConsole(const Options &options)
     ReadSession session(setup.port(), setup.cycle());
     session.setValueLog(setup.valueLog());
     session.setAddressText(options.address);
+    if (options.bus.size() > 1)
+        session.setBus(options.bus);
     if (const Condition failure = session.open(); failure != Condition::none) {
         writeStderrLine(consoleText(failure, session.facts()));
         return 1;

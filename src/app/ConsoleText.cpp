@@ -67,6 +67,11 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::timeoutGrown:
         return QStringLiteral("replies from %1 come after the time-out; waiting up to %2 ms for them from now "
                               "on (--timeout sets a time-out that stays)").arg(where).arg(facts.count);
+    case Condition::moduleBackedOff:
+        return QStringLiteral("address %1 on %2 does not answer; asking it once a second, the others as fast as "
+                              "they answer").arg(facts.address).arg(facts.port);
+    case Condition::moduleBack:
+        return QStringLiteral("address %1 on %2 answers again").arg(facts.address).arg(facts.port);
     case Condition::scanGarbled:
         return QStringLiteral("answers from %1 on %2 failed their check byte: a module is there, but the line "
                               "is noisy or echoes. Check the wiring, or try --echo.").arg(facts.detail, facts.port);

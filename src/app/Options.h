@@ -2,6 +2,7 @@
 
 #include "reader/CycleSettings.h"
 
+#include <QList>
 #include <QString>
 
 namespace kvp {
@@ -10,7 +11,8 @@ namespace kvp {
 // serial port, address 0, a window.
 struct Options {
     QString port;         // empty: the machine's first serial port
-    QString address = QStringLiteral("0");
+    QString address = QStringLiteral("0"); // the first, or only, module
+    QList<int> bus;       // console: several modules on one line, read in turn; empty for one
     int timeoutMs = static_cast<int>(CycleSettings{}.replyTimeout.count());
     bool listPorts = false;
     bool simulate = false;

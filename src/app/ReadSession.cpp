@@ -43,6 +43,12 @@ void ReadSession::setAddressText(const QString &text)
     m_cycle.setAddressText(text.toStdString());
 }
 
+void ReadSession::setBus(const QList<int> &addresses)
+{
+    m_bus = addresses;
+    m_cycle.setAddresses(std::vector<int>(addresses.begin(), addresses.end()));
+}
+
 Condition ReadSession::read()
 {
     if (!m_link.isOpen()) {
@@ -90,6 +96,8 @@ bool ReadSession::freshCycle()
     m_resumeReading = false;
     m_cycle = ReadCycle(m_cycleSettings);
     m_cycle.setAddressText(m_addressText.toStdString());
+    if (onBus())
+        m_cycle.setAddresses(std::vector<int>(m_bus.begin(), m_bus.end()));
     return wasReading;
 }
 
@@ -169,14 +177,18 @@ void ReadSession::apply(const CycleActions &actions)
         m_link.WritePort(*actions.send);
     }
     if (actions.timeoutGrown)
-        emit timeoutGrown(static_cast<int>(actions.timeoutGrown->count()));
+        emit timeoutGrown(static_cast<int>(actions.timeoutGrown->count()), actions.address);
+    if (actions.backedOff)
+        emit moduleNote(Condition::moduleBackedOff, actions.address);
+    if (actions.answersAgain)
+        emit moduleNote(Condition::moduleBack, actions.address);
     if (actions.show) {
         const QString text = QString::fromStdString(*actions.show);
-        if (m_log && !m_log->append(m_cycle.address(), text)) {
+        if (m_log && !m_log->append(actions.address, text)) {
             m_log = nullptr; // it takes nothing more; said once
             emit logFailed();
         }
-        emit valueShown(text);
+        emit valueShown(text, actions.address);
     }
 
     if (const auto due = m_cycle.deadline()) {
@@ -191,6 +203,16 @@ void ReadSession::apply(const CycleActions &actions)
     if (const Condition now = condition(); now != m_reported) {
         m_reported = now;
         emit conditionChanged(now);
+    }
+    if (onBus()) {
+        for (const int a : m_bus) {
+            const Condition now = conditionOf(m_cycle.status(a));
+            Condition &reported = m_reportedModules.try_emplace(a, Condition::ready).first->second;
+            if (now != reported) {
+                reported = now;
+                emit moduleConditionChanged(now, a);
+            }
+        }
     }
 }
 

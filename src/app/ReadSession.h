@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <map>
+
 namespace kvp {
 
 // Joins the read cycle to the port and to the one timer it needs, for the window
@@ -26,6 +28,9 @@ public:
     Facts facts() const;
 
     void setAddressText(const QString &text);
+    // Several modules on one line, read in turn, instead of the address box.
+    void setBus(const QList<int> &addresses);
+    bool onBus() const { return m_bus.size() > 1; }
     // Every value shown is also appended to this log (not owned; may be null).
     void setValueLog(ValueLog *log) { m_log = log; }
     // Starts reading, opening the port again first if it went away. Nothing is sent
@@ -58,9 +63,14 @@ public:
     bool portOpen() const { return m_link.isOpen(); }
 
 signals:
-    void valueShown(const QString &valueText);
+    void valueShown(const QString &valueText, int address);
     // What the user is to be told of the cycle changed.
     void conditionChanged(kvp::Condition condition);
+    // On a bus: what the user is to be told of one module changed.
+    void moduleConditionChanged(kvp::Condition condition, int address);
+    // On a bus: a module that does not answer is asked about once a second now
+    // (Condition::moduleBackedOff), or answers again (Condition::moduleBack).
+    void moduleNote(kvp::Condition note, int address);
     // The port failed while open; reading has stopped, and the session checks about
     // once a second for the device to come back.
     void portFailed(kvp::Condition failure);
@@ -71,7 +81,7 @@ signals:
     // each such finding.
     void reopenRefused(kvp::Condition why);
     // The module's replies came after the time-out, so it was made this long.
-    void timeoutGrown(int milliseconds);
+    void timeoutGrown(int milliseconds, int address);
     // The value log failed to take a value (ValueLog::errorString says why) and is
     // written no more.
     void logFailed();
@@ -97,6 +107,8 @@ private:
     bool m_readingWhenLent = false;
     ValueLog *m_log = nullptr;
     Condition m_reported = Condition::ready;
+    QList<int> m_bus;
+    std::map<int, Condition> m_reportedModules;
     Condition m_refusedReopen = Condition::none;
 };
 

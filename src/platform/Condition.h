@@ -23,6 +23,8 @@ enum class Condition {
     repliesLate, // replies come, but after the reply time-out
     badTrailer,  // replies pass their check byte but end otherwise than the module's did
     timeoutGrown, // replies came after the time-out, so it was made longer (count: ms)
+    moduleBackedOff, // on a bus: the module does not answer and is asked about once a second
+    moduleBack,      // on a bus: the module answers again
     scanGarbled,  // the search heard garbled answers at these addresses (detail)
     scanLate,     // the search heard answers after the time-out at these addresses (detail)
     scanEveryAddress, // every address answered: one module answers them all, or an echo

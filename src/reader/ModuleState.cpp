@@ -43,16 +43,17 @@ void ModuleState::good(TimePoint now)
     nextAskAt = now;
 }
 
-void ModuleState::failed(StaleReason reason, bool silent)
+void ModuleState::failed(StaleReason reason, bool silent, TimePoint now)
 {
     ++failuresInRow;
     silentInRow = silent ? silentInRow + 1 : 0;
     lastFailure = reason;
+    lastFailedAt = now;
 }
 
-void ModuleState::updateStale(TimePoint now, bool reading)
+void ModuleState::updateStale(TimePoint now, bool reading, bool onBus)
 {
-    if (reading && !stale && now - lastGoodAt >= timeout)
+    if (reading && !stale && now - lastGoodAt >= timeout && (!onBus || lastFailedAt > lastGoodAt))
         stale = true;
 }
 

@@ -21,9 +21,10 @@ struct ModuleState {
     // A good value came from it.
     void good(TimePoint now);
     // Its answer was given up; `silent` when nothing at all came.
-    void failed(StaleReason reason, bool silent);
-    // No good value for longer than its time-out: what is on display is stale.
-    void updateStale(TimePoint now, bool reading);
+    void failed(StaleReason reason, bool silent, TimePoint now);
+    // No good value for longer than its time-out: what is on display is stale. On a
+    // bus, where a module waits its turn, only once it has failed since.
+    void updateStale(TimePoint now, bool reading, bool onBus);
     CycleStatus status(bool reading, bool everRead) const;
     // While it does not answer at all, a module on a bus is asked less and less
     // often, at most once a second, so that it does not hold the others up.
@@ -42,6 +43,7 @@ struct ModuleState {
     bool echoSuspected = false;
     int lateInRow = 0;
     TimePoint lastGoodAt{};
+    TimePoint lastFailedAt{};
     TimePoint nextAskAt{}; // not asked before this
     bool backedOffSaid = false;
     CycleCounters counters;

@@ -338,8 +338,8 @@ std::optional<TimePoint> ReadCycle::deadline() const
     }
     if (bolReading)
         for (const int a : m_order)
-            if (const ModuleState *m = findModule(a); m && !m->stale)
-                consider(m->lastGoodAt + m->timeout);
+            if (const ModuleState *m = findModule(a); m && !m->stale && (!onBus() || m->lastFailedAt > m->lastGoodAt))
+                consider(std::max(m->lastGoodAt + m->timeout, m->lastFailedAt));
     return next;
 }
 
@@ -433,13 +433,9 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
         }
         break;
     }
+    // An acknowledgement is no value: a module that takes set-up but never answers a
+    // query backs off all the same.
     m.setUp = true;
-    m.silentInRow = 0;
-    if (m.backedOffSaid) {
-        m.backedOffSaid = false;
-        out.answersAgain = true;
-        out.address = m.address;
-    }
     m_gatherer.clear();
     ReadData(out, now);
 }
@@ -520,8 +516,10 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
     out.address = m.address;
     if (m_awaiting == Awaiting::valueReply)
         m.counters.noteReplyTime(now - m_gatherer.sentAt());
-    if (m.backedOffSaid)
+    if (m.backedOffSaid) {
         out.answersAgain = true;
+        m.backedOffSaid = false;
+    }
     m.good(now);
     m_awaiting = Awaiting::nothing;
     m_gatherer.clear();
@@ -532,7 +530,7 @@ void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, boo
     ModuleState &m = asked();
     const bool timedOutBefore = m.failuresInRow > 0 && m.lastFailure == StaleReason::noAnswer;
     const bool nothingHeard = timedOut && m_gatherer.block().empty();
-    m.failed(reason, nothingHeard);
+    m.failed(reason, nothingHeard, now);
     if (reason == StaleReason::badCheck)
         m.echoSuspected = m_gatherer.startsWithCommand();
     m_awaiting = Awaiting::quiet;
@@ -591,7 +589,7 @@ void ReadCycle::updateStale(TimePoint now)
 {
     for (const int a : m_order)
         if (auto it = m_modules.find(a); it != m_modules.end())
-            it->second.updateStale(now, bolReading);
+            it->second.updateStale(now, bolReading, onBus());
 }
 
 } // namespace kvp
