@@ -152,6 +152,40 @@ private slots:
         QCOMPARE(run.values, sent.mid(0, run.values.size()));
     }
 
+    // A bus: each module's values in the lines --scan prints and in the order the
+    // module sent them, --count over all modules, a silent module said once and
+    // summed up with the others.
+    void busReadInTurn()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("sent.txt"));
+        Simulator sim({"--address", "3,7,9", "--reply-bytes", "7=8", "--drop", "9=1", "--split", "0.3", "--log", log});
+        const Finished run = runReader({"--console", "--port", sim.device(), "--address", "3,7,9", "--count", "400"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.values.size(), 400);
+        sim.process().terminate();
+        sim.process().waitForFinished(3000);
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        std::map<QString, QStringList> sent, read;
+        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+            sent[line.section(' ', 0, 0)] << line.section(' ', 1);
+        for (const QString &line : run.values)
+            read[line.section(' ', 0, 0)] << line.section(' ', 1);
+        QCOMPARE(read.size(), size_t(2));
+        for (const auto &[address, values] : read) { // in the order its module sent them
+            QVERIFY(values.size() > 150);
+            qsizetype at = 0;
+            for (const QString &v : values) {
+                at = sent[address].indexOf(v, at) + 1;
+                QVERIFY2(at > 0, qPrintable(address + ' ' + v));
+            }
+        }
+        QCOMPARE(run.errors.count("address 9 on " + sim.device() + " does not answer; asking it once a second"), 1);
+        for (const char *address : {"3", "7", "9"})
+            QCOMPARE(run.errors.count(QStringLiteral("address %1: ").arg(address)), 1);
+    }
+
     // The log holds the very values standard output does, also when a reply is on
     // its way as the count is reached (a module that answers at once, run after run).
     void logHoldsTheValuesPrinted()
@@ -200,7 +234,9 @@ private slots:
         QTest::newRow("address out of range") << QStringList{"--console", "--address", "32"} << "--address";
         for (const char *address : {"abc", "0x1f", "1e1", "5x", "3.6", "&H1F"})
             QTest::addRow("address %s", address) << QStringList{"--console", "--address", address}
-                                                 << "--address must be a whole number from 0 to 31";
+                                                 << "--address must be whole numbers from 0 to 31";
+        QTest::newRow("an address twice") << QStringList{"--console", "--address", "3,0-4"} << "each once";
+        QTest::newRow("a bus in the window") << QStringList{"--address", "3,7"} << "several addresses are read with";
         QTest::newRow("unknown option") << QStringList{"--console", "--baud", "9600"} << "baud";
         QTest::newRow("bad timeout") << QStringList{"--console", "--timeout", "0"} << "--timeout";
         QTest::newRow("bad count") << QStringList{"--console", "--count", "-3"} << "--count";
