@@ -159,10 +159,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("sent.txt"));
-        Simulator sim({"--address", "3,7,9", "--reply-bytes", "7=8", "--drop", "9=1", "--split", "0.3", "--log", log});
-        const Finished run = runReader({"--console", "--port", sim.device(), "--address", "3,7,9", "--count", "400"});
+        Simulator sim({"--address", "3,7,9", "--reply-bytes", "7=8", "--drop", "9=1", "--log", log});
+        const Finished run = runReader({"--console", "--port", sim.device(), "--address", "3,7,9", "--count", "6000"});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.values.size(), 400);
+        QCOMPARE(run.values.size(), 6000);
         sim.process().terminate();
         sim.process().waitForFinished(3000);
         QFile file(log);
@@ -174,7 +174,7 @@ private slots:
             read[line.section(' ', 0, 0)] << line.section(' ', 1);
         QCOMPARE(read.size(), size_t(2));
         for (const auto &[address, values] : read) { // in the order its module sent them
-            QVERIFY(values.size() > 150);
+            QVERIFY(values.size() > 2500);
             qsizetype at = 0;
             for (const QString &v : values) {
                 at = sent[address].indexOf(v, at) + 1;
