@@ -153,16 +153,21 @@ private slots:
     }
 
     // A bus: each module's values in the lines --scan prints and in the order the
-    // module sent them, --count over all modules, a silent module said once and
-    // summed up with the others.
+    // module sent them, a silent module said once and summed up with the others.
     void busReadInTurn()
     {
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("sent.txt"));
         Simulator sim({"--address", "3,7,9", "--reply-bytes", "7=8", "--drop", "9=1", "--log", log});
-        const Finished run = runReader({"--console", "--port", sim.device(), "--address", "3,7,9", "--count", "6000"});
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.values.size(), 6000);
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim.device(), "--address", "3,7,9"});
+        const QString backedOff = "address 9 on " + sim.device() + " does not answer; asking it once a second";
+        QByteArray errors;
+        QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains(backedOff.toUtf8()), 10000);
+        reader.terminate();
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.exitCode(), 0);
+        const QString err = QString::fromUtf8(errors + reader.readAllStandardError());
         sim.process().terminate();
         sim.process().waitForFinished(3000);
         QFile file(log);
@@ -170,20 +175,19 @@ private slots:
         std::map<QString, QStringList> sent, read;
         for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
             sent[line.section(' ', 0, 0)] << line.section(' ', 1);
-        for (const QString &line : run.values)
+        for (const QString &line : QString::fromUtf8(reader.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
             read[line.section(' ', 0, 0)] << line.section(' ', 1);
         QCOMPARE(read.size(), size_t(2));
         for (const auto &[address, values] : read) { // in the order its module sent them
-            QVERIFY(values.size() > 2500);
             qsizetype at = 0;
             for (const QString &v : values) {
                 at = sent[address].indexOf(v, at) + 1;
                 QVERIFY2(at > 0, qPrintable(address + ' ' + v));
             }
         }
-        QCOMPARE(run.errors.count("address 9 on " + sim.device() + " does not answer; asking it once a second"), 1);
+        QCOMPARE(err.count(backedOff), 1);
         for (const char *address : {"3", "7", "9"})
-            QCOMPARE(run.errors.count(QStringLiteral("address %1: ").arg(address)), 1);
+            QCOMPARE(err.count(QStringLiteral("address %1: ").arg(address)), 1);
     }
 
     // The log holds the very values standard output does, also when a reply is on
