@@ -7,7 +7,8 @@
 namespace kvp {
 
 // A value reply: three value bytes, most significant first, their XOR, and at least
-// two more bytes that nobody looks at.
+// two more bytes. The evaluation here reads none of those; the reader's framing
+// (reader/ReplyFraming) learns them and requires the ones that never change.
 inline constexpr int kReplyLength = 6;
 
 enum class Outcome {
