@@ -11,15 +11,8 @@ ModuleState::ModuleState(int address_, const CycleSettings &settings)
 
 void ModuleState::start(TimePoint now, bool newRun)
 {
+    live(now);
     setUp = false;
-    failuresInRow = 0;
-    silentInRow = 0;
-    lastFailure = StaleReason::none;
-    stale = false;
-    echoSuspected = false;
-    lateInRow = 0;
-    lastGoodAt = now;
-    nextAskAt = now;
     backedOffSaid = false;
     if (newRun) {
         counters = {};
@@ -33,6 +26,11 @@ void ModuleState::good(TimePoint now)
     ++counters.goodValues;
     answered = true;
     setUp = true;
+    live(now);
+}
+
+void ModuleState::live(TimePoint now)
+{
     failuresInRow = 0;
     silentInRow = 0;
     lastFailure = StaleReason::none;

@@ -20,6 +20,8 @@ struct ModuleState {
     void start(TimePoint now, bool newRun);
     // A good value came from it.
     void good(TimePoint now);
+    // No failure, nothing stale, due now.
+    void live(TimePoint now);
     // Its answer was given up; `silent` when nothing at all came.
     void failed(StaleReason reason, bool silent, TimePoint now);
     // No good value for longer than its time-out: what is on display is stale. On a
