@@ -338,8 +338,13 @@ std::optional<TimePoint> ReadCycle::deadline() const
     }
     if (bolReading)
         for (const int a : m_order)
-            if (const ModuleState *m = findModule(a); m && !m->stale && (!onBus() || m->lastFailedAt > m->lastGoodAt))
-                consider(std::max(m->lastGoodAt + m->timeout, m->lastFailedAt));
+            if (const ModuleState *m = findModule(a); m && !m->stale) {
+                // On a bus a module waiting its turn is not stale until it has failed.
+                if (!onBus())
+                    consider(m->lastGoodAt + m->timeout);
+                else if (m->lastFailedAt > m->lastGoodAt)
+                    consider(std::max(m->lastGoodAt + m->timeout, m->lastFailedAt));
+            }
     return next;
 }
 
