@@ -1,5 +1,6 @@
 // The read cycle fed arbitrary bytes, cut arbitrarily, at arbitrary times, between
-// arbitrary presses of Read and Stop and edits of the address, and well-formed replies
+// arbitrary presses of Read and Stop and edits of the address (or on a bus of three),
+// with the time-out fixed or growing, and well-formed replies
 // of any length among them, so that the framing is learned, relearned and attacked.
 // Whatever happens:
 // only well-formed commands go out, only 24-bit values are shown, and a cycle that
@@ -41,7 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
         return 0;
     kvp::CycleSettings settings;
     settings.dropEcho = data[0] & 1;
+    settings.adaptTimeout = data[0] & 4;
     kvp::ReadCycle cycle(settings);
+    // A bus of three modules, asked in turn, or the address box.
+    if (data[0] & 2)
+        cycle.setAddresses({1, 2, 3});
     kvp::TimePoint now = kvp::TimePoint{} + std::chrono::hours(1000);
     size_t i = 1;
     const auto take = [&](size_t n) {
