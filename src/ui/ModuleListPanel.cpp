@@ -43,7 +43,7 @@ ModuleListPanel::ModuleListPanel(Source source, QWidget *parent) : QWidget(paren
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setToolTip(tr("单击一行读取它的地址显示在上面; Delete 移除"));
+    m_table->setToolTip(tr("单击一行, 上面显示它的数值; Delete 移除"));
     m_table->installEventFilter(this);
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row) { onCurrentRow(row); });
