@@ -174,7 +174,7 @@ void WindowExtras::setTrendOpen(bool open)
 {
     if (m_trendAction->isChecked() != open)
         m_trendAction->setChecked(open); // comes back here through toggled()
-    if (open == m_trend->isVisible())
+    if (open == !m_trend->isHidden()) // hidden or not, whether the window is shown yet
         return;
     m_trend->setVisible(open);
     layOutPanels();
@@ -184,7 +184,7 @@ void WindowExtras::setModulesOpen(bool open)
 {
     if (m_modulesAction->isChecked() != open)
         m_modulesAction->setChecked(open);
-    if (open == m_modules->isVisible())
+    if (open == !m_modules->isHidden())
         return;
     m_modules->setVisible(open);
     layOutPanels();
@@ -192,17 +192,17 @@ void WindowExtras::setModulesOpen(bool open)
 
 bool WindowExtras::modulesOpen() const
 {
-    return m_modules->isVisible();
+    return !m_modules->isHidden();
 }
 
 void WindowExtras::layOutPanels()
 {
     int top = kFormHeight;
-    if (m_trend->isVisible()) {
+    if (!m_trend->isHidden()) {
         m_trend->setGeometry(0, top, kFormWidth, TrendPanel::kHeight);
         top += TrendPanel::kHeight;
     }
-    if (m_modules->isVisible()) {
+    if (!m_modules->isHidden()) {
         m_modules->setGeometry(0, top, kFormWidth, ModuleListPanel::kHeight);
         top += ModuleListPanel::kHeight;
     }
