@@ -443,7 +443,7 @@ private slots:
         QVERIFY2(sent.at(3).contains(w.value()) && !sent.at(7).contains(w.value()), qPrintable(w.value()));
 
         QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
-        QTRY_COMPARE(w.value(), sent.at(3).last());
+        QVERIFY2(sent.at(3).contains(w.value()) && !sent.at(7).contains(w.value()), qPrintable(w.value()));
         w.trend().redraw();
         const auto drawn = w.trend().shownStats().count;
         QVERIFY2(drawn <= std::size_t(sent.at(3).size()) && drawn + 3 >= std::size_t(sent.at(3).size()),
@@ -452,7 +452,46 @@ private slots:
         QTableWidget *table = w.modules().table();
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(1, 1)).center());
         QCOMPARE(w.child<QLineEdit>("KVPAdr")->text(), QStringLiteral("7"));
-        QCOMPARE(w.value(), sent.at(7).last());
+        QVERIFY(sent.at(7).contains(w.value())); // its last value at once, not module 3's
+        QTRY_COMPARE(w.row(7, 1), w.value()); // the table follows within a refresh
+    }
+
+    // Read reads the list as a bus only when it holds two modules or more, the box's
+    // among them; else the box's module alone, as ever. A change while reading counts at once.
+    void whatReadAsks_data()
+    {
+        QTest::addColumn<QList<int>>("list");
+        QTest::addColumn<int>("box");
+        QTest::addColumn<int>("removed"); // while reading; -1: none
+        QTest::addColumn<QList<int>>("asked");
+        QTest::newRow("two modules") << QList<int>{3, 9} << 9 << -1 << QList<int>{3, 9};
+        QTest::newRow("one module: the box") << QList<int>{3} << 7 << -1 << QList<int>{7};
+        QTest::newRow("the box's module not listed") << QList<int>{3, 9} << 7 << -1 << QList<int>{7};
+        QTest::newRow("a bus left while reading") << QList<int>{3, 7, 9} << 7 << 9 << QList<int>{3, 7};
+        QTest::newRow("down to one while reading") << QList<int>{3, 7} << 7 << 3 << QList<int>{7};
+    }
+    void whatReadAsks()
+    {
+        QFETCH(QList<int>, list);
+        QFETCH(int, box);
+        QFETCH(int, removed);
+        QFETCH(QList<int>, asked);
+        Window w(SimulatorSettings{.address = 3, .moreAddresses = {7, 9}});
+        auto &sent = w.observeValues();
+        w.fillList(list, box);
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(10));
+        if (removed >= 0) {
+            w.modules().removeAddress(removed);
+            QVERIFY(w.waitValues(3)); // what was on the line when the list changed
+        }
+        sent.clear();
+        QVERIFY(w.waitValues(30));
+        QList<int> answered;
+        for (const auto &[address, values] : sent)
+            answered << address;
+        QCOMPARE(answered, asked);
+        QTRY_COMPARE(w.child<QLabel>("StatusText")->text(), QStringLiteral("读取中"));
     }
 
     // Adding by address keeps the list in order and each address once; Delete, the
