@@ -38,8 +38,10 @@ ModuleListPanel::ModuleListPanel(Source source, QWidget *parent) : QWidget(paren
     m_table->setHorizontalHeaderLabels({tr("地址"), tr("数值"), tr("状态"), tr("应答时间"), tr("数值年龄")});
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // The value takes what the others leave; the table never scrolls sideways.
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(valueColumn, QHeaderView::Stretch);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -245,7 +247,7 @@ void ModuleListPanel::refresh()
         m_table->item(row, stateColumn)->setText(state);
         for (const int column : {valueColumn, stateColumn})
             m_table->item(row, column)->setForeground(colour);
-        m_table->item(row, replyColumn)->setText(module.meanReply ? QStringLiteral("%1 ms").arg(module.meanReply->count())
+        m_table->item(row, replyColumn)->setText(module.meanReply ? QStringLiteral("%1 ms").arg(module.meanReply->count(), 0, 'f', module.meanReply->count() < 10 ? 1 : 0)
                                                                   : QStringLiteral("—"));
         m_table->item(row, ageColumn)->setText(hasValue ? ageText(now - shown->second.at) : QStringLiteral("—"));
     }

@@ -37,7 +37,7 @@ public:
     struct Module {
         enum class State { notRead, live, stale, noAnswer };
         State state = State::notRead;
-        std::optional<std::chrono::milliseconds> meanReply; // none before a timed reply
+        std::optional<std::chrono::duration<double, std::milli>> meanReply; // none before a timed reply
     };
     using Source = std::function<Module(int address)>;
 

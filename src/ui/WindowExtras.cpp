@@ -230,7 +230,7 @@ ModuleListPanel::Module WindowExtras::moduleNow(int address) const
     const ReadCycle &cycle = m_session.cycle();
     const CycleCounters &counters = cycle.counters(address);
     if (counters.timedReplies > 0)
-        module.meanReply = std::chrono::round<std::chrono::milliseconds>(counters.replyTimeMean());
+        module.meanReply = counters.replyTimeMean();
     // Only the modules the reader asks now have a state; the others keep their last value, grey.
     const auto &asked = cycle.addresses();
     if (std::find(asked.begin(), asked.end(), address) == asked.end())
