@@ -142,6 +142,7 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
         m_modules->setCurrent(validAddress(m_address->text().toStdString()));
         onCondition(m_session.condition());
     });
+    m_modules->setCurrent(validAddress(m_address->text().toStdString()));
     connect(m_modules, &ModuleListPanel::addressChosen, this,
             [this](int address) { m_address->setText(QString::number(address)); });
 
