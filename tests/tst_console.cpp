@@ -519,7 +519,8 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
                                         << "kvp-reader: Unknown option 'bogus'.\nTry 'kvp-reader --help'.\n";
         QTest::newRow("bad address") << QStringList{"--address", "40"} << 2
-                                     << "kvp-reader: --address must be whole numbers from 0 to 31, each once, as one (5), a list (3,7,12) or ranges (0-4,9), not '40'\n"
+                                     << "kvp-reader: --address must be whole numbers from 0 to 31, each once, as one (5), "
+                                        "a list (3,7,12) or ranges (0-4,9), not '40'\n"
                                         "Try 'kvp-reader --help'.\n";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "";
     }

@@ -2,7 +2,9 @@
 // reading, when the module falls silent, and when something is refused.
 #include "sim/SimulatedModule.h"
 #include "PortLink.h"
+#include "ui/ModuleListPanel.h"
 #include "ui/StatusRow.h"
+#include "ui/WindowExtras.h"
 #include "ui/ValueColours.h"
 #include "ui/frmMain.h"
 
@@ -780,6 +782,37 @@ private slots:
         QCOMPARE(last.echo, std::optional(true));
         QCOMPARE(last.timeoutMs, std::optional(700));
         QCOMPARE(last.position, std::optional(QPoint(40, 30)));
+    }
+
+    // The window's list of modules comes back as it was; a hand-edited entry that is
+    // no address, or one given twice, is left out and the rest kept.
+    void rememberedModules_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QList<int>>("modules");
+        QTest::newRow("none yet") << "" << QList<int>{};
+        QTest::newRow("as written") << "[window]\nmodules=\"3,7,9\"\n" << QList<int>{3, 7, 9};
+        QTest::newRow("junk among them")
+            << "[window]\nmodules=\"3, banana,40,-1,0x5,,7,3, 0\"\n" << QList<int>{3, 7, 0};
+        QTest::newRow("one address") << "[window]\nmodules=12\n" << QList<int>{12};
+    }
+    void rememberedModules()
+    {
+        QFETCH(QString, file);
+        QFETCH(QList<int>, modules);
+        QDir().mkpath(QFileInfo(RememberedStore::fileName()).path());
+        QFile out(RememberedStore::fileName());
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file.toUtf8());
+        out.close();
+        QCOMPARE(RememberedStore::load().modules, modules);
+        // What the window keeps of a list changed in it reads back the same, in address order.
+        Window w;
+        w.window->setRemembering(true);
+        QList<int> kept = modules + QList<int>{31};
+        w.window->extras()->modules()->setAddresses(kept);
+        std::sort(kept.begin(), kept.end());
+        QCOMPARE(RememberedStore::load().modules, kept);
     }
 
     // Settings that cannot be saved are said once on the status line, not on every Read.

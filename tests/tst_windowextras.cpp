@@ -2,6 +2,7 @@
 // the value, and finding the module, each against the simulated module.
 #include "sim/SimulatedModule.h"
 #include "ui/FindModuleDialog.h"
+#include "ui/ModuleListPanel.h"
 #include "ui/TrendPanel.h"
 #include "ui/WindowExtras.h"
 #include "ui/frmMain.h"
@@ -16,6 +17,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -42,6 +46,35 @@ struct Window
     template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
     QString value() { return child<QLabel>("DataText")->text(); }
     WindowExtras &extras() { return *window->extras(); }
+    ModuleListPanel &modules() { return *extras().modules(); }
+    // Every intact value each module sent, in order.
+    std::map<int, QStringList> &observeValues()
+    {
+        module.module().setReplyObserver([this](const ModuleSimulator::Reply &r) {
+            if (r.intact())
+                sent[r.address] << QString::number(r.value);
+        });
+        return sent;
+    }
+    // The list opened and filled as a user does, with the box at `box`.
+    void fillList(const QList<int> &addresses, int box)
+    {
+        window->setAddressText(QString::number(box));
+        extras().setModulesOpen(true);
+        for (const int a : addresses) {
+            child<QSpinBox>("ModuleNewAddress")->setValue(a);
+            QTest::mouseClick(child<QPushButton>("ModuleAdd"), Qt::LeftButton);
+        }
+    }
+    QString row(int address, int column)
+    {
+        const QTableWidget *table = modules().table();
+        for (int r = 0; r < table->rowCount(); ++r)
+            if (table->item(r, 0)->text() == QString::number(address))
+                return table->item(r, column)->text();
+        return {};
+    }
+    std::map<int, QStringList> sent;
     TrendPanel &trend() { return *extras().trend(); }
     bool showAndRead()
     {
@@ -387,6 +420,156 @@ private slots:
         QVERIFY(sent.count(17));
         QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
         QTRY_COMPARE(w.value(), QString::number(sent[17]));
+    }
+
+    // Two modules in the list: Read asks both, each row shows its own module's values,
+    // and the big value and the trend only the box's; a row chosen moves the box.
+    void theListReadsABus()
+    {
+        Window w(SimulatorSettings{.address = 3, .moreAddresses = {7}});
+        const auto &sent = w.observeValues();
+        w.fillList({3, 7}, 3);
+        QVERIFY(w.showAndRead());
+        QCOMPARE(w.window->size(), QSize(468, 284 + ModuleListPanel::kHeight));
+        QTest::keyClick(w.window.get(), Qt::Key_B, Qt::ControlModifier); // closes, the bus read goes on
+        QCOMPARE(w.window->size(), QSize(468, 284));
+        QTest::mouseClick(w.child<QToolButton>("ModulesToggle"), Qt::LeftButton);
+        QVERIFY(w.waitValues(40));
+        QVERIFY(sent.at(3).size() >= 10 && sent.at(7).size() >= 10);
+        QTRY_VERIFY(sent.at(7).contains(w.row(7, 1)));
+        QTRY_VERIFY(sent.at(3).contains(w.row(3, 1)));
+        QCOMPARE(w.row(7, 2), QStringLiteral("实时"));
+        QVERIFY2(w.row(7, 3).endsWith(QStringLiteral(" ms")), qPrintable(w.row(7, 3)));
+        QVERIFY2(sent.at(3).contains(w.value()) && !sent.at(7).contains(w.value()), qPrintable(w.value()));
+
+        QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
+        QVERIFY2(sent.at(3).contains(w.value()) && !sent.at(7).contains(w.value()), qPrintable(w.value()));
+        w.trend().redraw();
+        const auto drawn = w.trend().shownStats().count;
+        QVERIFY2(drawn <= std::size_t(sent.at(3).size()) && drawn + 3 >= std::size_t(sent.at(3).size()),
+                 qPrintable(QStringLiteral("%1 of %2").arg(drawn).arg(sent.at(3).size())));
+
+        QTableWidget *table = w.modules().table();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(1, 1)).center());
+        QCOMPARE(w.child<QLineEdit>("KVPAdr")->text(), QStringLiteral("7"));
+        QVERIFY(sent.at(7).contains(w.value())); // its last value at once, not module 3's
+        QTRY_COMPARE(w.row(7, 1), w.value()); // the table follows within a refresh
+    }
+
+    // Read reads the list as a bus only when it holds two modules or more, the box's
+    // among them; else the box's module alone, as ever. A change while reading counts at once.
+    void whatReadAsks_data()
+    {
+        QTest::addColumn<QList<int>>("list");
+        QTest::addColumn<int>("box");
+        QTest::addColumn<int>("removed"); // while reading; -1: none
+        QTest::addColumn<QList<int>>("asked");
+        QTest::newRow("two modules") << QList<int>{3, 9} << 9 << -1 << QList<int>{3, 9};
+        QTest::newRow("one module: the box") << QList<int>{3} << 7 << -1 << QList<int>{7};
+        QTest::newRow("the box's module not listed") << QList<int>{3, 9} << 7 << -1 << QList<int>{7};
+        QTest::newRow("a bus left while reading") << QList<int>{3, 7, 9} << 7 << 9 << QList<int>{3, 7};
+        QTest::newRow("down to one while reading") << QList<int>{3, 7} << 7 << 3 << QList<int>{7};
+    }
+    void whatReadAsks()
+    {
+        QFETCH(QList<int>, list);
+        QFETCH(int, box);
+        QFETCH(int, removed);
+        QFETCH(QList<int>, asked);
+        Window w(SimulatorSettings{.address = 3, .moreAddresses = {7, 9}});
+        auto &sent = w.observeValues();
+        w.fillList(list, box);
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(10));
+        if (removed >= 0) {
+            w.modules().removeAddress(removed);
+            QVERIFY(w.waitValues(3)); // what was on the line when the list changed
+        }
+        sent.clear();
+        QVERIFY(w.waitValues(30));
+        QList<int> answered;
+        for (const auto &[address, values] : sent)
+            answered << address;
+        QCOMPARE(answered, asked);
+        QTRY_COMPARE(w.child<QLabel>("StatusText")->text(), QStringLiteral("读取中"));
+    }
+
+    // Adding by address keeps the list in order and each address once; Delete, the
+    // Remove button and the row's menu take one out.
+    void addingAndRemoving_data()
+    {
+        QTest::addColumn<QList<int>>("added");
+        QTest::addColumn<QString>("removeBy"); // removes the row at the box's address
+        QTest::addColumn<QList<int>>("expected");
+        QTest::addColumn<int>("changes"); // the list said it changed, adding and removing
+        QTest::newRow("kept in address order") << QList<int>{9, 3, 7} << "" << QList<int>{3, 7, 9} << 3;
+        QTest::newRow("an address twice is there once") << QList<int>{5, 5, 2, 5} << "" << QList<int>{2, 5} << 2;
+        QTest::newRow("out of range is refused") << QList<int>{-1, 32, 31, 0} << "" << QList<int>{0, 31} << 2;
+        QTest::newRow("Delete") << QList<int>{4, 6} << "Delete" << QList<int>{6} << 3;
+        QTest::newRow("Remove button") << QList<int>{4, 6} << "button" << QList<int>{6} << 3;
+    }
+    void addingAndRemoving()
+    {
+        QFETCH(QList<int>, added);
+        QFETCH(QString, removeBy);
+        QFETCH(QList<int>, expected);
+        QFETCH(int, changes);
+        ModuleListPanel panel({});
+        panel.show();
+        QSignalSpy changed(&panel, &ModuleListPanel::addressesChanged);
+        for (const int a : added)
+            panel.addAddress(a);
+        panel.setCurrent(added.first());
+        if (removeBy == QLatin1String("Delete"))
+            QTest::keyClick(panel.table(), Qt::Key_Delete);
+        else if (removeBy == QLatin1String("button"))
+            QTest::mouseClick(panel.findChild<QPushButton *>(QStringLiteral("ModuleRemove")), Qt::LeftButton);
+        QCOMPARE(panel.addresses(), expected);
+        QCOMPARE(changed.size(), changes);
+        // The spin box offers the next free address; Add is off at an address listed.
+        auto *spin = panel.findChild<QSpinBox *>(QStringLiteral("ModuleNewAddress"));
+        spin->setValue(expected.first());
+        QVERIFY(!panel.findChild<QPushButton *>(QStringLiteral("ModuleAdd"))->isEnabled());
+    }
+
+    // "Read all found" puts every module that answered into the list and reads them all.
+    void readAllFoundReadsTheBus()
+    {
+        Window w(SimulatorSettings{.address = 3, .moreAddresses = {5, 17}});
+        auto &sent = w.observeValues();
+        w.window->setAddressText(QStringLiteral("3"));
+        QVERIFY(w.showAndRead());
+        QTest::keyClick(w.window.get(), Qt::Key_F, Qt::ControlModifier);
+        FindModuleDialog *dialog = w.window->findChild<FindModuleDialog *>();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->searching(), 10000);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("FindReadAll")), Qt::LeftButton);
+        QCOMPARE(w.modules().addresses(), (QList<int>{3, 5, 17}));
+        QVERIFY(w.extras().modulesOpen());
+        sent.clear();
+        QVERIFY(w.waitValues(30));
+        QVERIFY(sent.count(5) && sent.count(17) && sent.count(3));
+        QTRY_VERIFY(sent.at(17).contains(w.row(17, 1)));
+    }
+
+    // On a bus every row of a recording names the module whose value it holds.
+    void recordingNamesEachModule()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("values.csv"));
+        Window w(SimulatorSettings{.address = 3, .moreAddresses = {7}});
+        const auto &sent = w.observeValues();
+        w.fillList({3, 7}, 7);
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.extras().startRecording(path));
+        QVERIFY(w.waitValues(30));
+        w.extras().stopRecording();
+        std::map<int, int> rows;
+        for (const QString &line : linesOf(path).mid(1)) {
+            const int address = line.section(QLatin1Char(','), 1, 1).toInt();
+            QVERIFY2(sent.at(address).contains(line.section(QLatin1Char(','), 2)), qPrintable(line));
+            ++rows[address];
+        }
+        QVERIFY(rows[3] >= 10 && rows[7] >= 10);
     }
 };
 

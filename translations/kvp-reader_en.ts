@@ -288,6 +288,18 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>读取中; 应答较慢, 超时已延长至 %1 ms</source>
         <translation>Reading; replies are slow, the time-out is now %1 ms</translation>
     </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 分钟</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>读取模块列表; 地址框中的模块不在其中</source>
+        <translation>Reading the module list; the module in the address box is not on it</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>
@@ -340,6 +352,81 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>每个地址都有应答: 可能是不看地址的模块, 或线路回波</source>
         <translation>Every address answered: a module that ignores the address, or an echo on the line</translation>
+    </message>
+    <message>
+        <source>读取全部找到的</source>
+        <translation>Read all found</translation>
+    </message>
+    <message>
+        <source>把找到的地址全部放入模块列表, 并按顺序读取它们</source>
+        <translation>Put every address found into the module list and read them in turn</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::ModuleListPanel</name>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>应答时间</source>
+        <translation>Reply time</translation>
+    </message>
+    <message>
+        <source>数值年龄</source>
+        <translation>Age</translation>
+    </message>
+    <message>
+        <source>移除地址 %1</source>
+        <translation>Remove address %1</translation>
+    </message>
+    <message>
+        <source>要加入列表的模块地址 (0 ~ 31)</source>
+        <translation>Address of the module to add to the list (0 to 31)</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>把地址加入列表; 列表有两个以上模块时, 读取按顺序询问它们</source>
+        <translation>Add the address to the list; with two or more modules in the list, Read asks them in turn</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>从列表中移除选中的模块 (Delete)</source>
+        <translation>Remove the selected module from the list (Delete)</translation>
+    </message>
+    <message>
+        <source>模块:</source>
+        <translation>Module:</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>live</translation>
+    </message>
+    <message>
+        <source>过时</source>
+        <translation>stale</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>单击一行, 上面显示它的数值; Delete 移除</source>
+        <translation>Click a row to show its value above; Delete removes it</translation>
     </message>
 </context>
 <context>
@@ -450,6 +537,10 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>● 记录 %1 行</source>
         <translation>● recorded %1 rows</translation>
+    </message>
+    <message>
+        <source>模块</source>
+        <translation>Modules</translation>
     </message>
 </context>
 </TS>

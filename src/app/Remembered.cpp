@@ -3,6 +3,9 @@
 #include "protocol/Address.h"
 
 #include <QSettings>
+#include <QStringList>
+
+#include <algorithm>
 #include <QStandardPaths>
 
 namespace kvp {
@@ -17,6 +20,7 @@ const QString kAddress = QStringLiteral("read/address");
 const QString kEcho = QStringLiteral("read/echo");
 const QString kTimeout = QStringLiteral("read/timeoutMs");
 const QString kPosition = QStringLiteral("window/position");
+const QString kModules = QStringLiteral("window/modules");
 
 QSettings open()
 {
@@ -55,6 +59,19 @@ Remembered RememberedStore::load()
         last.timeoutMs = ms;
     if (settings.contains(kPosition))
         last.position = settings.value(kPosition).toPoint();
+    // A list of addresses, "3,7,9"; an entry that is no address 0..31, or one given
+    // before, is left out and the rest kept.
+    const QVariant modules = settings.value(kModules);
+    const QStringList entries = modules.typeId() == QMetaType::QStringList
+                                    ? modules.toStringList()
+                                    : modules.toString().split(QLatin1Char(','));
+    for (const QString &entry : entries) {
+        const QString word = entry.trimmed();
+        const bool digits = !word.isEmpty() && std::all_of(word.begin(), word.end(), [](QChar c) { return c.isDigit(); });
+        const int address = word.toInt();
+        if (digits && address >= kLowestAddress && address <= kHighestAddress && !last.modules.contains(address))
+            last.modules << address;
+    }
     return last;
 }
 
@@ -92,6 +109,17 @@ bool RememberedStore::savePosition(QPoint position)
 {
     QSettings settings = open();
     settings.setValue(kPosition, position);
+    return written(settings);
+}
+
+bool RememberedStore::saveModules(const QList<int> &addresses)
+{
+    QSettings settings = open();
+    QStringList entries;
+    for (const int a : addresses)
+        entries << QString::number(a);
+    // One line a person can read and edit; QSettings would quote a list element by element.
+    settings.setValue(kModules, entries.join(QLatin1Char(',')));
     return written(settings);
 }
 

@@ -2,6 +2,7 @@
 
 #include "Options.h"
 
+#include <QList>
 #include <QPoint>
 #include <QString>
 
@@ -17,6 +18,7 @@ struct Remembered {
     std::optional<bool> echo;
     std::optional<int> timeoutMs;
     std::optional<QPoint> position;
+    QList<int> modules; // the window's list of modules on the line
 };
 
 // The file that keeps it: kvp-reader/kvp-reader.conf under $XDG_CONFIG_HOME
@@ -32,6 +34,7 @@ public:
     static bool saveRead(const QString &port, const QString &address, bool echo, int timeoutMs);
     static bool saveLine(bool echo, int timeoutMs);
     static bool savePosition(QPoint position);
+    static bool saveModules(const QList<int> &addresses);
 };
 
 // The options of this run: what the command line gave wins, the rest comes from

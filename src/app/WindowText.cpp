@@ -219,6 +219,8 @@ QString windowWord(WindowWord word)
         return QCoreApplication::translate("kvp", "应答超时…");
     case WindowWord::timeoutQuestion:
         return QCoreApplication::translate("kvp", "应答超时 (毫秒):");
+    case WindowWord::boxNotOnBus:
+        return QCoreApplication::translate("kvp", "读取模块列表; 地址框中的模块不在其中");
     }
     return {};
 }

@@ -34,6 +34,7 @@ enum class WindowWord {
     echoMenuEntry,
     timeoutMenuEntry,
     timeoutQuestion,
+    boxNotOnBus, // reading a bus that the address box's module is not part of
 };
 
 QString windowWord(WindowWord word);

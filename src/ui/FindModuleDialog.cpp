@@ -28,6 +28,11 @@ FindModuleDialog::FindModuleDialog(ReadSession &session, QWidget *parent) : QDia
     m_use = buttons->addButton(tr("使用此地址"), QDialogButtonBox::AcceptRole);
     m_use->setObjectName(QStringLiteral("FindUse"));
     m_use->setEnabled(false);
+    m_useAll = buttons->addButton(tr("读取全部找到的"), QDialogButtonBox::ActionRole);
+    m_useAll->setObjectName(QStringLiteral("FindReadAll"));
+    m_useAll->setToolTip(tr("把找到的地址全部放入模块列表, 并按顺序读取它们"));
+    m_useAll->setEnabled(false);
+    connect(m_useAll, &QPushButton::clicked, this, &FindModuleDialog::chooseAll);
     connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) { m_use->setEnabled(row >= 0); });
     connect(m_list, &QListWidget::itemActivated, this, &FindModuleDialog::choose);
     connect(buttons, &QDialogButtonBox::accepted, this, &FindModuleDialog::choose);
@@ -80,6 +85,7 @@ void FindModuleDialog::onFound(int address, const QString &valueText)
     item->setData(Qt::UserRole, address);
     if (m_list->currentRow() < 0)
         m_list->setCurrentRow(0);
+    m_useAll->setEnabled(true);
 }
 
 void FindModuleDialog::onFinished()
@@ -108,7 +114,7 @@ void FindModuleDialog::onFinished()
         notes << tr("每个地址都有应答: 可能是不看地址的模块, 或线路回波");
     m_state->setText(notes.join(QLatin1Char('\n')));
     if (m_pendingResult >= 0)
-        QDialog::done(m_pendingResult);
+        finish(m_pendingResult);
 }
 
 void FindModuleDialog::choose()
@@ -120,6 +126,15 @@ void FindModuleDialog::choose()
     accept();
 }
 
+void FindModuleDialog::chooseAll()
+{
+    m_all.clear();
+    for (int row = 0; row < m_list->count(); ++row)
+        m_all << m_list->item(row)->data(Qt::UserRole).toInt();
+    if (!m_all.isEmpty())
+        accept();
+}
+
 void FindModuleDialog::done(int result)
 {
     // Picking while the search still runs ends it: the port comes back first.
@@ -128,7 +143,14 @@ void FindModuleDialog::done(int result)
         m_scan->cancel();
         return;
     }
+    finish(result);
+}
+
+void FindModuleDialog::finish(int result)
+{
     QDialog::done(result);
+    if (result == QDialog::Accepted && !m_all.isEmpty())
+        emit allChosen(m_all);
 }
 
 } // namespace kvp

@@ -16,7 +16,7 @@ class ScanSession;
 
 // Finding the module: borrows the read session's port (reading stops), asks every
 // address once, lists those that answered with their value, and hands the address
-// the user picks back to the window. Reading goes on as it was once the search is
+// the user picks back to the window, or all of them to be read as a bus. Reading goes on as it was once the search is
 // over, whether an address was picked or not.
 class FindModuleDialog : public QDialog
 {
@@ -32,6 +32,9 @@ public:
 
 signals:
     void addressChosen(const QString &address);
+    // "Read all found": every address that answered, in order. Emitted once the
+    // port is back with the session, so that reading them can start at once.
+    void allChosen(const QList<int> &addresses);
 
 protected:
     void done(int result) override;
@@ -40,6 +43,8 @@ private:
     void onFound(int address, const QString &valueText);
     void onFinished();
     void choose();
+    void chooseAll();
+    void finish(int result);
 
     ReadSession &m_session;
     std::unique_ptr<ScanSession> m_scan;
@@ -47,6 +52,8 @@ private:
     QLabel *m_state = nullptr;
     QListWidget *m_list = nullptr;
     QPushButton *m_use = nullptr;
+    QPushButton *m_useAll = nullptr;
+    QList<int> m_all; // chosen by "read all found"
     int m_pendingResult = -1; // closing waits for the port to be handed back
 };
 

@@ -3,10 +3,13 @@
 #include "StatusRow.h"
 
 #include "FindModuleDialog.h"
+#include "ModuleListPanel.h"
 #include "TrendPanel.h"
 
+#include "app/ConditionOf.h"
 #include "app/ReadSession.h"
 #include "app/WindowText.h"
+#include "protocol/Address.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +25,7 @@
 #include <QMessageBox>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kvp {
@@ -65,10 +69,15 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     m_trend = new TrendPanel(&window);
     m_trend->setGeometry(0, kFormHeight, kFormWidth, TrendPanel::kHeight);
     m_trend->hide();
+    m_modules = new ModuleListPanel([this](int address) { return moduleNow(address); }, &window);
+    m_modules->hide();
 
     m_trendAction = addAction("TrendAction", tr("趋势"), QKeySequence(Qt::CTRL | Qt::Key_T));
     m_trendAction->setCheckable(true);
     connect(m_trendAction, &QAction::toggled, this, &WindowExtras::setTrendOpen);
+    m_modulesAction = addAction("ModulesAction", tr("模块"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_modulesAction->setCheckable(true);
+    connect(m_modulesAction, &QAction::toggled, this, &WindowExtras::setModulesOpen);
     m_recordAction = addAction("RecordAction", tr("开始记录…"), QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(m_recordAction, &QAction::triggered, this, [this] {
         if (m_recording.active())
@@ -100,9 +109,16 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     m_trendButton->setAutoRaise(true);
     m_trendButton->setFocusPolicy(Qt::NoFocus); // the form's tab order stays its own
     row->addWidget(m_trendButton);
-    for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton)})
+    m_modulesButton = new QToolButton(m_bar);
+    m_modulesButton->setObjectName(QStringLiteral("ModulesToggle"));
+    m_modulesButton->setDefaultAction(m_modulesAction);
+    m_modulesButton->setAutoRaise(true);
+    m_modulesButton->setFocusPolicy(Qt::NoFocus);
+    row->addWidget(m_modulesButton);
+    for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton),
+                       static_cast<QWidget *>(m_modulesButton)})
         w->setFixedHeight(kStatusHeight);
-    m_menuActions = {m_trendAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find};
+    m_menuActions = {m_trendAction, m_modulesAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find};
     showRecordingState();
 
     // The value's own menu: copy it, with or without its time.
@@ -119,8 +135,16 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
 
     connect(&m_session, &ReadSession::valueShown, this, &WindowExtras::onValue);
     connect(&m_session, &ReadSession::conditionChanged, this, &WindowExtras::onCondition);
+    connect(&m_session, &ReadSession::moduleConditionChanged, this, [this] { onCondition(m_session.condition()); });
     connect(&m_session, &ReadSession::portFailed, this, [this] { setStale(true); });
     connect(&m_session, &ReadSession::portRestored, this, [this] { onCondition(m_session.condition()); });
+    connect(m_address, &QLineEdit::textChanged, this, [this] {
+        m_modules->setCurrent(validAddress(m_address->text().toStdString()));
+        onCondition(m_session.condition());
+    });
+    m_modules->setCurrent(validAddress(m_address->text().toStdString()));
+    connect(m_modules, &ModuleListPanel::addressChosen, this,
+            [this](int address) { m_address->setText(QString::number(address)); });
 
     m_recLabelTimer.setInterval(250);
     connect(&m_recLabelTimer, &QTimer::timeout, this, &WindowExtras::showRecordingState);
@@ -151,10 +175,82 @@ void WindowExtras::setTrendOpen(bool open)
 {
     if (m_trendAction->isChecked() != open)
         m_trendAction->setChecked(open); // comes back here through toggled()
-    if (open == m_trend->isVisible())
+    if (open == !m_trend->isHidden()) // hidden or not, whether the window is shown yet
         return;
-    m_window.setFixedSize(kFormWidth, kFormHeight + (open ? TrendPanel::kHeight : 0));
     m_trend->setVisible(open);
+    layOutPanels();
+}
+
+void WindowExtras::setModulesOpen(bool open)
+{
+    if (m_modulesAction->isChecked() != open)
+        m_modulesAction->setChecked(open);
+    if (open == !m_modules->isHidden())
+        return;
+    m_modules->setVisible(open);
+    layOutPanels();
+}
+
+bool WindowExtras::modulesOpen() const
+{
+    return !m_modules->isHidden();
+}
+
+void WindowExtras::layOutPanels()
+{
+    int top = kFormHeight;
+    if (!m_trend->isHidden()) {
+        m_trend->setGeometry(0, top, kFormWidth, TrendPanel::kHeight);
+        top += TrendPanel::kHeight;
+    }
+    if (!m_modules->isHidden()) {
+        m_modules->setGeometry(0, top, kFormWidth, ModuleListPanel::kHeight);
+        top += ModuleListPanel::kHeight;
+    }
+    m_window.setFixedSize(kFormWidth, top);
+}
+
+std::optional<int> WindowExtras::boxModuleOnBus() const
+{
+    const auto box = validAddress(m_address->text().toStdString());
+    if (!box || !m_session.onBus())
+        return std::nullopt;
+    const auto &bus = m_session.cycle().addresses();
+    return std::find(bus.begin(), bus.end(), *box) != bus.end() ? box : std::nullopt;
+}
+
+bool WindowExtras::isShownModule(int address) const
+{
+    return !m_session.onBus() || boxModuleOnBus() == address;
+}
+
+ModuleListPanel::Module WindowExtras::moduleNow(int address) const
+{
+    using State = ModuleListPanel::Module::State;
+    ModuleListPanel::Module module;
+    const ReadCycle &cycle = m_session.cycle();
+    const CycleCounters &counters = cycle.counters(address);
+    if (counters.timedReplies > 0)
+        module.meanReply = counters.replyTimeMean();
+    // Only the modules the reader asks now have a state; the others keep their last value, grey.
+    const auto &asked = cycle.addresses();
+    if (std::find(asked.begin(), asked.end(), address) == asked.end())
+        return module;
+    switch (conditionOf(cycle.status(address))) {
+    case Condition::ready:
+        return module;
+    case Condition::reading:
+        module.state = !m_session.portOpen() ? State::stale
+                       : counters.goodValues > 0 ? State::live
+                                                 : State::notRead;
+        return module;
+    case Condition::noAnswer:
+        module.state = State::noAnswer;
+        return module;
+    default:
+        module.state = State::stale;
+        return module;
+    }
 }
 
 bool WindowExtras::trendOpen() const
@@ -162,16 +258,19 @@ bool WindowExtras::trendOpen() const
     return m_trend->isVisible();
 }
 
-void WindowExtras::onValue(const QString &text)
+void WindowExtras::onValue(const QString &text, int address)
 {
     const auto now = TrendSeries::Clock::now();
-    m_lastText = text;
-    m_lastAt = now;
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (ok)
-        m_trend->addValue(now, value);
-    if (m_recording.active() && !m_recording.add(m_session.cycle().address(), text))
+    m_modules->noteValue(address, text, now);
+    if (isShownModule(address)) {
+        m_lastText = text;
+        m_lastAt = now;
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        if (ok)
+            m_trend->addValue(now, value);
+    }
+    if (m_recording.active() && !m_recording.add(address, text))
         recordingFailed();
     if (m_benchValues > 0 && ++m_benchSeen == m_benchValues) {
         const double seconds = std::chrono::duration<double>(now - m_benchStart).count();
@@ -185,6 +284,12 @@ void WindowExtras::onValue(const QString &text)
 
 void WindowExtras::onCondition(Condition condition)
 {
+    // On a bus the trend follows the module in the box, whichever module the
+    // session's own condition speaks of.
+    if (m_session.onBus()) {
+        const auto box = boxModuleOnBus();
+        condition = box ? conditionOf(m_session.cycle().status(*box)) : Condition::stopped;
+    }
     setStale(!liveCondition(condition) || !m_session.portOpen());
 }
 
@@ -288,6 +393,14 @@ FindModuleDialog *WindowExtras::findModule()
     m_find = new FindModuleDialog(m_session, &m_window);
     m_find->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_find, &FindModuleDialog::addressChosen, m_address, &QLineEdit::setText);
+    connect(m_find, &FindModuleDialog::allChosen, this, [this](const QList<int> &found) {
+        m_modules->setAddresses(found);
+        const auto box = validAddress(m_address->text().toStdString());
+        if (!found.isEmpty() && (!box || !found.contains(*box)))
+            m_address->setText(QString::number(found.first()));
+        setModulesOpen(true);
+        emit readAllFound();
+    });
     m_find->open();
     m_find->start();
     return m_find;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ModuleListPanel.h"
+
 #include "app/Recording.h"
 #include "platform/Condition.h"
 #include "trend/TrendSeries.h"
 
 #include <QObject>
 
+#include <optional>
 #include <vector>
 #include <QPointer>
 #include <QString>
@@ -26,7 +29,8 @@ class ReadSession;
 class TrendPanel;
 
 // What the window offers besides its original controls, all of it outside them:
-// the trend panel that opens below (Ctrl+T), recording to a CSV file (Ctrl+R),
+// the trend panel that opens below (Ctrl+T), the list of modules on the line
+// (Ctrl+B), which opens below the trend, recording to a CSV file (Ctrl+R),
 // copying the value (Ctrl+C, and a menu on the value), and finding the module
 // (Ctrl+F). Reached by shortcuts and from two small buttons at the right end of
 // the status line; the controls, their texts and places stay as they are.
@@ -47,6 +51,15 @@ public:
     bool trendOpen() const;
     TrendPanel *trend() const { return m_trend; }
 
+    void setModulesOpen(bool open);
+    bool modulesOpen() const;
+    ModuleListPanel *modules() const { return m_modules; }
+    // Whether a value of `address` is the one the window shows big, copies and
+    // draws: on a bus only the module in the address box; else every value.
+    bool isShownModule(int address) const;
+    // On a bus, the module in the address box when it is one of the bus.
+    std::optional<int> boxModuleOnBus() const;
+
     // Asks for a file when `path` is empty. Shows why, and returns false, when it
     // cannot be written.
     bool startRecording(const QString &path = {});
@@ -57,16 +70,25 @@ public:
     // spreadsheet splits into two cells). False when no value was shown yet.
     bool copyValue(bool withTime);
 
-    // Opens the search for modules; the address picked goes into the address box.
+    // Opens the search for modules; the address picked goes into the address box,
+    // or every address found into the list of modules, which is then read.
     FindModuleDialog *findModule();
 
+
     QAction *action(const char *name) const;
+
+signals:
+    // The list of modules holds every address found; the window reads them.
+    void readAllFound();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void onValue(const QString &text);
+    void onValue(const QString &text, int address);
+    // The panels that are open, one below the other under the form.
+    void layOutPanels();
+    ModuleListPanel::Module moduleNow(int address) const;
     void onCondition(Condition condition);
     void setStale(bool stale);
     void showRecordingState();
@@ -79,11 +101,14 @@ private:
     QLabel *m_value;
     QLineEdit *m_address;
     TrendPanel *m_trend = nullptr;
+    ModuleListPanel *m_modules = nullptr;
     QWidget *m_bar = nullptr;
     std::vector<QAction *> m_menuActions; // null: a separator
     QLabel *m_recLabel = nullptr;
     QToolButton *m_trendButton = nullptr;
     QAction *m_trendAction = nullptr;
+    QToolButton *m_modulesButton = nullptr;
+    QAction *m_modulesAction = nullptr;
     QAction *m_recordAction = nullptr;
     QPointer<FindModuleDialog> m_find;
 

@@ -1,6 +1,8 @@
 #include "WindowProgram.h"
 
 #include "WindowLanguage.h"
+#include "ModuleListPanel.h"
+#include "WindowExtras.h"
 #include "frmMain.h"
 
 #include "app/CommandLine.h"
@@ -57,6 +59,7 @@ int runWindow(int argc, char **argv)
     window.setValueLog(setup.valueLog());
     window.setSimulated(setup.simulated());
     window.setAddressText(options.address);
+    window.extras()->modules()->setAddresses(last.modules);
     window.setRemembering(true);
     if (!window.Form_Load(portNamed ? frmMain::OnPortFailure::refuse : frmMain::OnPortFailure::carryOn))
         return 1;

@@ -1,10 +1,12 @@
 #include "frmMain.h"
 
 #include "AppIcon.h"
+#include "ModuleListPanel.h"
 #include "WindowExtras.h"
 #include "StatusRow.h"
 #include "ui_frmMain.h"
 
+#include "app/ConditionOf.h"
 #include "app/Remembered.h"
 #include "protocol/Address.h"
 #include "reader/CounterSummary.h"
@@ -93,8 +95,11 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::showState);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
     connect(&ctrMSComm, &ReadSession::portRestored, this, &frmMain::onPortRestored);
+    connect(&ctrMSComm, &ReadSession::moduleConditionChanged, this, &frmMain::showState);
     // Said once, on the status line, until the state changes: values flow at the module's pace.
-    connect(&ctrMSComm, &ReadSession::timeoutGrown, this, [this](int ms) {
+    connect(&ctrMSComm, &ReadSession::timeoutGrown, this, [this](int ms, int address) {
+        if (!m_extras->isShownModule(address))
+            return; // another module on the bus: its row in the list shows its reply time
         Facts facts = ctrMSComm.facts();
         facts.count = ms;
         ui->StatusText->setText(windowText(Condition::timeoutGrown, facts).status);
@@ -121,6 +126,35 @@ void frmMain::installExtras()
 {
     m_extras = new WindowExtras(*this, ctrMSComm, ui->DataText, ui->KVPAdr);
     m_extras->attachTo(m_statusRow, statusMenu());
+    m_extras->modules()->setColours(m_colours);
+    connect(m_extras->modules(), &ModuleListPanel::addressesChanged, this, &frmMain::onModuleListChanged);
+    connect(m_extras, &WindowExtras::readAllFound, this, &frmMain::Read_Click);
+}
+
+void frmMain::followModuleList()
+{
+    const QList<int> list = m_extras->modules()->addresses();
+    const auto box = validAddress(ui->KVPAdr->text().toStdString());
+    if (list.size() > 1 && box && list.contains(*box)) {
+        ctrMSComm.setBus(list);
+        return;
+    }
+    if (!ctrMSComm.onBus())
+        return;
+    // The session's cycle keeps to a bus once given one; a fresh cycle, which new line
+    // settings make, follows the address box again.
+    ctrMSComm.stop();
+    ctrMSComm.setBus({});
+    ctrMSComm.setCycleSettings(ctrMSComm.cycleSettings());
+}
+
+void frmMain::onModuleListChanged(const QList<int> &addresses)
+{
+    if (m_remember)
+        remembered(RememberedStore::saveModules(addresses));
+    // While reading, a module added or removed is asked at once, not at the next Read.
+    if (ctrMSComm.cycle().reading() && validAddress(ui->KVPAdr->text().toStdString()))
+        Read_Click();
 }
 
 frmMain::~frmMain()
@@ -224,6 +258,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         text = textFor(m_portFailure).message; // the whole reason, which the line only names
     else if (ctrMSComm.status().phase == CyclePhase::ready)
         text = textFor(Condition::ready).hint;
+    else if (const auto box = m_extras->boxModuleOnBus())
+        text = QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(*box), Clock::now()));
     else
         text = QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(), Clock::now()));
     QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, static_cast<QWidget *>(watched));
@@ -235,6 +271,8 @@ void frmMain::changeEvent(QEvent *event)
     // A theme switched while running: the blue must stay readable on the new background.
     if (event->type() == QEvent::PaletteChange) {
         m_colours = valueColoursOn(palette().color(QPalette::Window));
+        if (m_extras)
+            m_extras->modules()->setColours(m_colours);
         showState();
     }
     QWidget::changeEvent(event);
@@ -264,6 +302,7 @@ void frmMain::remembered(bool saved)
 
 void frmMain::Read_Click()
 {
+    followModuleList();
     // After the device went away, Read also tries to open it again at once.
     const Condition failure = ctrMSComm.read();
     if (failure == Condition::invalidAddress) {
@@ -310,11 +349,19 @@ void frmMain::KVPAdr_Change(const QString &text)
 {
     ctrMSComm.setAddressText(text);
     m_addressKept = !validAddress(text.toStdString());
+    // On a bus the value shown big is the box's module's: its last value, not the
+    // module's before.
+    if (const auto box = m_extras ? m_extras->boxModuleOnBus() : std::nullopt) {
+        const QString last = m_extras->modules()->lastValue(*box);
+        ui->DataText->setText(last.isEmpty() ? QStringLiteral("—") : last);
+    }
     showState();
 }
 
-void frmMain::onValue(const QString &text)
+void frmMain::onValue(const QString &text, int address)
 {
+    if (!m_extras->isShownModule(address))
+        return; // its row in the module list has it
     m_caption = false;
     ui->DataText->setText(text);
 }
@@ -345,13 +392,27 @@ void frmMain::onPortChosen(const QString &port)
 
 void frmMain::showState()
 {
-    const CycleStatus status = ctrMSComm.status();
+    CycleStatus status = ctrMSComm.status();
     Condition shown = ctrMSComm.condition();
+    // On a bus the line speaks of the module in the box, if it is one of the bus.
+    bool boxOffBus = false;
+    if (ctrMSComm.onBus()) {
+        if (const auto box = m_extras ? m_extras->boxModuleOnBus() : std::nullopt) {
+            status = ctrMSComm.cycle().status(*box);
+            shown = conditionOf(status);
+        } else {
+            boxOffBus = status.phase == CyclePhase::reading;
+        }
+    }
     if (m_portFailure != Condition::none)
         shown = m_portFailure;
+    else if (boxOffBus)
+        shown = Condition::none;
     else if (m_addressKept && status.phase == CyclePhase::reading)
         shown = Condition::addressKept;
-    const WindowText text = textFor(shown);
+    WindowText text = textFor(shown);
+    if (shown == Condition::none)
+        text.status = windowWord(WindowWord::boxNotOnBus);
     if (m_unsavedShown) {
         // Until the state changes, the status line says the settings were not saved.
         m_unsavedShown = false;

@@ -78,7 +78,11 @@ private:
     void Stop_Click();
     void Quit_Click();
     void KVPAdr_Change(const QString &text);
-    void onValue(const QString &text);
+    void onValue(const QString &text, int address);
+    // Read with two or more modules in the list, the box's among them, reads them
+    // as a bus; otherwise the box's module alone, as the form always did.
+    void followModuleList();
+    void onModuleListChanged(const QList<int> &addresses);
     void onPortFailed(Condition failure);
     void onPortRestored();
     void onPortChosen(const QString &port);
