@@ -20,8 +20,10 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=none,msize=262144 root 
     mount -t devtmpfs devtmpfs /newroot/dev
     mount -t devpts devpts /newroot/dev/pts
     mount -t tmpfs tmpfs /newroot/run
-    mount -t tmpfs tmpfs /newroot/tmp
-    mkdir -p /newroot/run/out
+    # The host's /tmp may hold the repository itself (a fresh clone there): it stays
+    # in sight, read-only, and the guest's own scratch files go to /run/tmp.
+    mkdir -p /newroot/run/tmp /newroot/run/out
+    export TMPDIR=/run/tmp
     mount -t 9p -o trans=virtio,version=9p2000.L,cache=none,msize=262144 out /newroot/run/out
     chroot /newroot /bin/sh "$KVP_GUEST" > /newroot/run/out/guest.log 2>&1
     echo $? > /newroot/run/out/guest.rc
