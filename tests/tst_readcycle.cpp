@@ -551,6 +551,12 @@ private slots:
         QCOMPARE(line.shown.front(), std::string("3"));
         for (const int a : {3, 7, 12})
             QVERIFY(line.cycle.counters(a).goodValues + 1 >= line.cycle.counters(3).goodValues);
+        // No bus any more: the address box drives the cycle again.
+        line.cycle.setAddresses({});
+        line.cycle.setAddressText("5");
+        line.sent.clear();
+        line.read();
+        QCOMPARE(line.sent, std::vector<std::string>{"S05;COF8;"});
     }
 
     void deadModuleDoesNotStarveTheOthers_data()

@@ -46,6 +46,7 @@ void ReadSession::setAddressText(const QString &text)
 void ReadSession::setBus(const QList<int> &addresses)
 {
     m_bus = addresses;
+    m_reportedModules.clear();
     m_cycle.setAddresses(std::vector<int>(addresses.begin(), addresses.end()));
 }
 

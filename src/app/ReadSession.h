@@ -28,7 +28,8 @@ public:
     Facts facts() const;
 
     void setAddressText(const QString &text);
-    // Several modules on one line, read in turn, instead of the address box.
+    // Several modules on one line, read in turn, instead of the address box; fewer
+    // than two give the cycle back to the box.
     void setBus(const QList<int> &addresses);
     bool onBus() const { return m_bus.size() > 1; }
     // Every value shown is also appended to this log (not owned; may be null).

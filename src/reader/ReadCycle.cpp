@@ -81,8 +81,12 @@ void ReadCycle::setAddressText(std::string addressText)
 
 void ReadCycle::setAddresses(std::vector<int> addresses)
 {
-    m_bus = true;
-    m_order = std::move(addresses);
+    // Fewer than two is no bus: the address box drives the cycle again.
+    m_bus = addresses.size() > 1;
+    if (m_bus)
+        m_order = std::move(addresses);
+    else
+        m_order = {validAddress(m_addressText).value_or(m_order.empty() ? 0 : m_order.front())};
     m_turn = m_order.size() - 1; // the first is asked first
 }
 

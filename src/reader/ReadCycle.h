@@ -42,7 +42,7 @@ public:
     // The address box as it reads now; the next command is built from it.
     void setAddressText(std::string addressText);
     // Several modules on one line (a bus), asked in turn; replaces the address box.
-    // Each address 0..31, each once.
+    // Each address 0..31, each once. Fewer than two hands the cycle back to the box.
     void setAddresses(std::vector<int> addresses);
 
     // Read starts a new run of counts.
