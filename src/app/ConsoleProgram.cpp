@@ -29,11 +29,12 @@ int runConsole(const Options &options)
     session.setAddressText(options.address);
     if (options.bus.size() > 1)
         session.setBus(options.bus);
+    // Before the port opens, so that its signal handling is in place by then.
+    ConsoleFrontEnd console(session, options.count, options.giveUpSeconds, setup.valueLog());
     if (const Condition failure = session.open(); failure != Condition::none) {
         writeStderrLine(consoleText(failure, session.facts()));
         return 1;
     }
-    ConsoleFrontEnd console(session, options.count, options.giveUpSeconds, setup.valueLog());
     console.start();
     return QCoreApplication::exec();
 }

@@ -52,6 +52,9 @@ int runScan(const Options &options)
     }
     Facts facts = setup.facts();
     facts.port = setup.port().portName;
+    // Watched before the port opens: a signal that comes meanwhile is handled once
+    // the loop runs, rather than killing the scan with the port half set up.
+    SignalWatcher signalWatcher;
     SerialLink link;
     if (const Condition failure = link.InitPort(setup.port()); failure != Condition::none) {
         facts.detail = link.errorDetail();
@@ -96,7 +99,6 @@ int runScan(const Options &options)
     });
     // A signal ends the scan at once, the port closed and put back as it was found;
     // the status says whether anything answered so far.
-    SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, [&] {
         exitCode = scan.cycle().found().empty() ? 1 : 0;
         QCoreApplication::exit(exitCode);

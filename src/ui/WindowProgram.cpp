@@ -56,6 +56,14 @@ int runWindow(int argc, char **argv)
         return 1;
     }
     frmMain window(setup.port(), setup.cycle());
+    // SIGTERM or a closed terminal ends the window as its Close button does, so the
+    // port is put back as it was found rather than left to the next reader half set
+    // up. Watched before the port opens: a signal then is handled once the loop runs.
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window] {
+        window.close();
+        QCoreApplication::quit(); // also ends a dialog that is open
+    });
     window.setValueLog(setup.valueLog());
     window.setSimulated(setup.simulated());
     window.setAddressText(options.address);
@@ -66,13 +74,6 @@ int runWindow(int argc, char **argv)
     if (last.position && QGuiApplication::screenAt(*last.position))
         window.move(*last.position);
     window.show();
-    // SIGTERM or a closed terminal ends the window as its Close button does, so the
-    // port is put back as it was found rather than left to the next reader half set up.
-    SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window] {
-        window.close();
-        QCoreApplication::quit(); // also ends a dialog that is open
-    });
     return QApplication::exec();
 }
 
