@@ -9,6 +9,13 @@ SimulatedModule::SimulatedModule(SimulatorSettings settings, QObject *parent) : 
         m_endpoint->detach();
 }
 
+SimulatedPortMaker SimulatedModule::maker()
+{
+    return [](int address) -> std::unique_ptr<SimulatedPort> {
+        return std::make_unique<SimulatedModule>(SimulatorSettings{.address = address, .pace = true});
+    };
+}
+
 void SimulatedModule::unplug()
 {
     m_endpoint->detach();

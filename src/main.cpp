@@ -7,6 +7,7 @@
 #include "app/StandardStreams.h"
 #include "app/ScanProgram.h"
 #include "app/WindowLauncher.h"
+#include "sim/SimulatedModule.h"
 
 #include <QCoreApplication>
 
@@ -28,9 +29,10 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(portListing()), stdout);
         return 0;
     }
+    // The simulated module of --simulate is one port among others; this program has it.
     if (line.options.scan)
-        return runScan(line.options);
+        return runScan(line.options, SimulatedModule::maker());
     if (line.options.console)
-        return runConsole(line.options);
+        return runConsole(line.options, SimulatedModule::maker());
     return execWindowProgram(argv);
 }

@@ -11,13 +11,13 @@
 
 namespace kvp {
 
-int runConsole(const Options &options)
+int runConsole(const Options &options, const SimulatedPortMaker &simulated)
 {
     if (stdoutWasClosed()) {
         writeStderrLine(consoleText(Condition::stdoutClosed, {}));
         return 1;
     }
-    ReaderSetup setup(options);
+    ReaderSetup setup(options, simulated);
     if (setup.failure() != Condition::none) {
         writeStderrLine(consoleText(setup.failure(), setup.facts()));
         return 1;

@@ -5,7 +5,7 @@
 
 namespace kvp {
 
-ReaderSetup::ReaderSetup(const Options &options)
+ReaderSetup::ReaderSetup(const Options &options, const SimulatedPortMaker &makeSimulated)
 {
     m_cycle.replyTimeout = milliseconds(options.timeoutMs);
     // A time-out the user chose is kept; the default one grows for a slow module.
@@ -25,9 +25,11 @@ ReaderSetup::ReaderSetup(const Options &options)
         return;
     }
     if (options.simulate) {
-        // Paced like a real line, so the values change at the speed a real module gives them.
-        m_simulated = std::make_unique<SimulatedModule>(SimulatorSettings{.address = m_facts.address, .pace = true});
-        if (!m_simulated->isValid()) {
+        m_simulated = makeSimulated ? makeSimulated(m_facts.address) : nullptr;
+        if (!m_simulated) {
+            m_failure = Condition::simulatorFailed;
+            m_facts.detail = QStringLiteral("this program has no simulated module");
+        } else if (!m_simulated->isValid()) {
             m_failure = Condition::simulatorFailed;
             m_facts.detail = m_simulated->errorString();
         } else {

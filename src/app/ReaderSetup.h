@@ -5,7 +5,7 @@
 #include "platform/ValueLog.h"
 #include "reader/CycleSettings.h"
 #include "serial/PortSettings.h"
-#include "sim/SimulatedModule.h"
+#include "platform/SimulatedPort.h"
 
 #include <memory>
 
@@ -16,7 +16,8 @@ namespace kvp {
 class ReaderSetup
 {
 public:
-    explicit ReaderSetup(const Options &options);
+    // `simulated` makes the module of --simulate; a program without one passes none.
+    explicit ReaderSetup(const Options &options, const SimulatedPortMaker &simulated = {});
 
     // Condition::logFile or Condition::simulatorFailed when the value log cannot be
     // written or the simulated module could not start; facts() says more.
@@ -30,7 +31,7 @@ public:
     ValueLog *valueLog() { return m_log.isOpen() ? &m_log : nullptr; }
 
 private:
-    std::unique_ptr<SimulatedModule> m_simulated;
+    std::unique_ptr<SimulatedPort> m_simulated;
     PortSettings m_port;
     CycleSettings m_cycle;
     ValueLog m_log;

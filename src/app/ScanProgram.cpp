@@ -43,9 +43,9 @@ milliseconds lastTimeout(const ScanSettings &settings)
 
 } // namespace
 
-int runScan(const Options &options)
+int runScan(const Options &options, const SimulatedPortMaker &simulated)
 {
-    ReaderSetup setup(options);
+    ReaderSetup setup(options, simulated);
     if (setup.failure() != Condition::none) {
         writeStderrLine(consoleText(setup.failure(), setup.facts()));
         return 1;

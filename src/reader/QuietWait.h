@@ -43,7 +43,7 @@ struct QuietWait {
     // Bytes arrived while waiting: true once, when they are an answer after its time-out.
     bool lateAnswer()
     {
-        if (!afterTimeout)
+        if (!afterTimeout || lateSeen)
             return false;
         lateSeen = true;
         return true;

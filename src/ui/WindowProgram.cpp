@@ -15,6 +15,7 @@
 #include "app/StderrLine.h"
 #include "app/WindowText.h"
 #include "platform/SignalWatcher.h"
+#include "sim/SimulatedModule.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -49,7 +50,7 @@ int runWindow(int argc, char **argv)
     if (!portNamed)
         options.port = defaultPort(serialPorts(), last.port);
 
-    ReaderSetup setup(options);
+    ReaderSetup setup(options, SimulatedModule::maker());
     if (setup.failure() != Condition::none) {
         const WindowText text = windowText(setup.failure(), setup.facts());
         QMessageBox::critical(nullptr, text.title, text.message);
