@@ -690,10 +690,14 @@ private slots:
         line.learn(8, 1);
         std::vector<std::string> expected;
         for (int i = 0; i < 30; ++i) {
-            line.receive(reply(i, 8, std::uint8_t(i < 20 ? i * 13 : i < 29 ? 5 : 6)));
+            const Bytes r = reply(i, 8, std::uint8_t(i < 20 ? i * 13 : i < 29 ? 5 : 6));
+            // The last, its status byte moving again, behind a stray byte: found there
+            // only if the byte that held still for a while is still not required.
+            line.receive(i < 29 ? r : join(Bytes{0xFF}, r));
             expected.push_back(std::to_string(i));
         }
         QCOMPARE(line.shown, expected);
+        QCOMPARE(line.cycle.counters().skippedBytes, 1u);
         QCOMPARE(line.cycle.framing().requiredTrailerBytes(), size_t(3));
     }
 
