@@ -9,6 +9,9 @@
 #   KVP_STTY    optional stty settings put on each port once values flow: a way to see
 #               the parameter check fail, as it must for a reader with the wrong parity
 set -u
+# Only ever in the test guest (its kernel line names this script; its console is
+# hvc0): on the host, ttyS0 is the system console and no ttyS device is touched.
+grep -q 'KVP_GUEST=' /proc/cmdline || { echo "guest: not in the test guest: nothing opened"; exit 1; }
 out=/run/out
 # shellcheck source=/dev/null # written by the host for this run
 . "$out/env"
@@ -18,6 +21,21 @@ export PATH=/usr/sbin:/usr/bin:/sbin:/bin QT_QPA_PLATFORM=offscreen
 export SYSTEMD_IGNORE_CHROOT=1
 
 note() { echo "guest: $*"; }
+
+
+# not_a_console PORT: the port's device numbers are no console's, compared by stat on
+# the port and sysfs for the consoles, so that nothing is opened to find out.
+not_a_console() {
+    port_dev=$(stat -L -c '%t:%T' "$1") || return 1
+    for c in $(cat /sys/class/tty/console/active); do
+        [ -r "/sys/class/tty/$c/dev" ] || continue
+        IFS=: read -r major minor < "/sys/class/tty/$c/dev"
+        if [ "$(printf '%x:%x' "$major" "$minor")" = "$port_dev" ]; then
+            note "$1 is the console $c: not opened"
+            return 1
+        fi
+    done
+}
 
 # Centiseconds since boot, without a process: under TCG every fork costs.
 now_cs() {
@@ -64,6 +82,7 @@ udevadm settle --timeout=30
 touch "$out/ready"
 
 # The 16550 on ttyS1: read until the host has seen enough, then a --count run.
+not_a_console /dev/ttyS1 || exit 1
 read_port uart /dev/ttyS1
 "$reader" --console --port /dev/ttyS1 --count 5 > "$out/count.out" 2> "$out/count.err"
 echo $? > "$out/count.rc"
