@@ -595,7 +595,8 @@ private slots:
 
     // The kernel's console is never opened: named with --port it is refused, and the
     // list marks it. Which device is the console is made up here, by device number
-    // (stat only): a pseudo-terminal of the test's own, or /dev/ttyS0 for the list.
+    // (stat only): a pseudo-terminal of the test's own, or /dev/ttyS0 for the list,
+    // which --list-ports finds in sysfs without opening any device.
     void systemConsoleIsRefusedAndMarked_data()
     {
         QTest::addColumn<QStringList>("arguments"); // PTY: the simulator's device
