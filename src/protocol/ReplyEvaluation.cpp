@@ -1,5 +1,8 @@
 #include "ReplyEvaluation.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "platform/TextFormat.h"
 
 namespace kvp {
@@ -25,6 +28,12 @@ Evaluation EvaluateReply(std::span<const std::uint8_t> bytInput, std::int16_t in
 std::string ValueText(std::int32_t value)
 {
     return integerText(value);
+}
+
+Evaluation EvaluateBlock(std::span<const std::uint8_t> block)
+{
+    const auto count = std::min<std::size_t>(block.size(), std::numeric_limits<std::int16_t>::max());
+    return EvaluateReply(block, static_cast<std::int16_t>(count));
 }
 
 } // namespace kvp

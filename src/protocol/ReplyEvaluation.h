@@ -25,6 +25,8 @@ struct Evaluation {
 
 // Reads at most bytes 0..3 of bytInput and never past its end.
 Evaluation EvaluateReply(std::span<const std::uint8_t> bytInput, std::int16_t intInputLenth);
+// A block gathered whole, its size as the count (capped where the count cannot go).
+Evaluation EvaluateBlock(std::span<const std::uint8_t> block);
 
 // The 24 value bits as a two's complement number: 0xFFFFFF is -1, 0x800000 is -8388608.
 std::int32_t decodeValue(std::uint8_t high, std::uint8_t middle, std::uint8_t low);

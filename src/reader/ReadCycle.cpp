@@ -5,7 +5,6 @@
 #include "protocol/ReplyEvaluation.h"
 
 #include <algorithm>
-#include <limits>
 
 // The cycle, state by state ("the block" is what has arrived of the awaited reply):
 //
@@ -46,11 +45,6 @@
 
 namespace kvp {
 namespace {
-
-std::int16_t countOf(std::span<const std::uint8_t> block)
-{
-    return static_cast<std::int16_t>(std::min<size_t>(block.size(), std::numeric_limits<std::int16_t>::max()));
-}
 
 // A late answer ends this long after its command: give the next ones half as long
 // again, in whole tenths of a second.
@@ -419,7 +413,7 @@ void ReadCycle::gatherToLength(CycleActions &out, TimePoint now)
 void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool timedOut)
 {
     const auto block = m_gatherer.block();
-    const Evaluation result = EvaluateReply(block, countOf(block));
+    const Evaluation result = EvaluateBlock(block);
     ModuleState &m = asked();
     const ReplyFraming &learned = m.framing;
     switch (result.outcome) {
@@ -454,7 +448,7 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
     const auto block = m_gatherer.block();
     ModuleState &m = asked();
     ReplyFraming &learned = m.framing;
-    const Evaluation result = EvaluateReply(block, countOf(block));
+    const Evaluation result = EvaluateBlock(block);
     const auto length = learned.length();
     // Silence after it: the block is all the module sent, a vote for its length.
     const bool whole = silentFor(now) && result.outcome == Outcome::value;
@@ -495,7 +489,7 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
 void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t length)
 {
     const auto reply = m_gatherer.block().subspan(offset, length);
-    const Evaluation result = EvaluateReply(reply, countOf(reply));
+    const Evaluation result = EvaluateBlock(reply);
     ModuleState &m = asked();
     m.framing.accepted(reply);
     // good() clears the block: measure it first.

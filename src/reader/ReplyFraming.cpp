@@ -3,15 +3,13 @@
 #include "protocol/ReplyEvaluation.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace kvp {
 namespace {
 
 bool checks(std::span<const std::uint8_t> block)
 {
-    const auto count = static_cast<std::int16_t>(std::min<std::size_t>(block.size(), std::numeric_limits<std::int16_t>::max()));
-    return EvaluateReply(block, count).outcome == Outcome::value;
+    return EvaluateBlock(block).outcome == Outcome::value;
 }
 
 constexpr std::size_t kFirstTrailing = 4; // after three value bytes and the check byte

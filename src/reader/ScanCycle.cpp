@@ -4,17 +4,8 @@
 #include "protocol/ReplyEvaluation.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace kvp {
-namespace {
-
-std::int16_t countOf(std::span<const std::uint8_t> block)
-{
-    return static_cast<std::int16_t>(std::min<std::size_t>(block.size(), std::numeric_limits<std::int16_t>::max()));
-}
-
-} // namespace
 
 ScanCycle::ScanCycle(ScanSettings settings, Framings framings)
     : m_settings(settings), m_framings(std::move(framings)), m_gatherer(settings.dropEcho)
@@ -190,13 +181,9 @@ void ScanCycle::timedOut(TimePoint now)
 
 void ScanCycle::beginSecondPass()
 {
-    std::vector<int> again;
+    // A suspect never holds an address found since: answered() takes it off.
     for (const auto &[a, before] : m_suspects)
-        again.push_back(a);
-    std::erase_if(again, [this](int a) {
-        return std::any_of(m_found.begin(), m_found.end(), [a](const ScanAnswer &f) { return f.address == a; });
-    });
-    m_queue.insert(m_queue.end(), again.begin(), again.end());
+        m_queue.push_back(a);
 }
 
 void ScanCycle::askNext(ScanActions &out, TimePoint now)
@@ -248,7 +235,7 @@ void ScanCycle::conclude(ScanActions &out, TimePoint now)
     // Any block that checks is an answer (a module not read before has no framing
     // learned); the framing only finds one behind stray bytes.
     const auto block = m_gatherer.block();
-    const Evaluation result = EvaluateReply(block, countOf(block));
+    const Evaluation result = EvaluateBlock(block);
     if (result.outcome == Outcome::value) {
         answered(out, now, 0, block.size());
         return;
@@ -265,7 +252,7 @@ void ScanCycle::conclude(ScanActions &out, TimePoint now)
 void ScanCycle::answered(ScanActions &out, TimePoint now, std::size_t offset, std::size_t length)
 {
     const auto reply = m_gatherer.block().subspan(offset, length);
-    const Evaluation result = EvaluateReply(reply, countOf(reply));
+    const Evaluation result = EvaluateBlock(reply);
     const ScanAnswer answer{address(), result.value};
     if (quickPass() && !m_silentRun.empty()) {
         suspect(Suspicion::unconfirmed); // maybe the silent one's late answer
