@@ -139,13 +139,9 @@ void frmMain::followModuleList()
         ctrMSComm.setBus(list);
         return;
     }
-    if (!ctrMSComm.onBus())
-        return;
-    // The session's cycle keeps to a bus once given one; a fresh cycle, which new line
-    // settings make, follows the address box again.
-    ctrMSComm.stop();
-    ctrMSComm.setBus({});
-    ctrMSComm.setCycleSettings(ctrMSComm.cycleSettings());
+    // No bus: the cycle follows the address box again, and keeps what it learned.
+    if (ctrMSComm.onBus())
+        ctrMSComm.setBus({});
 }
 
 void frmMain::onModuleListChanged(const QList<int> &addresses)
