@@ -17,23 +17,14 @@ reader=build/src/kvp-reader sim=build/sim/kvp-sim floor=build/bench/floor_poll
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 
-start_sim() { # start_sim ARGS... ; sets $device
-    "$sim" "$@" >"$tmp/sim" 2>&1 &
-    device=
-    for _ in $(seq 100); do
-        device=$(head -1 "$tmp/sim")
-        [[ "$device" == /dev/* ]] && return
-        sleep 0.1
-    done
-    echo "bench-bus: kvp-sim did not start: $(cat "$tmp/sim")" >&2
-    exit 1
-}
+# shellcheck source=scripts/bench-sim.sh
+. scripts/bench-sim.sh
 stop_sim() { kill %% 2>/dev/null; wait 2>/dev/null || true; }
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s }'; }
 
 # Values per second of the reader on a bus: rate ADDRESSES SIM_ARGS...
 reader_rate() {
-    start_sim --pace --address "$1" "${@:2}"
+    start_sim bus --pace --address "$1" "${@:2}"
     local t0 t1
     t0=$(date +%s.%N)
     "$reader" --console --port "$device" --address "$1" --count "$n" >"$tmp/out" 2>"$tmp/err"
@@ -43,7 +34,7 @@ reader_rate() {
 }
 
 command -v bc >/dev/null || { apt-get update -qq && apt-get install -y -qq bc; }
-start_sim --pace --address 0
+start_sim floor --pace --address 0
 read -r fn fwall _ < <("$floor" "$device" "$n" 6)
 stop_sim
 floor_rate=$(rate "$fn" "$fwall")

@@ -15,18 +15,8 @@ reader=build/src/kvp-reader sim=build/sim/kvp-sim floor=build/bench/floor_poll
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 
-start_sim() { # start_sim NAME ARGS... ; sets $device
-    "$sim" "${@:2}" >"$tmp/$1.sim" 2>&1 &
-    device=
-    for _ in $(seq 100); do
-        device=$(head -1 "$tmp/$1.sim")
-        [[ "$device" == /dev/* ]] && return
-        sleep 0.1
-    done
-    # Never go on without a device: an empty --port would mean the machine's first port.
-    echo "bench: kvp-sim did not start: $(cat "$tmp/$1.sim")" >&2
-    exit 1
-}
+# shellcheck source=scripts/bench-sim.sh
+. scripts/bench-sim.sh
 
 # Prints "values seconds cpu_seconds max_rss_kb" for the reader.
 run_reader() { # run_reader DEVICE COUNT

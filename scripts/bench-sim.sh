@@ -1,0 +1,14 @@
+# Sourced by the benchmarks: starts kvp-sim in the background and waits for its device.
+# Needs $sim (the simulator) and $tmp (a scratch folder).
+start_sim() { # start_sim NAME ARGS... ; sets $device
+    "$sim" "${@:2}" >"$tmp/$1.sim" 2>&1 &
+    device=
+    for _ in $(seq 100); do
+        device=$(head -1 "$tmp/$1.sim")
+        [[ "$device" == /dev/* ]] && return
+        sleep 0.1
+    done
+    # Never go on without a device: an empty --port would mean the machine's first port.
+    echo "bench: kvp-sim did not start: $(cat "$tmp/$1.sim")" >&2
+    exit 1
+}
