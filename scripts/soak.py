@@ -9,8 +9,14 @@ reply would be caught; from the second time-out in a row on, also the time-out's
 length of watching for a late answer) plus 50 ms; and that resident memory at the end is within
 1 MB of what it was after the first 1,000 values.
 
+With --bus 3,7,12 the simulator plays those modules on one line and the reader reads
+them in turn: every module's printed values are checked against what that module sent,
+in order, and the loss is counted per module. The gap check is left out on a bus, where
+a module's gap holds the other modules' turns and the back-off of a silent one.
+
     scripts/soak.py [--values 100000] [--reply-bytes 8] [--lead 0.01] [--pause 0.05]
                     [--status-byte] [--sim-args "--change-after 100 ..."] [--build build]
+                    [--bus 3,7,12 --reply-bytes 6,7=7,12=8 --filler 0]
 """
 import argparse
 import os
@@ -52,6 +58,8 @@ def main():
     ap.add_argument("--timeout", type=int, default=500)
     ap.add_argument("--sim-args", default="", help="more kvp-sim options, e.g. a module that changes under the reader")
     ap.add_argument("--build", default="build")
+    ap.add_argument("--bus", default="", help="addresses of several modules on the line, read in turn")
+    ap.add_argument("--filler", default=None, help="kvp-sim's --filler (0 makes a zero status byte)")
     a = ap.parse_args()
 
     tmp = tempfile.mkdtemp()
@@ -60,24 +68,30 @@ def main():
                             "--stray", a.stray, "--lead", a.lead, "--pause", a.pause,
                             "--reply-bytes", a.reply_bytes, "--seed", a.seed, "--trace", trace_path]
                            + (["--status-byte"] if a.status_byte else [])
-                           + (["--pause-ms", a.pause_ms] if a.pause_ms else []) + a.sim_args.split(),
+                           + (["--pause-ms", a.pause_ms] if a.pause_ms else [])
+                           + (["--filler", a.filler] if a.filler else [])
+                           + (["--address", a.bus] if a.bus else []) + a.sim_args.split(),
                            stdout=subprocess.PIPE, text=True)
     device = sim.stdout.readline().strip()
     errors = open(os.path.join(tmp, "reader.err"), "w+")
     reader = subprocess.Popen([f"{a.build}/src/kvp-reader", "--console", "--port", device, "--count", str(a.values),
-                               "--timeout", str(a.timeout)], stdout=subprocess.PIPE, stderr=errors, text=True)
+                               "--timeout", str(a.timeout)] + (["--address", a.bus] if a.bus else []), stdout=subprocess.PIPE, stderr=errors, text=True)
     printed, times = [], []
     rss_early = rss_late = None
     started = time.monotonic()
     for line in reader.stdout:
         times.append(time.monotonic())
-        printed.append(int(line))
+        printed.append(tuple(int(w) for w in line.split()) if a.bus else int(line))
         n = len(printed)
         if n == 1000:
             rss_early = rss_kb(reader.pid)
         elif n == a.values - 10 or (n % 10000 == 0 and n > 1000):
             rss_late = rss_kb(reader.pid) or rss_late
     reader.wait()
+    if a.bus:
+        sim.terminate()
+        sim.wait()
+        return check_bus(a, printed, trace_path, rss_early, rss_late, time.monotonic() - started)
     elapsed = time.monotonic() - started
     sim.terminate()
     sim.wait()
@@ -140,6 +154,49 @@ def main():
     for s in summary:
         print(f"  reader: {s}")
     ok = not wrong and lost_share <= a.max_lost and late == 0 and rss_early and rss_late and rss_late - rss_early <= 1024
+    print("  PASS" if ok else "  FAIL")
+    return 0 if ok else 1
+
+
+def check_bus(a, printed, trace_path, rss_early, rss_late, elapsed):
+    """Each module's printed values against what that module sent, in order."""
+    sent = {}
+    with open(trace_path) as f:
+        for line in f:
+            words = line.split()
+            sent.setdefault(int(words[0]), []).append(
+                (words[1], int(words[2]) if words[1] != "dropped" else None))
+    print(f"soak on a bus of {a.bus}: reply bytes {a.reply_bytes}, filler {a.filler or 32}, split {a.split}, "
+          f"drop {a.drop}, corrupt {a.corrupt}, stray {a.stray}, lead {a.lead}, pause {a.pause}, seed {a.seed}, "
+          f"timeout {a.timeout} ms {a.sim_args}; {elapsed:.0f} s")
+    ok = bool(rss_early and rss_late and rss_late - rss_early <= 1024)
+    for address in sorted(sent):
+        mine = [v for who, v in printed if who == address]
+        trace = sent[address]
+        at, wrong, placed = 0, 0, set()
+        for v in mine:
+            j = at
+            while j < len(trace) and not (trace[j][0] == "value" and trace[j][1] == v):
+                j += 1
+            if j == len(trace):
+                wrong += 1
+                continue
+            placed.add(j)
+            at = j + 1
+        last = max(placed) if placed else -1
+        intact = sum(1 for q in range(last + 1) if trace[q][0] == "value")
+        missed = sum(1 for q in range(last + 1) if trace[q][0] == "value" and q not in placed)
+        share = missed / intact if intact else 1
+        print(f"  address {address}: {len(trace)} queries answered, {intact} intact up to the last shown; "
+              f"printed {len(mine)}, not printed {missed} ({share:.3%}), never sent intact or out of order {wrong}")
+        ok = ok and wrong == 0 and share <= a.max_lost and len(mine) > 0
+    strangers = sum(1 for who, _ in printed if who not in sent)
+    if strangers:
+        print(f"  values printed for addresses that are not on the line: {strangers}")
+        ok = False
+    if rss_early and rss_late:
+        print(f"  resident memory after 1,000 values {rss_early} kB, near the end {rss_late} kB "
+              f"({rss_late - rss_early:+d} kB)")
     print("  PASS" if ok else "  FAIL")
     return 0 if ok else 1
 

@@ -64,7 +64,8 @@ constexpr Clock::duration kProbeTimeout = std::chrono::milliseconds(50);
 
 } // namespace
 
-ReadCycle::ReadCycle(CycleSettings settings) : m_settings(settings), m_gatherer(settings.dropEcho)
+ReadCycle::ReadCycle(CycleSettings settings)
+    : m_settings(settings), m_roster(settings), m_gatherer(settings.dropEcho)
 {
 }
 
@@ -75,44 +76,29 @@ void ReadCycle::setAddressText(std::string addressText)
 
 void ReadCycle::setAddresses(std::vector<int> addresses)
 {
-    // Fewer than two is no bus: the address box drives the cycle again.
-    m_bus = addresses.size() > 1;
-    if (m_bus)
-        m_order = std::move(addresses);
-    else
-        m_order = {validAddress(m_addressText).value_or(m_order.empty() ? 0 : m_order.front())};
-    m_turn = m_order.size() - 1; // the first is asked first
+    m_roster.setBus(std::move(addresses), m_addressText);
 }
 
 ModuleState &ReadCycle::module(int address)
 {
-    return m_modules.try_emplace(address, address, m_settings).first->second;
-}
-
-const ModuleState *ReadCycle::findModule(int address) const
-{
-    const auto it = m_modules.find(address);
-    return it == m_modules.end() ? nullptr : &it->second;
+    return m_roster.module(address);
 }
 
 const ReplyFraming &ReadCycle::framing() const
 {
     static const ReplyFraming nothingLearned;
-    const ModuleState *m = findModule(address());
+    const ModuleState *m = m_roster.find(address());
     return m ? m->framing : nothingLearned;
 }
 
 Framings ReadCycle::framings() const
 {
-    Framings all;
-    for (const auto &[address, m] : m_modules)
-        all.emplace(address, m.framing);
-    return all;
+    return m_roster.framings();
 }
 
 Clock::duration ReadCycle::replyTimeout() const
 {
-    const ModuleState *m = findModule(address());
+    const ModuleState *m = m_roster.find(address());
     return m ? m->timeout : Clock::duration(m_settings.replyTimeout);
 }
 
@@ -123,41 +109,20 @@ CycleStatus ReadCycle::status() const
 
 CycleStatus ReadCycle::status(int address) const
 {
-    if (const ModuleState *m = findModule(address))
+    if (const ModuleState *m = m_roster.find(address))
         return m->status(bolReading, m_everRead);
     return ModuleState(address, m_settings).status(bolReading, m_everRead);
 }
 
 CycleCounters ReadCycle::counters() const
 {
-    CycleCounters all;
-    bool first = true;
-    for (const auto &[address, m] : m_modules) {
-        const CycleCounters &c = m.counters;
-        all.runStart = first ? c.runStart : std::min(all.runStart, c.runStart);
-        first = false;
-        all.commandsSent += c.commandsSent;
-        all.goodValues += c.goodValues;
-        all.timeouts += c.timeouts;
-        all.badChecks += c.badChecks;
-        all.badTrailers += c.badTrailers;
-        all.shortReplies += c.shortReplies;
-        all.discardedBytes += c.discardedBytes;
-        all.skippedBytes += c.skippedBytes;
-        all.lateReplies += c.lateReplies;
-        all.replyTimeMin = std::min(all.replyTimeMin, c.replyTimeMin);
-        all.replyTimeMax = std::max(all.replyTimeMax, c.replyTimeMax);
-        all.replyTimeTotal += c.replyTimeTotal;
-        all.timedReplies += c.timedReplies;
-    }
-    all.discardedBytes += m_strayBytes;
-    return all;
+    return m_roster.counters(m_strayBytes);
 }
 
 const CycleCounters &ReadCycle::counters(int address) const
 {
     static const CycleCounters none;
-    const ModuleState *m = findModule(address);
+    const ModuleState *m = m_roster.find(address);
     return m ? m->counters : none;
 }
 
@@ -171,40 +136,20 @@ CycleActions ReadCycle::resume(TimePoint now)
     return start(now, false);
 }
 
-void ReadCycle::followAddressBox()
-{
-    if (m_bus)
-        return;
-    // An invalid address text keeps the last address.
-    const auto wanted = validAddress(m_addressText);
-    if (!wanted || *wanted == m_order.front())
-        return;
-    m_order = {*wanted};
-    m_turn = 0;
-    // A module is always set up before it is queried at a new address; the module
-    // there may have been another, or restarted, since it was last read.
-    module(*wanted).setUp = false;
-}
-
 CycleActions ReadCycle::start(TimePoint now, bool newRun)
 {
     CycleActions out;
-    if (!m_bus && !validAddress(m_addressText)) {
+    if (!m_roster.busGiven() && !validAddress(m_addressText)) {
         out.invalidAddress = true;
         return out;
     }
     // Read while reading starts over: there is never a second chain of queries.
     bolReading = true;
     m_everRead = true;
-    followAddressBox();
-    if (newRun) {
+    m_roster.followAddressBox(m_addressText);
+    if (newRun)
         m_strayBytes = 0;
-        for (auto &[address, m] : m_modules)
-            m.start(now, true);
-    }
-    for (const int a : m_order)
-        module(a).start(now, newRun);
-    m_turn = m_order.size() - 1;
+    m_roster.start(now, newRun);
     m_awaiting = Awaiting::nothing;
     ReadData(out, now);
     return out;
@@ -258,7 +203,7 @@ bool ReadCycle::silenceEnds() const
 {
     // Until the length is known, silence ends a reply. Once it is, a reply that
     // stops short is waited for up to the time-out: adapters hold bytes back.
-    const ModuleState *m = findModule(m_asked);
+    const ModuleState *m = m_roster.find(m_asked);
     return m_awaiting == Awaiting::parameterReply || !m || !m->framing.length() || m_gatherer.pastLength();
 }
 
@@ -328,35 +273,13 @@ std::optional<TimePoint> ReadCycle::deadline() const
         consider(m_gatherer.quietDue(m_settings.byteGap, askedTimeout()));
         break;
     case Awaiting::nothing:
-        if (bolReading)
-            for (const int a : m_order)
-                if (const ModuleState *m = findModule(a))
-                    consider(m->nextAskAt);
+        if (const auto due = m_roster.nextAskAt(); bolReading && due)
+            consider(*due);
         break;
     }
-    if (bolReading)
-        for (const int a : m_order)
-            if (const ModuleState *m = findModule(a); m && !m->stale) {
-                // On a bus a module waiting its turn is not stale until it has failed.
-                if (!onBus())
-                    consider(m->lastGoodAt + m->timeout);
-                else if (m->lastFailedAt > m->lastGoodAt)
-                    consider(std::max(m->lastGoodAt + m->timeout, m->lastFailedAt));
-            }
+    if (const auto stale = m_roster.nextStaleAt(); bolReading && stale)
+        consider(*stale);
     return next;
-}
-
-ModuleState *ReadCycle::nextDue(TimePoint now)
-{
-    for (std::size_t k = 1; k <= m_order.size(); ++k) {
-        const std::size_t i = (m_turn + k) % m_order.size();
-        ModuleState &m = module(m_order[i]);
-        if (m.nextAskAt <= now) {
-            m_turn = i;
-            return &m;
-        }
-    }
-    return nullptr;
 }
 
 void ReadCycle::SetParam(CycleActions &out, TimePoint now)
@@ -372,8 +295,8 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now)
     m_awaiting = Awaiting::nothing;
     if (!bolReading)
         return;
-    followAddressBox();
-    ModuleState *m = nextDue(now);
+    m_roster.followAddressBox(m_addressText);
+    ModuleState *m = m_roster.nextDue(now);
     if (!m)
         return; // every module backs off: tick() asks the first that comes due
     m_asked = m->address;
@@ -590,9 +513,7 @@ void ReadCycle::learnFromLateAnswer(CycleActions &out)
 
 void ReadCycle::updateStale(TimePoint now)
 {
-    for (const int a : m_order)
-        if (auto it = m_modules.find(a); it != m_modules.end())
-            it->second.updateStale(now, bolReading, onBus());
+    m_roster.updateStale(now, bolReading);
 }
 
 } // namespace kvp

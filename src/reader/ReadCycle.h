@@ -4,6 +4,7 @@
 #include "CycleCounters.h"
 #include "CycleSettings.h"
 #include "CycleStatus.h"
+#include "ModuleRoster.h"
 #include "ModuleState.h"
 #include "ReplyFraming.h"
 #include "ReplyGatherer.h"
@@ -24,7 +25,8 @@ namespace kvp {
 // a reply that never comes is asked for again after a time-out. Several modules on
 // one line are asked in turn, one command on the line at a time; what is learned of
 // a module's replies, its time-out, failures and counts belong to its address alone
-// (ModuleState), and a module that does not answer is asked less often.
+// (ModuleState), whose turn it is is ModuleRoster's, and a module that does not
+// answer is asked less often.
 //
 // The names that come from the module's protocol and its first window keep their
 // old convention: handlers are a control and an event joined by an underscore
@@ -66,9 +68,9 @@ public:
     const CycleCounters &counters(int address) const;
     bool reading() const { return bolReading; }
     // The address in the box (the last valid one), or the first on a bus.
-    int address() const { return m_order.empty() ? 0 : m_order.front(); }
+    int address() const { return m_roster.first(); }
     // The modules asked in turn.
-    const std::vector<int> &addresses() const { return m_order; }
+    const std::vector<int> &addresses() const { return m_roster.order(); }
     // What was learned of the replies of the module in the box, and of every module.
     const ReplyFraming &framing() const;
     Framings framings() const;
@@ -86,12 +88,8 @@ private:
     };
 
     CycleActions start(TimePoint now, bool newRun);
-    // The modules to ask, from the address box when there is no bus.
-    void followAddressBox();
     void SetParam(CycleActions &out, TimePoint now);
     void ReadData(CycleActions &out, TimePoint now);
-    // The next module in turn that is due, if any.
-    ModuleState *nextDue(TimePoint now);
     void sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now);
     void gatherToLength(CycleActions &out, TimePoint now);
     // Judge the block gathered when silence or the time-out ended it.
@@ -112,20 +110,15 @@ private:
     Clock::duration askedTimeout() const;
     void updateStale(TimePoint now);
     ModuleState &module(int address);
-    const ModuleState *findModule(int address) const;
     ModuleState &asked() { return module(m_asked); }
-    bool onBus() const { return m_order.size() > 1; }
+    bool onBus() const { return m_roster.onBus(); }
 
     CycleSettings m_settings;
     bool bolReading = false;
     bool m_everRead = false;
     std::string m_addressText = "0";
-    bool m_bus = false; // setAddresses() was given: the address box plays no part
-
-    std::vector<int> m_order{0};
-    std::size_t m_turn = 0; // index in m_order of the module asked last
-    int m_asked = 0;        // the module the command on the line is for
-    std::map<int, ModuleState> m_modules;
+    ModuleRoster m_roster;
+    int m_asked = 0; // the module the command on the line is for
 
     Awaiting m_awaiting = Awaiting::nothing;
     ReplyGatherer m_gatherer;
