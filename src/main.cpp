@@ -4,7 +4,7 @@
 #include "app/ConsoleProgram.h"
 #include "app/PortList.h"
 #include "app/QtMessageRouting.h"
-#include "app/StandardStreams.h"
+#include "platform/StandardStreams.h"
 #include "app/ScanProgram.h"
 #include "app/WindowLauncher.h"
 #include "sim/SimulatedModule.h"

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
 #include "AddressArgument.h"
-#include "StderrLine.h"
+#include "platform/StderrLine.h"
 #include "serial/PortSettings.h"
 
 #include <QCommandLineParser>

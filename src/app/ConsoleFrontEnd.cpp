@@ -1,7 +1,8 @@
 #include "ConsoleFrontEnd.h"
 
 #include "ConsoleText.h"
-#include "StderrLine.h"
+#include "platform/StandardStreams.h"
+#include "platform/StderrLine.h"
 #include "platform/SignalWatcher.h"
 #include "reader/CounterSummary.h"
 
@@ -9,13 +10,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace kvp {
 
 ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeconds, const ValueLog *log,
                                  QObject *parent)
-    : QObject(parent), m_session(session), m_out(STDOUT_FILENO), m_log(log), m_giveUpSeconds(giveUpSeconds),
+    : QObject(parent), m_session(session), m_out(standardOutputDescriptor()), m_log(log), m_giveUpSeconds(giveUpSeconds),
       m_count(count), m_logChannel(log ? log->channel() : nullptr)
 {
     connect(&session, &ReadSession::valueShown, this, &ConsoleFrontEnd::onValue);

@@ -4,8 +4,8 @@
 #include "ConsoleText.h"
 #include "ReadSession.h"
 #include "ReaderSetup.h"
-#include "StandardStreams.h"
-#include "StderrLine.h"
+#include "platform/StandardStreams.h"
+#include "platform/StderrLine.h"
 
 #include <QCoreApplication>
 

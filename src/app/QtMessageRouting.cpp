@@ -1,6 +1,6 @@
 #include "QtMessageRouting.h"
 
-#include "StderrLine.h"
+#include "platform/StderrLine.h"
 
 #include <QStringList>
 #include <QtGlobal>

@@ -3,7 +3,7 @@
 #include "ConsoleText.h"
 #include "ReaderSetup.h"
 #include "ScanSession.h"
-#include "StderrLine.h"
+#include "platform/StderrLine.h"
 #include "platform/SignalWatcher.h"
 #include "serial/SerialLink.h"
 

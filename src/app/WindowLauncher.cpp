@@ -2,14 +2,13 @@
 
 #include "ConsoleText.h"
 #include "DisplayCheck.h"
-#include "StderrLine.h"
+#include "platform/ReplaceProgram.h"
+#include "platform/StderrLine.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace kvp {
 
@@ -24,10 +23,10 @@ int execWindowProgram(char **argv)
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/" KVP_WINDOW_PROGRAM);
     const QByteArray path = QFile::encodeName(program);
     argv[0] = const_cast<char *>(path.constData());
-    ::execv(path.constData(), argv);
+    const int error = replaceProgram(path, argv);
     Facts facts;
     facts.file = program;
-    facts.detail = QString::fromLocal8Bit(std::strerror(errno));
+    facts.detail = QString::fromLocal8Bit(std::strerror(error));
     writeStderrLine(consoleText(Condition::windowProgramMissing, facts));
     return 1;
 }

@@ -12,7 +12,7 @@
 #include "app/QtMessageRouting.h"
 #include "app/ReaderSetup.h"
 #include "app/Remembered.h"
-#include "app/StderrLine.h"
+#include "platform/StderrLine.h"
 #include "app/WindowText.h"
 #include "platform/SignalWatcher.h"
 #include "sim/SimulatedModule.h"

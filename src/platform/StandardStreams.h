@@ -10,4 +10,7 @@ void guardStandardStreams();
 // Whether standard output was closed when the program started.
 bool stdoutWasClosed();
 
+// The descriptor of standard output, for writing values to it without stdio.
+int standardOutputDescriptor();
+
 } // namespace kvp

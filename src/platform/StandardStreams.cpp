@@ -33,4 +33,9 @@ bool stdoutWasClosed()
     return s_stdoutClosed;
 }
 
+int standardOutputDescriptor()
+{
+    return STDOUT_FILENO;
+}
+
 } // namespace kvp
