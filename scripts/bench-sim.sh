@@ -4,7 +4,8 @@ start_sim() { # start_sim NAME ARGS... ; sets $device
     "$sim" "${@:2}" >"$tmp/$1.sim" 2>&1 &
     device=
     for _ in $(seq 100); do
-        device=$(head -1 "$tmp/$1.sim")
+        # The background job may not have made its output file yet.
+        device=$(head -1 "$tmp/$1.sim" 2>/dev/null || true)
         [[ "$device" == /dev/* ]] && return
         sleep 0.1
     done
