@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -100,6 +101,10 @@ void ValueMeter::setFullScreen(bool on)
     m_full->setValue(m_value->text(), m_colour.isValid() ? m_colour : m_value->palette().color(QPalette::WindowText));
     m_full->setUnit(m_unit);
     m_full->setState(m_state);
+    // On the window's screen, and as large as it even where no window manager
+    // acts on the request for full screen.
+    if (const QScreen *screen = m_window.screen())
+        m_full->setGeometry(screen->geometry());
     m_full->showFullScreen();
     m_full->activateWindow();
 }
