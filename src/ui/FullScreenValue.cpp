@@ -3,6 +3,7 @@
 #include "FontFit.h"
 
 #include <QHBoxLayout>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -73,6 +74,13 @@ void FullScreenValue::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void FullScreenValue::closeEvent(QCloseEvent *event)
+{
+    // Closed by the window manager: the window's F11 is to know it is off.
+    event->ignore();
+    emit closeRequested();
 }
 
 void FullScreenValue::resizeEvent(QResizeEvent *event)

@@ -41,9 +41,10 @@ LineDetails::LineDetails(QWidget &window, ReadSession &session, StatusRow *row)
         if (m_view)
             m_view->entryAdded();
     });
+    // Ticks only while reading: an idle window wakes nobody.
     m_tick.setInterval(kTickMs);
     connect(&m_tick, &QTimer::timeout, this, &LineDetails::update);
-    m_tick.start();
+    connect(&m_session, &ReadSession::conditionChanged, this, &LineDetails::update);
 }
 
 LineDetails::~LineDetails()
@@ -62,10 +63,10 @@ TrafficView *LineDetails::openTraffic()
         m_view = new TrafficView(m_ring, &m_window);
         m_view->setAttribute(Qt::WA_DeleteOnClose);
     }
-    update();
     m_view->show();
     m_view->raise();
     m_view->activateWindow();
+    update();
     return m_view;
 }
 
@@ -96,6 +97,10 @@ void LineDetails::update()
                                         .arg(counters.badChecks));
     }
     m_counts->setVisible(reading);
+    if (reading && !m_tick.isActive())
+        m_tick.start();
+    else if (!reading && !(m_view && m_view->isVisible()))
+        m_tick.stop();
     if (m_view && m_view->isVisible())
         m_view->showCounts(counters, reading ? m_rate : 0.0);
 }

@@ -369,7 +369,7 @@ void WindowExtras::stopRecording()
     showRecordingState();
     if (was) {
         // Where the rows went, until the next recording starts.
-        m_recLabel->setText(tr("已记录 %n 行到 %1", nullptr, int(rows)).arg(QFileInfo(path).fileName()));
+        m_recLabel->setText(tr("已记录 %n 行到 %1", nullptr, int(rows)).arg(shortFileName(path)));
         m_recLabel->setToolTip(path);
         m_recLabel->show();
         m_bar->adjustSize();
@@ -392,12 +392,20 @@ void WindowExtras::recordingFailed()
     box->open(); // reading goes on meanwhile
 }
 
+QString WindowExtras::shortFileName(const QString &path) const
+{
+    // The status line is shared with the state and the port: a long name gives way
+    // in its middle (the whole path is the tooltip).
+    constexpr int kWidth = 110;
+    return m_recLabel->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, kWidth);
+}
+
 void WindowExtras::showRecordingState()
 {
     const bool on = m_recording.active();
     m_recordAction->setText(on ? tr("停止记录") : tr("开始记录…"));
     if (on) {
-        m_recLabel->setText(tr("● %1: %2 行").arg(QFileInfo(m_recording.path()).fileName()).arg(m_recording.rows()));
+        m_recLabel->setText(tr("● %1: %2 行").arg(shortFileName(m_recording.path())).arg(m_recording.rows()));
         m_recLabel->setToolTip(m_recording.path());
         m_recLabel->show();
     } else if (m_recording.errorString().isEmpty()) {

@@ -97,6 +97,7 @@ private:
     void onCondition(Condition condition);
     void setStale(bool stale);
     void showRecordingState();
+    QString shortFileName(const QString &path) const;
     void recordingFailed();
     void startBenchIfAsked();
     QAction *addAction(const char *name, const QString &text, const QKeySequence &keys);
