@@ -426,10 +426,19 @@ private slots:
             QVERIFY2(counts.contains(QStringLiteral("校验")), qPrintable(counts));
     }
 
-    // The search is no modal dialog; Read pressed meanwhile waits for it rather
-    // than putting a second master on the line, and once it is over, Cancel is Close.
+    // The search is no modal dialog; what the window is asked meanwhile never puts a
+    // second master on the line: Read waits for the search, new line settings too,
+    // and another port is refused with the reason. Once it is over, Cancel is Close.
+    void findIsNotModal_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("Read pressed") << "read";
+        QTest::newRow("echo handling toggled") << "echo";
+        QTest::newRow("another port chosen") << "port";
+    }
     void findIsNotModal()
     {
+        QFETCH(QString, action);
         Window w;
         QVERIFY(w.showAndRead());
         QVERIFY(w.waitValues(3));
@@ -439,11 +448,20 @@ private slots:
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QVERIFY(dialog->searching());
         const auto before = w.module.module().counters().setups;
-        QTest::mouseClick(w.child<QPushButton>("Read"), Qt::LeftButton);
+        SimulatedModule other{SimulatorSettings{}};
+        if (action == QLatin1String("read"))
+            QTest::mouseClick(w.child<QPushButton>("Read"), Qt::LeftButton);
+        else if (action == QLatin1String("echo"))
+            w.window->findChild<QAction *>(QStringLiteral("EchoAction"))->toggle();
+        else
+            emit w.window->findChild<PortPicker *>()->chosen(other.devicePath());
         QCOMPARE(w.module.module().counters().setups, before); // the search has the line
+        if (action == QLatin1String("port"))
+            QVERIFY(w.child<QLabel>("StatusText")->text().contains(QStringLiteral("查找")));
         QTRY_VERIFY_WITH_TIMEOUT(!dialog->searching(), 10000);
         QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("FindCancel"))->text(), QStringLiteral("关闭"));
-        QVERIFY(w.waitValues(3)); // Read's wish, kept for after the search
+        QVERIFY(w.waitValues(3)); // reading resumes once the search is over
+        QCOMPARE(other.module().counters().setups + other.module().counters().queries, 0u);
     }
 
     // The status line names the file being recorded to and its rows; Stop says how

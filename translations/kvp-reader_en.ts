@@ -340,6 +340,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>; 应答时间 最短 %1, 平均 %2, 最长 %3 ms</source>
         <translation>; reply time min %1, mean %2, max %3 ms</translation>
     </message>
+    <message>
+        <source>正在查找模块: 查找结束后再选择串口</source>
+        <translation>Searching for modules: choose the port once the search is over</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>

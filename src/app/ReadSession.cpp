@@ -131,6 +131,8 @@ void ReadSession::setCycleSettings(CycleSettings settings)
 {
     m_cycleSettings = settings;
     const bool wasReading = freshCycle();
+    if (m_lent)
+        return; // the search has the line; reading resumes with these when it hands it back
     if (m_link.isOpen())
         apply(wasReading ? m_cycle.Read_Click(Clock::now()) : CycleActions{});
     else

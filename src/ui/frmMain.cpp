@@ -449,6 +449,11 @@ void frmMain::onPortRestored()
 
 void frmMain::onPortChosen(const QString &port)
 {
+    if (ctrMSComm.portLent()) {
+        // The search for modules is on the line: it is not to be pulled from under it.
+        ui->StatusText->setText(QCoreApplication::translate("kvp", "正在查找模块: 查找结束后再选择串口"));
+        return;
+    }
     // A port typed or picked in a simulated run is a real one: the title says so.
     if (m_simulated && port != ctrMSComm.portName())
         setSimulated(false);
