@@ -970,6 +970,7 @@ private slots:
         const QString before = full->valueLabel()->text();
         QTRY_VERIFY(full->valueLabel()->text() != before); // it follows the values
         QVERIFY(full->valueLabel()->font().pointSizeF() > 2 * w.display()->font().pointSizeF());
+        QVERIFY(full->valueLabel()->accessibleName().endsWith(QStringLiteral(" kPa, 读取中")));
         QTest::keyClick(full, Qt::Key(key));
         QVERIFY(!full->isVisible());
         QVERIFY(!w.window->meter()->fullScreen());

@@ -49,6 +49,7 @@ FullScreenValue::FullScreenValue(const QFont &valueFont, QWidget *parent)
 void FullScreenValue::setValue(const QString &text, const QColor &colour)
 {
     m_value->setText(text);
+    nameValue();
     QPalette palette = m_value->palette();
     palette.setColor(QPalette::WindowText, colour);
     m_value->setPalette(palette);
@@ -59,12 +60,25 @@ void FullScreenValue::setUnit(const QString &unit)
 {
     m_unit->setText(unit);
     m_unit->setVisible(!unit.isEmpty());
+    nameValue();
     fit();
 }
 
 void FullScreenValue::setState(const QString &state)
 {
     m_state->setText(state);
+    nameValue();
+}
+
+void FullScreenValue::nameValue()
+{
+    // Heard as it is seen: the value, its unit, and what the reader is doing.
+    QStringList parts{m_value->text()};
+    if (!m_unit->text().isEmpty())
+        parts.first() += QLatin1Char(' ') + m_unit->text();
+    if (!m_state->text().isEmpty())
+        parts << m_state->text();
+    m_value->setAccessibleName(parts.join(QStringLiteral(", ")));
 }
 
 void FullScreenValue::keyPressEvent(QKeyEvent *event)

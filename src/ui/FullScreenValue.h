@@ -33,6 +33,7 @@ protected:
 
 private:
     void fit();
+    void nameValue();
 
     QLabel *m_value;
     QLabel *m_unit;
