@@ -886,22 +886,29 @@ private slots:
     void enlargedWindow_data()
     {
         QTest::addColumn<QSize>("size");
-        QTest::newRow("the form's own size") << QSize(468, 284);
-        QTest::newRow("twice as large") << QSize(936, 568);
-        QTest::newRow("wide and low") << QSize(1400, 320);
-        QTest::newRow("maximised on a full-HD screen") << QSize(1920, 1050);
+        QTest::addColumn<bool>("modules"); // the list of modules open below the form
+        QTest::newRow("the form's own size") << QSize(468, 284) << false;
+        QTest::newRow("twice as large") << QSize(936, 568) << false;
+        QTest::newRow("wide and low") << QSize(1400, 320) << false;
+        QTest::newRow("maximised on a full-HD screen") << QSize(1920, 1050) << false;
+        QTest::newRow("larger, the module list at the bottom") << QSize(936, 568 + ModuleListPanel::kHeight) << true;
     }
     void enlargedWindow()
     {
         QFETCH(QSize, size);
+        QFETCH(bool, modules);
         Window w;
         const QFont formFont = w.display()->font();
         const QRect formValue = w.display()->geometry();
         w.window->show();
+        w.window->extras()->setModulesOpen(modules);
         w.window->resize(size);
         QTRY_COMPARE(w.window->size(), size);
+        const int panel = modules ? ModuleListPanel::kHeight : 0;
         const int dx = (size.width() - 468) / 2;
-        const int dy = size.height() - 284;
+        const int dy = size.height() - panel - 284;
+        if (modules)
+            QCOMPARE(w.window->extras()->modules()->geometry(), QRect(dx, size.height() - panel, 468, panel));
         QCOMPARE(w.child<QPushButton>("Read")->geometry(), QRect(89 + dx, 192 + dy, 89, 41));
         QCOMPARE(w.child<QLineEdit>("KVPAdr")->geometry(), QRect(264 + dx, 120 + dy, 113, 27));
         QCOMPARE(w.child<StatusRow>("StatusRow")->geometry(), QRect(8 + dx, 258 + dy, 452, 20));
