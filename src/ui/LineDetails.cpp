@@ -74,6 +74,12 @@ void LineDetails::update()
 {
     const CycleCounters counters = m_session.cycle().counters();
     const TimePoint now = Clock::now();
+    if (m_session.cycle().reading() && !m_tick.isActive()) {
+        // Reading starts: the rate is measured from now, not from the last run.
+        m_lastGood = counters.goodValues;
+        m_lastAt = now;
+        m_rate = 0;
+    }
     // Over the last tick, not the whole run: the rate now, not its history.
     const std::uint64_t good = counters.goodValues >= m_lastGood ? counters.goodValues - m_lastGood : counters.goodValues;
     const double seconds = std::chrono::duration<double>(now - m_lastAt).count();

@@ -12,6 +12,7 @@ namespace kvp {
 namespace {
 
 enum Column { timeColumn, addressColumn, bytesColumn, kindColumn, columnCount };
+constexpr int kBatchMs = 100;
 
 QString clockText(TimePoint at)
 {
@@ -55,6 +56,9 @@ TrafficView::TrafficView(const TrafficRing &ring, QWidget *parent)
     layout->addLayout(top);
     layout->addWidget(m_table, 1);
     resize(640, 420);
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(kBatchMs);
+    connect(&m_batch, &QTimer::timeout, this, &TrafficView::addPending);
 }
 
 QString TrafficView::kindText(TrafficEntry::Kind kind)
@@ -108,11 +112,27 @@ void TrafficView::showCounts(const CycleCounters &c, double valuesPerSecond)
 
 void TrafficView::entryAdded()
 {
-    if (!isVisible() || m_pause->isChecked() || m_ring.size() == 0)
+    if (isVisible() && !m_pause->isChecked() && !m_batch.isActive())
+        m_batch.start();
+}
+
+void TrafficView::addPending()
+{
+    if (!isVisible() || m_pause->isChecked())
         return;
-    addRow(m_ring.at(m_ring.size() - 1));
-    while (m_table->rowCount() > int(m_ring.capacity()))
+    const std::size_t fresh = std::min(m_ring.added() - m_shownAdded, m_ring.size());
+    m_shownAdded = m_ring.added();
+    if (fresh >= m_ring.size()) {
+        refill();
+        return;
+    }
+    m_table->setUpdatesEnabled(false);
+    for (std::size_t i = m_ring.size() - fresh; i < m_ring.size(); ++i)
+        addRow(m_ring.at(i));
+    const int excess = m_table->rowCount() - int(m_ring.capacity());
+    for (int i = 0; i < excess; ++i)
         m_table->removeRow(0);
+    m_table->setUpdatesEnabled(true);
     m_table->scrollToBottom();
 }
 
@@ -124,6 +144,7 @@ void TrafficView::showEvent(QShowEvent *event)
 
 void TrafficView::refill()
 {
+    m_shownAdded = m_ring.added();
     m_table->setRowCount(0);
     for (std::size_t i = 0; i < m_ring.size(); ++i)
         addRow(m_ring.at(i));

@@ -3,6 +3,7 @@
 #include "reader/CycleCounters.h"
 #include "reader/TrafficRing.h"
 
+#include <QTimer>
 #include <QWidget>
 
 class QCheckBox;
@@ -37,11 +38,15 @@ protected:
 private:
     void refill();
     void addRow(const TrafficEntry &entry);
+    void addPending();
 
     const TrafficRing &m_ring;
     QLabel *m_counts;
     QCheckBox *m_pause;
     QTableWidget *m_table;
+    // Entries come as fast as the line goes; the list takes them a few times a second.
+    QTimer m_batch;
+    std::size_t m_shownAdded = 0; // ring.added() when the list was last brought up to date
 };
 
 } // namespace kvp
