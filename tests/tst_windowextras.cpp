@@ -445,6 +445,7 @@ private slots:
         FindModuleDialog *dialog = w.extras().findModule();
         QVERIFY(dialog->isVisible());
         QVERIFY(!dialog->isModal());
+        QVERIFY(!dialog->frameGeometry().intersects(w.window->frameGeometry())); // beside the value
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QVERIFY(dialog->searching());
         const auto before = w.module.module().counters().setups;

@@ -1,5 +1,6 @@
 #include "LineDetails.h"
 
+#include "PlaceBeside.h"
 #include "StatusRow.h"
 #include "TrafficView.h"
 
@@ -62,6 +63,7 @@ TrafficView *LineDetails::openTraffic()
     if (!m_view) {
         m_view = new TrafficView(m_ring, &m_window);
         m_view->setAttribute(Qt::WA_DeleteOnClose);
+        placeBeside(*m_view, m_window);
     }
     m_view->show();
     m_view->raise();

@@ -4,6 +4,7 @@
 
 #include "FindModuleDialog.h"
 #include "ModuleListPanel.h"
+#include "PlaceBeside.h"
 #include "TrendPanel.h"
 
 #include "app/ConditionOf.h"
@@ -442,6 +443,7 @@ FindModuleDialog *WindowExtras::findModule()
         setModulesOpen(true);
         emit readAllFound();
     });
+    placeBeside(*m_find, m_window);
     m_find->show(); // not modal: the value stays in view, and Read waits for the search
     m_find->start();
     return m_find;
