@@ -73,8 +73,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's Chinese texts need a font that has them; the console does not.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-wqy-microhei)
+# The window's Chinese texts need a font that has them, and Qt's own dialogs its Chinese
+# (qtbase_zh_CN.qm); the console needs neither.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 # Directories as Debian has them, whatever the umask of whoever builds.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

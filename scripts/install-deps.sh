@@ -14,6 +14,8 @@ packages=(
     qt6-l10n-tools qt6-tools-dev
     # The window's Chinese texts need a font that has them.
     fonts-wqy-microhei
+    # Qt's own dialogs (buttons, file dialogs) in the window's Chinese: qtbase_zh_CN.qm.
+    qt6-translations-l10n
     # The completion test runs the shell completion under bash-completion.
     bash-completion
 )

@@ -5,15 +5,24 @@
 #   scripts/screenshot.sh [FILE] [--port-list] [--trend]
 #     --port-list  with the port list open (Ctrl+P)
 #     --trend      with the trend panel open (Ctrl+T), filled for a few seconds
+#     --enlarged   the window made larger (936x568): the form centred, the value grown
+#     --full-screen  the value alone, full screen (F11), on the whole 640x600 screen
+#     --traffic    the traffic view (Ctrl+M) beside the window, with faults on the line
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=docs/window.png
 port_list=
 trend=0
+enlarged=
+full_screen=
+traffic=
 for arg in "$@"; do
     case $arg in
     --port-list) port_list=1 ;;
     --trend) trend=1 ;;
+    --enlarged) enlarged=1 ;;
+    --full-screen) full_screen=1 ;;
+    --traffic) traffic=1 ;;
     *) out=$arg ;;
     esac
 done
@@ -33,7 +42,9 @@ mkdir -p "$(dirname "$out")"
 
 display=:$((90 + RANDOM % 100))
 # Tall enough for the port list to drop below the window, or the trend panel.
-Xvfb "$display" -screen 0 640x600x24 -nolisten tcp &
+screen=640x600
+[[ -n $traffic || -n $enlarged ]] && screen=1200x600
+Xvfb "$display" -screen 0 ${screen}x24 -nolisten tcp &
 xvfb=$!
 reader=
 config=$(mktemp -d)
@@ -48,7 +59,21 @@ xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
 
 # Settings of its own, so the picture never depends on, or changes, the user's.
 export XDG_CONFIG_HOME=$config
-build/src/kvp-reader --simulate --address 3 &
+if [[ -n $traffic ]]; then
+    # A line with faults on it, so that the view has more than good values to show.
+    build/sim/kvp-sim --address 3 --corrupt 0.1 --drop 0.1 --split 0.3 >"$config/sim.out" &
+    sim=$!
+    trap 'kill $reader $xvfb $sim 2>/dev/null || true; rm -rf "$config"' EXIT
+    device=
+    for _ in $(seq 50); do
+        device=$(grep -o '/dev/pts/[0-9]*' "$config/sim.out" | head -n 1) && [[ -n $device ]] && break
+        sleep 0.1
+    done
+    [[ -n $device ]] || fail "kvp-sim did not say its device"
+    build/src/kvp-reader --port "$device" --address 3 &
+else
+    build/src/kvp-reader --simulate --address 3 &
+fi
 reader=$!
 window=
 for _ in $(seq 100); do
@@ -73,7 +98,23 @@ fi
 sleep 2
 kill -0 $reader 2>/dev/null || fail "kvp-reader ended while reading"
 # No window manager runs, so the window sits at the top left, without a frame.
-if [[ -n $port_list ]]; then
+if [[ -n $enlarged ]]; then
+    xdotool windowsize --sync "$window" 936 568 2>/dev/null || xdotool windowsize "$window" 936 568
+    sleep 1
+    import -window root -crop 936x568+0+0 +repage "$out" || fail "could not take the picture"
+elif [[ -n $full_screen ]]; then
+    xdotool key F11 || fail "could not press F11"
+    sleep 1.5
+    import -window root "$out" || fail "could not take the picture"
+elif [[ -n $traffic ]]; then
+    xdotool key ctrl+m || fail "could not open the traffic view"
+    sleep 1
+    view=$(xdotool search --name '线路通信|Line traffic' 2>/dev/null | head -n 1)
+    [[ -n $view ]] || fail "the traffic view did not come up"
+    xdotool windowmove "$view" 476 0
+    sleep 2
+    import -window root -crop 1120x460+0+0 +repage "$out" || fail "could not take the picture"
+elif [[ -n $port_list ]]; then
     xdotool key ctrl+p || fail "could not open the port list"
     sleep 1
     # The window and the list below it, on the black of the bare X screen.

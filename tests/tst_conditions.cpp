@@ -174,11 +174,11 @@ private slots:
 
         QTest::newRow("ready") << Condition::ready << false << "就绪" << "/dev/ttyUSB0" << false;
         QTest::newRow("reading, simulated") << Condition::reading << true << "读取中"
-                                            << "模拟模块 (simulated) on /dev/ttyUSB0" << false;
+                                            << "模拟模块, 串口 /dev/ttyUSB0" << false;
         QTest::newRow("late replies") << Condition::repliesLate << false << "应答晚于超时: 请加大 --timeout"
                                       << "/dev/ttyUSB0" << false;
         QTest::newRow("device removed") << Condition::deviceRemoved << false
-                                        << "设备已断开 (device gone, waiting for it)" << "/dev/ttyUSB0" << true;
+                                        << "设备已断开, 等待它回来" << "/dev/ttyUSB0" << true;
         QTest::newRow("port missing names no more than the line holds")
             << Condition::portMissing << false << "串口不存在: 点击右侧串口名选择" << "/dev/ttyUSB0" << true;
         QTest::newRow("typed address not valid, the old one read on")
@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(text.status, status);
         QCOMPARE(text.port, port);
         QCOMPARE(!text.message.isEmpty(), message);
-        QCOMPARE(text.title.contains(QStringLiteral("simulated")), simulated);
+        QCOMPARE(text.title.contains(QStringLiteral("模拟模块")), simulated);
     }
 
     void display_data()

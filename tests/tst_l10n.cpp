@@ -96,6 +96,29 @@ private slots:
         QCOMPARE(shown, texts);
     }
 
+    // Qt's own words (the buttons of its dialogs) in the window's language.
+    void qtsOwnWords_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("zh_CN") << "zh_CN" << "取消";
+        QTest::newRow("C keeps the window Chinese, Qt too") << "C" << "取消";
+        QTest::newRow("en_US needs nothing") << "en_US" << "Cancel";
+    }
+    void qtsOwnWords()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, cancel);
+        QTranslator qt;
+        const bool loaded = loadQtTranslation(qt, QLocale(locale));
+        QCOMPARE(loaded, cancel != QLatin1String("Cancel"));
+        if (loaded)
+            QCoreApplication::installTranslator(&qt);
+        const QString shown = QCoreApplication::translate("QPlatformTheme", "Cancel");
+        QCoreApplication::removeTranslator(&qt);
+        QVERIFY2(shown.startsWith(cancel), qPrintable(shown));
+    }
+
     // The messages of the most common failures in each language: the English ones say
     // what stderr says, word for word; the Chinese ones keep the port and the system's reason.
     void failureMessages_data()

@@ -2,7 +2,10 @@
 // reading, when the module falls silent, and when something is refused.
 #include "sim/SimulatedModule.h"
 #include "PortLink.h"
+#include "ui/FullScreenValue.h"
+#include "ui/LineDetails.h"
 #include "ui/ModuleListPanel.h"
+#include "ui/ValueMeter.h"
 #include "ui/StatusRow.h"
 #include "ui/WindowExtras.h"
 #include "ui/ValueColours.h"
@@ -11,7 +14,9 @@
 #include "app/CommandLine.h"
 #include "app/DefaultPort.h"
 #include "app/Remembered.h"
+#include "app/WindowText.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
@@ -125,6 +130,28 @@ QListWidget *openPortList(frmMain &window)
     return list && list->window()->isVisible() ? list : nullptr;
 }
 
+// The rightmost column of `label` that is not its background.
+int rightmostInk(QLabel *label)
+{
+    const QImage image = label->grab().toImage();
+    const QRgb background = image.pixel(0, 0);
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y) != background)
+                return x;
+    return -1;
+}
+
+// Whether the traffic seen so far holds an entry of `kind` for `address`.
+bool trafficHas(frmMain &window, TrafficEntry::Kind kind, int address)
+{
+    const TrafficRing &ring = window.lineDetails()->ring();
+    for (std::size_t i = 0; i < ring.size(); ++i)
+        if (ring.at(i).kind == kind && ring.at(i).address == address)
+            return true;
+    return false;
+}
+
 } // namespace
 
 class tst_window : public QObject
@@ -217,11 +244,12 @@ private slots:
         w.click("Stop");
         QTest::qWait(50);
         const QString text = hover();
-        const QRegularExpression values(QStringLiteral("^(\\d+) values? in"));
+        // In the window's language, as everything else it shows.
+        const QRegularExpression values(QStringLiteral("^(\\d+) 个数值"));
         const auto match = values.match(text);
         QVERIFY2(match.hasMatch(), qPrintable(text));
         QVERIFY(match.captured(1).toInt() > 0);
-        QVERIFY(text.contains(QStringLiteral("0 time-outs")));
+        QVERIFY(text.contains(QStringLiteral("0 次超时")));
     }
 
     void readWithInvalidAddressSendsNothing()
@@ -231,8 +259,9 @@ private slots:
         w.window->show();
         w.child<QLineEdit>("KVPAdr")->setText(QStringLiteral("32"));
         w.click("Read");
-        QCOMPARE(waitForMessage(), QStringLiteral("KV-P地址必须是 0 到 31 之间的数字"));
+        QCOMPARE(w.status(), QStringLiteral("KV-P地址必须是 0 到 31 之间的数字"));
         QTest::qWait(100);
+        QVERIFY(notices().isEmpty());
         QCOMPARE(w.module.module().counters().setups, 0u);
         QCOMPARE(w.display()->text(), QStringLiteral("数据显示"));
     }
@@ -307,7 +336,7 @@ private slots:
         QVERIFY(link.unplug());
         module.unplug();
         QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
-        QVERIFY(waitForMessage().contains(link.path()));
+        QVERIFY(notices().isEmpty()); // the status line says it; nothing covers the value
         QVERIFY(window.isVisible());
 
         // The device is still gone: Read says so again instead of crashing.
@@ -402,9 +431,9 @@ private slots:
         QVERIFY(w.live());
     }
 
-    // The device-removed notice leaves the window working and goes by itself when
-    // the device is back; Stop and Close work while it is up.
-    void removedDeviceNoticeIsNotModal()
+    // A removed device is said on the status line only: nothing, modal or not, is
+    // put over the value, and Stop, a port chosen and Close all work meanwhile.
+    void removedDeviceIsSaidOnTheStatusLine()
     {
         PortLink link;
         auto module = std::make_unique<SimulatedModule>(SimulatorSettings{});
@@ -418,10 +447,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
         QVERIFY(link.unplug());
         module->unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(!notices().isEmpty(), 3000);
-        QVERIFY(notices().first()->text().contains(link.path()));
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
+        QVERIFY(notices().isEmpty());
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
-        QVERIFY(status().startsWith(QStringLiteral("设备已断开")));
 
         // Stop goes through the notice, and the notice goes by itself once reading
         // moves to a port that works (a pseudo-terminal never comes back as the
@@ -429,8 +457,7 @@ private slots:
         QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Stop")), Qt::LeftButton);
         module = std::make_unique<SimulatedModule>(SimulatorSettings{});
         emit window.findChild<PortPicker *>()->chosen(module->devicePath());
-        QTRY_VERIFY_WITH_TIMEOUT(notices().isEmpty(), 3000);
-        QTRY_COMPARE(status(), QStringLiteral("就绪")); // a new port, nothing read on it yet
+        QTRY_COMPARE(status(), QStringLiteral("就绪")); // stopped: a new port, nothing read on it yet
         QCOMPARE(module->module().counters().setups, 0u);
         QVERIFY(link.plug(module->devicePath()));
         emit window.findChild<PortPicker *>()->chosen(link.path());
@@ -438,7 +465,7 @@ private slots:
         // Close goes through it as well.
         QVERIFY(link.unplug());
         module->unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(!notices().isEmpty(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
         QTimer::singleShot(0, window.findChild<QPushButton *>(QStringLiteral("Quit")), [&] {
             QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Quit")), Qt::LeftButton);
         });
@@ -469,9 +496,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.status(), status, 3000);
     }
 
-    // After the invalid-address notice, the box has the focus with its text selected,
-    // ready to be typed over.
-    void invalidAddressNoticeReturnsToTheBox()
+    // An invalid address and Enter: the status line says why, and the box keeps the
+    // focus with its text selected, ready to be typed over; no box covers the value.
+    void invalidAddressIsSaidOnTheStatusLine()
     {
         Window w;
         QVERIFY(w.window->Form_Load());
@@ -480,11 +507,9 @@ private slots:
         auto *box = w.child<QLineEdit>("KVPAdr");
         box->setText(QStringLiteral("32"));
         QTest::keyClick(box, Qt::Key_Return);
-        QTRY_VERIFY(!notices().isEmpty());
-        QCOMPARE(notices().first()->text(), QStringLiteral("KV-P地址必须是 0 到 31 之间的数字"));
-        box->deselect();
-        w.click("Stop"); // the focus is elsewhere when the notice goes
-        notices().first()->button(QMessageBox::Ok)->click();
+        QCOMPARE(w.status(), QStringLiteral("KV-P地址必须是 0 到 31 之间的数字"));
+        QVERIFY(notices().isEmpty());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QTRY_COMPARE(QApplication::focusWidget(), box);
         QCOMPARE(box->selectedText(), QStringLiteral("32"));
     }
@@ -854,6 +879,321 @@ private slots:
             ++checked;
         }
         QVERIFY(checked >= 9);
+    }
+
+    // Made larger, the form stays centred at the bottom and the value grows into the
+    // room above it; at the form's own size everything is where the form has it.
+    void enlargedWindow_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("modules"); // the list of modules open below the form
+        QTest::newRow("the form's own size") << QSize(468, 284) << false;
+        QTest::newRow("twice as large") << QSize(936, 568) << false;
+        QTest::newRow("wide and low") << QSize(1400, 320) << false;
+        QTest::newRow("maximised on a full-HD screen") << QSize(1920, 1050) << false;
+        QTest::newRow("larger, the module list at the bottom") << QSize(936, 568 + ModuleListPanel::kHeight) << true;
+    }
+    void enlargedWindow()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, modules);
+        Window w;
+        const QFont formFont = w.display()->font();
+        const QRect formValue = w.display()->geometry();
+        w.window->show();
+        w.window->extras()->setModulesOpen(modules);
+        w.window->resize(size);
+        QTRY_COMPARE(w.window->size(), size);
+        const int panel = modules ? ModuleListPanel::kHeight : 0;
+        const int dx = (size.width() - 468) / 2;
+        const int dy = size.height() - panel - 284;
+        if (modules)
+            QCOMPARE(w.window->extras()->modules()->geometry(), QRect(dx, size.height() - panel, 468, panel));
+        QCOMPARE(w.child<QPushButton>("Read")->geometry(), QRect(89 + dx, 192 + dy, 89, 41));
+        QCOMPARE(w.child<QLineEdit>("KVPAdr")->geometry(), QRect(264 + dx, 120 + dy, 113, 27));
+        QCOMPARE(w.child<StatusRow>("StatusRow")->geometry(), QRect(8 + dx, 258 + dy, 452, 20));
+        const QRect value = w.display()->geometry();
+        if (size == QSize(468, 284)) {
+            QCOMPARE(value, formValue);
+            QCOMPARE(w.display()->font(), formFont);
+            return;
+        }
+        QVERIFY(w.display()->font().pointSizeF() > formFont.pointSizeF());
+        QVERIFY(value.top() >= 0 && value.bottom() < 120 + dy); // above the address row
+        QVERIFY(qAbs(value.center().x() - size.width() / 2) <= 1);
+        QVERIFY(QFontMetrics(w.display()->font()).horizontalAdvance(QStringLiteral("-8888888")) <= value.width());
+    }
+
+    // Right-aligned in a box that does not change with the value: the last digit
+    // stays where it was when the number grows or shrinks.
+    void lastDigitStaysPut_data()
+    {
+        QTest::addColumn<QString>("shorter");
+        QTest::addColumn<QString>("longer");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("one digit, seven digits") << "7" << "1234567" << QSize(936, 568);
+        QTest::newRow("negative, positive") << "-5" << "885" << QSize(936, 568);
+        QTest::newRow("at the form's size") << "3" << "12343" << QSize(468, 284);
+    }
+    void lastDigitStaysPut()
+    {
+        QFETCH(QString, shorter);
+        QFETCH(QString, longer);
+        QFETCH(QSize, size);
+        Window w;
+        w.window->show();
+        w.window->resize(size);
+        QTRY_COMPARE(w.window->size(), size);
+        const auto edge = [&](const QString &text) {
+            w.display()->setText(text);
+            w.window->meter()->showValue(text, Qt::blue);
+            return rightmostInk(w.display());
+        };
+        QCOMPARE(edge(shorter), edge(longer));
+    }
+
+    // F11 shows the value alone, full screen, larger, with its unit and state; F11
+    // or Esc returns, and reading goes on.
+    void fullScreen_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("F11 returns") << int(Qt::Key_F11);
+        QTest::newRow("Esc returns, and does not stop") << int(Qt::Key_Escape);
+    }
+    void fullScreen()
+    {
+        QFETCH(int, key);
+        Window w;
+        w.window->show();
+        QVERIFY(w.startReading());
+        w.window->meter()->setUnitText(QStringLiteral("kPa"));
+        QTest::keyClick(w.window.get(), Qt::Key_F11);
+        FullScreenValue *full = w.window->meter()->fullScreenView();
+        QVERIFY(full && full->isVisible());
+        QVERIFY(full->windowState() & Qt::WindowFullScreen);
+        QTRY_COMPARE(full->stateLabel()->text(), QStringLiteral("读取中"));
+        QCOMPARE(full->unitLabel()->text(), QStringLiteral("kPa"));
+        QVERIFY(full->unitLabel()->isVisible());
+        const QString before = full->valueLabel()->text();
+        QTRY_VERIFY(full->valueLabel()->text() != before); // it follows the values
+        QVERIFY(full->valueLabel()->font().pointSizeF() > 2 * w.display()->font().pointSizeF());
+        QVERIFY(full->valueLabel()->accessibleName().endsWith(QStringLiteral(" kPa, 读取中")));
+        QTest::keyClick(full, Qt::Key(key));
+        QVERIFY(!full->isVisible());
+        QVERIFY(!w.window->meter()->fullScreen());
+        QCOMPARE(w.status(), QStringLiteral("读取中"));
+    }
+
+    // Another address typed starts blank: not the last module's value under the new
+    // address, not even from a reply of the old module still on its way.
+    void newAddressStartsBlank()
+    {
+        Window w; // the simulated module answers at 0 only
+        w.window->show();
+        QVERIFY(w.startReading());
+        w.child<QLineEdit>("KVPAdr")->setText(QStringLiteral("5"));
+        QCOMPARE(w.display()->text(), QStringLiteral("—"));
+        QTRY_VERIFY_WITH_TIMEOUT(trafficHas(*w.window, TrafficEntry::Kind::timeout, 5), 5000);
+        QCOMPARE(w.display()->text(), QStringLiteral("—"));
+        QVERIFY(!w.live());
+    }
+
+    // Enter on a focused button presses it, as Space does.
+    void enterOnAFocusedButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("Enter on Read") << "Read" << int(Qt::Key_Return) << "读取中";
+        QTest::newRow("keypad Enter on Read") << "Read" << int(Qt::Key_Enter) << "读取中";
+        QTest::newRow("Enter on Stop") << "Stop" << int(Qt::Key_Return) << "已停止";
+    }
+    void enterOnAFocusedButton()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, key);
+        QFETCH(QString, status);
+        Window w;
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        if (button == QLatin1String("Stop"))
+            w.click("Read");
+        auto *focused = w.child<QPushButton>(button.toLatin1().constData());
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key(key));
+        QTRY_COMPARE_WITH_TIMEOUT(w.status(), status, 3000);
+    }
+
+    // After the form's buttons, Tab goes on to the status line's controls, each of
+    // which looks clickable under the pointer.
+    void statusLineControlsAreReachable_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("Trend") << "TrendToggle";
+        QTest::newRow("modules") << "ModulesToggle";
+        QTest::newRow("port") << "PortButton";
+        QTest::newRow("more") << "StatusMenuButton";
+    }
+    void statusLineControlsAreReachable()
+    {
+        QFETCH(QString, control);
+        Window w;
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        auto *target = w.child<QToolButton>(control.toLatin1().constData());
+        QCOMPARE(target->cursor().shape(), Qt::PointingHandCursor);
+        w.child<QPushButton>("Quit")->setFocus();
+        for (int tabs = 0; tabs < 8 && QApplication::focusWidget() != target; ++tabs)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), target);
+    }
+
+    // What a screen reader says: the box has a name, the value says its state, and
+    // "⋯" is "More" in the window's words.
+    void accessibleNames()
+    {
+        Window w;
+        w.window->show();
+        QVERIFY(!w.child<QLineEdit>("KVPAdr")->accessibleName().isEmpty());
+        QCOMPARE(w.child<QToolButton>("StatusMenuButton")->accessibleName(), windowWord(WindowWord::menuTip));
+        QVERIFY(w.startReading());
+        QTRY_VERIFY(w.display()->accessibleName().endsWith(QStringLiteral(", 实时")));
+        QVERIFY(w.display()->accessibleName().startsWith(w.display()->text().left(1)));
+        w.click("Stop");
+        QTRY_COMPARE(w.display()->accessibleName(), w.display()->text() + QStringLiteral(", 过时"));
+    }
+
+    // The address label sits on its box's middle line.
+    void addressLabelIsCentredOnItsBox()
+    {
+        Window w;
+        const QLabel *label = w.child<QLabel>("Label1");
+        const QLineEdit *box = w.child<QLineEdit>("KVPAdr");
+        QCOMPARE(label->geometry().center().y(), box->geometry().center().y());
+        QVERIFY(label->alignment() & Qt::AlignVCenter);
+    }
+
+    // Under a Chinese (or C) locale none of the window's words is English.
+    void noEnglishInTheChineseWindow_data()
+    {
+        QTest::addColumn<int>("condition");
+        QTest::addColumn<bool>("simulated");
+        QTest::newRow("device gone") << int(Condition::deviceRemoved) << false;
+        QTest::newRow("simulated, reading") << int(Condition::reading) << true;
+    }
+    void noEnglishInTheChineseWindow()
+    {
+        QFETCH(int, condition);
+        QFETCH(bool, simulated);
+        Facts facts;
+        facts.port = QStringLiteral("/dev/pts/3");
+        facts.simulated = simulated;
+        const WindowText text = windowText(Condition(condition), facts);
+        const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+        for (const QString &shown : {text.title, text.status, QString(text.port).remove(facts.port)})
+            QVERIFY2(!shown.contains(latin), qPrintable(shown));
+    }
+
+    // An explicit choice opens whatever is at the path now: a new device at the same
+    // path is read, whether the port is chosen again or Read is pressed. Only the
+    // automatic reconnection insists on the device it had.
+    void explicitChoiceTakesTheDeviceThereNow_data()
+    {
+        QTest::addColumn<bool>("byRead");
+        QTest::newRow("the port chosen again") << false;
+        QTest::newRow("Read pressed") << true;
+    }
+    void explicitChoiceTakesTheDeviceThereNow()
+    {
+        QFETCH(bool, byRead);
+        PortLink link;
+        auto first = std::make_unique<SimulatedModule>(SimulatorSettings{});
+        QVERIFY(link.plug(first->devicePath()));
+        frmMain window(link.port(), {});
+        const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
+        QVERIFY(window.Form_Load());
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
+        QVERIFY(link.unplug());
+        first->unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
+        SimulatedModule second{SimulatorSettings{}};
+        QVERIFY(link.plug(second.devicePath()));
+        if (byRead)
+            QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        else
+            emit window.findChild<PortPicker *>()->chosen(link.path());
+        QTRY_VERIFY_WITH_TIMEOUT(second.module().counters().queries > 0, 3000);
+        QTRY_COMPARE(status(), QStringLiteral("读取中"));
+    }
+
+    // A port chosen while the device is gone and reading was on: reading goes on
+    // there, rather than waiting at "ready" for another Read.
+    void choosingAPortWhileTheDeviceIsGoneReadsOn()
+    {
+        PortLink link;
+        auto first = std::make_unique<SimulatedModule>(SimulatorSettings{});
+        QVERIFY(link.plug(first->devicePath()));
+        frmMain window(link.port(), {});
+        const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
+        QVERIFY(window.Form_Load());
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
+        QVERIFY(link.unplug());
+        first->unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
+        SimulatedModule other{SimulatorSettings{}};
+        emit window.findChild<PortPicker *>()->chosen(other.devicePath());
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
+        QTRY_VERIFY(other.module().counters().queries > 0);
+    }
+
+    // A simulated run with a real port typed is no longer called simulated.
+    void aTypedPortIsNotSimulated()
+    {
+        Window w;
+        w.window->setSimulated(true);
+        QVERIFY(w.window->windowTitle() != QStringLiteral("数据读取演示"));
+        SimulatedModule other{SimulatorSettings{}};
+        emit w.window->findChild<PortPicker *>()->chosen(other.devicePath());
+        QCOMPARE(w.window->windowTitle(), QStringLiteral("数据读取演示"));
+        QCOMPARE(w.port(), windowWord(WindowWord::portTip).arg(other.devicePath()));
+    }
+
+    // The port list takes what is typed: its keyboard search, not the path field.
+    void typingGoesToThePortList()
+    {
+        Window w;
+        w.window->setPortSource([] { return QList<SerialPortEntry>{builtInPort(QStringLiteral("/dev/ttyS4")),
+                                                                   usbAdapter(QStringLiteral("/dev/ttyUSB0"))}; });
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QListWidget *list = openPortList(*w.window);
+        QVERIFY(list);
+        QTRY_COMPARE(QApplication::focusWidget(), list);
+        auto *path = list->window()->findChild<QLineEdit *>(QStringLiteral("PortPath"));
+        const QString typedBefore = path->text();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/dev/ttyU"));
+        QCOMPARE(path->text(), typedBefore);
+        QVERIFY(list->currentItem() && list->currentItem()->text().startsWith(QStringLiteral("/dev/ttyUSB0")));
+        list->window()->hide();
+    }
+
+    // A --port that cannot be opened no longer ends the program: the window comes up
+    // with the reason on its status line.
+    void aNamedPortThatCannotOpenLeavesTheWindowUp()
+    {
+        PortSettings port;
+        port.portName = QStringLiteral("/dev/kvp-no-such-port");
+        frmMain window(port, {});
+        QVERIFY(window.Form_Load(frmMain::OnPortFailure::carryOn));
+        window.show();
+        QVERIFY(notices().isEmpty());
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(),
+                 windowText(Condition::portMissing, {}).status);
     }
 
     void portThatCannotOpenShowsItsMessageAndNoWindow()

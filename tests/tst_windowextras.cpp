@@ -1,7 +1,10 @@
 // What the window offers besides its form: the trend below it, recording, copying
 // the value, and finding the module, each against the simulated module.
 #include "sim/SimulatedModule.h"
+#include "app/LastFolder.h"
 #include "ui/FindModuleDialog.h"
+#include "ui/LineDetails.h"
+#include "ui/TrafficView.h"
 #include "ui/ModuleListPanel.h"
 #include "ui/TrendPanel.h"
 #include "ui/WindowExtras.h"
@@ -31,6 +34,7 @@
 #include <unistd.h>
 
 using namespace kvp;
+Q_DECLARE_METATYPE(kvp::TrafficEntry::Kind)
 using namespace std::chrono_literals;
 
 namespace {
@@ -125,6 +129,13 @@ class tst_windowextras : public QObject
     Q_OBJECT
 
 private slots:
+    // Settings (the last folder of a recording) go to a folder of this test's own.
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    }
+
     void trendOpensBelowTheFormAndAddsToItsHeight()
     {
         Window w;
@@ -335,13 +346,14 @@ private slots:
         QTest::addColumn<QString>("selected"); // text selected in the address box first
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<QString>("expected"); // {value}, {address} or a pattern
-        QTest::newRow("Ctrl+C: the value") << QString() << Qt::KeyboardModifiers(Qt::ControlModifier)
-                                           << QStringLiteral("^{value}$");
+        // Stopped, the value is stale, and a copy says so.
+        QTest::newRow("Ctrl+C: the value, marked stale") << QString() << Qt::KeyboardModifiers(Qt::ControlModifier)
+                                                         << QStringLiteral("^{value} \\(过时\\)$");
         QTest::newRow("Ctrl+C with a selection in the box: the box's own copy")
             << QStringLiteral("all") << Qt::KeyboardModifiers(Qt::ControlModifier) << QStringLiteral("^12$");
         QTest::newRow("Ctrl+Shift+C: the time, a tab, the value")
             << QString() << (Qt::ControlModifier | Qt::ShiftModifier)
-            << QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z)\\t{value}$");
+            << QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z)\\t{value} \\(过时\\)$");
     }
     void copyPutsTheValueOnTheClipboard()
     {
@@ -368,6 +380,110 @@ private slots:
         const QString pattern = QString(expected).replace(QStringLiteral("{value}"), QRegularExpression::escape(value));
         QVERIFY2(QRegularExpression(pattern).match(QApplication::clipboard()->text()).hasMatch(),
                  qPrintable(QApplication::clipboard()->text()));
+    }
+
+    // Ctrl+M lists the commands and replies with the verdict each reply got, in a
+    // window that leaves the form usable; values per second and the faults are on
+    // the status line while reading.
+    void trafficView_data()
+    {
+        QTest::addColumn<double>("corrupt");
+        QTest::addColumn<double>("drop");
+        QTest::addColumn<TrafficEntry::Kind>("verdict");
+        QTest::newRow("a clean line") << 0.0 << 0.0 << TrafficEntry::Kind::goodValue;
+        QTest::newRow("every reply garbled") << 1.0 << 0.0 << TrafficEntry::Kind::badCheck;
+        QTest::newRow("no reply at all") << 0.0 << 1.0 << TrafficEntry::Kind::timeout;
+    }
+    void trafficView()
+    {
+        QFETCH(double, corrupt);
+        QFETCH(double, drop);
+        QFETCH(TrafficEntry::Kind, verdict);
+        SimulatorSettings sim;
+        sim.corrupt = corrupt;
+        sim.drop = drop;
+        Window w(sim);
+        QVERIFY(w.showAndRead());
+        QTest::keyClick(w.window.get(), Qt::Key_M, Qt::ControlModifier);
+        TrafficView *view = w.window->lineDetails()->trafficView();
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        const auto listed = [&](const QString &text) {
+            for (int row = 0; row < view->table()->rowCount(); ++row)
+                if (view->table()->item(row, 3)->text() == text)
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(listed(TrafficView::kindText(verdict)), 5000);
+        QVERIFY(listed(TrafficView::kindText(TrafficEntry::Kind::sent)));
+        QVERIFY(view->table()->rowCount() <= 200);
+        w.window->lineDetails()->update();
+        const QString counts = w.window->lineDetails()->countsButton()->text();
+        QVERIFY2(counts.contains(QStringLiteral("/s")), qPrintable(counts));
+        if (verdict == TrafficEntry::Kind::timeout)
+            QVERIFY2(counts.contains(QStringLiteral("超时")), qPrintable(counts));
+        if (verdict == TrafficEntry::Kind::badCheck)
+            QVERIFY2(counts.contains(QStringLiteral("校验")), qPrintable(counts));
+    }
+
+    // The search is no modal dialog; what the window is asked meanwhile never puts a
+    // second master on the line: Read waits for the search, new line settings too,
+    // and another port is refused with the reason. Once it is over, Cancel is Close.
+    void findIsNotModal_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("Read pressed") << "read";
+        QTest::newRow("echo handling toggled") << "echo";
+        QTest::newRow("another port chosen") << "port";
+    }
+    void findIsNotModal()
+    {
+        QFETCH(QString, action);
+        Window w;
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(3));
+        FindModuleDialog *dialog = w.extras().findModule();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!dialog->isModal());
+        QVERIFY(!dialog->frameGeometry().intersects(w.window->frameGeometry())); // beside the value
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(dialog->searching());
+        const auto before = w.module.module().counters().setups;
+        SimulatedModule other{SimulatorSettings{}};
+        if (action == QLatin1String("read"))
+            QTest::mouseClick(w.child<QPushButton>("Read"), Qt::LeftButton);
+        else if (action == QLatin1String("echo"))
+            w.window->findChild<QAction *>(QStringLiteral("EchoAction"))->toggle();
+        else
+            emit w.window->findChild<PortPicker *>()->chosen(other.devicePath());
+        QCOMPARE(w.module.module().counters().setups, before); // the search has the line
+        if (action == QLatin1String("port"))
+            QVERIFY(w.child<QLabel>("StatusText")->text().contains(QStringLiteral("查找")));
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->searching(), 10000);
+        QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("FindCancel"))->text(), QStringLiteral("关闭"));
+        QVERIFY(w.waitValues(3)); // reading resumes once the search is over
+        QCOMPARE(other.module().counters().setups + other.module().counters().queries, 0u);
+    }
+
+    // The status line names the file being recorded to and its rows; Stop says how
+    // many rows went where; the next file dialog starts in that folder.
+    void recordingSaysWhereItWrites()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("run.csv"));
+        Window w;
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.extras().startRecording(path));
+        QVERIFY(w.waitValues(5));
+        auto *label = w.child<QLabel>("RecordingRows");
+        QTRY_VERIFY(label->text().contains(QStringLiteral("run.csv")));
+        w.extras().stopRecording();
+        const qint64 rows = w.extras().recording().rows();
+        QVERIFY(rows > 0);
+        QVERIFY2(label->isVisibleTo(w.window.get()) && label->text().contains(QStringLiteral("run.csv"))
+                     && label->text().contains(QString::number(rows)),
+                 qPrintable(label->text()));
+        QCOMPARE(LastFolder::get(), QFileInfo(path).absolutePath());
     }
 
     void nothingIsCopiedBeforeAValueWasShown()
@@ -571,6 +687,9 @@ private slots:
         }
         QVERIFY(rows[3] >= 10 && rows[7] >= 10);
     }
+
+private:
+    QTemporaryDir m_config;
 };
 
 QTEST_MAIN(tst_windowextras)

@@ -88,7 +88,7 @@
     </message>
     <message>
         <source>设备已断开 (device gone, waiting for it)</source>
-        <translation>Device gone, waiting for it</translation>
+        <translation type="vanished">Device gone, waiting for it</translation>
     </message>
     <message>
         <source>设备已断开 (another device at this path, left alone)</source>
@@ -204,7 +204,7 @@
     </message>
     <message>
         <source>数据读取演示 — 模拟模块 (simulated values)</source>
-        <translation>KV-P Reader — simulated module</translation>
+        <translation type="vanished">KV-P Reader — simulated module</translation>
     </message>
     <message>
         <source>数据读取演示</source>
@@ -216,7 +216,7 @@
     </message>
     <message>
         <source>模拟模块 (simulated) on %1</source>
-        <translation>simulated module on %1</translation>
+        <translation type="vanished">simulated module on %1</translation>
     </message>
     <message>
         <source>模块地址 0 ~ 31; 回车读取, Esc 停止</source>
@@ -300,6 +300,50 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>读取模块列表; 地址框中的模块不在其中</source>
         <translation>Reading the module list; the module in the address box is not on it</translation>
     </message>
+    <message>
+        <source>KV-P 地址 (0 到 31)</source>
+        <translation>KV-P address (0 to 31)</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>live</translation>
+    </message>
+    <message>
+        <source>过时</source>
+        <translation>stale</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>设备已断开, 等待它回来</source>
+        <translation>Device gone, waiting for it</translation>
+    </message>
+    <message>
+        <source>数据读取演示 — 模拟模块</source>
+        <translation>KV-P Reader — simulated module</translation>
+    </message>
+    <message>
+        <source>模拟模块, 串口 %1</source>
+        <translation>simulated module on %1</translation>
+    </message>
+    <message>
+        <source>%1 个数值, 用时 %2 s (%3/s); %4 条命令, %5 次超时, %6 次校验错误, %7 次结尾不符, %8 次应答不完整, %9 次应答迟到</source>
+        <translation>%1 values in %2 s (%3/s); %4 commands, %5 time-outs, %6 bad check bytes, %7 replies with bad trailing bytes, %8 short replies, %9 late replies</translation>
+    </message>
+    <message>
+        <source>; 丢弃 %1 字节, 应答前跳过 %2 字节</source>
+        <translation>; %1 bytes discarded, %2 skipped in front of replies</translation>
+    </message>
+    <message>
+        <source>; 应答时间 最短 %1, 平均 %2, 最长 %3 ms</source>
+        <translation>; reply time min %1, mean %2, max %3 ms</translation>
+    </message>
+    <message>
+        <source>正在查找模块: 查找结束后再选择串口</source>
+        <translation>Searching for modules: choose the port once the search is over</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>
@@ -360,6 +404,37 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>把找到的地址全部放入模块列表, 并按顺序读取它们</source>
         <translation>Put every address found into the module list and read them in turn</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::LineDetails</name>
+    <message>
+        <source>线路通信…</source>
+        <translation>Line traffic…</translation>
+    </message>
+    <message>
+        <source>最近 %1 条命令和应答 (Ctrl+M)</source>
+        <translation>The last %1 commands and replies (Ctrl+M)</translation>
+    </message>
+    <message>
+        <source>%1/s</source>
+        <translation>%1/s</translation>
+    </message>
+    <message>
+        <source> · 超时 %1</source>
+        <translation> · %1 time-outs</translation>
+    </message>
+    <message>
+        <source> · 校验 %1</source>
+        <translation> · %1 bad checks</translation>
+    </message>
+    <message>
+        <source>每秒 %1 个数值, %2 次超时, %3 次校验错误</source>
+        <translation>%1 values per second, %2 time-outs, %3 bad check bytes</translation>
     </message>
 </context>
 <context>
@@ -430,6 +505,84 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
+    <name>kvp::TrafficView</name>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>线路通信</source>
+        <translation>Line traffic</translation>
+    </message>
+    <message>
+        <source>列表不再更新, 读取继续</source>
+        <translation>The list stops updating; reading goes on</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>字节 (十六进制)</source>
+        <translation>Bytes (hex)</translation>
+    </message>
+    <message>
+        <source>判断</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>→ 发送</source>
+        <translation>→ sent</translation>
+    </message>
+    <message>
+        <source>数值正确</source>
+        <translation>good value</translation>
+    </message>
+    <message>
+        <source>超时, 无应答</source>
+        <translation>time-out, no answer</translation>
+    </message>
+    <message>
+        <source>校验错误</source>
+        <translation>bad check byte</translation>
+    </message>
+    <message>
+        <source>结尾与先前不同</source>
+        <translation>bad trailing bytes</translation>
+    </message>
+    <message>
+        <source>应答不完整</source>
+        <translation>short reply</translation>
+    </message>
+    <message>
+        <source>晚于超时, 已丢弃</source>
+        <translation>late, thrown away</translation>
+    </message>
+    <message>
+        <source>模块确认设置</source>
+        <translation>set-up acknowledged</translation>
+    </message>
+    <message>
+        <source>无人询问, 已丢弃</source>
+        <translation>not asked for, thrown away</translation>
+    </message>
+    <message numerus="yes">
+        <source> … 共 %n 字节</source>
+        <translation>
+            <numerusform> … %n byte in all</numerusform>
+            <numerusform> … %n bytes in all</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>数值 %1 (%2/s) · 超时 %3 · 校验错误 %4 · 结尾不符 %5 · 不完整 %6 · 迟到 %7 · 丢弃 %8 字节</source>
+        <translation>Values %1 (%2/s) · time-outs %3 · bad check bytes %4 · bad trailing bytes %5 · short %6 · late %7 · %8 bytes thrown away</translation>
+    </message>
+</context>
+<context>
     <name>kvp::TrendPanel</name>
     <message>
         <source>显示的时间跨度</source>
@@ -497,6 +650,17 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
+    <name>kvp::ValueMeter</name>
+    <message>
+        <source>全屏显示数值</source>
+        <translation>Value full screen</translation>
+    </message>
+    <message>
+        <source>只显示数值, 全屏 (F11; F11 或 Esc 返回)</source>
+        <translation>The value alone, full screen (F11; F11 or Esc returns)</translation>
+    </message>
+</context>
+<context>
     <name>kvp::WindowExtras</name>
     <message>
         <source>趋势</source>
@@ -536,11 +700,26 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
     <message>
         <source>● 记录 %1 行</source>
-        <translation>● recorded %1 rows</translation>
+        <translation type="vanished">● recorded %1 rows</translation>
     </message>
     <message>
         <source>模块</source>
         <translation>Modules</translation>
+    </message>
+    <message>
+        <source>%1 (过时)</source>
+        <translation>%1 (stale)</translation>
+    </message>
+    <message numerus="yes">
+        <source>已记录 %n 行到 %1</source>
+        <translation>
+            <numerusform>%n row recorded to %1</numerusform>
+            <numerusform>%n rows recorded to %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>● %1: %2 行</source>
+        <translation>● %1: %2 rows</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,8 @@
 
 #include "ConditionOf.h"
 
+#include <QMetaMethod>
+
 #include <chrono>
 
 namespace kvp {
@@ -52,8 +54,14 @@ void ReadSession::setBus(const QList<int> &addresses)
 
 Condition ReadSession::read()
 {
+    if (m_lent) {
+        // The search for modules has the line: read once it hands it back.
+        m_readingWhenLent = true;
+        return Condition::none;
+    }
     if (!m_link.isOpen()) {
-        if (const Condition failure = open(); failure != Condition::none)
+        // Pressing Read is a choice: whatever is at the path now.
+        if (const Condition failure = m_link.openChosen(m_port); failure != Condition::none)
             return failure;
         m_reopenTimer.stop();
     }
@@ -64,6 +72,7 @@ Condition ReadSession::read()
 
 void ReadSession::stop()
 {
+    m_readingWhenLent = false; // Stop during a search: do not read when it is over
     m_resumeReading = false; // Stop while the device is away: do not start again when it is back
     apply(m_cycle.Stop_Click(Clock::now()));
 }
@@ -104,11 +113,13 @@ bool ReadSession::freshCycle()
 
 Condition ReadSession::switchPort(const QString &portName)
 {
+    // Reading while the device was away is reading still: the reopen timer is
+    // stopped only after freshCycle() has seen it.
+    const bool wasReading = freshCycle();
     m_reopenTimer.stop();
     m_link.close();
     m_port.portName = portName;
-    const bool wasReading = freshCycle();
-    if (const Condition failure = open(); failure != Condition::none) {
+    if (const Condition failure = m_link.openChosen(m_port); failure != Condition::none) {
         apply({});
         return failure;
     }
@@ -120,6 +131,8 @@ void ReadSession::setCycleSettings(CycleSettings settings)
 {
     m_cycleSettings = settings;
     const bool wasReading = freshCycle();
+    if (m_lent)
+        return; // the search has the line; reading resumes with these when it hands it back
     if (m_link.isOpen())
         apply(wasReading ? m_cycle.Read_Click(Clock::now()) : CycleActions{});
     else
@@ -130,6 +143,7 @@ void ReadSession::onReceived(const QByteArray &bytes, qint16 count)
 {
     if (m_lent)
         return;
+    m_traffic.received(byteSpan(bytes));
     apply(m_cycle.ShowData(byteSpan(bytes), count, Clock::now()));
 }
 
@@ -173,6 +187,9 @@ void ReadSession::tryReopen()
 
 void ReadSession::apply(const CycleActions &actions)
 {
+    if (isSignalConnected(QMetaMethod::fromSignal(&ReadSession::traffic)))
+        for (const TrafficEntry &entry : m_traffic.judged(m_cycle.counters(), actions, Clock::now()))
+            emit traffic(entry);
     if (actions.send) {
         m_link.discardInput();
         m_link.WritePort(*actions.send);

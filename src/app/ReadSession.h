@@ -3,6 +3,7 @@
 #include "platform/Condition.h"
 #include "platform/ValueLog.h"
 #include "reader/ReadCycle.h"
+#include "reader/TrafficJudge.h"
 #include "serial/PortSettings.h"
 #include "serial/SerialLink.h"
 
@@ -86,6 +87,9 @@ signals:
     // The value log failed to take a value (ValueLog::errorString says why) and is
     // written no more.
     void logFailed();
+    // A command put on the line, or what came back with the reader's verdict on it,
+    // for whoever diagnoses the line (the window's traffic view).
+    void traffic(const kvp::TrafficEntry &entry);
 
 private:
     void onReceived(const QByteArray &bytes, qint16 count);
@@ -111,6 +115,7 @@ private:
     QList<int> m_bus;
     std::map<int, Condition> m_reportedModules;
     Condition m_refusedReopen = Condition::none;
+    TrafficJudge m_traffic;
 };
 
 } // namespace kvp

@@ -33,7 +33,7 @@ QString stateWord(Condition condition)
         return QCoreApplication::translate("kvp", "读取中; 应答较慢, 超时已延长至 %1 ms");
     case Condition::deviceRemoved:
     case Condition::writeFailed:
-        return QCoreApplication::translate("kvp", "设备已断开 (device gone, waiting for it)");
+        return QCoreApplication::translate("kvp", "设备已断开, 等待它回来");
     case Condition::portChanged:
         return QCoreApplication::translate("kvp", "设备已断开 (another device at this path, left alone)");
     case Condition::addressKept:
@@ -169,7 +169,7 @@ QString windowMessage(Condition condition, const Facts &facts)
 WindowText windowText(Condition condition, const Facts &facts)
 {
     WindowText text;
-    text.title = facts.simulated ? QCoreApplication::translate("kvp", "数据读取演示 — 模拟模块 (simulated values)")
+    text.title = facts.simulated ? QCoreApplication::translate("kvp", "数据读取演示 — 模拟模块")
                                  : QCoreApplication::translate("kvp", "数据读取演示");
     text.hint = QCoreApplication::translate("kvp", "按“读取”开始; 本次读取的计数显示在这里.");
     text.status = stateWord(condition);
@@ -177,7 +177,7 @@ WindowText windowText(Condition condition, const Facts &facts)
         text.status = text.status.arg(facts.address);
     else if (condition == Condition::timeoutGrown)
         text.status = text.status.arg(facts.count);
-    text.port = facts.simulated ? QCoreApplication::translate("kvp", "模拟模块 (simulated) on %1").arg(facts.port)
+    text.port = facts.simulated ? QCoreApplication::translate("kvp", "模拟模块, 串口 %1").arg(facts.port)
                                 : facts.port;
     if (needsMessage(condition))
         text.message = windowMessage(condition, facts);
@@ -223,6 +223,31 @@ QString windowWord(WindowWord word)
         return QCoreApplication::translate("kvp", "读取模块列表; 地址框中的模块不在其中");
     }
     return {};
+}
+
+QString windowCounterSummary(const CycleCounters &c, TimePoint now)
+{
+    const double seconds = std::chrono::duration<double>(now - c.runStart).count();
+    QString text = QCoreApplication::translate("kvp", "%1 个数值, 用时 %2 s (%3/s); %4 条命令, %5 次超时, %6 次校验错误, "
+                                                      "%7 次结尾不符, %8 次应答不完整, %9 次应答迟到")
+                       .arg(c.goodValues)
+                       .arg(seconds, 0, 'f', 1)
+                       .arg(seconds > 0 ? double(c.goodValues) / seconds : 0.0, 0, 'f', 1)
+                       .arg(c.commandsSent)
+                       .arg(c.timeouts)
+                       .arg(c.badChecks)
+                       .arg(c.badTrailers)
+                       .arg(c.shortReplies)
+                       .arg(c.lateReplies);
+    text += QCoreApplication::translate("kvp", "; 丢弃 %1 字节, 应答前跳过 %2 字节").arg(c.discardedBytes).arg(c.skippedBytes);
+    if (c.timedReplies > 0) {
+        const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+        text += QCoreApplication::translate("kvp", "; 应答时间 最短 %1, 平均 %2, 最长 %3 ms")
+                    .arg(ms(c.replyTimeMin), 0, 'f', 1)
+                    .arg(ms(c.replyTimeMean()), 0, 'f', 1)
+                    .arg(ms(c.replyTimeMax), 0, 'f', 1);
+    }
+    return text;
 }
 
 } // namespace kvp

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Condition.h"
+#include "reader/CycleCounters.h"
 
 namespace kvp {
 
@@ -38,5 +39,8 @@ enum class WindowWord {
 };
 
 QString windowWord(WindowWord word);
+
+// The counts of a run, for the value's tooltip, in the window's language.
+QString windowCounterSummary(const CycleCounters &counters, TimePoint now);
 
 } // namespace kvp

@@ -93,6 +93,17 @@ Condition SerialLink::InitPort(const PortSettings &settings)
     return Condition::none;
 }
 
+Condition SerialLink::openChosen(const PortSettings &settings)
+{
+    const std::optional<DeviceIdentity> had = m_identity;
+    const bool samePath = settings.portName == m_settings.portName;
+    m_identity.reset();
+    const Condition failure = InitPort(settings);
+    if (failure != Condition::none && samePath)
+        m_identity = had;
+    return failure;
+}
+
 void SerialLink::WritePort(const std::string &str)
 {
     if (!ctrMSComm.isOpen())

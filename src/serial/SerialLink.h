@@ -45,6 +45,10 @@ public:
     // Input that arrived but was not asked for, in the driver and in our buffer.
     void discardInput();
     void close();
+    // InitPort for a port the user chose (Read, the port list): whatever device is at
+    // the path now is taken. Only an automatic reopen insists on the device it had,
+    // and still does after a choice that found nothing there.
+    Condition openChosen(const PortSettings &settings);
 
     bool isOpen() const { return ctrMSComm.isOpen(); }
     // The system's wording of the last port error, for the message's detail.

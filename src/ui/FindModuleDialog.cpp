@@ -17,7 +17,9 @@ FindModuleDialog::FindModuleDialog(ReadSession &session, QWidget *parent) : QDia
 {
     setObjectName(QStringLiteral("FindModule"));
     setWindowTitle(tr("查找模块"));
-    setModal(true); // Read and Stop would put a second master on the line
+    // Not modal: the value stays in view. The session holds Read back while the search
+    // has the line (ReadSession::lendPort), so there is never a second master on it.
+    setModal(false);
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("FindState"));
     m_progress = new QProgressBar(this);
@@ -25,6 +27,8 @@ FindModuleDialog::FindModuleDialog(ReadSession &session, QWidget *parent) : QDia
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("FindList"));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    m_cancel = buttons->button(QDialogButtonBox::Cancel);
+    m_cancel->setObjectName(QStringLiteral("FindCancel"));
     m_use = buttons->addButton(tr("使用此地址"), QDialogButtonBox::AcceptRole);
     m_use->setObjectName(QStringLiteral("FindUse"));
     m_use->setEnabled(false);
@@ -113,6 +117,7 @@ void FindModuleDialog::onFinished()
     if (result.everyAddressAnswered())
         notes << tr("每个地址都有应答: 可能是不看地址的模块, 或线路回波");
     m_state->setText(notes.join(QLatin1Char('\n')));
+    m_cancel->setText(tr("关闭")); // nothing left to cancel
     if (m_pendingResult >= 0)
         finish(m_pendingResult);
 }

@@ -53,6 +53,7 @@ private:
     QListWidget *m_list = nullptr;
     QPushButton *m_use = nullptr;
     QPushButton *m_useAll = nullptr;
+    QPushButton *m_cancel = nullptr;
     QList<int> m_all; // chosen by "read all found"
     int m_pendingResult = -1; // closing waits for the port to be handed back
 };

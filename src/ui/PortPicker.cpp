@@ -52,6 +52,10 @@ PortPicker::PortPicker(Source source, QWidget *parent)
     connect(m_path, &QLineEdit::returnPressed, this, typed);
     connect(open, &QPushButton::clicked, this, typed);
 
+    // Typing goes to the list (its search by name); the path field is a Tab away.
+    setFocusProxy(m_list);
+    setTabOrder(m_list, m_path);
+    setTabOrder(m_path, open);
     auto *pathRow = new QHBoxLayout;
     pathRow->addWidget(m_path, 1);
     pathRow->addWidget(open);
@@ -83,7 +87,8 @@ void PortPicker::popUp(const QString &current, const QRect &anchor)
     }
     move(at);
     show();
-    m_list->setFocus();
+    activateWindow();
+    m_list->setFocus(Qt::PopupFocusReason);
 }
 
 void PortPicker::showEvent(QShowEvent *event)

@@ -4,9 +4,11 @@
 
 #include "FindModuleDialog.h"
 #include "ModuleListPanel.h"
+#include "PlaceBeside.h"
 #include "TrendPanel.h"
 
 #include "app/ConditionOf.h"
+#include "app/LastFolder.h"
 #include "app/ReadSession.h"
 #include "app/WindowText.h"
 #include "protocol/Address.h"
@@ -15,7 +17,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -198,16 +202,33 @@ bool WindowExtras::modulesOpen() const
 
 void WindowExtras::layOutPanels()
 {
-    int top = kFormHeight;
+    // The window grows by the panels; one the user made larger keeps its size, as
+    // long as the form still fits above them.
+    const int base = kFormHeight + panelsHeight();
+    const bool atBase = m_window.height() <= m_baseHeight;
+    m_baseHeight = base;
+    m_window.setMinimumSize(kFormWidth, base);
+    if (atBase || m_window.height() < base)
+        m_window.resize(m_window.width(), base);
+    placePanels();
+}
+
+int WindowExtras::panelsHeight() const
+{
+    return (m_trend->isHidden() ? 0 : TrendPanel::kHeight) + (m_modules->isHidden() ? 0 : ModuleListPanel::kHeight);
+}
+
+void WindowExtras::placePanels()
+{
+    // At the bottom, under the form, centred with it.
+    const int x = std::max(0, (m_window.width() - kFormWidth) / 2);
+    int top = std::max(kFormHeight, m_window.height() - panelsHeight());
     if (!m_trend->isHidden()) {
-        m_trend->setGeometry(0, top, kFormWidth, TrendPanel::kHeight);
+        m_trend->setGeometry(x, top, kFormWidth, TrendPanel::kHeight);
         top += TrendPanel::kHeight;
     }
-    if (!m_modules->isHidden()) {
-        m_modules->setGeometry(0, top, kFormWidth, ModuleListPanel::kHeight);
-        top += ModuleListPanel::kHeight;
-    }
-    m_window.setFixedSize(kFormWidth, top);
+    if (!m_modules->isHidden())
+        m_modules->setGeometry(x, top, kFormWidth, ModuleListPanel::kHeight);
 }
 
 std::optional<int> WindowExtras::boxModuleOnBus() const
@@ -303,7 +324,9 @@ bool WindowExtras::copyValue(bool withTime)
 {
     if (m_lastText.isEmpty())
         return false;
-    const QString text = withTime ? wallClockText(m_lastAt) + QLatin1Char('\t') + m_lastText : m_lastText;
+    // A stale value says so: pasted somewhere, it would pass for a reading of now.
+    const QString value = m_stale ? tr("%1 (过时)").arg(m_lastText) : m_lastText;
+    const QString text = withTime ? wallClockText(m_lastAt) + QLatin1Char('\t') + value : value;
     QApplication::clipboard()->setText(text);
     return true;
 }
@@ -314,7 +337,7 @@ bool WindowExtras::startRecording(const QString &path)
     if (file.isEmpty()) {
         const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         file = QFileDialog::getSaveFileName(&m_window, tr("记录到 CSV 文件"),
-                                            QStringLiteral("kvp-values-%1.csv").arg(stamp),
+                                            QDir(LastFolder::get()).filePath(QStringLiteral("kvp-values-%1.csv").arg(stamp)),
                                             tr("CSV 文件 (*.csv)"), nullptr, QFileDialog::DontConfirmOverwrite);
         if (file.isEmpty())
             return false;
@@ -331,6 +354,7 @@ bool WindowExtras::startRecording(const QString &path)
         showRecordingState();
         return false;
     }
+    LastFolder::noteFile(file);
     m_recLabelTimer.start();
     showRecordingState();
     return true;
@@ -338,9 +362,19 @@ bool WindowExtras::startRecording(const QString &path)
 
 void WindowExtras::stopRecording()
 {
+    const qint64 rows = m_recording.rows();
+    const QString path = m_recording.path();
+    const bool was = m_recording.active();
     m_recording.stop();
     m_recLabelTimer.stop();
     showRecordingState();
+    if (was) {
+        // Where the rows went, until the next recording starts.
+        m_recLabel->setText(tr("已记录 %n 行到 %1", nullptr, int(rows)).arg(shortFileName(path)));
+        m_recLabel->setToolTip(path);
+        m_recLabel->show();
+        m_bar->adjustSize();
+    }
 }
 
 void WindowExtras::recordingFailed()
@@ -359,12 +393,20 @@ void WindowExtras::recordingFailed()
     box->open(); // reading goes on meanwhile
 }
 
+QString WindowExtras::shortFileName(const QString &path) const
+{
+    // The status line is shared with the state and the port: a long name gives way
+    // in its middle (the whole path is the tooltip).
+    constexpr int kWidth = 110;
+    return m_recLabel->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, kWidth);
+}
+
 void WindowExtras::showRecordingState()
 {
     const bool on = m_recording.active();
     m_recordAction->setText(on ? tr("停止记录") : tr("开始记录…"));
     if (on) {
-        m_recLabel->setText(tr("● 记录 %1 行").arg(m_recording.rows()));
+        m_recLabel->setText(tr("● %1: %2 行").arg(shortFileName(m_recording.path())).arg(m_recording.rows()));
         m_recLabel->setToolTip(m_recording.path());
         m_recLabel->show();
     } else if (m_recording.errorString().isEmpty()) {
@@ -401,7 +443,8 @@ FindModuleDialog *WindowExtras::findModule()
         setModulesOpen(true);
         emit readAllFound();
     });
-    m_find->open();
+    placeBeside(*m_find, m_window);
+    m_find->show(); // not modal: the value stays in view, and Read waits for the search
     m_find->start();
     return m_find;
 }

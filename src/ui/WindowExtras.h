@@ -77,6 +77,11 @@ public:
 
     QAction *action(const char *name) const;
 
+    // The height of the panels open below the form, and putting them at the
+    // window's bottom (the window may have been made larger).
+    int panelsHeight() const;
+    void placePanels();
+
 signals:
     // The list of modules holds every address found; the window reads them.
     void readAllFound();
@@ -92,6 +97,7 @@ private:
     void onCondition(Condition condition);
     void setStale(bool stale);
     void showRecordingState();
+    QString shortFileName(const QString &path) const;
     void recordingFailed();
     void startBenchIfAsked();
     QAction *addAction(const char *name, const QString &text, const QKeySequence &keys);
@@ -111,6 +117,7 @@ private:
     QAction *m_modulesAction = nullptr;
     QAction *m_recordAction = nullptr;
     QPointer<FindModuleDialog> m_find;
+    int m_baseHeight = 284; // the window's height when not made larger
 
     Recording m_recording;
     QTimer m_recLabelTimer; // the row count follows a few times a second, not per value

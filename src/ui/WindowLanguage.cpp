@@ -1,5 +1,6 @@
 #include "WindowLanguage.h"
 
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace kvp {
@@ -23,6 +24,14 @@ bool loadWindowTranslation(QTranslator &translator, const QLocale &locale)
 {
     const QString file = windowTranslation(locale);
     return !file.isEmpty() && translator.load(file);
+}
+
+bool loadQtTranslation(QTranslator &translator, const QLocale &locale)
+{
+    // English is what Qt is written in; only a Chinese window needs a file.
+    if (!windowTranslation(locale).isEmpty())
+        return false;
+    return translator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 } // namespace kvp

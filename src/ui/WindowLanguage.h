@@ -15,4 +15,10 @@ QString windowTranslation(const QLocale &locale);
 // translation could not be loaded (then the window stays Chinese).
 bool loadWindowTranslation(QTranslator &translator, const QLocale &locale);
 
+// Qt's own words (the buttons of its dialogs, a file dialog's labels) in the
+// window's language: qtbase_zh_CN from Qt's translations folder (Debian's
+// qt6-translations-l10n) when the window is Chinese. False when there is none to load;
+// Qt then speaks English, as it does without it.
+bool loadQtTranslation(QTranslator &translator, const QLocale &locale);
+
 } // namespace kvp

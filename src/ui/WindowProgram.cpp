@@ -39,6 +39,9 @@ int runWindow(int argc, char **argv)
     QTranslator translator;
     if (loadWindowTranslation(translator, QLocale::system()))
         QCoreApplication::installTranslator(&translator);
+    QTranslator qtTranslator;
+    if (loadQtTranslation(qtTranslator, QLocale::system()))
+        QCoreApplication::installTranslator(&qtTranslator);
     const CommandLine line = CommandLine::parse(app.arguments());
     if (line.exitCode >= 0)
         return line.exitCode;
@@ -70,7 +73,10 @@ int runWindow(int argc, char **argv)
     window.setAddressText(options.address);
     window.extras()->modules()->setAddresses(last.modules);
     window.setRemembering(true);
-    if (!window.Form_Load(portNamed ? frmMain::OnPortFailure::refuse : frmMain::OnPortFailure::carryOn))
+    // A port that cannot be opened, named or not, leaves the window up with the
+    // reason on its status line and the port list one click away: a message box
+    // whose OK ended the program was a dead end.
+    if (!window.Form_Load(frmMain::OnPortFailure::carryOn))
         return 1;
     if (last.position && QGuiApplication::screenAt(*last.position))
         window.move(*last.position);

@@ -1,6 +1,8 @@
 #include "frmMain.h"
 
 #include "AppIcon.h"
+#include "LineDetails.h"
+#include "ValueMeter.h"
 #include "ModuleListPanel.h"
 #include "WindowExtras.h"
 #include "StatusRow.h"
@@ -15,6 +17,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -60,8 +63,10 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::frmMain>()), ctrMSComm(port, cycle)
 {
     ui->setupUi(this);
-    // A fixed client area, as the layout is absolute; Qt scales it on dense screens.
-    setFixedSize(468, 284);
+    // The form's own size to start with, and never less; made larger, the form
+    // stays centred and the value grows (ValueMeter). Qt scales it on dense screens.
+    setMinimumSize(468, 284);
+    resize(468, 284);
     setWindowIcon(appIcon());
 
     substituteMissingFonts();
@@ -71,6 +76,11 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
                        static_cast<QWidget *>(ui->Quit), static_cast<QWidget *>(ui->StatusText)})
         w->setFont(sans);
     ui->DataText->setFont(fontOf(QStringLiteral("宋体"), 26.25));
+    // The label on its box's middle line, as tall as the box.
+    ui->Label1->setGeometry(ui->Label1->x(), ui->KVPAdr->y(), ui->Label1->width(), ui->KVPAdr->height());
+    ui->Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ui->Label1->setBuddy(ui->KVPAdr);
+    ui->KVPAdr->setAccessibleName(QCoreApplication::translate("kvp", "KV-P 地址 (0 到 31)"));
     m_statusRow = new StatusRow(ui->StatusText, this);
     m_statusRow->portButton()->setFont(sans);
     m_picker = new PortPicker(serialPorts, this);
@@ -82,6 +92,8 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     ui->Quit->setToolTip(windowWord(WindowWord::quitTip));
     m_statusRow->findChild<QToolButton *>(QStringLiteral("StatusMenuButton"))
         ->setToolTip(windowWord(WindowWord::menuTip));
+    m_statusRow->findChild<QToolButton *>(QStringLiteral("StatusMenuButton"))
+        ->setAccessibleName(windowWord(WindowWord::menuTip));
     buildStatusMenu();
 
     connect(ui->Read, &QPushButton::clicked, this, &frmMain::Read_Click);
@@ -120,6 +132,34 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     ui->DataText->installEventFilter(this);
     ui->StatusText->installEventFilter(this);
     installExtras();
+    installMeter();
+}
+
+void frmMain::installMeter()
+{
+    m_meter = new ValueMeter(*this, ui->DataText,
+                             {ui->Label1, ui->KVPAdr, ui->Read, ui->Stop, ui->Quit, m_statusRow}, m_extras);
+    m_lineDetails = new LineDetails(*this, ctrMSComm, m_statusRow);
+    statusMenu()->addSeparator();
+    statusMenu()->addAction(m_meter->fullScreenAction());
+    statusMenu()->addAction(m_lineDetails->trafficAction());
+    // Enter on a focused button presses it, as Space does.
+    for (QPushButton *button : {ui->Read, ui->Stop, ui->Quit})
+        button->installEventFilter(this);
+    // The status line's controls follow the form's buttons in the tab order.
+    QWidget *previous = ui->Quit;
+    for (const char *name : {"TrendToggle", "ModulesToggle", "LineCounts", "PortButton", "StatusMenuButton"}) {
+        if (auto *button = m_statusRow->findChild<QToolButton *>(QLatin1String(name))) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setCursor(Qt::PointingHandCursor);
+            setTabOrder(previous, button);
+            previous = button;
+        }
+    }
+    // Looks like what it is, a link-like button: underlined under the pointer.
+    m_statusRow->setStyleSheet(m_statusRow->styleSheet()
+                               + QStringLiteral("QToolButton:hover, QToolButton:focus { text-decoration: underline; }"));
+    showState();
 }
 
 void frmMain::installExtras()
@@ -246,6 +286,13 @@ void frmMain::askTimeout()
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (auto *button = qobject_cast<QPushButton *>(watched); button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            button->click();
+            return true;
+        }
+    }
     if (event->type() != QEvent::ToolTip)
         return QWidget::eventFilter(watched, event);
     // Worked out when asked for, not on every value.
@@ -255,9 +302,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     else if (ctrMSComm.status().phase == CyclePhase::ready)
         text = textFor(Condition::ready).hint;
     else if (const auto box = m_extras->boxModuleOnBus())
-        text = QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(*box), Clock::now()));
+        text = windowCounterSummary(ctrMSComm.cycle().counters(*box), Clock::now());
     else
-        text = QString::fromStdString(counterSummary(ctrMSComm.cycle().counters(), Clock::now()));
+        text = windowCounterSummary(ctrMSComm.cycle().counters(), Clock::now());
     QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, static_cast<QWidget *>(watched));
     return true;
 }
@@ -302,13 +349,11 @@ void frmMain::Read_Click()
     // After the device went away, Read also tries to open it again at once.
     const Condition failure = ctrMSComm.read();
     if (failure == Condition::invalidAddress) {
-        tell(textFor(failure).message);
-        // Back to the box, ready to type over, once the user has read why.
-        connect(m_notice, &QDialog::finished, this, [this] {
-            activateWindow();
-            ui->KVPAdr->setFocus(Qt::OtherFocusReason);
-            ui->KVPAdr->selectAll();
-        });
+        // Said on the status line, nothing over the value; back to the box, ready
+        // to type over. The next state replaces the words.
+        ui->StatusText->setText(textFor(failure).message);
+        ui->KVPAdr->setFocus(Qt::OtherFocusReason);
+        ui->KVPAdr->selectAll();
         return;
     }
     if (failure != Condition::none) {
@@ -350,6 +395,11 @@ void frmMain::KVPAdr_Change(const QString &text)
     if (const auto box = m_extras ? m_extras->boxModuleOnBus() : std::nullopt) {
         const QString last = m_extras->modules()->lastValue(*box);
         ui->DataText->setText(last.isEmpty() ? QStringLiteral("—") : last);
+    } else if (const auto address = validAddress(text.toStdString());
+               address && !m_caption && m_shownAddress && *address != *m_shownAddress) {
+        // Another module: its value is not known yet, and the one before is not its.
+        ui->DataText->setText(QStringLiteral("—"));
+        m_shownAddress.reset();
     }
     showState();
 }
@@ -358,15 +408,35 @@ void frmMain::onValue(const QString &text, int address)
 {
     if (!m_extras->isShownModule(address))
         return; // its row in the module list has it
+    if (!ctrMSComm.onBus()) {
+        // A reply of the module read before the box changed is not the box's value.
+        if (const auto box = validAddress(ui->KVPAdr->text().toStdString()); box && *box != address)
+            return;
+    }
     m_caption = false;
+    m_shownAddress = address;
     ui->DataText->setText(text);
+    m_meter->showValue(text, ui->DataText->palette().color(QPalette::WindowText));
+    nameValue();
+}
+
+void frmMain::nameValue()
+{
+    // A screen reader hears the value with its state, as the eye sees its colour.
+    const QString state = m_valueLive ? QCoreApplication::translate("kvp", "实时")
+                                      : QCoreApplication::translate("kvp", "过时");
+    ui->DataText->setAccessibleName(m_caption ? ui->DataText->text()
+                                              : QCoreApplication::translate("kvp", "%1, %2").arg(ui->DataText->text(), state));
 }
 
 void frmMain::onPortFailed(Condition failure)
 {
     m_portFailure = failure;
     showState();
-    tell(textFor(failure).message);
+    // A device gone is said on the status line, which says too when it is back;
+    // nothing is put over the value meanwhile.
+    if (!isDeviceGone(failure))
+        tell(textFor(failure).message);
 }
 
 void frmMain::onPortRestored()
@@ -379,6 +449,14 @@ void frmMain::onPortRestored()
 
 void frmMain::onPortChosen(const QString &port)
 {
+    if (ctrMSComm.portLent()) {
+        // The search for modules is on the line: it is not to be pulled from under it.
+        ui->StatusText->setText(QCoreApplication::translate("kvp", "正在查找模块: 查找结束后再选择串口"));
+        return;
+    }
+    // A port typed or picked in a simulated run is a real one: the title says so.
+    if (m_simulated && port != ctrMSComm.portName())
+        setSimulated(false);
     const Condition failure = ctrMSComm.switchPort(port);
     m_portFailure = failure;
     if (m_notice)
@@ -428,6 +506,12 @@ void frmMain::showState()
     QPalette palette = ui->DataText->palette();
     palette.setColor(QPalette::WindowText, live ? m_colours.live : m_colours.stale);
     ui->DataText->setPalette(palette);
+    m_valueLive = live;
+    if (m_meter) {
+        m_meter->showState(ui->StatusText->text());
+        m_meter->showValue(ui->DataText->text(), palette.color(QPalette::WindowText));
+    }
+    nameValue();
 }
 
 WindowText frmMain::textFor(Condition condition) const

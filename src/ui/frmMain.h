@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QMenu;
 class QMessageBox;
@@ -20,7 +21,9 @@ class frmMain;
 
 namespace kvp {
 
+class LineDetails;
 class StatusRow;
+class ValueMeter;
 
 // The program's one window: the address box, the value display, Read, Stop, Quit,
 // and a status line. It owns the session, which owns the port.
@@ -66,6 +69,10 @@ public:
     QMenu *statusMenu() const;
     // Opens the port list under the port on the status line (Ctrl+P, or a click on it).
     void openPortList();
+    // The value as a meter: the window made larger, full screen (F11), the unit.
+    ValueMeter *meter() const { return m_meter; }
+    // Values per second and the traffic view (Ctrl+M).
+    LineDetails *lineDetails() const { return m_lineDetails; }
 
 protected:
     // Hovering over the value or the status line shows the counters of the run.
@@ -101,6 +108,9 @@ private:
     // Everything outside the original form: a panel below it, shortcuts, and a few
     // buttons at the end of the status line.
     void installExtras();
+    void installMeter();
+    // The value's accessible name: the value and whether it is live.
+    void nameValue();
 
     std::unique_ptr<Ui::frmMain> ui;
     ReadSession ctrMSComm;
@@ -120,6 +130,11 @@ private:
     bool m_caption = true;
     // The address box holds no valid address; while reading, the last valid one is read on.
     bool m_addressKept = false;
+    ValueMeter *m_meter = nullptr;
+    LineDetails *m_lineDetails = nullptr;
+    bool m_valueLive = true;
+    // The module whose value is on display, once one is.
+    std::optional<int> m_shownAddress;
     // Why no port is open, when none is.
     Condition m_portFailure = Condition::none;
 };
