@@ -256,9 +256,9 @@ private slots:
 
         const QStringList lines = linesOf(path);
         QCOMPARE(lines.size(), rows + 1);
-        QCOMPARE(lines.first(), QStringLiteral("time,address,value"));
+        QCOMPARE(lines.first(), QStringLiteral("time,address,value,scaled,unit,limit"));
         const QRegularExpression line(
-            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z),7,-?\\d+$"));
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z),7,(-?\\d+),\\2,,$"));
         for (const QString &l : lines.mid(1))
             QVERIFY2(line.match(l).hasMatch(), qPrintable(l));
         QVERIFY(w.waitValues(20));

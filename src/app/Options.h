@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reader/CycleSettings.h"
+#include "reader/Readouts.h"
 
 #include <QList>
 #include <QString>
@@ -22,10 +23,15 @@ struct Options {
     bool echo = false;
     bool scan = false;    // ask every address once, list those that answer, and exit
     QString logFile;
+    // --scale, --offset, --decimals, --unit, --low, --high: of every module.
+    ReadoutSettings readout;
+    int intervalMs = 0; // --interval: the least time from one value query to the next
     // Given on the command line, so they win over what the window remembers.
     bool addressGiven = false;
     bool timeoutGiven = false;
     bool echoGiven = false;
+    bool readoutGiven = false;
+    bool intervalGiven = false;
 };
 
 } // namespace kvp

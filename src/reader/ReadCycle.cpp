@@ -68,9 +68,16 @@ ReadCycle::ReadCycle(CycleSettings settings) : m_settings(settings), m_gatherer(
 {
 }
 
-void ReadCycle::setAddressText(std::string addressText)
+bool ReadCycle::setAddressText(std::string addressText)
 {
     m_addressText = std::move(addressText);
+    // A module typed in while the last one waits out the poll interval is set up and
+    // read at once, not an interval later.
+    const auto wanted = validAddress(m_addressText);
+    if (!bolReading || m_bus || !wanted || *wanted == m_order.front() || m_nextQueryAt == TimePoint{})
+        return false;
+    m_nextQueryAt = {};
+    return true;
 }
 
 void ReadCycle::setAddresses(std::vector<int> addresses)
@@ -206,6 +213,7 @@ CycleActions ReadCycle::start(TimePoint now, bool newRun)
         module(a).start(now, newRun);
     m_turn = m_order.size() - 1;
     m_awaiting = Awaiting::nothing;
+    m_nextQueryAt = {}; // Read is asked for now, whatever the poll interval
     ReadData(out, now);
     return out;
 }
@@ -331,7 +339,7 @@ std::optional<TimePoint> ReadCycle::deadline() const
         if (bolReading)
             for (const int a : m_order)
                 if (const ModuleState *m = findModule(a))
-                    consider(m->nextAskAt);
+                    consider(std::max(m->nextAskAt, m_nextQueryAt));
         break;
     }
     if (bolReading)
@@ -339,9 +347,9 @@ std::optional<TimePoint> ReadCycle::deadline() const
             if (const ModuleState *m = findModule(a); m && !m->stale) {
                 // On a bus a module waiting its turn is not stale until it has failed.
                 if (!onBus())
-                    consider(m->lastGoodAt + m->timeout);
+                    consider(m->lastGoodAt + m->timeout + m->pace);
                 else if (m->lastFailedAt > m->lastGoodAt)
-                    consider(std::max(m->lastGoodAt + m->timeout, m->lastFailedAt));
+                    consider(std::max(m->lastGoodAt + m->timeout + m->pace, m->lastFailedAt));
             }
     return next;
 }
@@ -367,20 +375,26 @@ void ReadCycle::SetParam(CycleActions &out, TimePoint now)
     sendCommand(out, BuildParameterCommand(std::to_string(m.address)), Awaiting::parameterReply, now);
 }
 
-void ReadCycle::ReadData(CycleActions &out, TimePoint now)
+void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> setUpNow)
 {
     m_awaiting = Awaiting::nothing;
     if (!bolReading)
         return;
     followAddressBox();
+    const std::size_t turnBefore = m_turn;
     ModuleState *m = nextDue(now);
     if (!m)
         return; // every module backs off: tick() asks the first that comes due
+    if (now < m_nextQueryAt && m->address != setUpNow) {
+        m_turn = turnBefore; // its turn is still to come: tick() asks it when the interval is over
+        return;
+    }
     m_asked = m->address;
+    m_nextQueryAt = now + m_settings.pollInterval;
     // A module is always set up before it is queried: the first time, after it
     // failed to take the parameter command, and after a run of failed replies (it
     // may have been restarted).
-    if (!m->setUp || m->failuresInRow >= m_settings.failuresBeforeSetup) {
+    if (needsSetUp(*m)) {
         SetParam(out, now);
         return;
     }
@@ -431,16 +445,17 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
         if (learned.length() == block.size() && learned.fitsAt(block) == ReplyFraming::Fit::good
             && learned.requiredTrailerBytes() > 0) {
             good(out, result.value, now);
-            ReadData(out, now);
+            ReadData(out, now, m.address);
             return;
         }
         break;
     }
     // An acknowledgement is no value: a module that takes set-up but never answers a
-    // query backs off all the same.
+    // query backs off all the same. Its first query goes at once, whatever the poll
+    // interval: set-up and query are one turn.
     m.setUp = true;
     m_gatherer.clear();
-    ReadData(out, now);
+    ReadData(out, now, m.address);
 }
 
 void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedOut)
@@ -516,6 +531,7 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
 {
     ModuleState &m = asked();
     out.show = ValueText(value);
+    out.value = value;
     out.address = m.address;
     if (m_awaiting == Awaiting::valueReply)
         m.counters.noteReplyTime(now - m_gatherer.sentAt());

@@ -39,8 +39,10 @@ class ReadCycle
 public:
     explicit ReadCycle(CycleSettings settings = {});
 
-    // The address box as it reads now; the next command is built from it.
-    void setAddressText(std::string addressText);
+    // The address box as it reads now; the next command is built from it. True when
+    // that lets the next command go out sooner (a new address is not kept waiting for
+    // the poll interval): the caller then asks deadline() again.
+    bool setAddressText(std::string addressText);
     // Several modules on one line (a bus), asked in turn; replaces the address box.
     // Each address 0..31, each once. Fewer than two hands the cycle back to the box.
     void setAddresses(std::vector<int> addresses);
@@ -89,7 +91,9 @@ private:
     // The modules to ask, from the address box when there is no bus.
     void followAddressBox();
     void SetParam(CycleActions &out, TimePoint now);
-    void ReadData(CycleActions &out, TimePoint now);
+    // A command waits for the poll interval since the one before, but the query of
+    // the module `setUpNow` just took its set-up.
+    void ReadData(CycleActions &out, TimePoint now, std::optional<int> setUpNow = {});
     // The next module in turn that is due, if any.
     ModuleState *nextDue(TimePoint now);
     void sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now);
@@ -115,6 +119,10 @@ private:
     const ModuleState *findModule(int address) const;
     ModuleState &asked() { return module(m_asked); }
     bool onBus() const { return m_order.size() > 1; }
+    bool needsSetUp(const ModuleState &m) const
+    {
+        return !m.setUp || m.failuresInRow >= m_settings.failuresBeforeSetup;
+    }
 
     CycleSettings m_settings;
     bool bolReading = false;
@@ -136,6 +144,8 @@ private:
     std::optional<size_t> m_tail;
     // Bytes that came while no module was asked.
     std::uint64_t m_strayBytes = 0;
+    // The poll interval: no value query before this.
+    TimePoint m_nextQueryAt{};
 };
 
 } // namespace kvp

@@ -8,6 +8,7 @@
 
 #include "app/ConditionOf.h"
 #include "app/ReadSession.h"
+#include "app/ReadingColumns.h"
 #include "app/WindowText.h"
 #include "protocol/Address.h"
 
@@ -262,15 +263,20 @@ void WindowExtras::onValue(const QString &text, int address)
 {
     const auto now = TrendSeries::Clock::now();
     m_modules->noteValue(address, text, now);
+    // The text is the scaled value; the trend draws, and the recording keeps, the count.
+    const auto reading = m_session.lastReading(address);
     if (isShownModule(address)) {
         m_lastText = text;
         m_lastAt = now;
         bool ok = false;
-        const int value = text.toInt(&ok);
-        if (ok)
+        const int value = reading ? reading->raw : text.toInt(&ok);
+        if (ok || reading)
             m_trend->addValue(now, value);
     }
-    if (m_recording.active() && !m_recording.add(address, text))
+    if (m_recording.active()
+        && !(reading ? m_recording.add(address, QString::number(reading->raw),
+                                       readingColumns(*reading, m_session.readouts().of(address)))
+                     : m_recording.add(address, text)))
         recordingFailed();
     if (m_benchValues > 0 && ++m_benchSeen == m_benchValues) {
         const double seconds = std::chrono::duration<double>(now - m_benchStart).count();
