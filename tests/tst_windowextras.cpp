@@ -3,7 +3,9 @@
 #include "sim/SimulatedModule.h"
 #include "ui/FindModuleDialog.h"
 #include "ui/ModuleListPanel.h"
+#include "ui/ReadoutDialog.h"
 #include "ui/TrendPanel.h"
+#include "ui/UnitsAndLimits.h"
 #include "ui/WindowExtras.h"
 #include "ui/frmMain.h"
 
@@ -235,6 +237,51 @@ private slots:
         panel.setPaused(false);
         panel.redraw();
         QCOMPARE(panel.shownSegments(), segments);
+    }
+
+    // Units and limits set from the value's dialog: the value shows scaled with its
+    // unit; beyond a limit it carries a symbol, in the alarm colour while live, and the
+    // status line names the limit. Stopped, the colour goes grey and the symbol stays.
+    void unitsAndLimitsFromTheDialog_data()
+    {
+        QTest::addColumn<QString>("low");
+        QTest::addColumn<QString>("high");
+        QTest::addColumn<QString>("shown"); // the value's form
+        QTest::addColumn<QString>("status"); // part of the status line while live
+
+        QTest::newRow("above the high limit") << "" << "-9000" << R"(^▲ -?\d+\.\d{3} kg$)" << "-9000 kg";
+        QTest::newRow("below the low limit") << "9000" << "" << R"(^▼ -?\d+\.\d{3} kg$)" << "9000 kg";
+        QTest::newRow("within") << "-9000" << "9000" << R"(^-?\d+\.\d{3} kg$)" << "";
+    }
+
+    void unitsAndLimitsFromTheDialog()
+    {
+        QFETCH(QString, low);
+        QFETCH(QString, high);
+        QFETCH(QString, shown);
+        QFETCH(QString, status);
+        Window w;
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(2));
+        ReadoutDialog *dialog = w.extras().units()->edit(0);
+        const std::map<const char *, QString> typed{{"ReadoutScale", "0.001"}, {"ReadoutUnit", "kg"},
+                                                    {"ReadoutLow", low}, {"ReadoutHigh", high}};
+        for (const auto &[name, text] : typed)
+            dialog->findChild<QLineEdit *>(QLatin1String(name))->setText(text);
+        dialog->findChild<QSpinBox *>(QStringLiteral("ReadoutDecimals"))->setValue(3);
+        dialog->accept();
+        const QRegularExpression form(shown);
+        QTRY_VERIFY2(form.match(w.value()).hasMatch(), qPrintable(w.value()));
+        QVERIFY(w.waitValues(2));
+        QVERIFY2(form.match(w.value()).hasMatch(), qPrintable(w.value()));
+        const QColor background = w.window->palette().color(QPalette::Window);
+        const auto colour = [&w] { return w.child<QLabel>("DataText")->palette().color(QPalette::WindowText); };
+        const QString statusLine = w.child<QLabel>("StatusText")->text();
+        QCOMPARE(colour() == UnitsAndLimits::alarmColourOn(background), !status.isEmpty());
+        QVERIFY2(statusLine.contains(status), qPrintable(statusLine));
+        QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
+        QVERIFY(colour() != UnitsAndLimits::alarmColourOn(background));
+        QVERIFY(form.match(w.value()).hasMatch());
     }
 
     void recordingWritesTheLogsLinesAndCountsThem()
@@ -566,7 +613,7 @@ private slots:
         std::map<int, int> rows;
         for (const QString &line : linesOf(path).mid(1)) {
             const int address = line.section(QLatin1Char(','), 1, 1).toInt();
-            QVERIFY2(sent.at(address).contains(line.section(QLatin1Char(','), 2)), qPrintable(line));
+            QVERIFY2(sent.at(address).contains(line.section(QLatin1Char(','), 2, 2)), qPrintable(line));
             ++rows[address];
         }
         QVERIFY(rows[3] >= 10 && rows[7] >= 10);

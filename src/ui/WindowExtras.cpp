@@ -5,6 +5,7 @@
 #include "FindModuleDialog.h"
 #include "ModuleListPanel.h"
 #include "TrendPanel.h"
+#include "UnitsAndLimits.h"
 
 #include "app/ConditionOf.h"
 #include "app/ReadSession.h"
@@ -119,7 +120,16 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton),
                        static_cast<QWidget *>(m_modulesButton)})
         w->setFixedHeight(kStatusHeight);
-    m_menuActions = {m_trendAction, m_modulesAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find};
+    m_units = new UnitsAndLimits(window, session, [this]() -> std::optional<int> {
+        return m_session.onBus() ? boxModuleOnBus() : m_lastShownAddress;
+    });
+    connect(m_units, &UnitsAndLimits::changed, this, [this](int address) {
+        if (const QString last = m_modules->lastValue(address); !last.isEmpty())
+            m_modules->updateText(address, m_units->shownText(address, last));
+    });
+    connect(m_modules, &ModuleListPanel::rowMenu, m_units, &UnitsAndLimits::addTo);
+    m_menuActions = {m_trendAction, m_modulesAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find,
+                     nullptr, m_units->editAction(), m_units->intervalAction()};
     showRecordingState();
 
     // The value's own menu: copy it, with or without its time.
@@ -128,6 +138,8 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
         QMenu menu;
         menu.addAction(copy);
         menu.addAction(copyTimed);
+        menu.addSeparator();
+        menu.addAction(m_units->editAction());
         menu.exec(m_value->mapToGlobal(at));
     });
     // Ctrl+C in the address box copies its selection; with nothing selected there,
@@ -262,10 +274,12 @@ bool WindowExtras::trendOpen() const
 void WindowExtras::onValue(const QString &text, int address)
 {
     const auto now = TrendSeries::Clock::now();
-    m_modules->noteValue(address, text, now);
     // The text is the scaled value; the trend draws, and the recording keeps, the count.
     const auto reading = m_session.lastReading(address);
+    m_modules->noteValue(address, m_units->shownText(address, text), now);
     if (isShownModule(address)) {
+        m_lastShownAddress = address;
+        m_value->setText(m_units->shownText(address, text)); // with its unit and the symbol of a limit
         m_lastText = text;
         m_lastAt = now;
         bool ok = false;

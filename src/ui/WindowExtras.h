@@ -27,6 +27,7 @@ class FindModuleDialog;
 class StatusRow;
 class ReadSession;
 class TrendPanel;
+class UnitsAndLimits;
 
 // What the window offers besides its original controls, all of it outside them:
 // the trend panel that opens below (Ctrl+T), the list of modules on the line
@@ -76,6 +77,8 @@ public:
 
 
     QAction *action(const char *name) const;
+    // Units, limits and the poll interval, and how a value beyond a limit looks.
+    UnitsAndLimits *units() const { return m_units; }
 
 signals:
     // The list of modules holds every address found; the window reads them.
@@ -111,6 +114,8 @@ private:
     QAction *m_modulesAction = nullptr;
     QAction *m_recordAction = nullptr;
     QPointer<FindModuleDialog> m_find;
+    UnitsAndLimits *m_units = nullptr;
+    std::optional<int> m_lastShownAddress; // of the value shown big last, when not on a bus
 
     Recording m_recording;
     QTimer m_recLabelTimer; // the row count follows a few times a second, not per value

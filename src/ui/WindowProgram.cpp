@@ -2,6 +2,7 @@
 
 #include "WindowLanguage.h"
 #include "ModuleListPanel.h"
+#include "UnitsAndLimits.h"
 #include "WindowExtras.h"
 #include "frmMain.h"
 
@@ -69,7 +70,11 @@ int runWindow(int argc, char **argv)
     window.setSimulated(setup.simulated());
     window.setAddressText(options.address);
     window.extras()->modules()->setAddresses(last.modules);
+    // Units and limits on the command line are this run's, for every module.
+    window.extras()->units()->restore(options.readout, options.readoutGiven ? std::map<int, ReadoutSettings>{}
+                                                                            : last.readouts);
     window.setRemembering(true);
+    window.extras()->units()->setRemembering(true);
     if (!window.Form_Load(portNamed ? frmMain::OnPortFailure::refuse : frmMain::OnPortFailure::carryOn))
         return 1;
     if (last.position && QGuiApplication::screenAt(*last.position))

@@ -4,6 +4,7 @@
 #include "ModuleListPanel.h"
 #include "WindowExtras.h"
 #include "StatusRow.h"
+#include "UnitsAndLimits.h"
 #include "ui_frmMain.h"
 
 #include "app/ConditionOf.h"
@@ -129,6 +130,7 @@ void frmMain::installExtras()
     m_extras->modules()->setColours(m_colours);
     connect(m_extras->modules(), &ModuleListPanel::addressesChanged, this, &frmMain::onModuleListChanged);
     connect(m_extras, &WindowExtras::readAllFound, this, &frmMain::Read_Click);
+    connect(m_extras->units(), &UnitsAndLimits::changed, this, &frmMain::showState);
 }
 
 void frmMain::followModuleList()
@@ -428,6 +430,8 @@ void frmMain::showState()
     QPalette palette = ui->DataText->palette();
     palette.setColor(QPalette::WindowText, live ? m_colours.live : m_colours.stale);
     ui->DataText->setPalette(palette);
+    if (m_extras)
+        m_extras->units()->decorate(ui->DataText, ui->StatusText, live);
 }
 
 WindowText frmMain::textFor(Condition condition) const
