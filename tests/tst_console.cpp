@@ -503,7 +503,7 @@ private slots:
             QVERIFY(text.endsWith('\n'));
             const QStringList rows = QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             QVERIFY(rows.size() > 1);
-            const QRegularExpression row(QStringLiteral(R"(^\d{4}-\d\d-\d\dT[\d:.]+(Z|[+-]\d\d:\d\d),0,-?\d+$)"));
+            const QRegularExpression row(QStringLiteral(R"(^\d{4}-\d\d-\d\dT[\d:.]+(Z|[+-]\d\d:\d\d),0,(-?\d+),\2,,$)"));
             for (const QString &r : rows.mid(1))
                 QVERIFY2(row.match(r).hasMatch(), qPrintable(r));
         }
