@@ -1,5 +1,9 @@
 // How a module's count is shown (scale, offset, decimals) and watched against limits.
+#include "platform/ValueLog.h"
 #include "reader/Readouts.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -112,6 +116,19 @@ private slots:
         QCOMPARE(crossings, said);
     }
 
+    // A unit is the user's text: one with a comma or a quote stays one CSV field.
+    void logQuotesTheUnit()
+    {
+        QTemporaryDir dir;
+        ValueLog log;
+        QVERIFY(log.open(dir.filePath(QStringLiteral("values.csv"))));
+        QVERIFY(log.append(2, QStringLiteral("1500"), {QStringLiteral("1.5"), QStringLiteral("N, \"net\""), QStringLiteral("high")}));
+        log.close();
+        QFile file(dir.filePath(QStringLiteral("values.csv")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().endsWith(",2,1500,1.5,\"N, \"\"net\"\"\",high\n"));
+    }
+
     // Each module has its own units and its own watch; others take the defaults.
     void perModule()
     {
@@ -135,5 +152,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(tst_readout)
+QTEST_GUILESS_MAIN(tst_readout)
 #include "tst_readout.moc"

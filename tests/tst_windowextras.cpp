@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -282,6 +283,34 @@ private slots:
         QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
         QVERIFY(colour() != UnitsAndLimits::alarmColourOn(background));
         QVERIFY(form.match(w.value()).hasMatch());
+    }
+
+    // The dialog takes nothing the console's options would refuse, and says why.
+    void unitsDialogRefuses_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("a comma for the point") << "ReadoutScale" << "0,001" << "比例须是数字";
+        QTest::newRow("scale 0") << "ReadoutScale" << "0" << "比例不能为 0";
+        QTest::newRow("offset nan") << "ReadoutOffset" << "nan" << "偏移须是数字";
+        QTest::newRow("low above high") << "ReadoutLow" << "100" << "下限高于上限";
+    }
+
+    void unitsDialogRefuses()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, says);
+        Window w;
+        ReadoutDialog *dialog = w.extras().units()->edit(0);
+        dialog->findChild<QLineEdit *>(QStringLiteral("ReadoutHigh"))->setText(QStringLiteral("50"));
+        auto *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        QVERIFY(ok->isEnabled());
+        dialog->findChild<QLineEdit *>(field)->setText(typed);
+        QVERIFY(!ok->isEnabled());
+        QVERIFY2(dialog->findChild<QLabel *>(QStringLiteral("ReadoutNote"))->text().startsWith(says),
+                 qPrintable(dialog->findChild<QLabel *>(QStringLiteral("ReadoutNote"))->text()));
     }
 
     void recordingWritesTheLogsLinesAndCountsThem()
