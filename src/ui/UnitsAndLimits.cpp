@@ -31,13 +31,16 @@ QString symbolOf(LimitState state)
 
 } // namespace
 
-UnitsAndLimits::UnitsAndLimits(QWidget &window, ReadSession &session, std::function<std::optional<int>()> shownModule)
-    : QObject(&window), m_window(window), m_session(session), m_shownModule(std::move(shownModule))
+UnitsAndLimits::UnitsAndLimits(QWidget &window, ReadSession &session, std::function<std::optional<int>()> shownModule,
+                               std::function<std::optional<int>()> boxModule)
+    : QObject(&window), m_window(window), m_session(session), m_shownModule(std::move(shownModule)),
+      m_boxModule(std::move(boxModule))
 {
     m_edit = new QAction(tr("单位和限值…"), this);
     m_edit->setObjectName(QStringLiteral("UnitsAction"));
     connect(m_edit, &QAction::triggered, this, [this] {
-        if (const auto address = m_shownModule())
+        // The module typed in may not have been read yet: its units can be set before.
+        if (const auto address = m_boxModule() ? m_boxModule() : m_shownModule())
             edit(*address);
     });
     m_interval = new QAction(tr("查询间隔…"), this);

@@ -30,14 +30,17 @@ class UnitsAndLimits : public QObject
     Q_OBJECT
 
 public:
-    // `shownModule` says which module's value the window shows big, if any.
-    UnitsAndLimits(QWidget &window, ReadSession &session, std::function<std::optional<int>()> shownModule);
+    // `shownModule` says which module's value the window shows big, if any;
+    // `boxModule` which module the address box holds, if any.
+    UnitsAndLimits(QWidget &window, ReadSession &session, std::function<std::optional<int>()> shownModule,
+                   std::function<std::optional<int>()> boxModule);
 
     // The options' units and limits for every module, and the modules' own remembered ones.
     void restore(const ReadoutSettings &defaults, const std::map<int, ReadoutSettings> &own);
     void setRemembering(bool remember) { m_remember = remember; }
 
-    // "Units and limits…" of the module shown, for the value's menu and the status line's.
+    // "Units and limits…" of the module in the address box (else of the one shown),
+    // for the value's menu and the status line's.
     QAction *editAction() const { return m_edit; }
     // "Poll interval…", for the status line's menu.
     QAction *intervalAction() const { return m_interval; }
@@ -67,6 +70,7 @@ private:
     QWidget &m_window;
     ReadSession &m_session;
     std::function<std::optional<int>()> m_shownModule;
+    std::function<std::optional<int>()> m_boxModule;
     QAction *m_edit;
     QAction *m_interval;
     QPointer<ReadoutDialog> m_dialog;

@@ -122,7 +122,7 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
         w->setFixedHeight(kStatusHeight);
     m_units = new UnitsAndLimits(window, session, [this]() -> std::optional<int> {
         return m_session.onBus() ? boxModuleOnBus() : m_lastShownAddress;
-    });
+    }, [this] { return validAddress(m_address->text().toStdString()); });
     connect(m_units, &UnitsAndLimits::changed, this, [this](int address) {
         if (const QString last = m_modules->lastValue(address); !last.isEmpty())
             m_modules->updateText(address, m_units->shownText(address, last));
