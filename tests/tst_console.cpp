@@ -223,11 +223,13 @@ private slots:
         QTest::newRow("0.001, 3 decimals") << QStringList{"--scale", "0.001", "--decimals", "3"} << R"(-?\d+\.\d{3})" << 0.001;
         QTest::newRow("0.5, no decimals: whole numbers") << QStringList{"--scale", "0.5"} << R"(-?\d+)" << 0.5;
         QTest::newRow("a unit, not on stdout") << QStringList{"--scale", "0.001", "--decimals", "1", "--unit", "kg",
-                                                          "--low=-20", "--high", "20"}
+                                                          "--low", "-20", "--high", "20"}
                                                << R"(-?\d+\.\d)" << 0.001;
         QTest::newRow("raw limits") << QStringList{"--low", "-30000", "--high", "30000"} << R"(-?\d+)" << 1.0;
         QTest::newRow("a bus") << QStringList{"--address", "3,5", "--offset", "0.5", "--decimals", "1", "--high", "0"}
                                << R"([35] -?\d+\.5)" << 1.0;
+        QTest::newRow("a bus, one module with units of its own")
+            << QStringList{"--address", "3,5", "--offset", "0.5,5=0", "--decimals", "1,5=0"} << R"(3 -?\d+\.5|5 -?\d+)" << 1.0;
     }
 
     void unitsAndLimits()
@@ -242,12 +244,18 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.values.size(), 60);
         const QRegularExpression shape(QStringLiteral("^%1$").arg(valuePattern));
-        const auto optionValue = [&options](const QString &name) -> std::optional<QString> {
-            for (int i = 0; i < options.size(); ++i) {
-                if (options[i] == name && i + 1 < options.size())
-                    return options[i + 1];
-                if (options[i].startsWith(name + '='))
-                    return options[i].mid(name.size() + 1);
+        // The option's value for every module ("0.5"), or for one ("0.5,5=0").
+        const auto optionValue = [&options](const QString &name, const QString &address = "0") -> std::optional<QString> {
+            for (int i = 0; i + 1 < options.size(); ++i) {
+                if (options[i] != name)
+                    continue;
+                std::optional<QString> value;
+                for (const QString &item : options[i + 1].split(','))
+                    if (!item.contains('='))
+                        value = value.value_or(item);
+                    else if (item.section('=', 0, 0) == address)
+                        return item.section('=', 1);
+                return value;
             }
             return std::nullopt;
         };
@@ -288,8 +296,8 @@ private slots:
             const QStringList columns = rows[i].split(',');
             QCOMPARE(columns.size(), 6);
             QCOMPARE(columns[3], run.values[i - 1].section(' ', -1));
-            const double scaled = columns[2].toDouble() * scale + optionValue(QStringLiteral("--offset")).value_or("0").toDouble();
-            const int decimals = optionValue(QStringLiteral("--decimals")).value_or("0").toInt();
+            const double scaled = columns[2].toDouble() * scale + optionValue("--offset", columns[1]).value_or("0").toDouble();
+            const int decimals = optionValue("--decimals", columns[1]).value_or("0").toInt();
             QVERIFY2(qAbs(columns[3].toDouble() - scaled) <= 0.5000001 * std::pow(10.0, -decimals), qPrintable(rows[i]));
             QCOMPARE(columns[4], unit);
             const double shown = columns[3].toDouble();
@@ -359,6 +367,10 @@ private slots:
         QTest::newRow("low above high") << QStringList{"--console", "--low", "5", "--high", "1"} << "--low 5 is above";
         QTest::newRow("interval too long") << QStringList{"--console", "--interval", "3600001"} << "--interval";
         QTest::newRow("--scan --scale") << QStringList{"--console", "--scan", "--scale", "2"} << "--scan lists";
+        QTest::newRow("units of a module not read") << QStringList{"--console", "--address", "3,5", "--scale", "9=2"}
+                                                    << "9 is not an address of --address";
+        QTest::newRow("one module's low above high") << QStringList{"--console", "--address", "3,5", "--low", "5=10",
+                                                                    "--high", "5"} << "above --high 5 at address 5";
     }
 
     void usageErrorsExitTwo()

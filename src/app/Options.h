@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <map>
+
 namespace kvp {
 
 // What the command line asked for. The defaults are the plain program: the first
@@ -25,6 +27,7 @@ struct Options {
     QString logFile;
     // --scale, --offset, --decimals, --unit, --low, --high: of every module.
     ReadoutSettings readout;
+    std::map<int, ReadoutSettings> readoutByAddress; // the same options as ADDRESS=VALUE: one module's
     int intervalMs = 0; // --interval: the least time from one value query to the next
     // Given on the command line, so they win over what the window remembers.
     bool addressGiven = false;

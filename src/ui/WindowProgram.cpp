@@ -71,8 +71,7 @@ int runWindow(int argc, char **argv)
     window.setAddressText(options.address);
     window.extras()->modules()->setAddresses(last.modules);
     // Units and limits on the command line are this run's, for every module.
-    window.extras()->units()->restore(options.readout, options.readoutGiven ? std::map<int, ReadoutSettings>{}
-                                                                            : last.readouts);
+    window.extras()->units()->restore(options.readout, options.readoutGiven ? options.readoutByAddress : last.readouts);
     window.setRemembering(true);
     window.extras()->units()->setRemembering(true);
     if (!window.Form_Load(portNamed ? frmMain::OnPortFailure::refuse : frmMain::OnPortFailure::carryOn))
