@@ -8,10 +8,13 @@
 #include "app/WindowText.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace kvp {
 namespace {
@@ -113,7 +116,7 @@ void UnitsAndLimits::decorate(QLabel *value, QLabel *status, bool live) const
     const auto last = address ? m_session.lastReading(*address) : std::nullopt;
     if (!last)
         return; // the form's caption, or nothing of this module yet
-    value->setText(shownText(*address, value->text()));
+    showOn(value, shownText(*address, value->text()));
     if (last->limit == LimitState::within || !live)
         return;
     QPalette palette = value->palette();
@@ -122,6 +125,28 @@ void UnitsAndLimits::decorate(QLabel *value, QLabel *status, bool live) const
     status->setText(windowText(last->limit == LimitState::above ? Condition::aboveHigh : Condition::belowLow,
                                m_session.limitFacts(*address))
                         .status);
+}
+
+void UnitsAndLimits::showOn(QLabel *value, const QString &text)
+{
+    // The size the label's font was given by whoever laid the window out: what it had
+    // unless it still has the size set here last.
+    const char *kWanted = "kvpWantedPointSize";
+    const char *kFitted = "kvpFittedPointSize";
+    QFont font = value->font();
+    qreal wanted = value->property(kWanted).toReal();
+    if (wanted <= 0 || font.pointSizeF() != value->property(kFitted).toReal())
+        wanted = font.pointSizeF();
+    font.setPointSizeF(wanted);
+    const int room = value->contentsRect().width() - 2 * value->margin();
+    const int need = QFontMetrics(font).horizontalAdvance(text);
+    if (room > 0 && need > room)
+        font.setPointSizeF(std::max(wanted * room / need, wanted / 2));
+    value->setProperty(kWanted, wanted);
+    value->setProperty(kFitted, font.pointSizeF());
+    if (font != value->font())
+        value->setFont(font);
+    value->setText(text);
 }
 
 QColor UnitsAndLimits::alarmColourOn(const QColor &background)

@@ -60,6 +60,9 @@ public:
     void decorate(QLabel *value, QLabel *status, bool live) const;
     // The colour of a live value beyond a limit on `background`: a red that reads.
     static QColor alarmColourOn(const QColor &background);
+    // Shows `text` on the big value, smaller when it would not fit (a symbol and a
+    // unit make it longer than a count), at the size its font was given otherwise.
+    static void showOn(QLabel *value, const QString &text);
 
 signals:
     // A module's units or limits changed, or its value crossed a limit: what the

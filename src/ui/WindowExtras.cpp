@@ -279,7 +279,7 @@ void WindowExtras::onValue(const QString &text, int address)
     m_modules->noteValue(address, m_units->shownText(address, text), now);
     if (isShownModule(address)) {
         m_lastShownAddress = address;
-        m_value->setText(m_units->shownText(address, text)); // with its unit and the symbol of a limit
+        UnitsAndLimits::showOn(m_value, m_units->shownText(address, text)); // with its unit and the symbol of a limit
         m_lastText = text;
         m_lastAt = now;
         bool ok = false;
