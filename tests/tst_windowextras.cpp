@@ -279,6 +279,8 @@ private slots:
         const auto colour = [&w] { return w.child<QLabel>("DataText")->palette().color(QPalette::WindowText); };
         const QString statusLine = w.child<QLabel>("StatusText")->text();
         QCOMPARE(colour() == UnitsAndLimits::alarmColourOn(background), !status.isEmpty());
+        const QLabel *big = w.child<QLabel>("DataText"); // symbol and unit fit, the value is not cut off
+        QVERIFY(QFontMetrics(big->font()).horizontalAdvance(big->text()) <= big->contentsRect().width());
         QVERIFY2(statusLine.contains(status), qPrintable(statusLine));
         QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
         QVERIFY(colour() != UnitsAndLimits::alarmColourOn(background));
