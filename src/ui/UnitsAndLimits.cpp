@@ -139,9 +139,10 @@ void UnitsAndLimits::showOn(QLabel *value, const QString &text)
         wanted = font.pointSizeF();
     font.setPointSizeF(wanted);
     const int room = value->contentsRect().width() - 2 * value->margin();
-    const int need = QFontMetrics(font).horizontalAdvance(text);
-    if (room > 0 && need > room)
-        font.setPointSizeF(std::max(wanted * room / need, wanted / 2));
+    // Glyphs do not scale quite in proportion (hinting): step down until it fits.
+    for (int need = QFontMetrics(font).horizontalAdvance(text); room > 0 && need > room && font.pointSizeF() > wanted / 2;
+         need = QFontMetrics(font).horizontalAdvance(text))
+        font.setPointSizeF(std::max(font.pointSizeF() * room / need * 0.98, wanted / 2));
     value->setProperty(kWanted, wanted);
     value->setProperty(kFitted, font.pointSizeF());
     if (font != value->font())
