@@ -36,6 +36,10 @@
 // Giving up counts the failure and goes quiet, so that nothing late is ever joined
 // to the reply of the next command.
 //
+// With a poll interval, "next command" waits until the interval since the command
+// before it is over (the state is nothing meanwhile), except the query that follows
+// a module's acknowledged set-up; Read, and a new address typed, start at once.
+//
 // "Next command" goes to the next module in turn that is due: on a bus the modules
 // are asked one after the other, each set up with its own parameter command first
 // (and again after three failures of its own). A module that keeps not answering at

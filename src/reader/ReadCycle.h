@@ -81,7 +81,8 @@ public:
 
 private:
     enum class Awaiting {
-        nothing, // between replies: a module backing off is not due yet, or reading is off
+        nothing, // between replies: a module backing off is not due yet, the poll interval
+                 // is not over, or reading is off
         parameterReply,
         valueReply,
         quiet, // a reply was given up or overran: let the line fall silent first
@@ -144,7 +145,7 @@ private:
     std::optional<size_t> m_tail;
     // Bytes that came while no module was asked.
     std::uint64_t m_strayBytes = 0;
-    // The poll interval: no value query before this.
+    // The poll interval: no command before this, but the query right after a set-up.
     TimePoint m_nextQueryAt{};
 };
 
