@@ -275,6 +275,7 @@ private slots:
         QTRY_VERIFY2(form.match(w.value()).hasMatch(), qPrintable(w.value()));
         QVERIFY(w.waitValues(2));
         QVERIFY2(form.match(w.value()).hasMatch(), qPrintable(w.value()));
+        QCOMPARE(w.modules().lastValue(0), w.value()); // the list of modules shows it alike
         const QColor background = w.window->palette().color(QPalette::Window);
         const auto colour = [&w] { return w.child<QLabel>("DataText")->palette().color(QPalette::WindowText); };
         const QString statusLine = w.child<QLabel>("StatusText")->text();
