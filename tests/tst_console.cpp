@@ -16,6 +16,9 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -204,7 +207,103 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts).mid(1);
             QCOMPARE(rows.size(), read.values.size());
-            QVERIFY(rows.isEmpty() || rows.last().endsWith(QLatin1Char(',') + read.values.last()));
+            QVERIFY(rows.isEmpty() || rows.last().section(',', 2, 2) == read.values.last());
+        }
+    }
+
+    // The value on stdout is the scaled one (the unit never joins it); a limit crossed
+    // is said once on stderr, and once on the way back; the log keeps the raw count and
+    // adds the scaled value, the unit and the limit.
+    void unitsAndLimits_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("valuePattern");
+        QTest::addColumn<double>("scale");
+
+        QTest::newRow("0.001, 3 decimals") << QStringList{"--scale", "0.001", "--decimals", "3"} << R"(-?\d+\.\d{3})" << 0.001;
+        QTest::newRow("0.5, no decimals: whole numbers") << QStringList{"--scale", "0.5"} << R"(-?\d+)" << 0.5;
+        QTest::newRow("a unit, not on stdout") << QStringList{"--scale", "0.001", "--decimals", "1", "--unit", "kg",
+                                                          "--low", "-20", "--high", "20"}
+                                               << R"(-?\d+\.\d)" << 0.001;
+        QTest::newRow("raw limits") << QStringList{"--low", "-30000", "--high", "30000"} << R"(-?\d+)" << 1.0;
+        QTest::newRow("a bus") << QStringList{"--address", "3,5", "--offset", "0.5", "--decimals", "1", "--high", "0"}
+                               << R"([35] -?\d+\.5)" << 1.0;
+        QTest::newRow("a bus, one module with units of its own")
+            << QStringList{"--address", "3,5", "--offset", "0.5,5=0", "--decimals", "1,5=0"} << R"(3 -?\d+\.5|5 -?\d+)" << 1.0;
+    }
+
+    void unitsAndLimits()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, valuePattern);
+        QFETCH(double, scale);
+        Simulator sim({"--address", options.contains("3,5") ? "3,5" : "0"});
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("values.csv"));
+        const Finished run = runReader(QStringList{"--console", "--port", sim.device(), "--count", "60", "--log", log} + options);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.values.size(), 60);
+        const QRegularExpression shape(QStringLiteral("^%1$").arg(valuePattern));
+        // The option's value for every module ("0.5"), or for one ("0.5,5=0").
+        const auto optionValue = [&options](const QString &name, const QString &address = "0") -> std::optional<QString> {
+            for (int i = 0; i + 1 < options.size(); ++i) {
+                if (options[i] != name)
+                    continue;
+                std::optional<QString> value;
+                for (const QString &item : options[i + 1].split(','))
+                    if (!item.contains('='))
+                        value = value.value_or(item);
+                    else if (item.section('=', 0, 0) == address)
+                        return item.section('=', 1);
+                return value;
+            }
+            return std::nullopt;
+        };
+        const auto low = optionValue(QStringLiteral("--low"));
+        const auto high = optionValue(QStringLiteral("--high"));
+        const QString unit = optionValue(QStringLiteral("--unit")).value_or(QString());
+        const auto withUnit = [&unit](const QString &text) { return unit.isEmpty() ? text : text + ' ' + unit; };
+
+        QStringList expected;
+        std::map<QString, QString> state; // by address: "", "high" or "low"
+        for (const QString &line : run.values) {
+            QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));
+            const QString address = line.contains(' ') ? line.section(' ', 0, 0) : QStringLiteral("0");
+            const QString value = line.section(' ', -1);
+            const QString now = high && value.toDouble() > high->toDouble() ? QStringLiteral("high")
+                                : low && value.toDouble() < low->toDouble() ? QStringLiteral("low")
+                                                                              : QString();
+            if (now == state[address])
+                continue;
+            state[address] = now;
+            expected << (now == "high"  ? QStringLiteral("address %1 above the high limit %2: %3").arg(address, withUnit(*high), withUnit(value))
+                         : now == "low" ? QStringLiteral("address %1 below the low limit %2: %3").arg(address, withUnit(*low), withUnit(value))
+                                        : QStringLiteral("address %1 back within limits: %2").arg(address, withUnit(value)));
+        }
+        QStringList said;
+        for (const QString &line : run.errors.split('\n'))
+            if (line.contains(QLatin1String(" limit")))
+                said << line.mid(QStringLiteral("kvp-reader: ").size());
+        QCOMPARE(said, expected);
+        QVERIFY2(!low || !high || expected.size() >= 2, "the run crossed no limit: the wave is not what it was");
+
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.first(), QStringLiteral("time,address,value,scaled,unit,limit"));
+        QCOMPARE(rows.size(), 61);
+        for (int i = 1; i < rows.size(); ++i) {
+            const QStringList columns = rows[i].split(',');
+            QCOMPARE(columns.size(), 6);
+            QCOMPARE(columns[3], run.values[i - 1].section(' ', -1));
+            const double scaled = columns[2].toDouble() * scale + optionValue("--offset", columns[1]).value_or("0").toDouble();
+            const int decimals = optionValue("--decimals", columns[1]).value_or("0").toInt();
+            QVERIFY2(qAbs(columns[3].toDouble() - scaled) <= 0.5000001 * std::pow(10.0, -decimals), qPrintable(rows[i]));
+            QCOMPARE(columns[4], unit);
+            const double shown = columns[3].toDouble();
+            QCOMPARE(columns[5], high && shown > high->toDouble() ? QStringLiteral("high")
+                                 : low && shown < low->toDouble() ? QStringLiteral("low")
+                                                                  : QString());
         }
     }
 
@@ -257,6 +356,21 @@ private slots:
         QTest::newRow("count without --console") << QStringList{"--count", "5"} << "--count works only with --console";
         QTest::newRow("give-up without --console") << QStringList{"--give-up", "5"} << "--give-up works only";
         QTest::newRow("--scan --count") << QStringList{"--console", "--scan", "--count", "5"} << "--count works only";
+        QTest::newRow("scale not a number") << QStringList{"--console", "--scale", "nan"} << "--scale must be a number";
+        QTest::newRow("scale with a comma") << QStringList{"--console", "--scale", "0,001"} << "'.' as the point";
+        QTest::newRow("scale finer than 15 places") << QStringList{"--console", "--scale", "1e-16"} << "--scale must";
+        QTest::newRow("scale 0") << QStringList{"--console", "--scale", "0"} << "--scale 0";
+        QTest::newRow("offset infinite") << QStringList{"--console", "--offset", "inf"} << "--offset must be";
+        QTest::newRow("decimals 10") << QStringList{"--console", "--decimals", "10"} << "from 0 to 9";
+        QTest::newRow("decimals -1") << QStringList{"--console", "--decimals=-1"} << "from 0 to 9";
+        QTest::newRow("unit with a line break") << QStringList{"--console", "--unit", "k\ng"} << "--unit must be";
+        QTest::newRow("low above high") << QStringList{"--console", "--low", "5", "--high", "1"} << "--low 5 is above";
+        QTest::newRow("interval too long") << QStringList{"--console", "--interval", "3600001"} << "--interval";
+        QTest::newRow("--scan --scale") << QStringList{"--console", "--scan", "--scale", "2"} << "--scan lists";
+        QTest::newRow("units of a module not read") << QStringList{"--console", "--address", "3,5", "--scale", "9=2"}
+                                                    << "9 is not an address of --address";
+        QTest::newRow("one module's low above high") << QStringList{"--console", "--address", "3,5", "--low", "5=10",
+                                                                    "--high", "5"} << "above --high 5 at address 5";
     }
 
     void usageErrorsExitTwo()
@@ -401,7 +515,7 @@ private slots:
             QVERIFY(text.endsWith('\n'));
             const QStringList rows = QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             QVERIFY(rows.size() > 1);
-            const QRegularExpression row(QStringLiteral(R"(^\d{4}-\d\d-\d\dT[\d:.]+(Z|[+-]\d\d:\d\d),0,-?\d+$)"));
+            const QRegularExpression row(QStringLiteral(R"(^\d{4}-\d\d-\d\dT[\d:.]+(Z|[+-]\d\d:\d\d),0,(-?\d+),\2,,$)"));
             for (const QString &r : rows.mid(1))
                 QVERIFY2(row.match(r).hasMatch(), qPrintable(r));
         }

@@ -80,6 +80,7 @@ struct Line
     ReadCycle cycle;
     TimePoint now = TimePoint{} + std::chrono::hours(1000);
     std::vector<std::string> sent;
+    std::vector<TimePoint> sentTimes;
     TimePoint sentAt{};
     std::vector<std::string> shown;
     std::vector<milliseconds> grown;
@@ -91,6 +92,7 @@ struct Line
     {
         if (a.send) {
             sent.push_back(*a.send);
+            sentTimes.push_back(now);
             sentAt = now;
         }
         if (a.show)
@@ -1175,6 +1177,111 @@ private slots:
         line.receive(next.first().contains("COF8") ? kAck : reply(2));
         line.wait(25ms);
         QCOMPARE(strings(line.sent), next);
+    }
+
+    // The poll interval paces the value queries on the line (on a bus the turn), and
+    // leaves the time-out, the quiet wait after a failure, the back-off of a silent
+    // module and staleness as they are.
+    void pollInterval_data()
+    {
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<QList<int>>("bus");
+        QTest::addColumn<int>("silent"); // the address that never answers; -1: none
+        QTest::addColumn<int>("leastValues"); // of the live modules together, in 10 s
+
+        QTest::newRow("0: as fast as the module answers") << 0 << QList<int>{} << -1 << 1000;
+        QTest::newRow("1 s, longer than the time-out, one module") << 1000 << QList<int>{} << -1 << 9;
+        QTest::newRow("250 ms, a bus of three: the turn is paced") << 250 << QList<int>{1, 2, 3} << -1 << 36;
+        QTest::newRow("100 ms, shorter than the time-out, module silent") << 100 << QList<int>{} << 0 << 0;
+        QTest::newRow("2 s, longer than the time-out, module silent") << 2000 << QList<int>{} << 0 << 0;
+        QTest::newRow("250 ms, a bus with a silent module") << 250 << QList<int>{1, 9, 2} << 9 << 24;
+    }
+
+    void pollInterval()
+    {
+        QFETCH(int, intervalMs);
+        QFETCH(QList<int>, bus);
+        QFETCH(int, silent);
+        QFETCH(int, leastValues);
+        CycleSettings settings;
+        settings.pollInterval = milliseconds(intervalMs);
+        Line line(settings);
+        line.cycle.setAddresses(std::vector<int>(bus.begin(), bus.end()));
+        line.read();
+        bool liveWentStale = false; // seen as each command leaves
+        line.serve(10s, [&](int address, bool setUp) -> std::optional<Bytes> {
+            if (address == silent)
+                return std::nullopt;
+            liveWentStale = liveWentStale || line.cycle.status(address).stale != StaleReason::none;
+            return setUp ? kAck : reply(address);
+        });
+        QVERIFY(!liveWentStale); // a live module is not stale while it waits its paced turn
+        // Every command, but the query right after a module's set-up, waits its turn.
+        std::vector<TimePoint> queries;
+        for (size_t i = 0; i < line.sent.size(); ++i)
+            if (i == 0 || line.sent[i].find("MSV?") == std::string::npos || line.sent[i - 1].find("COF8") == std::string::npos
+                || line.sent[i].substr(0, 3) != line.sent[i - 1].substr(0, 3))
+                queries.push_back(line.sentTimes[i]);
+        QVERIFY(queries.size() > 2);
+        for (size_t i = 1; i < queries.size(); ++i) {
+            const auto gap = queries[i] - queries[i - 1];
+            QVERIFY2(gap >= milliseconds(intervalMs), qPrintable(QString::number(i)));
+            // Paced, not slowed down more than that (before the length is learned, silence ends a reply).
+            QVERIFY(silent >= 0 || gap < milliseconds(intervalMs) + 60ms);
+        }
+        quint64 values = 0;
+        for (const int a : line.cycle.addresses()) {
+            values += line.cycle.counters(a).goodValues;
+            QCOMPARE(line.cycle.status(a).stale, a == silent ? StaleReason::noAnswer : StaleReason::none);
+        }
+        QVERIFY2(values >= quint64(leastValues), qPrintable(QString::number(values)));
+        if (silent >= 0) {
+            const CycleCounters &c = line.cycle.counters(silent);
+            QVERIFY(c.timeouts > 0); // the time-out still ends each wait
+            if (bus.isEmpty()) // every command but the first waited out time-out and quiet, paced or not
+                QVERIFY(line.sentTimes[1] - line.sentTimes[0] >= settings.replyTimeout + settings.byteGap);
+            else
+                QCOMPARE(line.backedOff, 1);
+        }
+    }
+
+    // A long interval never keeps the user waiting: Read, or a new address typed while
+    // reading, goes out at once.
+    void pollIntervalYieldsToTheUser_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("Read after Stop") << "stop-read";
+        QTest::newRow("Read while reading") << "read";
+        QTest::newRow("a new address typed") << "address";
+    }
+
+    void pollIntervalYieldsToTheUser()
+    {
+        QFETCH(QString, action);
+        CycleSettings settings;
+        settings.pollInterval = 1h;
+        Line line(settings);
+        line.startReading();
+        line.receive(reply(1));
+        line.wait(25ms); // the next query waits an hour
+        QVERIFY(line.sent.empty() && line.shown.size() == 1 && line.cycle.deadline() > line.now + 59min);
+        if (action == "stop-read") {
+            line.stop();
+            line.wait(10s);
+            line.read();
+        } else if (action == "read") {
+            line.read();
+        } else {
+            QVERIFY(line.cycle.setAddressText("4"));
+            line.wait(0ms);
+        }
+        QCOMPARE(line.sent.size(), size_t(1));
+        QVERIFY(line.sent.front().find("COF8") != std::string::npos);
+        line.wait(2ms);
+        line.receive(kAck);
+        line.wait(25ms); // and its first value is asked for at once
+        QCOMPARE(line.sent.size(), size_t(2));
+        QVERIFY(line.sent.back().find("MSV?") != std::string::npos);
     }
 
     void readWithInvalidAddressSendsNothing_data()

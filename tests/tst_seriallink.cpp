@@ -353,10 +353,10 @@ private slots:
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-            QCOMPARE(lines.first(), QStringLiteral("time,address,value"));
+            QCOMPARE(lines.first(), QStringLiteral("time,address,value,scaled,unit,limit"));
             QCOMPARE(lines.size() - 1, run.shown.size());
             const QRegularExpression line(QStringLiteral(
-                R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d),7,(-?\d+)$)"));
+                R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d),7,(-?\d+),\2,,$)"));
             for (int i = 1; i < lines.size(); ++i) {
                 const auto match = line.match(lines[i]);
                 QVERIFY2(match.hasMatch(), qPrintable(lines[i]));

@@ -840,6 +840,47 @@ private slots:
         QCOMPARE(RememberedStore::load().modules, kept);
     }
 
+    // Each module's units and limits, and the poll interval, come back as saved; a
+    // hand-edited entry that does not read leaves that module with the counts.
+    void rememberedReadouts_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("shown"); // a count of 51234 at address 7; empty: no settings of its own
+        QTest::addColumn<int>("intervalMs");
+        QTest::newRow("none yet") << "" << "" << 0;
+        QTest::newRow("as written by hand") << "[readout]\n7\\scale=0.001\n7\\decimals=2\n7\\unit=kg\n7\\high=50\n"
+                                               "[read]\nintervalMs=1000\n" << "51.23" << 1000;
+        QTest::newRow("a scale that does not read") << "[readout]\n7\\scale=0,001\n7\\decimals=2\n" << "" << 0;
+        QTest::newRow("low above high") << "[readout]\n7\\low=5\n7\\high=1\n" << "" << 0;
+        QTest::newRow("decimals out of range") << "[readout]\n7\\decimals=12\n" << "" << 0;
+        QTest::newRow("interval out of range") << "[read]\nintervalMs=-5\n" << "" << 0;
+    }
+    void rememberedReadouts()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, shown);
+        QFETCH(int, intervalMs);
+        QDir().mkpath(QFileInfo(RememberedStore::fileName()).path());
+        QFile out(RememberedStore::fileName());
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file.toUtf8());
+        out.close();
+        const Remembered last = RememberedStore::load();
+        QCOMPARE(last.readouts.count(7), size_t(shown.isEmpty() ? 0 : 1));
+        if (!shown.isEmpty())
+            QCOMPARE(QString::fromStdString(last.readouts.at(7).units.text(51234)), shown);
+        QCOMPARE(withRemembered(Options{}, last).intervalMs, intervalMs);
+        // What the window saves reads back the same; the defaults leave no entry.
+        ReadoutSettings saved;
+        saved.units.scale = *DecimalNumber::parse("-2.5e-3");
+        saved.units.unit = "N, net";
+        saved.limits.low = DecimalNumber{-1, 0};
+        QVERIFY(RememberedStore::saveReadout(3, saved));
+        QVERIFY(RememberedStore::saveReadout(7, {}));
+        QVERIFY(RememberedStore::load().readouts.at(3) == saved);
+        QCOMPARE(RememberedStore::load().readouts.count(7), size_t(0));
+    }
+
     // Settings that cannot be saved are said once on the status line, not on every Read.
     void unsavedSettingsAreSaidOnce()
     {

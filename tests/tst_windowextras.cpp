@@ -6,13 +6,16 @@
 #include "ui/LineDetails.h"
 #include "ui/TrafficView.h"
 #include "ui/ModuleListPanel.h"
+#include "ui/ReadoutDialog.h"
 #include "ui/TrendPanel.h"
+#include "ui/UnitsAndLimits.h"
 #include "ui/WindowExtras.h"
 #include "ui/frmMain.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -248,6 +251,82 @@ private slots:
         QCOMPARE(panel.shownSegments(), segments);
     }
 
+    // Units and limits set from the value's dialog: the value shows scaled with its
+    // unit; beyond a limit it carries a symbol, in the alarm colour while live, and the
+    // status line names the limit. Stopped, the colour goes grey and the symbol stays.
+    void unitsAndLimitsFromTheDialog_data()
+    {
+        QTest::addColumn<QString>("low");
+        QTest::addColumn<QString>("high");
+        QTest::addColumn<QString>("shown"); // the value's form
+        QTest::addColumn<QString>("status"); // part of the status line while live
+
+        QTest::newRow("above the high limit") << "" << "-9000" << R"(^▲ -?\d+\.\d{3} kg$)" << "-9000 kg";
+        QTest::newRow("below the low limit") << "9000" << "" << R"(^▼ -?\d+\.\d{3} kg$)" << "9000 kg";
+        QTest::newRow("within") << "-9000" << "9000" << R"(^-?\d+\.\d{3} kg$)" << "";
+    }
+
+    void unitsAndLimitsFromTheDialog()
+    {
+        QFETCH(QString, low);
+        QFETCH(QString, high);
+        QFETCH(QString, shown);
+        QFETCH(QString, status);
+        Window w;
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(2));
+        ReadoutDialog *dialog = w.extras().units()->edit(0);
+        const std::map<const char *, QString> typed{{"ReadoutScale", "0.001"}, {"ReadoutUnit", "kg"},
+                                                    {"ReadoutLow", low}, {"ReadoutHigh", high}};
+        for (const auto &[name, text] : typed)
+            dialog->findChild<QLineEdit *>(QLatin1String(name))->setText(text);
+        dialog->findChild<QSpinBox *>(QStringLiteral("ReadoutDecimals"))->setValue(3);
+        dialog->accept();
+        const QRegularExpression form(shown);
+        QTRY_VERIFY2(form.match(w.value()).hasMatch(), qPrintable(w.value()));
+        QVERIFY(w.waitValues(2));
+        QVERIFY2(form.match(w.value()).hasMatch(), qPrintable(w.value()));
+        QCOMPARE(w.modules().lastValue(0), w.value()); // the list of modules shows it alike
+        const QColor background = w.window->palette().color(QPalette::Window);
+        const auto colour = [&w] { return w.child<QLabel>("DataText")->palette().color(QPalette::WindowText); };
+        const QString statusLine = w.child<QLabel>("StatusText")->text();
+        QCOMPARE(colour() == UnitsAndLimits::alarmColourOn(background), !status.isEmpty());
+        const QLabel *big = w.child<QLabel>("DataText"); // symbol and unit fit, the value is not cut off
+        QVERIFY(QFontMetrics(big->font()).horizontalAdvance(big->text()) <= big->contentsRect().width());
+        QVERIFY2(statusLine.contains(status), qPrintable(statusLine));
+        QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
+        QVERIFY(colour() != UnitsAndLimits::alarmColourOn(background));
+        QVERIFY(form.match(w.value()).hasMatch());
+    }
+
+    // The dialog takes nothing the console's options would refuse, and says why.
+    void unitsDialogRefuses_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("a comma for the point") << "ReadoutScale" << "0,001" << "比例须是数字";
+        QTest::newRow("scale 0") << "ReadoutScale" << "0" << "比例不能为 0";
+        QTest::newRow("offset nan") << "ReadoutOffset" << "nan" << "偏移须是数字";
+        QTest::newRow("low above high") << "ReadoutLow" << "100" << "下限高于上限";
+    }
+
+    void unitsDialogRefuses()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, says);
+        Window w;
+        ReadoutDialog *dialog = w.extras().units()->edit(0);
+        dialog->findChild<QLineEdit *>(QStringLiteral("ReadoutHigh"))->setText(QStringLiteral("50"));
+        auto *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        QVERIFY(ok->isEnabled());
+        dialog->findChild<QLineEdit *>(field)->setText(typed);
+        QVERIFY(!ok->isEnabled());
+        QVERIFY2(dialog->findChild<QLabel *>(QStringLiteral("ReadoutNote"))->text().startsWith(says),
+                 qPrintable(dialog->findChild<QLabel *>(QStringLiteral("ReadoutNote"))->text()));
+    }
+
     void recordingWritesTheLogsLinesAndCountsThem()
     {
         QTemporaryDir dir;
@@ -267,9 +346,9 @@ private slots:
 
         const QStringList lines = linesOf(path);
         QCOMPARE(lines.size(), rows + 1);
-        QCOMPARE(lines.first(), QStringLiteral("time,address,value"));
+        QCOMPARE(lines.first(), QStringLiteral("time,address,value,scaled,unit,limit"));
         const QRegularExpression line(
-            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z),7,-?\\d+$"));
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z),7,(-?\\d+),\\2,,$"));
         for (const QString &l : lines.mid(1))
             QVERIFY2(line.match(l).hasMatch(), qPrintable(l));
         QVERIFY(w.waitValues(20));
@@ -682,7 +761,7 @@ private slots:
         std::map<int, int> rows;
         for (const QString &line : linesOf(path).mid(1)) {
             const int address = line.section(QLatin1Char(','), 1, 1).toInt();
-            QVERIFY2(sent.at(address).contains(line.section(QLatin1Char(','), 2)), qPrintable(line));
+            QVERIFY2(sent.at(address).contains(line.section(QLatin1Char(','), 2, 2)), qPrintable(line));
             ++rows[address];
         }
         QVERIFY(rows[3] >= 10 && rows[7] >= 10);

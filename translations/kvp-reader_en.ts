@@ -344,6 +344,14 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>正在查找模块: 查找结束后再选择串口</source>
         <translation>Searching for modules: choose the port once the search is over</translation>
     </message>
+    <message>
+        <source>读取中; ▲ 高于上限 %1</source>
+        <translation>reading; ▲ above the high limit %1</translation>
+    </message>
+    <message>
+        <source>读取中; ▼ 低于下限 %1</source>
+        <translation>reading; ▼ below the low limit %1</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>
@@ -583,6 +591,93 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
+    <name>kvp::ReadoutDialog</name>
+    <message>
+        <source>地址 %1 的单位和限值</source>
+        <translation>Units and limits of address %1</translation>
+    </message>
+    <message>
+        <source>显示值 = 计数 × 比例 + 偏移; 小数点用 &apos;.&apos;</source>
+        <translation>value shown = count × scale + offset; &apos;.&apos; as the decimal point</translation>
+    </message>
+    <message>
+        <source>加到每个乘过比例的值上</source>
+        <translation>added to each scaled value</translation>
+    </message>
+    <message>
+        <source>如 kg, N, °C; 显示在数值后面</source>
+        <translation>e.g. kg, N, °C; shown after the value</translation>
+    </message>
+    <message>
+        <source>空: 无下限</source>
+        <translation>empty: no low limit</translation>
+    </message>
+    <message>
+        <source>空: 无上限</source>
+        <translation>empty: no high limit</translation>
+    </message>
+    <message>
+        <source>恢复为计数</source>
+        <translation>Back to counts</translation>
+    </message>
+    <message>
+        <source>比例:</source>
+        <translation>Scale:</translation>
+    </message>
+    <message>
+        <source>偏移:</source>
+        <translation>Offset:</translation>
+    </message>
+    <message>
+        <source>小数位:</source>
+        <translation>Decimals:</translation>
+    </message>
+    <message>
+        <source>单位:</source>
+        <translation>Unit:</translation>
+    </message>
+    <message>
+        <source>下限:</source>
+        <translation>Low limit:</translation>
+    </message>
+    <message>
+        <source>上限:</source>
+        <translation>High limit:</translation>
+    </message>
+    <message>
+        <source>须是数字, 如 0.001, -12.5 或 1e-3 (小数点用 &apos;.&apos;, 最多 %1 位)</source>
+        <translation> must be a number such as 0.001, -12.5 or 1e-3 (&apos;.&apos; as the point, at most %1 digits)</translation>
+    </message>
+    <message>
+        <source>比例</source>
+        <translation>The scale</translation>
+    </message>
+    <message>
+        <source>比例不能为 0: 每个值都会显示为偏移</source>
+        <translation>The scale cannot be 0: every value would show as the offset</translation>
+    </message>
+    <message>
+        <source>偏移</source>
+        <translation>The offset</translation>
+    </message>
+    <message>
+        <source>下限</source>
+        <translation>The low limit</translation>
+    </message>
+    <message>
+        <source>上限</source>
+        <translation>The high limit</translation>
+    </message>
+    <message>
+        <source>下限高于上限: 每个值都会超限</source>
+        <translation>The low limit is above the high limit: every value would be out of limits</translation>
+    </message>
+    <message>
+        <source>例: 计数 %1 显示为 %2</source>
+        <translation>e.g. the count %1 shows as %2</translation>
+    </message>
+</context>
+<context>
     <name>kvp::TrendPanel</name>
     <message>
         <source>显示的时间跨度</source>
@@ -658,6 +753,25 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>只显示数值, 全屏 (F11; F11 或 Esc 返回)</source>
         <translation>The value alone, full screen (F11; F11 or Esc returns)</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::UnitsAndLimits</name>
+    <message>
+        <source>单位和限值…</source>
+        <translation>Units and limits…</translation>
+    </message>
+    <message>
+        <source>查询间隔…</source>
+        <translation>Poll interval…</translation>
+    </message>
+    <message>
+        <source>地址 %1 的单位和限值…</source>
+        <translation>Units and limits of address %1…</translation>
+    </message>
+    <message>
+        <source>查询间隔 (毫秒; 0 = 模块一应答就再问):</source>
+        <translation>Poll interval (milliseconds; 0 = ask again as soon as the module answers):</translation>
     </message>
 </context>
 <context>

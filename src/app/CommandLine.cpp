@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "AddressArgument.h"
+#include "ReadoutOptions.h"
 #include "platform/StderrLine.h"
 #include "serial/PortSettings.h"
 
@@ -86,6 +87,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                                                  "its value (ADDRESS VALUE, one a line) and exit; exit status 1 "
                                                  "when none answers."));
     parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log, giveUp, scan});
+    const ReadoutOptions readout;
+    parser.addOptions(readout.options());
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -150,6 +153,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return usageError(QStringLiteral("--log needs a file name"));
     if (o.simulate && parser.isSet(port))
         return usageError(QStringLiteral("--simulate and --port exclude each other"));
+    if (const QString error = readout.take(parser, o); !error.isEmpty())
+        return usageError(error);
     return result;
 }
 

@@ -26,6 +26,11 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
     });
     connect(&session, &ReadSession::moduleConditionChanged, this, &ConsoleFrontEnd::tellOf);
     connect(&session, &ReadSession::moduleNote, this, &ConsoleFrontEnd::tellOf);
+    // Every crossing is said, also the same one again after the value was back.
+    connect(&session, &ReadSession::limitCrossed, this, [this](Condition crossing, int address) {
+        if (!m_finishing)
+            writeStderrLine(consoleText(crossing, m_session.limitFacts(address)));
+    });
     // Not the end: the session waits for the device and resumes reading.
     connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::onPortFailed);
     connect(&session, &ReadSession::portRestored, this, &ConsoleFrontEnd::onPortRestored);

@@ -26,6 +26,9 @@ int runConsole(const Options &options, const SimulatedPortMaker &simulated)
         writeStderrLine(consoleText(Condition::simulatedModule, setup.facts()));
     ReadSession session(setup.port(), setup.cycle());
     session.setValueLog(setup.valueLog());
+    session.setReadoutDefaults(options.readout);
+    for (const auto &[address, settings] : options.readoutByAddress)
+        session.setReadout(address, settings);
     session.setAddressText(options.address);
     if (options.bus.size() > 1)
         session.setBus(options.bus);

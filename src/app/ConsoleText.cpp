@@ -72,6 +72,12 @@ QString consoleText(Condition condition, const Facts &facts)
                               "they answer").arg(facts.address).arg(facts.port);
     case Condition::moduleBack:
         return QStringLiteral("address %1 on %2 answers again").arg(facts.address).arg(facts.port);
+    case Condition::aboveHigh:
+        return QStringLiteral("address %1 above the high limit %2: %3").arg(facts.address).arg(facts.limit, facts.value);
+    case Condition::belowLow:
+        return QStringLiteral("address %1 below the low limit %2: %3").arg(facts.address).arg(facts.limit, facts.value);
+    case Condition::withinLimits:
+        return QStringLiteral("address %1 back within limits: %2").arg(facts.address).arg(facts.value);
     case Condition::scanGarbled:
         return QStringLiteral("answers from %1 on %2 failed their check byte: a module is there, but the line "
                               "is noisy or echoes. Check the wiring, or try --echo.").arg(facts.detail, facts.port);

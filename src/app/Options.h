@@ -1,9 +1,12 @@
 #pragma once
 
 #include "reader/CycleSettings.h"
+#include "reader/Readouts.h"
 
 #include <QList>
 #include <QString>
+
+#include <map>
 
 namespace kvp {
 
@@ -22,10 +25,16 @@ struct Options {
     bool echo = false;
     bool scan = false;    // ask every address once, list those that answer, and exit
     QString logFile;
+    // --scale, --offset, --decimals, --unit, --low, --high: of every module.
+    ReadoutSettings readout;
+    std::map<int, ReadoutSettings> readoutByAddress; // the same options as ADDRESS=VALUE: one module's
+    int intervalMs = 0; // --interval: the least time from one value query to the next
     // Given on the command line, so they win over what the window remembers.
     bool addressGiven = false;
     bool timeoutGiven = false;
     bool echoGiven = false;
+    bool readoutGiven = false;
+    bool intervalGiven = false;
 };
 
 } // namespace kvp

@@ -1,6 +1,7 @@
 #include "ReadSession.h"
 
 #include "ConditionOf.h"
+#include "ReadingColumns.h"
 
 #include <QMetaMethod>
 
@@ -42,7 +43,25 @@ Condition ReadSession::condition() const
 void ReadSession::setAddressText(const QString &text)
 {
     m_addressText = text;
-    m_cycle.setAddressText(text.toStdString());
+    if (m_cycle.setAddressText(text.toStdString()))
+        apply({}); // the new module need not wait out the poll interval
+}
+
+Facts ReadSession::limitFacts(int address) const
+{
+    Facts facts = this->facts();
+    facts.address = address;
+    const ReadoutSettings &settings = m_readouts.of(address);
+    const auto withUnit = [&settings](const std::string &text) {
+        return QString::fromStdString(settings.units.unit.empty() ? text : text + ' ' + settings.units.unit);
+    };
+    if (const auto last = m_readouts.last(address)) {
+        facts.value = withUnit(last->text);
+        const auto &limit = last->limit == LimitState::above ? settings.limits.high : settings.limits.low;
+        if (last->limit != LimitState::within && limit)
+            facts.limit = withUnit(limit->text());
+    }
+    return facts;
 }
 
 void ReadSession::setBus(const QList<int> &addresses)
@@ -201,12 +220,19 @@ void ReadSession::apply(const CycleActions &actions)
     if (actions.answersAgain)
         emit moduleNote(Condition::moduleBack, actions.address);
     if (actions.show) {
-        const QString text = QString::fromStdString(*actions.show);
-        if (m_log && !m_log->append(actions.address, text)) {
+        const QString raw = QString::fromStdString(*actions.show);
+        const Reading reading = m_readouts.take(actions.address, actions.value.value_or(0));
+        const QString text = actions.value ? QString::fromStdString(reading.text) : raw;
+        if (m_log && !m_log->append(actions.address, raw, readingColumns(reading, m_readouts.of(actions.address)))) {
             m_log = nullptr; // it takes nothing more; said once
             emit logFailed();
         }
         emit valueShown(text, actions.address);
+        if (reading.crossed)
+            emit limitCrossed(*reading.crossed == LimitState::above ? Condition::aboveHigh
+                              : *reading.crossed == LimitState::below ? Condition::belowLow
+                                                                      : Condition::withinLimits,
+                              actions.address);
     }
 
     if (const auto due = m_cycle.deadline()) {

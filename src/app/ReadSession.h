@@ -4,6 +4,7 @@
 #include "platform/ValueLog.h"
 #include "reader/ReadCycle.h"
 #include "reader/TrafficJudge.h"
+#include "reader/Readouts.h"
 #include "serial/PortSettings.h"
 #include "serial/SerialLink.h"
 
@@ -58,6 +59,18 @@ public:
     void takePortBack();
     bool portLent() const { return m_lent; }
 
+    // Units and limits: of every module (the console's options), and of one module.
+    // The value text of valueShown() is the scaled one; the log keeps the raw count too.
+    void setReadoutDefaults(const ReadoutSettings &settings) { m_readouts.setDefaults(settings); }
+    void setReadout(int address, const ReadoutSettings &settings) { m_readouts.set(address, settings); }
+    const Readouts &readouts() const { return m_readouts; }
+    // The last value of `address` as its settings show it now (scaled text, unit in
+    // readouts().of(address), where it stands against its limits); none before one came.
+    std::optional<Reading> lastReading(int address) const { return m_readouts.last(address); }
+    // What the words for `address` against its limits name: its value and the limit
+    // it is beyond, each with its unit.
+    Facts limitFacts(int address) const;
+
     const ReadCycle &cycle() const { return m_cycle; }
     CycleStatus status() const { return m_cycle.status(); }
     Condition condition() const;
@@ -84,6 +97,10 @@ signals:
     void reopenRefused(kvp::Condition why);
     // The module's replies came after the time-out, so it was made this long.
     void timeoutGrown(int milliseconds, int address);
+    // A module's value went beyond one of its limits (Condition::aboveHigh,
+    // Condition::belowLow) or came back within them (Condition::withinLimits); said
+    // once for each crossing. limitFacts() has the words' facts.
+    void limitCrossed(kvp::Condition condition, int address);
     // The value log failed to take a value (ValueLog::errorString says why) and is
     // written no more.
     void logFailed();
@@ -105,6 +122,7 @@ private:
     QString m_addressText = QStringLiteral("0");
     SerialLink m_link;
     ReadCycle m_cycle;
+    Readouts m_readouts;
     QTimer m_timer;
     QTimer m_reopenTimer;
     bool m_resumeReading = false;

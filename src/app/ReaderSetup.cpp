@@ -11,6 +11,7 @@ ReaderSetup::ReaderSetup(const Options &options, const SimulatedPortMaker &makeS
     // A time-out the user chose is kept; the default one grows for a slow module.
     m_cycle.adaptTimeout = !options.timeoutGiven && m_cycle.replyTimeout == CycleSettings{}.replyTimeout;
     m_cycle.dropEcho = options.echo;
+    m_cycle.pollInterval = milliseconds(options.intervalMs);
     if (!options.port.isEmpty())
         m_port.portName = options.port;
     else if (!options.simulate)

@@ -24,11 +24,11 @@ void Recording::stop()
     m_log.reset(); // closes the file: every line is already in it
 }
 
-bool Recording::add(int address, const QString &valueText)
+bool Recording::add(int address, const QString &valueText, const ValueLog::Shown &shown)
 {
     if (!m_log)
         return false;
-    if (!m_log->append(address, valueText)) {
+    if (!m_log->append(address, valueText, shown)) {
         m_error = m_log->errorString();
         m_errno = m_log->error();
         stop();

@@ -20,7 +20,7 @@ public:
     void stop();
     // False when the line could not be written: the recording has stopped, and
     // errorString() says why.
-    bool add(int address, const QString &valueText);
+    bool add(int address, const QString &valueText, const ValueLog::Shown &shown = {});
 
     bool active() const { return m_log != nullptr; }
     qint64 rows() const { return m_rows; }

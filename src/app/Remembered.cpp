@@ -21,6 +21,9 @@ const QString kEcho = QStringLiteral("read/echo");
 const QString kTimeout = QStringLiteral("read/timeoutMs");
 const QString kPosition = QStringLiteral("window/position");
 const QString kModules = QStringLiteral("window/modules");
+const QString kInterval = QStringLiteral("read/intervalMs");
+// One group a module: readout/7/scale, readout/7/high, ...
+const QString kReadout = QStringLiteral("readout");
 
 QSettings open()
 {
@@ -37,6 +40,52 @@ std::optional<bool> strictBool(const QVariant &value)
     if (word == QLatin1String("false") || word == QLatin1String("0"))
         return false;
     return std::nullopt;
+}
+
+// What was saved by address; a module with a value that does not read back (a
+// hand-edited "scale=banana", a low limit above the high one) keeps the defaults.
+std::map<int, ReadoutSettings> loadReadouts(const QSettings &settings)
+{
+    std::map<int, ReadoutSettings> readouts;
+    for (const QString &key : settings.allKeys()) {
+        const QStringList parts = key.split(QLatin1Char('/'));
+        if (parts.size() != 3 || parts[0] != kReadout)
+            continue;
+        bool isNumber = false;
+        const int address = parts[1].toInt(&isNumber);
+        if (!isNumber || address < kLowestAddress || address > kHighestAddress || readouts.count(address))
+            continue;
+        const QString group = kReadout + QLatin1Char('/') + parts[1] + QLatin1Char('/');
+        const auto number = [&](const char *name) { return DecimalNumber::parse(settings.value(group + QLatin1String(name)).toString().toStdString()); };
+        const auto given = [&](const char *name) { return settings.contains(group + QLatin1String(name)); };
+        ReadoutSettings r;
+        bool ok = true;
+        if (given("scale")) {
+            const auto scale = number("scale");
+            ok = ok && scale && scale->mantissa != 0;
+            r.units.scale = scale.value_or(r.units.scale);
+        }
+        if (given("offset")) {
+            const auto offset = number("offset");
+            ok = ok && offset;
+            r.units.offset = offset.value_or(r.units.offset);
+        }
+        if (given("decimals")) {
+            bool isInt = false;
+            r.units.decimals = settings.value(group + QStringLiteral("decimals")).toInt(&isInt);
+            ok = ok && isInt && r.units.decimals >= 0 && r.units.decimals <= EngineeringUnits::kMostDecimals;
+        }
+        r.units.unit = settings.value(group + QStringLiteral("unit")).toString().toStdString();
+        for (const auto &[name, limit] : {std::pair{"low", &r.limits.low}, std::pair{"high", &r.limits.high}}) {
+            if (given(name)) {
+                *limit = number(name);
+                ok = ok && *limit;
+            }
+        }
+        if (ok && r.limits.valid())
+            readouts[address] = r;
+    }
+    return readouts;
 }
 
 } // namespace
@@ -72,6 +121,9 @@ Remembered RememberedStore::load()
         if (digits && address >= kLowestAddress && address <= kHighestAddress && !last.modules.contains(address))
             last.modules << address;
     }
+    if (const int ms = settings.value(kInterval).toInt(&ok); ok && ms >= 0 && ms <= CycleSettings::kLongestPollInterval.count())
+        last.intervalMs = ms;
+    last.readouts = loadReadouts(settings);
     return last;
 }
 
@@ -123,8 +175,37 @@ bool RememberedStore::saveModules(const QList<int> &addresses)
     return written(settings);
 }
 
+bool RememberedStore::saveInterval(int intervalMs)
+{
+    QSettings settings = open();
+    settings.setValue(kInterval, intervalMs);
+    return written(settings);
+}
+
+bool RememberedStore::saveReadout(int address, const ReadoutSettings &r)
+{
+    QSettings settings = open();
+    settings.remove(QStringLiteral("%1/%2").arg(kReadout).arg(address));
+    if (!(r == ReadoutSettings{})) {
+        settings.beginGroup(QStringLiteral("%1/%2").arg(kReadout).arg(address));
+        // As text, '.' as the point: a person can read and edit it, and it reads back exactly.
+        settings.setValue(QStringLiteral("scale"), QString::fromStdString(r.units.scale.text()));
+        settings.setValue(QStringLiteral("offset"), QString::fromStdString(r.units.offset.text()));
+        settings.setValue(QStringLiteral("decimals"), r.units.decimals);
+        settings.setValue(QStringLiteral("unit"), QString::fromStdString(r.units.unit));
+        if (r.limits.low)
+            settings.setValue(QStringLiteral("low"), QString::fromStdString(r.limits.low->text()));
+        if (r.limits.high)
+            settings.setValue(QStringLiteral("high"), QString::fromStdString(r.limits.high->text()));
+        settings.endGroup();
+    }
+    return written(settings);
+}
+
 Options withRemembered(Options options, const Remembered &last)
 {
+    if (!options.intervalGiven && last.intervalMs)
+        options.intervalMs = *last.intervalMs;
     if (!options.addressGiven && validAddress(last.address.toStdString()))
         options.address = last.address;
     if (!options.timeoutGiven && last.timeoutMs && *last.timeoutMs >= kShortestTimeout

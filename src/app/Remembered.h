@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <map>
 #include <optional>
 
 namespace kvp {
@@ -19,6 +20,8 @@ struct Remembered {
     std::optional<int> timeoutMs;
     std::optional<QPoint> position;
     QList<int> modules; // the window's list of modules on the line
+    std::optional<int> intervalMs;
+    std::map<int, ReadoutSettings> readouts; // units and limits, by address
 };
 
 // The file that keeps it: kvp-reader/kvp-reader.conf under $XDG_CONFIG_HOME
@@ -35,6 +38,9 @@ public:
     static bool saveLine(bool echo, int timeoutMs);
     static bool savePosition(QPoint position);
     static bool saveModules(const QList<int> &addresses);
+    static bool saveInterval(int intervalMs);
+    // The module's units and limits; the defaults remove its entry.
+    static bool saveReadout(int address, const ReadoutSettings &settings);
 };
 
 // The options of this run: what the command line gave wins, the rest comes from

@@ -34,6 +34,10 @@ QString stateWord(Condition condition)
     case Condition::deviceRemoved:
     case Condition::writeFailed:
         return QCoreApplication::translate("kvp", "设备已断开, 等待它回来");
+    case Condition::aboveHigh:
+        return QCoreApplication::translate("kvp", "读取中; ▲ 高于上限 %1");
+    case Condition::belowLow:
+        return QCoreApplication::translate("kvp", "读取中; ▼ 低于下限 %1");
     case Condition::portChanged:
         return QCoreApplication::translate("kvp", "设备已断开 (another device at this path, left alone)");
     case Condition::addressKept:
@@ -177,6 +181,8 @@ WindowText windowText(Condition condition, const Facts &facts)
         text.status = text.status.arg(facts.address);
     else if (condition == Condition::timeoutGrown)
         text.status = text.status.arg(facts.count);
+    else if (condition == Condition::aboveHigh || condition == Condition::belowLow)
+        text.status = text.status.arg(facts.limit);
     text.port = facts.simulated ? QCoreApplication::translate("kvp", "模拟模块, 串口 %1").arg(facts.port)
                                 : facts.port;
     if (needsMessage(condition))

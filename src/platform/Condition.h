@@ -28,6 +28,9 @@ enum class Condition {
     scanGarbled,  // the search heard garbled answers at these addresses (detail)
     scanLate,     // the search heard answers after the time-out at these addresses (detail)
     scanEveryAddress, // every address answered: one module answers them all, or an echo
+    aboveHigh,    // the module's value went above its high limit (value, limit)
+    belowLow,     // the module's value went below its low limit (value, limit)
+    withinLimits, // the module's value is back within its limits (value)
 
     // The serial port.
     portMissing,
@@ -71,6 +74,8 @@ struct Facts {
     int error = 0;  // errno of the call that failed, where the advice depends on it
     int count = 0;  // values, or seconds, that the words give a number for
     bool simulated = false;
+    QString value; // a module's value as shown, with its unit
+    QString limit; // the limit it crossed, with its unit
 };
 
 } // namespace kvp

@@ -19,6 +19,15 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// A unit is typed by the user: "kg", but also "N, net" or "°C".
+QByteArray csvField(const QString &text)
+{
+    QByteArray field = text.toUtf8();
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
+        return field;
+    return '"' + field.replace('"', "\"\"") + '"';
+}
+
 } // namespace
 
 ValueLog::ValueLog() = default;
@@ -52,7 +61,7 @@ bool ValueLog::open(const QString &path)
         m_channel = std::make_unique<OutputChannel>(m_fd);
         QObject::connect(m_channel.get(), &OutputChannel::failed, [this](int error) { fail(error); });
     }
-    if (stated && st.st_size == 0 && !writeWhole("time,address,value\n")) {
+    if (stated && st.st_size == 0 && !writeWhole("time,address,value,scaled,unit,limit\n")) {
         const QString error = m_error;
         close();
         m_error = error;
@@ -61,14 +70,15 @@ bool ValueLog::open(const QString &path)
     return true;
 }
 
-bool ValueLog::append(int address, const QString &valueText)
+bool ValueLog::append(int address, const QString &valueText, const Shown &shown)
 {
     if (m_fd < 0 || m_writeFailed)
         return false;
     QDateTime now = QDateTime::currentDateTime();
     now.setOffsetFromUtc(now.offsetFromUtc()); // so the text carries the offset
     return writeWhole(now.toString(Qt::ISODateWithMs).toLatin1() + ',' + QByteArray::number(address) + ','
-                      + valueText.toLatin1() + '\n');
+                      + valueText.toLatin1() + ',' + (shown.scaled.isEmpty() ? valueText : shown.scaled).toLatin1()
+                      + ',' + csvField(shown.unit) + ',' + shown.limit.toLatin1() + '\n');
 }
 
 void ValueLog::fail(int error)

@@ -10,7 +10,10 @@ namespace kvp {
 class OutputChannel;
 
 // Good values as CSV lines: local time (ISO 8601, milliseconds, UTC offset), the
-// module's address, the value. Each line goes to the file as it is written, so a
+// module's address, the value as the module sent it, then the value as shown (scaled),
+// its unit and the limit it is beyond ("high", "low", or nothing). The columns of
+// the shown value came later and stand at the end, so that readers of the first
+// three read on; a unit stands in each row, as each module on a bus may have its own. Each line goes to the file as it is written, so a
 // crash loses nothing that was logged, and a line goes whole or not at all.
 //
 // A log that can stall (a FIFO, a terminal, a device) never holds the program up:
@@ -41,7 +44,12 @@ public:
     // limit); the file then ends with the last whole line where it can be cut back.
     // Nothing more is written after a failure. On a channel, a failure shows at the
     // next line.
-    bool append(int address, const QString &valueText);
+    struct Shown {
+        QString scaled; // empty: the value as it is
+        QString unit;
+        QString limit;
+    };
+    bool append(int address, const QString &valueText, const Shown &shown = {});
     // Closes the file; false when the system reports a late write error.
     bool close();
 

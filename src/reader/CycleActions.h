@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@ struct CycleActions {
     std::optional<std::string> send;
     // New text for the value display.
     std::optional<std::string> show;
+    // The value behind `show`, as the module sent it.
+    std::optional<std::int32_t> value;
     // The module whose reply was judged: the one `show`, `timeoutGrown`,
     // `backedOff` and `answersAgain` speak of.
     int address = 0;

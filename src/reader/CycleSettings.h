@@ -21,6 +21,11 @@ struct CycleSettings {
     int failuresBeforeSetup = 3;
     // Two-wire RS-485 adapters hear their own transmission: drop that echo.
     bool dropEcho = false;
+    // A command leaves no sooner than this after the one before it on the line (on a
+    // bus, after any module's), but the query that follows a module's set-up goes at
+    // once. Zero: as soon as the module has answered.
+    milliseconds pollInterval{0};
+    static constexpr milliseconds kLongestPollInterval{3'600'000};
 };
 
 } // namespace kvp

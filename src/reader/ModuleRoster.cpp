@@ -71,10 +71,12 @@ std::optional<TimePoint> ModuleRoster::nextStaleAt() const
             continue;
         // On a bus a module waiting its turn is not stale until it has failed.
         std::optional<TimePoint> at;
+        // A value read at a poll interval is not stale before the next one is due.
+        const Clock::duration fresh = m->timeout + m->pace;
         if (!onBus())
-            at = m->lastGoodAt + m->timeout;
+            at = m->lastGoodAt + fresh;
         else if (m->lastFailedAt > m->lastGoodAt)
-            at = std::max(m->lastGoodAt + m->timeout, m->lastFailedAt);
+            at = std::max(m->lastGoodAt + fresh, m->lastFailedAt);
         if (at && (!next || *at < *next))
             next = at;
     }

@@ -31,8 +31,12 @@ public:
 
     // A new start: the first in order is asked next; a new run starts every count.
     void start(TimePoint now, bool newRun);
-    // The next module in turn that may be asked now, if any.
+    // The next module in turn that may be asked now, if any; it is its turn now.
     ModuleState *nextDue(TimePoint now);
+    // Whose turn it was, for handing the turn back when the module due is not asked
+    // yet after all.
+    std::size_t turn() const { return m_turn; }
+    void rewindTo(std::size_t turn) { m_turn = turn; }
     // The earliest moment a module that backs off may be asked.
     std::optional<TimePoint> nextAskAt() const;
     // When the value of a module read now turns stale, if it is live.

@@ -5,7 +5,7 @@
 namespace kvp {
 
 ModuleState::ModuleState(int address_, const CycleSettings &settings)
-    : address(address_), timeout(settings.replyTimeout)
+    : address(address_), timeout(settings.replyTimeout), pace(settings.pollInterval)
 {
 }
 
@@ -51,7 +51,7 @@ void ModuleState::failed(StaleReason reason, bool silent, TimePoint now)
 
 void ModuleState::updateStale(TimePoint now, bool reading, bool onBus)
 {
-    if (reading && !stale && now - lastGoodAt >= timeout && (!onBus || lastFailedAt > lastGoodAt))
+    if (reading && !stale && now - lastGoodAt >= timeout + pace && (!onBus || lastFailedAt > lastGoodAt))
         stale = true;
 }
 

@@ -35,6 +35,8 @@ struct ModuleState {
     int address = 0;
     ReplyFraming framing;
     Clock::duration timeout{};
+    // The poll interval: a value is not stale while the next query is merely not due.
+    Clock::duration pace{};
     bool timeoutGrown = false;
     bool answered = false; // a value came within the time-out this run
     bool setUp = false;    // it has answered the parameter command

@@ -36,6 +36,10 @@
 // Giving up counts the failure and goes quiet, so that nothing late is ever joined
 // to the reply of the next command.
 //
+// With a poll interval, "next command" waits until the interval since the command
+// before it is over (the state is nothing meanwhile), except the query that follows
+// a module's acknowledged set-up; Read, and a new address typed, start at once.
+//
 // "Next command" goes to the next module in turn that is due: on a bus the modules
 // are asked one after the other, each set up with its own parameter command first
 // (and again after three failures of its own). A module that keeps not answering at
@@ -69,9 +73,16 @@ ReadCycle::ReadCycle(CycleSettings settings)
 {
 }
 
-void ReadCycle::setAddressText(std::string addressText)
+bool ReadCycle::setAddressText(std::string addressText)
 {
     m_addressText = std::move(addressText);
+    // A module typed in while the last one waits out the poll interval is set up and
+    // read at once, not an interval later.
+    const auto wanted = validAddress(m_addressText);
+    if (!bolReading || m_roster.busGiven() || !wanted || *wanted == m_roster.first() || m_nextQueryAt == TimePoint{})
+        return false;
+    m_nextQueryAt = {};
+    return true;
 }
 
 void ReadCycle::setAddresses(std::vector<int> addresses)
@@ -151,6 +162,7 @@ CycleActions ReadCycle::start(TimePoint now, bool newRun)
         m_strayBytes = 0;
     m_roster.start(now, newRun);
     m_awaiting = Awaiting::nothing;
+    m_nextQueryAt = {}; // Read is asked for now, whatever the poll interval
     ReadData(out, now);
     return out;
 }
@@ -274,7 +286,7 @@ std::optional<TimePoint> ReadCycle::deadline() const
         break;
     case Awaiting::nothing:
         if (const auto due = m_roster.nextAskAt(); bolReading && due)
-            consider(*due);
+            consider(std::max(*due, m_nextQueryAt));
         break;
     }
     if (const auto stale = m_roster.nextStaleAt(); bolReading && stale)
@@ -290,20 +302,26 @@ void ReadCycle::SetParam(CycleActions &out, TimePoint now)
     sendCommand(out, BuildParameterCommand(std::to_string(m.address)), Awaiting::parameterReply, now);
 }
 
-void ReadCycle::ReadData(CycleActions &out, TimePoint now)
+void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> setUpNow)
 {
     m_awaiting = Awaiting::nothing;
     if (!bolReading)
         return;
     m_roster.followAddressBox(m_addressText);
+    const std::size_t turnBefore = m_roster.turn();
     ModuleState *m = m_roster.nextDue(now);
     if (!m)
         return; // every module backs off: tick() asks the first that comes due
+    if (now < m_nextQueryAt && m->address != setUpNow) {
+        m_roster.rewindTo(turnBefore); // its turn is still to come: tick() asks it when the interval is over
+        return;
+    }
     m_asked = m->address;
+    m_nextQueryAt = now + m_settings.pollInterval;
     // A module is always set up before it is queried: the first time, after it
     // failed to take the parameter command, and after a run of failed replies (it
     // may have been restarted).
-    if (!m->setUp || m->failuresInRow >= m_settings.failuresBeforeSetup) {
+    if (needsSetUp(*m)) {
         SetParam(out, now);
         return;
     }
@@ -354,16 +372,17 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
         if (learned.length() == block.size() && learned.fitsAt(block) == ReplyFraming::Fit::good
             && learned.requiredTrailerBytes() > 0) {
             good(out, result.value, now);
-            ReadData(out, now);
+            ReadData(out, now, m.address);
             return;
         }
         break;
     }
     // An acknowledgement is no value: a module that takes set-up but never answers a
-    // query backs off all the same.
+    // query backs off all the same. Its first query goes at once, whatever the poll
+    // interval: set-up and query are one turn.
     m.setUp = true;
     m_gatherer.clear();
-    ReadData(out, now);
+    ReadData(out, now, m.address);
 }
 
 void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedOut)
@@ -439,6 +458,7 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
 {
     ModuleState &m = asked();
     out.show = ValueText(value);
+    out.value = value;
     out.address = m.address;
     if (m_awaiting == Awaiting::valueReply)
         m.counters.noteReplyTime(now - m_gatherer.sentAt());

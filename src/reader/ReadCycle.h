@@ -41,8 +41,10 @@ class ReadCycle
 public:
     explicit ReadCycle(CycleSettings settings = {});
 
-    // The address box as it reads now; the next command is built from it.
-    void setAddressText(std::string addressText);
+    // The address box as it reads now; the next command is built from it. True when
+    // that lets the next command go out sooner (a new address is not kept waiting for
+    // the poll interval): the caller then asks deadline() again.
+    bool setAddressText(std::string addressText);
     // Several modules on one line (a bus), asked in turn; replaces the address box.
     // Each address 0..31, each once. Fewer than two hands the cycle back to the box.
     void setAddresses(std::vector<int> addresses);
@@ -81,7 +83,8 @@ public:
 
 private:
     enum class Awaiting {
-        nothing, // between replies: a module backing off is not due yet, or reading is off
+        nothing, // between replies: a module backing off is not due yet, the poll interval
+                 // is not over, or reading is off
         parameterReply,
         valueReply,
         quiet, // a reply was given up or overran: let the line fall silent first
@@ -89,7 +92,9 @@ private:
 
     CycleActions start(TimePoint now, bool newRun);
     void SetParam(CycleActions &out, TimePoint now);
-    void ReadData(CycleActions &out, TimePoint now);
+    // A command waits for the poll interval since the one before, but the query of
+    // the module `setUpNow` just took its set-up.
+    void ReadData(CycleActions &out, TimePoint now, std::optional<int> setUpNow = {});
     void sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now);
     void gatherToLength(CycleActions &out, TimePoint now);
     // Judge the block gathered when silence or the time-out ended it.
@@ -112,6 +117,10 @@ private:
     ModuleState &module(int address);
     ModuleState &asked() { return module(m_asked); }
     bool onBus() const { return m_roster.onBus(); }
+    bool needsSetUp(const ModuleState &m) const
+    {
+        return !m.setUp || m.failuresInRow >= m_settings.failuresBeforeSetup;
+    }
 
     CycleSettings m_settings;
     bool bolReading = false;
@@ -129,6 +138,8 @@ private:
     std::optional<size_t> m_tail;
     // Bytes that came while no module was asked.
     std::uint64_t m_strayBytes = 0;
+    // The poll interval: no command before this, but the query right after a set-up.
+    TimePoint m_nextQueryAt{};
 };
 
 } // namespace kvp

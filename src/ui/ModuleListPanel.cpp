@@ -57,6 +57,7 @@ ModuleListPanel::ModuleListPanel(Source source, QWidget *parent) : QWidget(paren
         QMenu menu;
         menu.addAction(tr("移除地址 %1").arg(m_table->item(row, addressColumn)->text()), this,
                        &ModuleListPanel::removeSelected);
+        emit rowMenu(m_table->item(row, addressColumn)->data(Qt::UserRole).toInt(), &menu);
         menu.exec(m_table->viewport()->mapToGlobal(at));
     });
 
@@ -178,6 +179,12 @@ void ModuleListPanel::insertRow(int address)
 void ModuleListPanel::noteValue(int address, const QString &text, Clock::time_point at)
 {
     m_values[address] = Shown{text, at};
+}
+
+void ModuleListPanel::updateText(int address, const QString &text)
+{
+    if (const auto it = m_values.find(address); it != m_values.end())
+        it->second.text = text;
 }
 
 QString ModuleListPanel::lastValue(int address) const

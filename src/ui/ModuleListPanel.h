@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -53,6 +54,8 @@ public:
     void noteValue(int address, const QString &text, Clock::time_point at);
     // Empty before a value of `address` came.
     QString lastValue(int address) const;
+    // The last value of `address` written anew (its units changed); its age stays.
+    void updateText(int address, const QString &text);
     // The module in the address box is marked; nothing when the box holds none.
     void setCurrent(std::optional<int> address);
     void setColours(const ValueColours &colours);
@@ -64,6 +67,8 @@ public:
 signals:
     void addressChosen(int address);
     void addressesChanged(const QList<int> &addresses);
+    // A row's context menu is about to open: whoever wants to may add to it.
+    void rowMenu(int address, QMenu *menu);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

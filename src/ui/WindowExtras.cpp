@@ -6,10 +6,12 @@
 #include "ModuleListPanel.h"
 #include "PlaceBeside.h"
 #include "TrendPanel.h"
+#include "UnitsAndLimits.h"
 
 #include "app/ConditionOf.h"
 #include "app/LastFolder.h"
 #include "app/ReadSession.h"
+#include "app/ReadingColumns.h"
 #include "app/WindowText.h"
 #include "protocol/Address.h"
 
@@ -122,7 +124,22 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton),
                        static_cast<QWidget *>(m_modulesButton)})
         w->setFixedHeight(kStatusHeight);
-    m_menuActions = {m_trendAction, m_modulesAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find};
+    m_units = new UnitsAndLimits(window, session, [this]() -> std::optional<int> {
+        if (m_session.onBus())
+            return boxModuleOnBus();
+        // Another module typed into the box: nothing of it is shown yet, and the
+        // last module's value is not to come back under its address.
+        if (const auto box = validAddress(m_address->text().toStdString()); box && box != m_lastShownAddress)
+            return std::nullopt;
+        return m_lastShownAddress;
+    }, [this] { return validAddress(m_address->text().toStdString()); });
+    connect(m_units, &UnitsAndLimits::changed, this, [this](int address) {
+        if (const QString last = m_modules->lastValue(address); !last.isEmpty())
+            m_modules->updateText(address, m_units->shownText(address, last));
+    });
+    connect(m_modules, &ModuleListPanel::rowMenu, m_units, &UnitsAndLimits::addTo);
+    m_menuActions = {m_trendAction, m_modulesAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find,
+                     nullptr, m_units->editAction(), m_units->intervalAction()};
     showRecordingState();
 
     // The value's own menu: copy it, with or without its time.
@@ -131,6 +148,8 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
         QMenu menu;
         menu.addAction(copy);
         menu.addAction(copyTimed);
+        menu.addSeparator();
+        menu.addAction(m_units->editAction());
         menu.exec(m_value->mapToGlobal(at));
     });
     // Ctrl+C in the address box copies its selection; with nothing selected there,
@@ -242,7 +261,11 @@ std::optional<int> WindowExtras::boxModuleOnBus() const
 
 bool WindowExtras::isShownModule(int address) const
 {
-    return !m_session.onBus() || boxModuleOnBus() == address;
+    if (m_session.onBus())
+        return boxModuleOnBus() == address;
+    // A reply of the module read before another address was typed is not the box's.
+    const auto box = validAddress(m_address->text().toStdString());
+    return !box || *box == address;
 }
 
 ModuleListPanel::Module WindowExtras::moduleNow(int address) const
@@ -282,16 +305,23 @@ bool WindowExtras::trendOpen() const
 void WindowExtras::onValue(const QString &text, int address)
 {
     const auto now = TrendSeries::Clock::now();
-    m_modules->noteValue(address, text, now);
+    // The text is the scaled value; the trend draws, and the recording keeps, the count.
+    const auto reading = m_session.lastReading(address);
+    m_modules->noteValue(address, m_units->shownText(address, text), now);
     if (isShownModule(address)) {
+        m_lastShownAddress = address;
+        UnitsAndLimits::showOn(m_value, m_units->shownText(address, text)); // with its unit and the symbol of a limit
         m_lastText = text;
         m_lastAt = now;
         bool ok = false;
-        const int value = text.toInt(&ok);
-        if (ok)
+        const int value = reading ? reading->raw : text.toInt(&ok);
+        if (ok || reading)
             m_trend->addValue(now, value);
     }
-    if (m_recording.active() && !m_recording.add(address, text))
+    if (m_recording.active()
+        && !(reading ? m_recording.add(address, QString::number(reading->raw),
+                                       readingColumns(*reading, m_session.readouts().of(address)))
+                     : m_recording.add(address, text)))
         recordingFailed();
     if (m_benchValues > 0 && ++m_benchSeen == m_benchValues) {
         const double seconds = std::chrono::duration<double>(now - m_benchStart).count();

@@ -27,6 +27,7 @@ class FindModuleDialog;
 class StatusRow;
 class ReadSession;
 class TrendPanel;
+class UnitsAndLimits;
 
 // What the window offers besides its original controls, all of it outside them:
 // the trend panel that opens below (Ctrl+T), the list of modules on the line
@@ -55,7 +56,8 @@ public:
     bool modulesOpen() const;
     ModuleListPanel *modules() const { return m_modules; }
     // Whether a value of `address` is the one the window shows big, copies and
-    // draws: on a bus only the module in the address box; else every value.
+    // draws: on a bus only the module in the address box; else every value but a
+    // late one of the module read before another address was typed.
     bool isShownModule(int address) const;
     // On a bus, the module in the address box when it is one of the bus.
     std::optional<int> boxModuleOnBus() const;
@@ -76,6 +78,8 @@ public:
 
 
     QAction *action(const char *name) const;
+    // Units, limits and the poll interval, and how a value beyond a limit looks.
+    UnitsAndLimits *units() const { return m_units; }
 
     // The height of the panels open below the form, and putting them at the
     // window's bottom (the window may have been made larger).
@@ -118,6 +122,8 @@ private:
     QAction *m_recordAction = nullptr;
     QPointer<FindModuleDialog> m_find;
     int m_baseHeight = 284; // the window's height when not made larger
+    UnitsAndLimits *m_units = nullptr;
+    std::optional<int> m_lastShownAddress; // of the value shown big last, when not on a bus
 
     Recording m_recording;
     QTimer m_recLabelTimer; // the row count follows a few times a second, not per value

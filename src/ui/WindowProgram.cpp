@@ -2,6 +2,7 @@
 
 #include "WindowLanguage.h"
 #include "ModuleListPanel.h"
+#include "UnitsAndLimits.h"
 #include "WindowExtras.h"
 #include "frmMain.h"
 
@@ -72,7 +73,10 @@ int runWindow(int argc, char **argv)
     window.setSimulated(setup.simulated());
     window.setAddressText(options.address);
     window.extras()->modules()->setAddresses(last.modules);
+    // Units and limits on the command line are this run's, for every module.
+    window.extras()->units()->restore(options.readout, options.readoutGiven ? options.readoutByAddress : last.readouts);
     window.setRemembering(true);
+    window.extras()->units()->setRemembering(true);
     // A port that cannot be opened, named or not, leaves the window up with the
     // reason on its status line and the port list one click away: a message box
     // whose OK ended the program was a dead end.

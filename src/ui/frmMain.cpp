@@ -6,6 +6,7 @@
 #include "ModuleListPanel.h"
 #include "WindowExtras.h"
 #include "StatusRow.h"
+#include "UnitsAndLimits.h"
 #include "ui_frmMain.h"
 
 #include "app/ConditionOf.h"
@@ -169,6 +170,7 @@ void frmMain::installExtras()
     m_extras->modules()->setColours(m_colours);
     connect(m_extras->modules(), &ModuleListPanel::addressesChanged, this, &frmMain::onModuleListChanged);
     connect(m_extras, &WindowExtras::readAllFound, this, &frmMain::Read_Click);
+    connect(m_extras->units(), &UnitsAndLimits::changed, this, &frmMain::showState);
 }
 
 void frmMain::followModuleList()
@@ -507,9 +509,13 @@ void frmMain::showState()
     palette.setColor(QPalette::WindowText, live ? m_colours.live : m_colours.stale);
     ui->DataText->setPalette(palette);
     m_valueLive = live;
+    // Units, limits and the alarm colour first: the full-screen meter and the value's
+    // accessible name show the value as decorated.
+    if (m_extras)
+        m_extras->units()->decorate(ui->DataText, ui->StatusText, live);
     if (m_meter) {
         m_meter->showState(ui->StatusText->text());
-        m_meter->showValue(ui->DataText->text(), palette.color(QPalette::WindowText));
+        m_meter->showValue(ui->DataText->text(), ui->DataText->palette().color(QPalette::WindowText));
     }
     nameValue();
 }
