@@ -1,6 +1,9 @@
 #include "ReadSession.h"
 
 #include "ConditionOf.h"
+#include "MakeLink.h"
+#include "network/NetworkAddress.h"
+#include "serial/SerialLink.h"
 
 #include <chrono>
 
@@ -12,15 +15,24 @@ ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject 
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer); // the byte gap is a few tens of milliseconds
     connect(&m_timer, &QTimer::timeout, this, &ReadSession::onTimer);
-    connect(&m_link, &SerialLink::received, this, &ReadSession::onReceived);
-    connect(&m_link, &SerialLink::failed, this, &ReadSession::onPortFailed);
-    m_reopenTimer.setInterval(1000);
+    makeLinkFor(m_port.portName);
     connect(&m_reopenTimer, &QTimer::timeout, this, &ReadSession::tryReopen);
+}
+
+void ReadSession::makeLinkFor(const QString &portName)
+{
+    // The same kind of link is kept: a serial link remembers which device its path was.
+    const bool server = NetworkAddress::isServer(portName);
+    if (m_link && server == (qobject_cast<SerialLink *>(m_link.get()) == nullptr))
+        return;
+    m_link = makeLink(portName);
+    connect(m_link.get(), &Link::received, this, &ReadSession::onReceived);
+    connect(m_link.get(), &Link::failed, this, &ReadSession::onPortFailed);
 }
 
 Condition ReadSession::open()
 {
-    return m_link.InitPort(m_port);
+    return m_link->InitPort(m_port);
 }
 
 Facts ReadSession::facts() const
@@ -28,7 +40,7 @@ Facts ReadSession::facts() const
     Facts facts;
     facts.port = m_port.portName;
     facts.address = m_cycle.address();
-    facts.detail = m_link.errorDetail();
+    facts.detail = m_link->errorDetail();
     return facts;
 }
 
@@ -52,7 +64,7 @@ void ReadSession::setBus(const QList<int> &addresses)
 
 Condition ReadSession::read()
 {
-    if (!m_link.isOpen()) {
+    if (!m_link->isOpen()) {
         if (const Condition failure = open(); failure != Condition::none)
             return failure;
         m_reopenTimer.stop();
@@ -68,15 +80,15 @@ void ReadSession::stop()
     apply(m_cycle.Stop_Click(Clock::now()));
 }
 
-SerialLink *ReadSession::lendPort()
+Link *ReadSession::lendPort()
 {
-    if (!m_link.isOpen() || m_lent)
+    if (!m_link->isOpen() || m_lent)
         return nullptr;
     m_readingWhenLent = m_cycle.reading();
     apply(m_cycle.Stop_Click(Clock::now()));
     m_timer.stop(); // a reply still awaited is the borrower's to let pass
     m_lent = true;
-    return &m_link;
+    return m_link.get();
 }
 
 void ReadSession::takePortBack()
@@ -84,7 +96,7 @@ void ReadSession::takePortBack()
     if (!m_lent)
         return;
     m_lent = false;
-    if (!m_link.isOpen())
+    if (!m_link->isOpen())
         m_resumeReading = m_resumeReading || m_readingWhenLent; // the reopen timer resumes
     else if (m_readingWhenLent)
         apply(m_cycle.resume(Clock::now()));
@@ -105,8 +117,9 @@ bool ReadSession::freshCycle()
 Condition ReadSession::switchPort(const QString &portName)
 {
     m_reopenTimer.stop();
-    m_link.close();
+    m_link->close();
     m_port.portName = portName;
+    makeLinkFor(portName);
     const bool wasReading = freshCycle();
     if (const Condition failure = open(); failure != Condition::none) {
         apply({});
@@ -120,7 +133,7 @@ void ReadSession::setCycleSettings(CycleSettings settings)
 {
     m_cycleSettings = settings;
     const bool wasReading = freshCycle();
-    if (m_link.isOpen())
+    if (m_link->isOpen())
         apply(wasReading ? m_cycle.Read_Click(Clock::now()) : CycleActions{});
     else
         m_resumeReading = wasReading; // the device is away: read on when it is back
@@ -146,7 +159,11 @@ void ReadSession::onPortFailed(Condition failure)
     apply(m_cycle.Stop_Click(Clock::now()));
     m_timer.stop();
     emit portFailed(failure);
-    m_reopenTimer.start();
+    // A line that fails again before a single value came (a server that takes the
+    // connection and drops it) keeps the wait growing.
+    m_reopenFailures = m_valueSinceReopen ? 0 : m_reopenFailures + 1;
+    m_valueSinceReopen = false;
+    m_reopenTimer.start(m_link->retryAfter(m_reopenFailures));
 }
 
 void ReadSession::tryReopen()
@@ -162,6 +179,7 @@ void ReadSession::tryReopen()
             m_refusedReopen = failure;
             emit reopenRefused(failure);
         }
+        m_reopenTimer.start(m_link->retryAfter(++m_reopenFailures));
         return;
     }
     m_refusedReopen = Condition::none;
@@ -174,8 +192,8 @@ void ReadSession::tryReopen()
 void ReadSession::apply(const CycleActions &actions)
 {
     if (actions.send) {
-        m_link.discardInput();
-        m_link.WritePort(*actions.send);
+        m_link->discardInput();
+        m_link->WritePort(*actions.send);
     }
     if (actions.timeoutGrown)
         emit timeoutGrown(static_cast<int>(actions.timeoutGrown->count()), actions.address);
@@ -184,6 +202,7 @@ void ReadSession::apply(const CycleActions &actions)
     if (actions.answersAgain)
         emit moduleNote(Condition::moduleBack, actions.address);
     if (actions.show) {
+        m_valueSinceReopen = true;
         const QString text = QString::fromStdString(*actions.show);
         if (m_log && !m_log->append(actions.address, text)) {
             m_log = nullptr; // it takes nothing more; said once
