@@ -238,7 +238,7 @@ QString windowWord(WindowWord word)
     case WindowWord::portListTip:
         return QCoreApplication::translate("kvp", "本机的串口; 插拔适配器时自动更新. 单击选择");
     case WindowWord::portPathPlaceholder:
-        return QCoreApplication::translate("kvp", "或输入串口路径, 如 /dev/ttyUSB0");
+        return QCoreApplication::translate("kvp", "或输入串口路径, 如 /dev/ttyUSB0, 或串口服务器 tcp://主机:端口");
     case WindowWord::portPathOpen:
         return QCoreApplication::translate("kvp", "打开");
     case WindowWord::portPathOpenTip:
