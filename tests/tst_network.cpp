@@ -1,8 +1,16 @@
 // Modules behind a serial server: the Telnet layer byte by byte, the addresses
 // --port takes, and kvp-reader against real servers (socat for raw TCP, ser2net for
 // the COM port option) in front of the simulated module's pseudo-terminal.
+#include "app/ReadSession.h"
+#include "app/ScanSession.h"
 #include "network/NetworkAddress.h"
 #include "network/TelnetCodec.h"
+#include "sim/SimulatedModule.h"
+#include "ui/PortPicker.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalSpy>
 
 #include <QFile>
 #include <QProcess>
@@ -361,6 +369,62 @@ private slots:
         QVERIFY(r.reader.waitForFinished(5000));
     }
 
+    // The window's session through a server: values, the search for modules on the
+    // lent link, and switching from a server to a device path and back.
+    void sessionThroughServer()
+    {
+        needTools(false);
+        QTemporaryDir dir;
+        SimulatedModule module{SimulatorSettings{}};
+        const quint16 port = freePort();
+        auto server = serve(false, module.devicePath(), port, dir);
+        QTRY_VERIFY_WITH_TIMEOUT(listening(port), 10000);
+        const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
+        PortSettings settings;
+        settings.portName = url;
+        ReadSession session(settings);
+        QSignalSpy values(&session, &ReadSession::valueShown);
+        QCOMPARE(session.open(), Condition::none);
+        QCOMPARE(session.read(), Condition::none);
+        QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 3, 5000);
+
+        Link *link = session.lendPort();
+        QVERIFY(link);
+        ScanSession scan(*link);
+        QSignalSpy found(&scan, &ScanSession::found);
+        QSignalSpy over(&scan, &ScanSession::finished);
+        scan.start();
+        QTRY_VERIFY_WITH_TIMEOUT(over.size() == 1, 20000);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().first().toInt(), 0);
+        session.takePortBack();
+
+        QCOMPARE(session.switchPort(module.devicePath()), Condition::none); // socat lets the line go
+        values.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 3, 5000);
+        server = serve(false, module.devicePath(), port, dir);
+        QTRY_VERIFY_WITH_TIMEOUT(listening(port), 10000);
+        QCOMPARE(session.switchPort(url), Condition::none);
+        values.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 3, 5000);
+    }
+
+    // A server typed into the window's port list stays in it, after a device was chosen.
+    void portListKeepsServers()
+    {
+        PortPicker picker([] { return QList<SerialPortEntry>{}; });
+        const QString url = QStringLiteral("rfc2217://gw:4001");
+        picker.popUp(QStringLiteral("/dev/ttyUSB0"), {});
+        QSignalSpy chosen(&picker, &PortPicker::chosen);
+        auto *path = picker.findChild<QLineEdit *>(QStringLiteral("PortPath"));
+        path->setText(url);
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(chosen.size(), 1);
+        picker.popUp(QStringLiteral("/dev/ttyUSB0"), {});
+        auto *list = picker.findChild<QListWidget *>(QStringLiteral("PortList"));
+        QVERIFY(!list->findItems(url, Qt::MatchExactly).isEmpty());
+    }
+
     // Each way connecting can fail has its own words; the run ends with exit 1.
     void openFailures_data()
     {
@@ -404,5 +468,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_network)
+QTEST_MAIN(tst_network)
 #include "tst_network.moc"

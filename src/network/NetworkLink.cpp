@@ -40,6 +40,13 @@ NetworkLink::NetworkLink(QObject *parent) : Link(parent)
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetworkLink::onLost);
 }
 
+NetworkLink::~NetworkLink()
+{
+    QObject::disconnect(&m_socket, nullptr, this, nullptr);
+    m_up = false;
+    m_socket.abort();
+}
+
 std::chrono::milliseconds NetworkLink::retryAfter(int failures) const
 {
     using namespace std::chrono;

@@ -21,6 +21,8 @@ class NetworkLink : public Link
 
 public:
     explicit NetworkLink(QObject *parent = nullptr);
+    // Quietly: a socket closed by its destructor is no lost connection to report.
+    ~NetworkLink() override;
 
     Condition InitPort(const PortSettings &settings) override;
     void WritePort(const std::string &str) override;
