@@ -64,7 +64,7 @@ Condition NetworkLink::InitPort(const PortSettings &settings)
     const std::optional<NetworkAddress> address = NetworkAddress::parse(settings.portName, &why);
     if (!address)
         return failOpen(Condition::badServerAddress, why);
-    if (const Condition failure = connect(*address); failure != Condition::none)
+    if (const Condition failure = connectTo(*address); failure != Condition::none)
         return failure;
     if (address->kind == NetworkAddress::Kind::comPortControl) {
         if (const Condition failure = negotiate(settings); failure != Condition::none)
@@ -77,7 +77,7 @@ Condition NetworkLink::InitPort(const PortSettings &settings)
     return Condition::none;
 }
 
-Condition NetworkLink::connect(const NetworkAddress &address)
+Condition NetworkLink::connectTo(const NetworkAddress &address)
 {
     m_socket.abort();
     m_socket.connectToHost(address.host, address.port);
@@ -192,7 +192,8 @@ void NetworkLink::onLost()
     if (!m_up)
         return;
     m_up = false;
-    m_errorDetail = m_socket.error() == QAbstractSocket::RemoteHostClosedError || m_socket.error() == QAbstractSocket::UnknownSocketError
+    const auto error = m_socket.error();
+    m_errorDetail = error == QAbstractSocket::RemoteHostClosedError || error == QAbstractSocket::UnknownSocketError
         ? QStringLiteral("the server closed the connection")
         : m_socket.errorString();
     m_socket.abort();

@@ -40,7 +40,7 @@ public:
     static constexpr int kNegotiateMs = 1500;
 
 private:
-    Condition connect(const NetworkAddress &address);
+    Condition connectTo(const NetworkAddress &address);
     Condition negotiate(const PortSettings &settings);
     // Takes what the socket holds through the Telnet layer; the line's bytes are
     // returned, the layer's answers sent at once.

@@ -107,7 +107,7 @@ TelnetCodec::Output TelnetCodec::decode(std::span<const std::uint8_t> bytes)
         case State::subIac:
             if (byte == SE) {
                 if (!m_subOverflow)
-                    onSubnegotiation(out.reply);
+                    onSubnegotiation();
                 m_state = State::data;
             } else if (byte == IAC) {
                 if (m_sub.size() < kMaxSubnegotiation)
@@ -189,7 +189,7 @@ void TelnetCodec::sendLine(std::vector<std::uint8_t> &reply) const
     add(reply, {IAC, SB, COM_PORT, PURGE_DATA, 3, IAC, SE});
 }
 
-void TelnetCodec::onSubnegotiation(std::vector<std::uint8_t> &)
+void TelnetCodec::onSubnegotiation()
 {
     if (m_sub.size() < 2 || m_sub[0] != COM_PORT || m_stage != Stage::setting)
         return; // signatures, line and modem state notes: nothing the reader needs

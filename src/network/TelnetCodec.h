@@ -65,7 +65,7 @@ private:
     };
 
     void onOption(std::uint8_t verb, std::uint8_t option, std::vector<std::uint8_t> &reply);
-    void onSubnegotiation(std::vector<std::uint8_t> &reply);
+    void onSubnegotiation();
     void sendLine(std::vector<std::uint8_t> &reply) const;
     static bool wanted(std::uint8_t option) { return option == BINARY || option == SGA || option == COM_PORT; }
 
