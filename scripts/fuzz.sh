@@ -19,7 +19,7 @@ cmake --build build-fuzz --parallel "$(nproc)" >/dev/null
 
 runs=(-runs=1000000)
 [[ "${1:-}" == "--ci" ]] && runs=(-max_total_time=20)
-for target in fuzz_readcycle fuzz_address; do
+for target in fuzz_readcycle fuzz_address fuzz_telnet; do
     corpus=tests/fuzz/corpus/${target#fuzz_}
     work=$(mktemp -d)
     # New inputs go to a scratch folder, so the checked-in corpus only changes on purpose.

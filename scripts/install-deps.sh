@@ -18,6 +18,9 @@ packages=(
     qt6-translations-l10n
     # The completion test runs the shell completion under bash-completion.
     bash-completion
+    # tst_network reads the simulated module through real serial servers on 127.0.0.1:
+    # socat for raw TCP, ser2net for the Telnet COM port option (RFC 2217).
+    socat ser2net
 )
 if [[ "${1:-}" == "--screenshot" ]]; then
     packages+=(xvfb xauth x11-apps x11-utils xdotool imagemagick)

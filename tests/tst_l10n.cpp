@@ -142,6 +142,10 @@ private slots:
         QTest::newRow("log write") << Condition::logWriteFailed << "/tmp/kvp-values.csv";
         QTest::newRow("recording") << Condition::recordingFailed << "/tmp/kvp-values.csv";
         QTest::newRow("simulator") << Condition::simulatorFailed << "Input/output error";
+        for (const Condition server : {Condition::badServerAddress, Condition::connectionRefused, Condition::hostNotFound,
+                                       Condition::connectTimedOut, Condition::notComPortServer,
+                                       Condition::networkFailed, Condition::connectionLost})
+            QTest::addRow("serial server %d", int(server)) << server << "/dev/ttyKVP7";
     }
 
     void failureMessages()

@@ -4,6 +4,7 @@
 #include "sim/SimulatedModule.h"
 #include "PortLink.h"
 #include "app/ReadSession.h"
+#include "serial/SerialLink.h"
 
 #include <QFile>
 #include <QRegularExpression>

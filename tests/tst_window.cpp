@@ -691,6 +691,7 @@ private slots:
         QTest::newRow("last time's built-in port") << QList{s0, s1, ftdi} << "/dev/ttyS1" << "/dev/ttyS1";
         QTest::newRow("last time's is gone: the one adapter") << QList{s0, acm} << "/dev/ttyUSB3" << "/dev/ttyACM0";
         QTest::newRow("last time's is gone, nothing else") << QList{s0} << "/dev/ttyUSB3" << "/dev/ttyS0";
+        QTest::newRow("last time's serial server") << QList{s0, ftdi} << "tcp://gw:4001" << "tcp://gw:4001";
         // The kernel's console is never chosen, however it is found.
         SerialPortEntry s0Console = s0, ftdiConsole = ftdi;
         s0Console.systemConsole = ftdiConsole.systemConsole = true;

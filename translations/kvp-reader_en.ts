@@ -249,10 +249,6 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>This machine&apos;s serial ports; kept current as adapters come and go. Click one to choose it</translation>
     </message>
     <message>
-        <source>或输入串口路径, 如 /dev/ttyUSB0</source>
-        <translation>or type a port path, e.g. /dev/ttyUSB0</translation>
-    </message>
-    <message>
         <source>打开</source>
         <translation>Open</translation>
     </message>
@@ -351,6 +347,46 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>读取中; ▼ 低于下限 %1</source>
         <translation>reading; ▼ below the low limit %1</translation>
+    </message>
+    <message>
+        <source>连接已断开: 正在重新连接</source>
+        <translation>Connection lost: reconnecting</translation>
+    </message>
+    <message>
+        <source>无法连接串口服务器: 见提示</source>
+        <translation>Cannot connect to the serial server: see the message</translation>
+    </message>
+    <message>
+        <source>%1 不是串口服务器的地址: %2</source>
+        <translation>%1 is not a serial server&apos;s address: %2</translation>
+    </message>
+    <message>
+        <source>%1 的串口服务器拒绝了连接: 该端口无人监听. 请检查端口号, 以及服务器是否在运行.</source>
+        <translation>The serial server at %1 refused the connection: nothing listens at that port. Check the port number and that the server is running.</translation>
+    </message>
+    <message>
+        <source>%1 的主机名未知. 请检查主机名, 或给出服务器的 IP 地址.</source>
+        <translation>The host of %1 is not known. Check the host name, or give the server&apos;s IP address.</translation>
+    </message>
+    <message>
+        <source>%1 的串口服务器没有应答. 请检查地址, 服务器是否开着, 以及中间有无防火墙.</source>
+        <translation>No answer from the serial server at %1. Check the address, that the server is on, and that no firewall is in between.</translation>
+    </message>
+    <message>
+        <source>%1 的服务器不允许设置其串口 (RFC 2217, Telnet COM 端口控制). 请为该端口打开它, 或把服务器的串口设为 19200 bit/s, 8 个数据位, 偶校验, 1 个停止位并改用 tcp://.</source>
+        <translation>The server at %1 does not let the reader set its serial line (RFC 2217, Telnet COM port control). Turn that on for its port, or set the server&apos;s line to 19200 bit/s, 8 data bits, even parity, 1 stop bit and use tcp:// instead.</translation>
+    </message>
+    <message>
+        <source>无法连接 %1 的串口服务器. 请检查地址和服务器.</source>
+        <translation>Cannot connect to the serial server at %1. Check the address and the server.</translation>
+    </message>
+    <message>
+        <source>与 %1 的串口服务器的连接已断开. 正在重新连接, 起初每 0.5 s 一次, 之后每 5 s 一次.</source>
+        <translation>The connection to the serial server at %1 was lost. Reconnecting, every 0.5 s at first, then every 5 s.</translation>
+    </message>
+    <message>
+        <source>或输入串口路径, 如 /dev/ttyUSB0, 或串口服务器 tcp://主机:端口</source>
+        <translation>or type a port path, e.g. /dev/ttyUSB0, or a serial server, tcp://HOST:PORT</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include "AddressArgument.h"
 #include "ReadoutOptions.h"
+#include "network/NetworkAddress.h"
 #include "platform/StderrLine.h"
 #include "serial/PortSettings.h"
 
@@ -48,7 +49,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Serial device to use (default: the first serial port, %1, unless it is the "
-                                                 "system console).")
+                                                 "system console), or a serial server: tcp://HOST:PORT (raw) or "
+                                                 "rfc2217://HOST:PORT (the reader sets the server's line).")
                                       .arg(PortSettings::defaultPortName()),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption address(QStringLiteral("address"),
@@ -149,6 +151,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     }
     if (parser.isSet(port) && o.port.isEmpty())
         return usageError(QStringLiteral("--port needs a device, e.g. /dev/ttyUSB0 (see --list-ports)"));
+    if (QString why; NetworkAddress::isServer(o.port) && !NetworkAddress::parse(o.port, &why))
+        return usageError(QStringLiteral("--port %1 is not a serial server's address: %2").arg(o.port, why));
     if (parser.isSet(log) && o.logFile.isEmpty())
         return usageError(QStringLiteral("--log needs a file name"));
     if (o.simulate && parser.isSet(port))

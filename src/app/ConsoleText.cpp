@@ -1,6 +1,7 @@
 #include "ConsoleText.h"
 
 #include "FileTrouble.h"
+#include "network/NetworkAddress.h"
 
 #include <QFileInfo>
 
@@ -124,18 +125,46 @@ QString consoleText(Condition condition, const Facts &facts)
         return withDetail(QStringLiteral("Could not send on serial port %1. Check the cable and the adapter; "
                                          "waiting for the port to work again.").arg(facts.port), facts);
     case Condition::portBack:
+        if (NetworkAddress::isServer(facts.port))
+            return QStringLiteral("the connection to %1 is back; reading again").arg(facts.port);
         return QStringLiteral("serial port %1 is back; reading again").arg(facts.port);
     case Condition::portChanged:
         return QStringLiteral("%1 is back, but as another device than the one read before; it is left alone. "
                               "Plug the module's adapter in again, or start kvp-reader again to read the new "
                               "device.").arg(facts.port);
     case Condition::gaveUp:
+        if (NetworkAddress::isServer(facts.port))
+            return QStringLiteral("the serial server at %1 was not back within %2 s (--give-up); giving up. Check the "
+                                  "server and the network, and start kvp-reader again.").arg(facts.port).arg(facts.count);
         return QStringLiteral("serial port %1 did not come back within %2 s (--give-up); giving up. Check the "
                               "adapter and start kvp-reader again.").arg(facts.port).arg(facts.count);
     case Condition::gaveUpOnOther:
         return QStringLiteral("serial port %1 is another device now, and the one read before did not come back "
                               "within %2 s (--give-up); giving up. Plug the module's adapter in again, or start "
                               "kvp-reader again to read the new device.").arg(facts.port).arg(facts.count);
+    case Condition::badServerAddress:
+        return QStringLiteral("%1 is not a serial server's address: %2").arg(facts.port, facts.detail);
+    case Condition::connectionRefused:
+        return withDetail(QStringLiteral("The serial server at %1 refused the connection: nothing listens at that "
+                                         "port. Check the port number and that the server is running.")
+                              .arg(facts.port), facts);
+    case Condition::hostNotFound:
+        return withDetail(QStringLiteral("The host of %1 is not known. Check the host name, or give the server's IP "
+                                         "address.").arg(facts.port), facts);
+    case Condition::connectTimedOut:
+        return withDetail(QStringLiteral("No answer from the serial server at %1. Check the address, that the server "
+                                         "is on, and that no firewall is in between.").arg(facts.port), facts);
+    case Condition::notComPortServer:
+        return withDetail(QStringLiteral("The server at %1 does not let the reader set its serial line (RFC 2217, "
+                                         "Telnet COM port control). Turn that on for its port, or set the server's "
+                                         "line to 19200 bit/s, 8 data bits, even parity, 1 stop bit and use tcp:// "
+                                         "instead.").arg(facts.port), facts);
+    case Condition::networkFailed:
+        return withDetail(QStringLiteral("Cannot connect to the serial server at %1. Check the address and the "
+                                         "server.").arg(facts.port), facts);
+    case Condition::connectionLost:
+        return withDetail(QStringLiteral("The connection to the serial server at %1 was lost. Reconnecting, every "
+                                         "0.5 s at first, then every 5 s.").arg(facts.port), facts);
     case Condition::invalidAddress:
         return QStringLiteral("the KV-P address must be a number from 0 to 31");
     case Condition::addressKept:

@@ -1,5 +1,6 @@
 #include "DefaultPort.h"
 
+#include "network/NetworkAddress.h"
 #include "serial/PortSettings.h"
 
 #include <algorithm>
@@ -21,6 +22,9 @@ QString firstSerialPort(const QList<SerialPortEntry> &ports)
 
 QString defaultPort(const QList<SerialPortEntry> &ports, const QString &remembered)
 {
+    // A serial server is in no list of this machine's ports; it is tried as it is.
+    if (NetworkAddress::isServer(remembered))
+        return remembered;
     if (!remembered.isEmpty() && std::any_of(ports.begin(), ports.end(), [&](const SerialPortEntry &p) {
             return p.isNamed(remembered) && !p.systemConsole;
         }))

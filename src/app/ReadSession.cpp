@@ -1,7 +1,10 @@
 #include "ReadSession.h"
 
 #include "ConditionOf.h"
+#include "MakeLink.h"
 #include "ReadingColumns.h"
+#include "network/NetworkAddress.h"
+#include "serial/SerialLink.h"
 
 #include <QMetaMethod>
 
@@ -15,15 +18,24 @@ ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject 
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer); // the byte gap is a few tens of milliseconds
     connect(&m_timer, &QTimer::timeout, this, &ReadSession::onTimer);
-    connect(&m_link, &SerialLink::received, this, &ReadSession::onReceived);
-    connect(&m_link, &SerialLink::failed, this, &ReadSession::onPortFailed);
-    m_reopenTimer.setInterval(1000);
+    makeLinkFor(m_port.portName);
     connect(&m_reopenTimer, &QTimer::timeout, this, &ReadSession::tryReopen);
+}
+
+void ReadSession::makeLinkFor(const QString &portName)
+{
+    // The same kind of link is kept: a serial link remembers which device its path was.
+    const bool server = NetworkAddress::isServer(portName);
+    if (m_link && server == (qobject_cast<SerialLink *>(m_link.get()) == nullptr))
+        return;
+    m_link = makeLink(portName);
+    connect(m_link.get(), &Link::received, this, &ReadSession::onReceived);
+    connect(m_link.get(), &Link::failed, this, &ReadSession::onPortFailed);
 }
 
 Condition ReadSession::open()
 {
-    return m_link.InitPort(m_port);
+    return m_link->InitPort(m_port);
 }
 
 Facts ReadSession::facts() const
@@ -31,7 +43,7 @@ Facts ReadSession::facts() const
     Facts facts;
     facts.port = m_port.portName;
     facts.address = m_cycle.address();
-    facts.detail = m_link.errorDetail();
+    facts.detail = m_link->errorDetail();
     return facts;
 }
 
@@ -78,9 +90,9 @@ Condition ReadSession::read()
         m_readingWhenLent = true;
         return Condition::none;
     }
-    if (!m_link.isOpen()) {
+    if (!m_link->isOpen()) {
         // Pressing Read is a choice: whatever is at the path now.
-        if (const Condition failure = m_link.openChosen(m_port); failure != Condition::none)
+        if (const Condition failure = m_link->openChosen(m_port); failure != Condition::none)
             return failure;
         m_reopenTimer.stop();
     }
@@ -96,15 +108,15 @@ void ReadSession::stop()
     apply(m_cycle.Stop_Click(Clock::now()));
 }
 
-SerialLink *ReadSession::lendPort()
+Link *ReadSession::lendPort()
 {
-    if (!m_link.isOpen() || m_lent)
+    if (!m_link->isOpen() || m_lent)
         return nullptr;
     m_readingWhenLent = m_cycle.reading();
     apply(m_cycle.Stop_Click(Clock::now()));
     m_timer.stop(); // a reply still awaited is the borrower's to let pass
     m_lent = true;
-    return &m_link;
+    return m_link.get();
 }
 
 void ReadSession::takePortBack()
@@ -112,7 +124,7 @@ void ReadSession::takePortBack()
     if (!m_lent)
         return;
     m_lent = false;
-    if (!m_link.isOpen())
+    if (!m_link->isOpen())
         m_resumeReading = m_resumeReading || m_readingWhenLent; // the reopen timer resumes
     else if (m_readingWhenLent)
         apply(m_cycle.resume(Clock::now()));
@@ -136,9 +148,10 @@ Condition ReadSession::switchPort(const QString &portName)
     // stopped only after freshCycle() has seen it.
     const bool wasReading = freshCycle();
     m_reopenTimer.stop();
-    m_link.close();
+    m_link->close();
     m_port.portName = portName;
-    if (const Condition failure = m_link.openChosen(m_port); failure != Condition::none) {
+    makeLinkFor(portName);
+    if (const Condition failure = m_link->openChosen(m_port); failure != Condition::none) {
         apply({});
         return failure;
     }
@@ -152,7 +165,7 @@ void ReadSession::setCycleSettings(CycleSettings settings)
     const bool wasReading = freshCycle();
     if (m_lent)
         return; // the search has the line; reading resumes with these when it hands it back
-    if (m_link.isOpen())
+    if (m_link->isOpen())
         apply(wasReading ? m_cycle.Read_Click(Clock::now()) : CycleActions{});
     else
         m_resumeReading = wasReading; // the device is away: read on when it is back
@@ -179,7 +192,11 @@ void ReadSession::onPortFailed(Condition failure)
     apply(m_cycle.Stop_Click(Clock::now()));
     m_timer.stop();
     emit portFailed(failure);
-    m_reopenTimer.start();
+    // A line that fails again before a single value came (a server that takes the
+    // connection and drops it) keeps the wait growing.
+    m_reopenFailures = m_valueSinceReopen ? 0 : m_reopenFailures + 1;
+    m_valueSinceReopen = false;
+    m_reopenTimer.start(m_link->retryAfter(m_reopenFailures));
 }
 
 void ReadSession::tryReopen()
@@ -195,6 +212,7 @@ void ReadSession::tryReopen()
             m_refusedReopen = failure;
             emit reopenRefused(failure);
         }
+        m_reopenTimer.start(m_link->retryAfter(++m_reopenFailures));
         return;
     }
     m_refusedReopen = Condition::none;
@@ -210,8 +228,8 @@ void ReadSession::apply(const CycleActions &actions)
         for (const TrafficEntry &entry : m_traffic.judged(m_cycle.counters(), actions, Clock::now()))
             emit traffic(entry);
     if (actions.send) {
-        m_link.discardInput();
-        m_link.WritePort(*actions.send);
+        m_link->discardInput();
+        m_link->WritePort(*actions.send);
     }
     if (actions.timeoutGrown)
         emit timeoutGrown(static_cast<int>(actions.timeoutGrown->count()), actions.address);
@@ -220,6 +238,7 @@ void ReadSession::apply(const CycleActions &actions)
     if (actions.answersAgain)
         emit moduleNote(Condition::moduleBack, actions.address);
     if (actions.show) {
+        m_valueSinceReopen = true;
         const QString raw = QString::fromStdString(*actions.show);
         const Reading reading = m_readouts.take(actions.address, actions.value.value_or(0));
         const QString text = actions.value ? QString::fromStdString(reading.text) : raw;

@@ -6,12 +6,13 @@
 #include "reader/TrafficJudge.h"
 #include "reader/Readouts.h"
 #include "serial/PortSettings.h"
-#include "serial/SerialLink.h"
+#include "platform/Link.h"
 
 #include <QObject>
 #include <QTimer>
 
 #include <map>
+#include <memory>
 
 namespace kvp {
 
@@ -53,7 +54,7 @@ public:
     // stops, and the session leaves the line and its timer alone until the port is
     // handed back, so that no answer to the search is taken for a value. Null when
     // the port is not open.
-    SerialLink *lendPort();
+    Link *lendPort();
     // Reading goes on if it was on when the port was lent (once the device is back,
     // if it went away meanwhile).
     void takePortBack();
@@ -75,7 +76,7 @@ public:
     CycleStatus status() const { return m_cycle.status(); }
     Condition condition() const;
     QString portName() const { return m_port.portName; }
-    bool portOpen() const { return m_link.isOpen(); }
+    bool portOpen() const { return m_link->isOpen(); }
 
 signals:
     void valueShown(const QString &valueText, int address);
@@ -116,11 +117,13 @@ private:
     void apply(const CycleActions &actions);
     // Starts over with a cycle that knows nothing yet; says whether reading was on.
     bool freshCycle();
+    // A link of the kind the port's name asks for: a device or a serial server.
+    void makeLinkFor(const QString &portName);
 
     PortSettings m_port;
     CycleSettings m_cycleSettings;
     QString m_addressText = QStringLiteral("0");
-    SerialLink m_link;
+    std::unique_ptr<Link> m_link;
     ReadCycle m_cycle;
     Readouts m_readouts;
     QTimer m_timer;
@@ -134,6 +137,8 @@ private:
     std::map<int, Condition> m_reportedModules;
     Condition m_refusedReopen = Condition::none;
     TrafficJudge m_traffic;
+    int m_reopenFailures = 0;
+    bool m_valueSinceReopen = true;
 };
 
 } // namespace kvp

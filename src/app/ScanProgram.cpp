@@ -1,11 +1,12 @@
 #include "ScanProgram.h"
 
 #include "ConsoleText.h"
+#include "MakeLink.h"
 #include "ReaderSetup.h"
 #include "ScanSession.h"
 #include "platform/StderrLine.h"
 #include "platform/SignalWatcher.h"
-#include "serial/SerialLink.h"
+#include "platform/Link.h"
 
 #include <QCoreApplication>
 
@@ -55,7 +56,8 @@ int runScan(const Options &options, const SimulatedPortMaker &simulated)
     // Watched before the port opens: a signal that comes meanwhile is handled once
     // the loop runs, rather than killing the scan with the port half set up.
     SignalWatcher signalWatcher;
-    SerialLink link;
+    const std::unique_ptr<Link> port = makeLink(setup.port().portName);
+    Link &link = *port;
     if (const Condition failure = link.InitPort(setup.port()); failure != Condition::none) {
         facts.detail = link.errorDetail();
         writeStderrLine(consoleText(failure, facts));

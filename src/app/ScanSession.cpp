@@ -8,14 +8,14 @@
 
 namespace kvp {
 
-ScanSession::ScanSession(SerialLink &link, ScanSettings settings, Framings framings, QObject *parent)
+ScanSession::ScanSession(Link &link, ScanSettings settings, Framings framings, QObject *parent)
     : QObject(parent), m_link(link), m_cycle(settings, std::move(framings))
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer); // the byte gap ends answers: tens of milliseconds
     connect(&m_timer, &QTimer::timeout, this, &ScanSession::onTimer);
-    connect(&m_link, &SerialLink::received, this, &ScanSession::onReceived);
-    connect(&m_link, &SerialLink::failed, this, &ScanSession::onPortFailed);
+    connect(&m_link, &Link::received, this, &ScanSession::onReceived);
+    connect(&m_link, &Link::failed, this, &ScanSession::onPortFailed);
 }
 
 void ScanSession::start()

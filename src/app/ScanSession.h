@@ -9,7 +9,7 @@
 
 namespace kvp {
 
-class SerialLink;
+class Link;
 
 // Joins the search for modules to a port and to the one timer it needs: for the
 // window on the port the read session lends it, for --scan on a port of its own.
@@ -20,7 +20,7 @@ class ScanSession : public QObject
     Q_OBJECT
 
 public:
-    explicit ScanSession(SerialLink &link, ScanSettings settings = {}, Framings framings = {},
+    explicit ScanSession(Link &link, ScanSettings settings = {}, Framings framings = {},
                          QObject *parent = nullptr);
 
     void start();
@@ -44,7 +44,7 @@ private:
     void onPortFailed(Condition failure);
     void apply(const ScanActions &actions);
 
-    SerialLink &m_link;
+    Link &m_link;
     ScanCycle m_cycle;
     QTimer m_timer;
     bool m_over = false;

@@ -51,6 +51,15 @@ QString stateWord(Condition condition)
         return QCoreApplication::translate("kvp", "串口被占用");
     case Condition::portSetup:
         return QCoreApplication::translate("kvp", "串口不接受 19200,e,8,1");
+    case Condition::connectionLost:
+        return QCoreApplication::translate("kvp", "连接已断开: 正在重新连接");
+    case Condition::badServerAddress:
+    case Condition::connectionRefused:
+    case Condition::hostNotFound:
+    case Condition::connectTimedOut:
+    case Condition::notComPortServer:
+    case Condition::networkFailed:
+        return QCoreApplication::translate("kvp", "无法连接串口服务器: 见提示");
     default:
         return {};
     }
@@ -76,6 +85,13 @@ bool needsMessage(Condition condition)
     case Condition::logFile:
     case Condition::recordingFailed:
     case Condition::simulatorFailed:
+    case Condition::badServerAddress:
+    case Condition::connectionRefused:
+    case Condition::hostNotFound:
+    case Condition::connectTimedOut:
+    case Condition::notComPortServer:
+    case Condition::networkFailed:
+    case Condition::connectionLost:
         return true;
     default:
         return false;
@@ -164,6 +180,26 @@ QString windowMessage(Condition condition, const Facts &facts)
                               .arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
     case Condition::simulatorFailed:
         return withDetail(QCoreApplication::translate("kvp", "无法启动模拟模块."), facts);
+    case Condition::badServerAddress:
+        return QCoreApplication::translate("kvp", "%1 不是串口服务器的地址: %2").arg(facts.port, facts.detail);
+    case Condition::connectionRefused:
+        return withDetail(QCoreApplication::translate("kvp", "%1 的串口服务器拒绝了连接: 该端口无人监听. 请检查端口号, 以及服务器是否在运行.")
+                              .arg(facts.port), facts);
+    case Condition::hostNotFound:
+        return withDetail(QCoreApplication::translate("kvp", "%1 的主机名未知. 请检查主机名, 或给出服务器的 IP 地址.").arg(facts.port),
+                          facts);
+    case Condition::connectTimedOut:
+        return withDetail(QCoreApplication::translate("kvp", "%1 的串口服务器没有应答. 请检查地址, 服务器是否开着, 以及中间有无防火墙.")
+                              .arg(facts.port), facts);
+    case Condition::notComPortServer:
+        return withDetail(QCoreApplication::translate("kvp", "%1 的服务器不允许设置其串口 (RFC 2217, Telnet COM 端口控制). 请为该端口打开它, "
+                             "或把服务器的串口设为 19200 bit/s, 8 个数据位, 偶校验, 1 个停止位并改用 tcp://.")
+                              .arg(facts.port), facts);
+    case Condition::networkFailed:
+        return withDetail(QCoreApplication::translate("kvp", "无法连接 %1 的串口服务器. 请检查地址和服务器.").arg(facts.port), facts);
+    case Condition::connectionLost:
+        return withDetail(QCoreApplication::translate("kvp", "与 %1 的串口服务器的连接已断开. 正在重新连接, 起初每 0.5 s 一次, 之后每 5 s 一次.")
+                              .arg(facts.port), facts);
     default:
         return consoleText(condition, facts);
     }
@@ -208,7 +244,7 @@ QString windowWord(WindowWord word)
     case WindowWord::portListTip:
         return QCoreApplication::translate("kvp", "本机的串口; 插拔适配器时自动更新. 单击选择");
     case WindowWord::portPathPlaceholder:
-        return QCoreApplication::translate("kvp", "或输入串口路径, 如 /dev/ttyUSB0");
+        return QCoreApplication::translate("kvp", "或输入串口路径, 如 /dev/ttyUSB0, 或串口服务器 tcp://主机:端口");
     case WindowWord::portPathOpen:
         return QCoreApplication::translate("kvp", "打开");
     case WindowWord::portPathOpenTip:

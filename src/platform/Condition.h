@@ -48,6 +48,15 @@ enum class Condition {
     gaveUp,      // the device did not come back within --give-up
     gaveUpOnOther, // within --give-up only another device came back at the path
 
+    // A serial server on the network (--port tcp://HOST:PORT or rfc2217://HOST:PORT).
+    badServerAddress,  // a typed address that is no HOST:PORT with a known scheme (detail: what is wrong)
+    connectionRefused, // nothing listens at that port
+    hostNotFound,
+    connectTimedOut,
+    notComPortServer,  // rfc2217://, but the server does not take the COM port option
+    networkFailed,     // any other failure to connect (detail)
+    connectionLost,    // the open connection dropped; reconnecting
+
     // The user's input and the program's surroundings.
     invalidAddress,
     addressKept, // an invalid address was typed while reading; the last valid one is still read

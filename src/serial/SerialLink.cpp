@@ -43,7 +43,7 @@ int descriptorShortage()
 
 } // namespace
 
-SerialLink::SerialLink(QObject *parent) : QObject(parent)
+SerialLink::SerialLink(QObject *parent) : Link(parent)
 {
     connect(&ctrMSComm, &QSerialPort::readyRead, this, &SerialLink::ctrMSComm_OnComm);
     connect(&ctrMSComm, &QSerialPort::errorOccurred, this, &SerialLink::onError);

@@ -4,9 +4,9 @@
 #include "PortCondition.h"
 #include "PortSettings.h"
 #include "platform/Condition.h"
+#include "platform/Link.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QSerialPort>
 
 #include <cstdint>
@@ -29,7 +29,7 @@ inline std::span<const std::uint8_t> byteSpan(const QByteArray &bytes)
 // Names keep the old port code's convention: the port control is ctrMSComm (prefix
 // ctr), its handler ctrMSComm_OnComm is control and event joined by an underscore,
 // and parameters carry their type's prefix (byt for bytes, int for a 16-bit count).
-class SerialLink : public QObject
+class SerialLink : public Link
 {
     Q_OBJECT
 
@@ -40,24 +40,19 @@ public:
     // whatever was received before. A path that is the user's terminal is never
     // opened, and once a device has been opened, the path is opened again only while
     // it is that same device (Condition::portChanged otherwise).
-    Condition InitPort(const PortSettings &settings);
-    void WritePort(const std::string &str);
+    Condition InitPort(const PortSettings &settings) override;
+    void WritePort(const std::string &str) override;
     // Input that arrived but was not asked for, in the driver and in our buffer.
-    void discardInput();
-    void close();
+    void discardInput() override;
+    void close() override;
     // InitPort for a port the user chose (Read, the port list): whatever device is at
     // the path now is taken. Only an automatic reopen insists on the device it had,
     // and still does after a choice that found nothing there.
-    Condition openChosen(const PortSettings &settings);
+    Condition openChosen(const PortSettings &settings) override;
 
-    bool isOpen() const { return ctrMSComm.isOpen(); }
+    bool isOpen() const override { return ctrMSComm.isOpen(); }
     // The system's wording of the last port error, for the message's detail.
-    QString errorDetail() const { return m_errorDetail; }
-
-signals:
-    // All bytes waiting at a receive notification; `count` was read before the take.
-    void received(const QByteArray &bytInput, qint16 intInputLenth);
-    void failed(kvp::Condition condition);
+    QString errorDetail() const override { return m_errorDetail; }
 
 private:
     void ctrMSComm_OnComm();

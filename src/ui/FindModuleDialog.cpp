@@ -59,7 +59,7 @@ FindModuleDialog::~FindModuleDialog()
 
 bool FindModuleDialog::start()
 {
-    SerialLink *link = m_session.lendPort();
+    Link *link = m_session.lendPort();
     if (!link) {
         m_state->setText(tr("串口未打开: 无法查找模块"));
         return false;

@@ -1,6 +1,7 @@
 #include "PortPicker.h"
 
 #include "app/WindowText.h"
+#include "network/NetworkAddress.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -71,7 +72,10 @@ PortPicker::PortPicker(Source source, QWidget *parent)
 void PortPicker::popUp(const QString &current, const QRect &anchor)
 {
     m_current = current;
+    if (NetworkAddress::isServer(current) && !m_servers.contains(current))
+        m_servers.prepend(current);
     m_shown.clear();
+    m_list->clear(); // rebuilt: the servers and the current port may differ from last time
     refresh();
     m_path->setText(current);
     m_path->selectAll();
@@ -130,6 +134,16 @@ void PortPicker::refresh()
             m_list->setCurrentItem(item);
         }
     }
+    for (const QString &server : std::as_const(m_servers)) {
+        auto *item = new QListWidgetItem(server, m_list);
+        item->setData(Qt::UserRole, server);
+        if (server == m_current) {
+            QFont bold = item->font();
+            bold.setBold(true);
+            item->setFont(bold);
+            m_list->setCurrentItem(item);
+        }
+    }
     if (ports.isEmpty()) {
         auto *item = new QListWidgetItem(windowWord(WindowWord::noPorts), m_list);
         item->setFlags(Qt::NoItemFlags);
@@ -154,6 +168,10 @@ void PortPicker::choose(const QString &port)
     if (!isVisible())
         return; // a click and the activation it brings: one choice
     hide();
+    if (NetworkAddress::isServer(port)) {
+        m_servers.removeAll(port);
+        m_servers.prepend(port);
+    }
     emit chosen(port);
 }
 

@@ -44,6 +44,7 @@ private:
     Source m_source;
     QList<SerialPortEntry> m_shown;
     QString m_current;
+    QStringList m_servers; // serial servers typed or read from, latest first; no system lists them
     QListWidget *m_list;
     QLineEdit *m_path;
     QTimer m_poll;

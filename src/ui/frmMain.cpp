@@ -55,7 +55,8 @@ void substituteMissingFonts()
 
 bool isDeviceGone(Condition condition)
 {
-    return condition == Condition::deviceRemoved || condition == Condition::writeFailed;
+    return condition == Condition::deviceRemoved || condition == Condition::writeFailed
+        || condition == Condition::connectionLost;
 }
 
 } // namespace

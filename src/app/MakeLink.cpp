@@ -1,0 +1,16 @@
+#include "MakeLink.h"
+
+#include "network/NetworkAddress.h"
+#include "network/NetworkLink.h"
+#include "serial/SerialLink.h"
+
+namespace kvp {
+
+std::unique_ptr<Link> makeLink(const QString &portName)
+{
+    if (NetworkAddress::isServer(portName))
+        return std::make_unique<NetworkLink>();
+    return std::make_unique<SerialLink>();
+}
+
+} // namespace kvp
