@@ -2,12 +2,16 @@
 
 #include "ConsoleFrontEnd.h"
 #include "ConsoleText.h"
+#include "MqttFeed.h"
 #include "ReadSession.h"
 #include "ReaderSetup.h"
 #include "StandardStreams.h"
 #include "StderrLine.h"
+#include "mqtt/BrokerText.h"
 
 #include <QCoreApplication>
+
+#include <memory>
 
 namespace kvp {
 
@@ -35,8 +39,37 @@ int runConsole(const Options &options, const SimulatedPortMaker &simulated)
         writeStderrLine(consoleText(failure, session.facts()));
         return 1;
     }
+    std::unique_ptr<MqttPublisher> publisher;
+    std::unique_ptr<MqttFeed> feed;
+    if (options.mqtt) {
+        publisher = std::make_unique<MqttPublisher>(*options.mqtt, options.mqttCa);
+        feed = std::make_unique<MqttFeed>(session, *publisher);
+        // Once when the broker goes away (again if the reason changes), once when it is back.
+        auto told = std::make_shared<QString>();
+        QObject::connect(publisher.get(), &MqttPublisher::trouble, publisher.get(),
+                         [told, url = *options.mqtt](BrokerTrouble trouble, const QString &detail) {
+                             const QString text = brokerText(trouble, url, detail);
+                             if (text != *told)
+                                 writeStderrLine(text);
+                             *told = text;
+                         });
+        QObject::connect(publisher.get(), &MqttPublisher::connected, publisher.get(),
+                         [told, url = *options.mqtt] {
+                             if (!told->isEmpty())
+                                 writeStderrLine(brokerBackText(url));
+                             told->clear();
+                         });
+        publisher->start();
+    }
     console.start();
-    return QCoreApplication::exec();
+    const int exitCode = QCoreApplication::exec();
+    if (publisher) {
+        using namespace std::chrono_literals;
+        const std::size_t left = publisher->finish(2s);
+        const MessageQueue &queue = publisher->queue();
+        writeStderrLine(brokerSummary(*options.mqtt, queue.delivered(), queue.dropped(), left));
+    }
+    return exitCode;
 }
 
 } // namespace kvp

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "mqtt/BrokerUrl.h"
 #include "reader/CycleSettings.h"
 
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace kvp {
 
@@ -22,6 +25,10 @@ struct Options {
     bool echo = false;
     bool scan = false;    // ask every address once, list those that answer, and exit
     QString logFile;
+    // --mqtt: where every value is published, the password already taken from the
+    // URL, --mqtt-password-file or KVP_MQTT_PASSWORD; and --mqtt-ca for mqtts://.
+    std::optional<BrokerUrl> mqtt;
+    QString mqttCa;
     // Given on the command line, so they win over what the window remembers.
     bool addressGiven = false;
     bool timeoutGiven = false;
