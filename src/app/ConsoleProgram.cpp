@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 
 #include <memory>
+#include <utility>
 
 namespace kvp {
 
@@ -44,21 +45,18 @@ int runConsole(const Options &options, const SimulatedPortMaker &simulated)
     if (options.mqtt) {
         publisher = std::make_unique<MqttPublisher>(*options.mqtt, options.mqttCa);
         feed = std::make_unique<MqttFeed>(session, *publisher);
-        // Once when the broker goes away (again if the reason changes), once when it is back.
-        auto told = std::make_shared<QString>();
+        QObject::connect(&console, &ConsoleFrontEnd::valuePrinted, feed.get(), &MqttFeed::publishValue);
+        // Once when the broker goes away, in the words of the first failure; once when it is back.
+        auto away = std::make_shared<bool>(false);
         QObject::connect(publisher.get(), &MqttPublisher::trouble, publisher.get(),
-                         [told, url = *options.mqtt](BrokerTrouble trouble, const QString &detail) {
-                             const QString text = brokerText(trouble, url, detail);
-                             if (text != *told)
-                                 writeStderrLine(text);
-                             *told = text;
+                         [away, url = *options.mqtt](BrokerTrouble trouble, const QString &detail) {
+                             if (!std::exchange(*away, true))
+                                 writeStderrLine(brokerText(trouble, url, detail));
                          });
-        QObject::connect(publisher.get(), &MqttPublisher::connected, publisher.get(),
-                         [told, url = *options.mqtt] {
-                             if (!told->isEmpty())
-                                 writeStderrLine(brokerBackText(url));
-                             told->clear();
-                         });
+        QObject::connect(publisher.get(), &MqttPublisher::connected, publisher.get(), [away, url = *options.mqtt] {
+            if (std::exchange(*away, false))
+                writeStderrLine(brokerBackText(url));
+        });
         publisher->start();
     }
     console.start();

@@ -7,7 +7,6 @@ namespace kvp {
 MqttFeed::MqttFeed(ReadSession &session, MqttPublisher &publisher, QObject *parent)
     : QObject(parent), m_session(session), m_publisher(publisher)
 {
-    connect(&session, &ReadSession::valueShown, this, &MqttFeed::onValue);
     connect(&session, &ReadSession::conditionChanged, this, [this](Condition condition) {
         if (!m_session.onBus())
             setState(m_session.cycle().address(), stateOf(condition));
@@ -39,7 +38,7 @@ QString MqttFeed::stateOf(Condition condition)
     }
 }
 
-void MqttFeed::onValue(const QString &text, int address)
+void MqttFeed::publishValue(const QString &text, int address)
 {
     setState(address, QStringLiteral("live"));
     // The raw value and the value shown are one text until units are set.

@@ -9,8 +9,9 @@
 
 namespace kvp {
 
-// Hands what the session reads to the publisher: each value, and each module's state
-// (live, stale, no answer, gone) when it changes.
+// Hands what the session reads to the publisher: each module's state (live, stale,
+// no answer, gone) when it changes, and each value given to publishValue(): the
+// console gives those it printed, the window those it showed.
 class MqttFeed : public QObject
 {
     Q_OBJECT
@@ -21,8 +22,9 @@ public:
     // The state a condition of the cycle is published as; empty for none.
     static QString stateOf(Condition condition);
 
+    void publishValue(const QString &text, int address);
+
 private:
-    void onValue(const QString &text, int address);
     void setState(int address, const QString &state);
 
     ReadSession &m_session;

@@ -26,8 +26,9 @@ QString brokerText(BrokerTrouble trouble, const BrokerUrl &url, const QString &d
         return QStringLiteral("MQTT broker %1 refused the login (bad user name or password: check the user in --mqtt "
                               "and the password); %2").arg(broker, kKept);
     case BrokerTrouble::notAuthorised:
-        return QStringLiteral("MQTT broker %1 refused the connection (not authorised: the broker's settings must let "
-                              "this user in); %2").arg(broker, kKept);
+        // What brokers answer a wrong password with, too.
+        return QStringLiteral("MQTT broker %1 refused the login (not authorised: check the user in --mqtt and the "
+                              "password, and that the broker lets this user in); %2").arg(broker, kKept);
     case BrokerTrouble::tlsFailed:
         return QStringLiteral("MQTT broker %1 unreachable (TLS failed%2: check --mqtt-ca and that the broker speaks TLS "
                               "on that port); %3").arg(broker, withDetail(detail), kKept);

@@ -1,0 +1,453 @@
+// Publishing to an MQTT broker: the URL, the queue and the payloads as tables; then
+// kvp-reader against a real mosquitto of the test's own, read with mosquitto_sub.
+#include "mqtt/BrokerUrl.h"
+#include "mqtt/MessageQueue.h"
+#include "mqtt/ValueMessages.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kvp;
+
+namespace {
+
+const QString kSecret = QStringLiteral("s3cr3t-pw");
+
+QString program(const QString &name)
+{
+    return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
+                                                 QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/local/bin")});
+}
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// A mosquitto of the test's own on 127.0.0.1, without persistence.
+struct Broker {
+    QTemporaryDir dir;
+    QProcess process;
+    int port = freePort();
+
+    bool start(const QString &extra = {})
+    {
+        QFile conf(dir.filePath(QStringLiteral("broker.conf")));
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        // Started as root, mosquitto would become the user mosquitto, who cannot read the
+        // test's folder; any other user it leaves as it is.
+        conf.write(QStringLiteral("listener %1 127.0.0.1\npersistence false\nlog_dest stderr\nuser root\n%2\n")
+                       .arg(port)
+                       .arg(extra.isEmpty() ? QStringLiteral("allow_anonymous true") : extra)
+                       .toUtf8());
+        conf.close();
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program(QStringLiteral("mosquitto")), {QStringLiteral("-c"), conf.fileName()});
+        QByteArray log;
+        while (!log.contains(" running") && process.waitForReadyRead(5000))
+            log += process.readAll();
+        if (!log.contains(" running"))
+            qWarning("%s", log.constData());
+        return log.contains(" running");
+    }
+    void kill()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    ~Broker() { kill(); }
+};
+
+struct Message {
+    bool retained;
+    QString topic;
+    QString payload;
+};
+
+// mosquitto_sub on PREFIX/#, ready once the broker has its subscription.
+struct Subscriber {
+    QProcess process;
+    QByteArray out;
+
+    bool start(int port)
+    {
+        // Line-buffered: it flushes its output only after a message otherwise.
+        process.start(program(QStringLiteral("stdbuf")),
+                      {QStringLiteral("-oL"), program(QStringLiteral("mosquitto_sub")), QStringLiteral("-d"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                       QString::number(port), QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-t"),
+                       QStringLiteral("plant/#"), QStringLiteral("-F"), QStringLiteral("%r %t %p")});
+        while (!out.contains("Subscribed") && process.waitForReadyRead(5000))
+            out += process.readAll();
+        return out.contains("Subscribed");
+    }
+    QList<Message> messages(const QString &leaf = {})
+    {
+        out += process.readAll();
+        QList<Message> result;
+        for (const QByteArray &line : out.split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() < 3 || (parts[0] != "0" && parts[0] != "1"))
+                continue; // the client's own debugging lines
+            const QString topic = QString::fromUtf8(parts[1]);
+            if (leaf.isEmpty() || topic.endsWith(leaf))
+                result.append({parts[0] == "1", topic, QString::fromUtf8(line.mid(parts[0].size() + parts[1].size() + 2))});
+        }
+        return result;
+    }
+    QStringList payloads(const QString &leaf)
+    {
+        QStringList result;
+        for (const Message &m : messages(leaf))
+            result << m.payload;
+        return result;
+    }
+    ~Subscriber()
+    {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+};
+
+// kvp-reader on a kvp-sim of its own.
+struct Reading {
+    QProcess sim;
+    QProcess reader;
+    QByteArray out, err;
+
+    bool start(const QStringList &arguments, const QStringList &simArguments = {})
+    {
+        sim.start(QStringLiteral(KVP_SIM), simArguments);
+        if (!sim.waitForReadyRead(5000))
+            return false;
+        const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+        reader.start(QStringLiteral(KVP_READER), QStringList{QStringLiteral("--console"), QStringLiteral("--port"), device}
+                                                     + arguments);
+        return reader.waitForStarted(5000);
+    }
+    QStringList values()
+    {
+        out += reader.readAllStandardOutput();
+        return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    QString errors()
+    {
+        err += reader.readAllStandardError();
+        return QString::fromUtf8(err);
+    }
+    // Ends the run with SIGTERM, or waits for --count to end it.
+    bool finish(bool terminate = false)
+    {
+        if (terminate)
+            reader.terminate();
+        const bool ended = reader.waitForFinished(15000);
+        values();
+        errors();
+        return ended && reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0;
+    }
+    ~Reading()
+    {
+        reader.kill();
+        reader.waitForFinished(3000);
+        sim.terminate();
+        sim.waitForFinished(3000);
+    }
+};
+
+#define REQUIRE_MOSQUITTO()                                                                                            \
+    if (program(QStringLiteral("mosquitto")).isEmpty() || program(QStringLiteral("mosquitto_sub")).isEmpty())          \
+    QSKIP("mosquitto and mosquitto_sub are not installed (apt-get install mosquitto mosquitto-clients)")
+
+} // namespace
+
+class tst_mqtt : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void brokerUrl_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parsed"); // tls user hasPassword:password host port prefix, or the error
+        QTest::newRow("plain") << "mqtt://broker/plant" << "0  0: broker 1883 plant";
+        QTest::newRow("tls default port") << "MQTTS://broker/a/b" << "1  0: broker 8883 a/b";
+        QTest::newRow("user, password, port") << "mqtt://op:pw@10.0.0.2:1999/p" << "0 op 1:pw 10.0.0.2 1999 p";
+        QTest::newRow("encoded password") << "mqtt://op:a%2Fb%40c@h/p" << "0 op 1:a/b@c h 1883 p";
+        QTest::newRow("'@' in the password") << "mqtt://op:a@b@h/p" << "0 op 1:a@b h 1883 p";
+        QTest::newRow("empty password") << "mqtt://op:@h/p" << "0 op 1: h 1883 p";
+        QTest::newRow("IPv6") << "mqtt://[::1]:1884/p" << "0  0: ::1 1884 p";
+        QTest::newRow("other scheme") << "http://h/p" << "must begin with mqtt://";
+        QTest::newRow("no prefix") << "mqtt://h" << "needs a topic prefix";
+        QTest::newRow("empty prefix") << "mqtt://h/" << "needs a topic prefix";
+        QTest::newRow("wildcard prefix") << "mqtt://h/a/#" << "without '+', '#'";
+        QTest::newRow("empty level") << "mqtt://h/a//b" << "levels separated by single '/'";
+        QTest::newRow("port 0") << "mqtt://h:0/p" << "from 1 to 65535, not '0'";
+        QTest::newRow("port too big, password hidden") << "mqtt://u:s3cr3t-pw@h:70000/p" << "not what is given";
+        QTest::newRow("unencoded '/' in the password") << "mqtt://u:s3cr3t/-pw@h/p" << "not what is given";
+        QTest::newRow("no host") << "mqtt://u@:1883/p" << "needs a host";
+        QTest::newRow("no user") << "mqtt://:s3cr3t-pw@h/p" << "no user name";
+        QTest::newRow("open bracket") << "mqtt://[::1/p" << "closing ']'";
+    }
+    void brokerUrl()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, parsed);
+        QString error;
+        const auto url = BrokerUrl::parse(text, &error);
+        if (url) {
+            QCOMPARE(QStringLiteral("%1 %2 %3:%4 %5 %6 %7")
+                         .arg(url->tls)
+                         .arg(url->user)
+                         .arg(url->hasPassword)
+                         .arg(url->password, url->host)
+                         .arg(url->port)
+                         .arg(url->prefix),
+                     parsed);
+            QVERIFY(!url->hasPassword || !url->masked().contains(url->password) || url->password.isEmpty());
+        } else {
+            QVERIFY2(error.contains(parsed), qPrintable(error));
+            QVERIFY(!error.contains(QStringLiteral("s3cr3t")));
+        }
+    }
+
+    // A script of queue operations: a letter is pushed, 's' sends the next under
+    // the next id (1, 2, ...), a digit acknowledges that id, 'l' loses the connection.
+    void queue_data()
+    {
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("left"); // what waits, oldest first
+        QTest::addColumn<int>("inFlight");
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("acknowledged go") << 10 << "abcsss12" << "c" << 1 << 0;
+        QTest::newRow("out of order") << 10 << "abcsss2" << "ac" << 2 << 0;
+        QTest::newRow("full: the oldest goes") << 3 << "abcde" << "cde" << 0 << 2;
+        QTest::newRow("ack of a dropped one") << 2 << "abssc1" << "bc" << 1 << 1;
+        QTest::newRow("lost: sent again, in order") << 10 << "abcssl" << "abc" << 0 << 0;
+        QTest::newRow("lost, then resent and acked") << 10 << "abcsslsss45" << "a" << 1 << 0;
+        QTest::newRow("nothing to send") << 10 << "ss" << "" << 0 << 0;
+    }
+    void queue()
+    {
+        QFETCH(int, capacity);
+        QFETCH(QString, script);
+        MessageQueue q(static_cast<std::size_t>(capacity));
+        int id = 0;
+        for (const QChar c : script) {
+            if (c == QLatin1Char('s') && q.hasUnsent())
+                q.markSent(++id);
+            else if (c == QLatin1Char('l'))
+                q.connectionLost();
+            else if (c.isDigit())
+                q.acknowledge(c.digitValue());
+            else if (c != QLatin1Char('s'))
+                q.push({"t", QByteArray(1, c.toLatin1()), false});
+        }
+        QString left;
+        MessageQueue copy = q;
+        copy.connectionLost();
+        while (copy.hasUnsent()) {
+            left += QString::fromLatin1(copy.nextUnsent().payload);
+            copy.markSent(0);
+            copy.acknowledge(0);
+        }
+        QTEST(left, "left");
+        QTEST(static_cast<int>(q.inFlight()), "inFlight");
+        QTEST(static_cast<int>(q.dropped()), "dropped");
+    }
+
+    void jsonPayload_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QByteArray>("json");
+        const QByteArray time = "{\"time\":\"2026-01-02T03:04:05.006Z\",";
+        QTest::newRow("raw value") << "-53054" << "-53054" << "" << "live"
+                                   << time + "\"raw\":-53054,\"value\":-53054,\"unit\":\"\",\"state\":\"live\"}";
+        QTest::newRow("scaled keeps its decimals") << "1250" << "12.50" << "°C" << "stale"
+                                                   << time + "\"raw\":1250,\"value\":12.50,\"unit\":\"°C\",\"state\":\"stale\"}";
+        QTest::newRow("text that is no number") << "7" << "1e" << "a\"b\\" << "no answer"
+                                                << time + "\"raw\":7,\"value\":\"1e\",\"unit\":\"a\\\"b\\\\\",\"state\":\"no answer\"}";
+        QTest::newRow("leading zero is no JSON number") << "07" << "-.5" << "\t" << "live"
+                                                        << time + "\"raw\":\"07\",\"value\":\"-.5\",\"unit\":\"\\t\",\"state\":\"live\"}";
+    }
+    void jsonPayload()
+    {
+        QFETCH(QString, raw);
+        QFETCH(QString, value);
+        QFETCH(QString, unit);
+        QFETCH(QString, state);
+        const QDateTime time(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
+        QTEST(kvp::jsonPayload({3, raw, value, unit, state, time.toLocalTime()}), "json");
+    }
+
+    void publishes_data()
+    {
+        QTest::addColumn<QString>("login"); // what goes before the host in the URL
+        QTest::addColumn<QString>("password"); // "file", "env" or nothing
+        QTest::newRow("anonymous") << "" << "";
+        QTest::newRow("password in the URL") << "op:" + kSecret + "@" << "";
+        QTest::newRow("password file") << "op@" << "file";
+        QTest::newRow("password in the environment") << "op@" << "env";
+    }
+    void publishes()
+    {
+        REQUIRE_MOSQUITTO();
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        Broker broker;
+        QVERIFY(broker.start());
+        Subscriber sub;
+        QVERIFY(sub.start(broker.port));
+        Reading run;
+        QStringList arguments{QStringLiteral("--count"), QStringLiteral("5"), QStringLiteral("--mqtt"),
+                              "mqtt://" + login + QStringLiteral("127.0.0.1:%1/plant").arg(broker.port)};
+        if (password == QLatin1String("file")) {
+            QFile file(broker.dir.filePath(QStringLiteral("pw")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write((kSecret + QLatin1Char('\n')).toUtf8());
+            arguments << QStringLiteral("--mqtt-password-file") << file.fileName();
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (password == QLatin1String("env"))
+            env.insert(QStringLiteral("KVP_MQTT_PASSWORD"), kSecret);
+        run.reader.setProcessEnvironment(env);
+        QVERIFY(run.start(arguments));
+        QVERIFY2(run.finish(), run.err.constData());
+        const QStringList values = run.values();
+        QCOMPARE(values.size(), 5);
+        QTRY_VERIFY(sub.payloads(QStringLiteral("/status")).contains(QStringLiteral("offline")));
+        QCOMPARE(sub.payloads(QStringLiteral("/0/value")), values);
+        QStringList jsonValues;
+        for (const Message &m : sub.messages(QStringLiteral("/0/json"))) {
+            QVERIFY(!m.retained);
+            QVERIFY2(QRegularExpression(QStringLiteral(R"(^\{"time":"\d{4}-\d\d-\d\dT[0-9:.]+Z","raw":-?\d+,"value":-?\d+,"unit":"","state":"live"\}$)"))
+                         .match(m.payload).hasMatch(), qPrintable(m.payload));
+            jsonValues << m.payload.section(QStringLiteral("\"value\":"), 1).section(QLatin1Char(','), 0, 0);
+        }
+        QCOMPARE(jsonValues, values);
+        QCOMPARE(sub.payloads(QStringLiteral("/status")), QStringList({QStringLiteral("online"), QStringLiteral("offline")}));
+        QCOMPARE(sub.payloads(QStringLiteral("/0/state")), QStringList({QStringLiteral("live"), QStringLiteral("stale")}));
+        QVERIFY2(run.errors().contains(QStringLiteral("MQTT 127.0.0.1:%1: 13 messages delivered\n").arg(broker.port)),
+                 qPrintable(run.err));
+        QVERIFY(!(run.out + run.err).contains(kSecret.toUtf8()));
+
+        // What a dashboard that starts later sees: the retained messages.
+        Subscriber late;
+        QVERIFY(late.start(broker.port));
+        QTRY_COMPARE(late.messages().size(), 3);
+        QVERIFY(late.messages(QStringLiteral("/json")).isEmpty());
+        for (const Message &m : late.messages())
+            QVERIFY2(m.retained, qPrintable(m.topic));
+        QCOMPARE(late.payloads(QStringLiteral("/0/value")), QStringList{values.last()});
+        QCOMPARE(late.payloads(QStringLiteral("/0/state")), QStringList{QStringLiteral("stale")});
+        QCOMPARE(late.payloads(QStringLiteral("/status")), QStringList{QStringLiteral("offline")});
+    }
+
+    void brokerAway_data()
+    {
+        QTest::addColumn<QString>("brokerConfig"); // "none": no broker at all
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no broker") << "none" << "unreachable (connection refused";
+        QTest::newRow("bad password") << "allow_anonymous false\npassword_file " << "refused the login (not authorised: check the user";
+    }
+    void brokerAway()
+    {
+        REQUIRE_MOSQUITTO();
+        QFETCH(QString, brokerConfig);
+        Broker broker;
+        if (brokerConfig != QLatin1String("none")) {
+            const QString passwords = broker.dir.filePath(QStringLiteral("passwords"));
+            QVERIFY(QProcess::execute(program(QStringLiteral("mosquitto_passwd")),
+                                      {QStringLiteral("-c"), QStringLiteral("-b"), passwords, QStringLiteral("op"),
+                                       QStringLiteral("right")}) == 0);
+            QVERIFY(broker.start(brokerConfig + passwords));
+        }
+        Reading run;
+        QVERIFY(run.start({QStringLiteral("--count"), QStringLiteral("20"), QStringLiteral("--mqtt"),
+                           QStringLiteral("mqtt://op:%1@127.0.0.1:%2/plant").arg(kSecret).arg(broker.port)}));
+        QVERIFY2(run.finish(), run.err.constData());
+        QCOMPARE(run.values().size(), 20);
+        QFETCH(QString, said);
+        QCOMPARE(run.err.count(QStringLiteral("MQTT broker 127.0.0.1:%1 ").arg(broker.port).toUtf8()), 1);
+        QVERIFY2(run.errors().contains(said) && run.errors().contains(QStringLiteral(" not delivered (the broker was away")),
+                 qPrintable(run.err));
+        QVERIFY(!(run.out + run.err).contains(kSecret.toUtf8()));
+    }
+
+    // The broker is killed mid-run and comes back: standard output loses nothing, and
+    // the values read meanwhile reach the broker once it is back, in order.
+    void brokerRestart()
+    {
+        REQUIRE_MOSQUITTO();
+        Broker broker;
+        QVERIFY(broker.start());
+        Reading run;
+        // A module of 50 values a second: the values read while the broker is away fit the queue.
+        QVERIFY(run.start({QStringLiteral("--mqtt"), QStringLiteral("mqtt://127.0.0.1:%1/plant").arg(broker.port)},
+                          {QStringLiteral("--turnaround"), QStringLiteral("20")}));
+        QTRY_VERIFY(run.values().size() >= 5);
+        broker.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(run.errors().contains(QStringLiteral("unreachable")), 10000);
+        const qsizetype whenAway = run.values().size();
+        QTRY_VERIFY(run.values().size() >= whenAway + 3);
+        const qsizetype beforeBack = run.values().size();
+        QVERIFY(broker.start());
+        // Subscribed before the reader's next attempt, a second after it lost the broker.
+        Subscriber sub;
+        QVERIFY(sub.start(broker.port));
+        QTRY_VERIFY_WITH_TIMEOUT(run.errors().contains(QStringLiteral("is back")), 40000);
+        QTRY_VERIFY(sub.messages(QStringLiteral("/json")).size() > beforeBack - whenAway + 5);
+        QVERIFY2(run.finish(true), run.err.constData());
+        const QStringList printed = run.values();
+        const QRegularExpression summary(QStringLiteral("kvp-reader: (\\d+) values in"));
+        QCOMPARE(summary.match(run.err).captured(1).toInt(), printed.size());
+        QTRY_VERIFY2(sub.payloads(QStringLiteral("/status")).contains(QStringLiteral("offline")), run.err.constData() + sub.out);
+        // What arrives after the restart is everything from some value on, in order, up to
+        // the last one printed, and begins no later than the values read while away.
+        QStringList arrived;
+        for (const Message &m : sub.messages(QStringLiteral("/json")))
+            arrived << m.payload.section(QStringLiteral("\"value\":"), 1).section(QLatin1Char(','), 0, 0);
+        QVERIFY(!arrived.isEmpty());
+        const qsizetype first = printed.size() - arrived.size();
+        QCOMPARE(arrived, printed.mid(first));
+        QVERIFY2(first <= whenAway + 1, qPrintable(QStringLiteral("%1 %2").arg(first).arg(whenAway)));
+        QCOMPARE(run.err.count("unreachable"), 1);
+        QVERIFY2(run.err.count("is back;") == 1, run.err.constData());
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("malformed URL") << QStringList{"--mqtt", "mqtt://op:" + kSecret + "@h:port/p"} << "--mqtt's port";
+        QTest::newRow("password twice") << QStringList{"--mqtt", "mqtt://op:" + kSecret + "@h/p", "--mqtt-password-file", "/etc/hostname"} << "not both";
+        QTest::newRow("password file without user") << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-password-file", "/etc/hostname"} << "needs a user";
+        QTest::newRow("CA without TLS") << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-ca", "/etc/hostname"} << "is for mqtts://";
+        QTest::newRow("CA without --mqtt") << QStringList{"--mqtt-ca", "/etc/hostname"} << "works only with --mqtt";
+        QTest::newRow("with --scan") << QStringList{"--scan", "--mqtt", "mqtt://h/p"} << "--scan only looks";
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), QStringList{QStringLiteral("--console"), QStringLiteral("--simulate")} + arguments);
+        QVERIFY(reader.waitForFinished(10000));
+        QCOMPARE(reader.exitCode(), 2);
+        const QByteArray output = reader.readAllStandardOutput() + reader.readAllStandardError();
+        QVERIFY2(output.contains(said.toUtf8()), output.constData());
+        QVERIFY(!output.contains(kSecret.toUtf8()));
+    }
+};
+
+QTEST_MAIN(tst_mqtt)
+#include "tst_mqtt.moc"
