@@ -355,25 +355,31 @@ private slots:
     void brokerAway_data()
     {
         QTest::addColumn<QString>("brokerConfig"); // "none": no broker at all
+        QTest::addColumn<QString>("scheme");
         QTest::addColumn<QString>("said");
-        QTest::newRow("no broker") << "none" << "unreachable (connection refused";
-        QTest::newRow("bad password") << "allow_anonymous false\npassword_file " << "refused the login (not authorised: check the user";
+        QTest::newRow("no broker") << "none" << "mqtt" << "unreachable (connection refused";
+        QTest::newRow("bad password") << "allow_anonymous false\npassword_file " << "mqtt"
+                                      << "refused the login (not authorised: check the user";
+        QTest::newRow("TLS asked of a plain broker") << "" << "mqtts" << "unreachable (TLS failed";
     }
     void brokerAway()
     {
         REQUIRE_MOSQUITTO();
         QFETCH(QString, brokerConfig);
+        QFETCH(QString, scheme);
         Broker broker;
-        if (brokerConfig != QLatin1String("none")) {
+        if (brokerConfig.contains(QLatin1String("password_file"))) {
             const QString passwords = broker.dir.filePath(QStringLiteral("passwords"));
             QVERIFY(QProcess::execute(program(QStringLiteral("mosquitto_passwd")),
                                       {QStringLiteral("-c"), QStringLiteral("-b"), passwords, QStringLiteral("op"),
                                        QStringLiteral("right")}) == 0);
-            QVERIFY(broker.start(brokerConfig + passwords));
+            brokerConfig += passwords;
         }
+        if (brokerConfig != QLatin1String("none"))
+            QVERIFY(broker.start(brokerConfig));
         Reading run;
         QVERIFY(run.start({QStringLiteral("--count"), QStringLiteral("20"), QStringLiteral("--mqtt"),
-                           QStringLiteral("mqtt://op:%1@127.0.0.1:%2/plant").arg(kSecret).arg(broker.port)}));
+                           QStringLiteral("%1://op:%2@127.0.0.1:%3/plant").arg(scheme, kSecret).arg(broker.port)}));
         QVERIFY2(run.finish(), run.err.constData());
         QCOMPARE(run.values().size(), 20);
         QFETCH(QString, said);

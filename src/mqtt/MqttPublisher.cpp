@@ -136,10 +136,12 @@ void MqttPublisher::connectNow()
     errno = 0;
     const int rc = mosquitto_connect_async(m_mosq, m_url.host.toUtf8().constData(), m_url.port, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_ERRNO) {
-        fail(rc == MOSQ_ERR_EAI ? BrokerTrouble::unknownHost
-             : rc == MOSQ_ERR_TLS ? BrokerTrouble::tlsFailed
-                                  : BrokerTrouble::other,
-             QString::fromUtf8(mosquitto_strerror(rc)));
+        if (rc == MOSQ_ERR_TLS)
+            fail(BrokerTrouble::tlsFailed,
+                 m_caFile.isEmpty() ? QString() : QStringLiteral("is %1 a CA certificate?").arg(m_caFile));
+        else
+            fail(rc == MOSQ_ERR_EAI ? BrokerTrouble::unknownHost : BrokerTrouble::other,
+                 QString::fromUtf8(mosquitto_strerror(rc)));
         return;
     }
     if (rc == MOSQ_ERR_ERRNO && errno != EINPROGRESS) {
