@@ -2,6 +2,7 @@
 
 #include "WindowLanguage.h"
 #include "ModuleListPanel.h"
+#include "MqttControl.h"
 #include "WindowExtras.h"
 #include "frmMain.h"
 
@@ -70,6 +71,8 @@ int runWindow(int argc, char **argv)
     window.setAddressText(options.address);
     window.extras()->modules()->setAddresses(last.modules);
     window.setRemembering(true);
+    // Ends before the window and its session, saying "offline".
+    MqttControl mqtt(window.session(), window.statusRow(), window.statusMenu(), &window, options);
     if (!window.Form_Load(portNamed ? frmMain::OnPortFailure::refuse : frmMain::OnPortFailure::carryOn))
         return 1;
     if (last.position && QGuiApplication::screenAt(*last.position))
