@@ -21,6 +21,7 @@ constexpr auto kFirstRetry = 1s;
 constexpr auto kLongestRetry = 30s;
 constexpr auto kConnectTimeout = 10s;
 constexpr int kKeepAliveSeconds = 30;
+constexpr auto kBurst = 10ms; // how long a message may wait to be sent with others
 // Messages handed to the library and not yet acknowledged. More would only move the
 // waiting from our bounded queue into the library's unbounded one.
 constexpr std::size_t kWindow = 200;
@@ -48,6 +49,9 @@ MqttPublisher::MqttPublisher(BrokerUrl url, QString caFile, std::size_t capacity
         if (m_mosq)
             afterLibrary(mosquitto_loop_misc(m_mosq));
     });
+    m_burst.setSingleShot(true);
+    m_burst.setInterval(kBurst);
+    connect(&m_burst, &QTimer::timeout, this, &MqttPublisher::pump);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &MqttPublisher::attempt);
     m_attempt.setSingleShot(true);
@@ -83,7 +87,10 @@ void MqttPublisher::enqueue(MqttMessage message)
     if (m_finished)
         return;
     m_queue.push(std::move(message));
-    pump();
+    // Sent in bursts: every write to the socket wakes the broker, and on a busy machine
+    // that wake-up costs the reader more than the write itself.
+    if (!m_burst.isActive())
+        m_burst.start();
 }
 
 void MqttPublisher::attempt()

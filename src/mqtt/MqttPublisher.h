@@ -75,6 +75,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_readable;
     std::unique_ptr<QSocketNotifier> m_writable;
     QTimer m_misc;      // keep-alive of an open connection
+    QTimer m_burst;     // the next burst of messages
     QTimer m_retry;     // the next attempt, after the back-off
     QTimer m_attempt;   // an attempt that gets no CONNACK in time
     std::chrono::milliseconds m_backOff{1000};

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# kvp-reader --console --mqtt against a mosquitto of its own on 127.0.0.1:
+#   1. the unpaced reading rate with --mqtt against without it, in turns in one run
+#      (target: at least 0.9);
+#   2. the reader's RSS over a run in which the broker is killed every INTERVAL
+#      seconds and comes back DOWN seconds later (target: flat; the queue is bounded).
+#   scripts/bench-mqtt.sh [VALUES [SOAK_SECONDS [INTERVAL [DOWN]]]]
+# Defaults: 20000 values a turn, a 600 s soak, a restart every 60 s, 15 s away.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+n=${1:-20000} soak=${2:-600} interval=${3:-60} down=${4:-15}
+
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target kvp-reader kvp-sim >/dev/null
+reader=build/src/kvp-reader sim=build/sim/kvp-sim
+mosquitto=$(command -v mosquitto || echo /usr/sbin/mosquitto)
+tmp=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
+
+# shellcheck source=scripts/bench-sim.sh
+. scripts/bench-sim.sh
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\nuser root\n' "$port" >"$tmp/broker.conf"
+broker_pid=
+start_broker() {
+    "$mosquitto" -c "$tmp/broker.conf" >>"$tmp/broker.log" 2>&1 &
+    broker_pid=$!
+    for _ in $(seq 50); do grep -q " running" "$tmp/broker.log" 2>/dev/null && return; sleep 0.1; done
+    echo "bench: mosquitto did not start: $(cat "$tmp/broker.log")" >&2
+    exit 1
+}
+stop_broker() { kill -9 "$broker_pid" 2>/dev/null; wait "$broker_pid" 2>/dev/null || true; : >"$tmp/broker.log"; }
+url="mqtt://127.0.0.1:$port/bench"
+
+# 1. Rate: the summary's values per second, three turns each way on one simulator.
+start_broker
+start_sim rate
+rate_of() { sed -n 's/.* values in .* (\([0-9.]*\)\/s).*/\1/p' "$tmp/err"; }
+plain=() mqtt=()
+for turn in 1 2 3; do
+    "$reader" --console --port "$device" --count "$n" >/dev/null 2>"$tmp/err"
+    plain+=("$(rate_of)")
+    "$reader" --console --port "$device" --count "$n" --mqtt "$url" >/dev/null 2>"$tmp/err"
+    mqtt+=("$(rate_of)")
+    grep -h "MQTT" "$tmp/err" | sed "s/^/  turn $turn: /"
+done
+kill %% 2>/dev/null || true
+median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+p=$(median "${plain[@]}") m=$(median "${mqtt[@]}")
+echo "rate without --mqtt: ${plain[*]} values/s (median $p)"
+echo "rate with --mqtt:    ${mqtt[*]} values/s (median $m)"
+awk -v p="$p" -v m="$m" 'BEGIN { printf "ratio with/without: %.2f (target >= 0.90)\n", m / p }'
+
+# 2. RSS while the broker comes and goes. A module of about 400 values a second (800
+#    messages): DOWN seconds away fill the 10,000-message queue, so it must drop.
+start_sim soak --turnaround 2
+"$reader" --console --port "$device" --mqtt "$url" >/dev/null 2>"$tmp/soak.err" &
+pid=$!
+start=$(date +%s)
+next_restart=$((start + interval))
+echo "soak: ${soak} s, broker killed every ${interval} s for ${down} s; RSS of kvp-reader (KB) every 10 s:"
+samples=()
+while (($(date +%s) - start < soak)); do
+    now=$(date +%s)
+    if ((now >= next_restart)); then
+        stop_broker
+        sleep "$down"
+        start_broker
+        next_restart=$((next_restart + interval))
+    fi
+    samples+=("$(awk '/VmRSS/ { print $2 }' "/proc/$pid/status")")
+    sleep 10
+done
+kill -TERM "$pid"
+wait "$pid" || true
+echo "  ${samples[*]}"
+printf '%s\n' "${samples[@]}" | awk 'NR == 1 { first = $1 } { if ($1 > max) max = $1; last = $1 }
+    END { printf "RSS first %d KB, last %d KB, highest %d KB\n", first, last, max }'
+grep -c "unreachable" "$tmp/soak.err" | sed 's/^/broker away, said: /; s/$/ times/'
+grep -c "is back;" "$tmp/soak.err" | sed 's/^/broker back, said: /; s/$/ times/'
+grep -h "values in\|^kvp-reader: MQTT" "$tmp/soak.err" | sed 's/; 0 bytes.*//'
