@@ -33,24 +33,37 @@ start_broker() {
 stop_broker() { kill -9 "$broker_pid" 2>/dev/null; wait "$broker_pid" 2>/dev/null || true; : >"$tmp/broker.log"; }
 url="mqtt://127.0.0.1:$port/bench"
 
-# 1. Rate: the summary's values per second, three turns each way on one simulator.
+# 1. Rate: the summary's values per second, five turns each way on one simulator,
+#    and the reader's own CPU time per value (user + system), which is what publishing
+#    costs it whatever else the machine does. The broker runs on the same cores.
 start_broker
 start_sim rate
 rate_of() { sed -n 's/.* values in .* (\([0-9.]*\)\/s).*/\1/p' "$tmp/err"; }
-plain=() mqtt=()
-for turn in 1 2 3; do
-    "$reader" --console --port "$device" --count "$n" >/dev/null 2>"$tmp/err"
-    plain+=("$(rate_of)")
-    "$reader" --console --port "$device" --count "$n" --mqtt "$url" >/dev/null 2>"$tmp/err"
-    mqtt+=("$(rate_of)")
+cpu_of() { awk -v n="$n" '{ printf "%.1f", ($1 + $2) * 1e6 / n }' "$tmp/time"; }
+broker_cpu() { awk '{ print $14 + $15 }' "/proc/$broker_pid/stat"; }
+plain=() mqtt=() plain_cpu=() mqtt_cpu=()
+broker_ticks=0
+for turn in 1 2 3 4 5; do
+    /usr/bin/time -o "$tmp/time" -f "%U %S" "$reader" --console --port "$device" --count "$n" >/dev/null 2>"$tmp/err"
+    plain+=("$(rate_of)") plain_cpu+=("$(cpu_of)")
+    before=$(broker_cpu)
+    /usr/bin/time -o "$tmp/time" -f "%U %S" "$reader" --console --port "$device" --count "$n" --mqtt "$url" \
+        >/dev/null 2>"$tmp/err"
+    mqtt+=("$(rate_of)") mqtt_cpu+=("$(cpu_of)")
+    broker_ticks=$((broker_ticks + $(broker_cpu) - before))
     grep -h "MQTT" "$tmp/err" | sed "s/^/  turn $turn: /"
 done
 kill %% 2>/dev/null || true
-median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+median() { printf '%s\n' "$@" | sort -g | sed -n 3p; }
 p=$(median "${plain[@]}") m=$(median "${mqtt[@]}")
 echo "rate without --mqtt: ${plain[*]} values/s (median $p)"
 echo "rate with --mqtt:    ${mqtt[*]} values/s (median $m)"
 awk -v p="$p" -v m="$m" 'BEGIN { printf "ratio with/without: %.2f (target >= 0.90)\n", m / p }'
+echo "reader CPU per value without --mqtt: ${plain_cpu[*]} us (median $(median "${plain_cpu[@]}"))"
+echo "reader CPU per value with --mqtt:    ${mqtt_cpu[*]} us (median $(median "${mqtt_cpu[@]}"))"
+awk -v t="$broker_ticks" -v n="$n" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { printf "broker CPU per value (two messages): %.1f us\n", t / hz * 1e6 / (5 * n) }'
+echo "cores: $(nproc), load before the soak: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # 2. RSS while the broker comes and goes. A module of about 400 values a second (800
 #    messages): DOWN seconds away fill the 10,000-message queue, so it must drop.
