@@ -5,7 +5,8 @@
 #   2. the reader's RSS over a run in which the broker is killed every INTERVAL
 #      seconds and comes back DOWN seconds later (target: flat; the queue is bounded).
 #   scripts/bench-mqtt.sh [VALUES [SOAK_SECONDS [INTERVAL [DOWN]]]]
-# Defaults: 20000 values a turn, a 600 s soak, a restart every 60 s, 15 s away.
+# Defaults: 20000 values a turn, a 600 s soak, a restart every 60 s, 15 s away;
+# SOAK_SECONDS 0 skips the soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 n=${1:-20000} soak=${2:-600} interval=${3:-60} down=${4:-15}
@@ -63,7 +64,19 @@ echo "reader CPU per value without --mqtt: ${plain_cpu[*]} us (median $(median "
 echo "reader CPU per value with --mqtt:    ${mqtt_cpu[*]} us (median $(median "${mqtt_cpu[@]}"))"
 awk -v t="$broker_ticks" -v n="$n" -v hz="$(getconf CLK_TCK)" \
     'BEGIN { printf "broker CPU per value (two messages): %.1f us\n", t / hz * 1e6 / (5 * n) }'
-echo "cores: $(nproc), load before the soak: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# 1b. The same at a real line's pace (19200 bit/s 8E1), where a module gives about
+#     110 values a second: 1000 values each way.
+start_sim paced --pace
+for way in without with; do
+    extra=()
+    [[ $way == with ]] && extra=(--mqtt "$url")
+    "$reader" --console --port "$device" --count 1000 "${extra[@]}" >/dev/null 2>"$tmp/err"
+    echo "paced, $way --mqtt: $(rate_of) values/s"
+done
+kill %% 2>/dev/null || true
+((soak > 0)) || exit 0
 
 # 2. RSS while the broker comes and goes. A module of about 400 values a second (800
 #    messages): DOWN seconds away fill the 10,000-message queue, so it must drop.

@@ -47,6 +47,28 @@ struct Broker {
             qWarning("%s", log.constData());
         return log.contains(" running");
     }
+    // A listener with TLS, its certificate signed by a CA of the test's own (caFile()).
+    bool startTls()
+    {
+        const auto openssl = [this](const QString &arguments) {
+            QProcess p;
+            p.setWorkingDirectory(dir.path());
+            p.start(program(QStringLiteral("openssl")), arguments.split(QLatin1Char(' ')));
+            return p.waitForFinished(30000) && p.exitCode() == 0;
+        };
+        QFile ext(dir.filePath(QStringLiteral("ext.cnf")));
+        if (!ext.open(QIODevice::WriteOnly) || ext.write("subjectAltName=IP:127.0.0.1\n") < 0)
+            return false;
+        ext.close();
+        return openssl(QStringLiteral("req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 2 -subj /CN=kvp-test-ca"))
+               && openssl(QStringLiteral("req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj /CN=127.0.0.1"))
+               && openssl(QStringLiteral("x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days 2 -extfile ext.cnf"))
+               && start(QStringLiteral("allow_anonymous true\ncafile %1\ncertfile %2\nkeyfile %3")
+                            .arg(caFile(), dir.filePath(QStringLiteral("server.crt")), dir.filePath(QStringLiteral("server.key"))));
+    }
+    QString caFile() const { return dir.filePath(QStringLiteral("ca.crt")); }
+    bool tls() const { return QFile::exists(caFile()); }
+
     void kill()
     {
         process.kill();
@@ -67,13 +89,15 @@ struct Subscriber {
     QProcess process;
     QByteArray out;
 
-    bool start(int port)
+    bool start(const Broker &broker)
     {
         // Line-buffered: it flushes its output only after a message otherwise.
-        process.start(program(QStringLiteral("stdbuf")),
-                      {QStringLiteral("-oL"), program(QStringLiteral("mosquitto_sub")), QStringLiteral("-d"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                       QString::number(port), QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-t"),
-                       QStringLiteral("plant/#"), QStringLiteral("-F"), QStringLiteral("%r %t %p")});
+        QStringList arguments{QStringLiteral("-oL"), program(QStringLiteral("mosquitto_sub")), QStringLiteral("-d"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                              QString::number(broker.port), QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-t"),
+                              QStringLiteral("plant/#"), QStringLiteral("-F"), QStringLiteral("%r %t %p")};
+        if (broker.tls())
+            arguments << QStringLiteral("--cafile") << broker.caFile();
+        process.start(program(QStringLiteral("stdbuf")), arguments);
         while (!out.contains("Subscribed") && process.waitForReadyRead(5000))
             out += process.readAll();
         return out.contains("Subscribed");

@@ -192,11 +192,12 @@ private slots:
     void publishes_data()
     {
         QTest::addColumn<QString>("login"); // what goes before the host in the URL
-        QTest::addColumn<QString>("password"); // "file", "env" or nothing
+        QTest::addColumn<QString>("password"); // "file", "env", nothing, or "tls" (none)
         QTest::newRow("anonymous") << "" << "";
         QTest::newRow("password in the URL") << "op:" + kSecret + "@" << "";
         QTest::newRow("password file") << "op@" << "file";
         QTest::newRow("password in the environment") << "op@" << "env";
+        QTest::newRow("TLS, the broker's CA given") << "op@" << "tls";
     }
     void publishes()
     {
@@ -204,12 +205,17 @@ private slots:
         QFETCH(QString, login);
         QFETCH(QString, password);
         Broker broker;
-        QVERIFY(broker.start());
+        const bool tls = password == QLatin1String("tls");
+        if (tls && program(QStringLiteral("openssl")).isEmpty())
+            QSKIP("openssl makes the broker's certificate; it is not installed");
+        QVERIFY(tls ? broker.startTls() : broker.start());
         Subscriber sub;
-        QVERIFY(sub.start(broker.port));
+        QVERIFY(sub.start(broker));
         Reading run;
         QStringList arguments{QStringLiteral("--count"), QStringLiteral("5"), QStringLiteral("--mqtt"),
-                              "mqtt://" + login + QStringLiteral("127.0.0.1:%1/plant").arg(broker.port)};
+                              (tls ? "mqtts://" : "mqtt://") + login + QStringLiteral("127.0.0.1:%1/plant").arg(broker.port)};
+        if (tls)
+            arguments << QStringLiteral("--mqtt-ca") << broker.caFile();
         if (password == QLatin1String("file")) {
             QFile file(broker.dir.filePath(QStringLiteral("pw")));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -242,7 +248,7 @@ private slots:
 
         // What a dashboard that starts later sees: the retained messages.
         Subscriber late;
-        QVERIFY(late.start(broker.port));
+        QVERIFY(late.start(broker));
         QTRY_COMPARE(late.messages().size(), 3);
         QVERIFY(late.messages(QStringLiteral("/json")).isEmpty());
         for (const Message &m : late.messages())
@@ -309,7 +315,7 @@ private slots:
         QVERIFY(broker.start());
         // Subscribed before the reader's next attempt, a second after it lost the broker.
         Subscriber sub;
-        QVERIFY(sub.start(broker.port));
+        QVERIFY(sub.start(broker));
         QTRY_VERIFY_WITH_TIMEOUT(run.errors().contains(QStringLiteral("is back")), 40000);
         QTRY_VERIFY(sub.messages(QStringLiteral("/json")).size() > beforeBack - whenAway + 5);
         QVERIFY2(run.finish(true), run.err.constData());

@@ -80,7 +80,7 @@ private slots:
 
         if (broker) {
             Subscriber sub;
-            QVERIFY(sub.start(mosquitto.port));
+            QVERIFY(sub.start(mosquitto));
             QVERIFY(session.read() == Condition::none);
             QTRY_VERIFY(!sub.payloads(QStringLiteral("/0/json")).isEmpty());
             QVERIFY(password->text() == QStringLiteral("pw-9f3"));

@@ -169,6 +169,14 @@ void MqttPublisher::onSocket(bool writable)
     if (!m_mosq)
         return;
     errno = 0;
+    // Until the broker has answered, a writable socket may be a TLS handshake that waits
+    // for its next step, which only the library's read side takes.
+    if (writable && !m_connected) {
+        if (const int rc = mosquitto_loop_read(m_mosq, 1); rc != MOSQ_ERR_SUCCESS || !m_mosq) {
+            afterLibrary(rc);
+            return;
+        }
+    }
     afterLibrary(writable ? mosquitto_loop_write(m_mosq, 1) : mosquitto_loop_read(m_mosq, 1));
 }
 
