@@ -176,6 +176,8 @@ private slots:
                                                    << time + "\"raw\":1250,\"value\":12.50,\"unit\":\"°C\",\"state\":\"stale\"}";
         QTest::newRow("text that is no number") << "7" << "1e" << "a\"b\\" << "no answer"
                                                 << time + "\"raw\":7,\"value\":\"1e\",\"unit\":\"a\\\"b\\\\\",\"state\":\"no answer\"}";
+        QTest::newRow("exponent, and a bare minus") << "-" << "-1.5e+3" << "" << "live"
+                                                    << time + "\"raw\":\"-\",\"value\":-1.5e+3,\"unit\":\"\",\"state\":\"live\"}";
         QTest::newRow("leading zero is no JSON number") << "07" << "-.5" << "\t" << "live"
                                                         << time + "\"raw\":\"07\",\"value\":\"-.5\",\"unit\":\"\\t\",\"state\":\"live\"}";
     }

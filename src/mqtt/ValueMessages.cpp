@@ -1,6 +1,5 @@
 #include "ValueMessages.h"
 
-#include <QRegularExpression>
 
 namespace kvp {
 namespace {
@@ -35,12 +34,43 @@ QByteArray jsonString(const QString &text)
     return out + '"';
 }
 
+// Whether the text is a number as JSON writes it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+bool isJsonNumber(const QString &text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    const auto digits = [&] {
+        const qsizetype start = i;
+        while (i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'))
+            ++i;
+        return i - start;
+    };
+    if (i < n && text[i] == QLatin1Char('-'))
+        ++i;
+    const qsizetype intStart = i;
+    const qsizetype intDigits = digits();
+    if (intDigits == 0 || (intDigits > 1 && text[intStart] == QLatin1Char('0')))
+        return false;
+    if (i < n && text[i] == QLatin1Char('.')) {
+        ++i;
+        if (digits() == 0)
+            return false;
+    }
+    if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        ++i;
+        if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == n;
+}
+
 // A value text that is a JSON number goes in as it is printed ("12.50" keeps its
 // decimals); anything else (a text a unit setting makes) goes in as a string.
 QByteArray jsonNumberOrString(const QString &text)
 {
-    static const QRegularExpression number(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][+-]?[0-9]+)?$"));
-    return number.match(text).hasMatch() ? text.toLatin1() : jsonString(text);
+    return isJsonNumber(text) ? text.toLatin1() : jsonString(text);
 }
 
 QByteArray topic(const QString &prefix, int address, const char *leaf)
