@@ -96,11 +96,11 @@ while (($(date +%s) - start < soak)); do
         next_restart=$((next_restart + interval))
     fi
     samples+=("$(awk '/VmRSS/ { print $2 }' "/proc/$pid/status")")
+    echo "  $(($(date +%s) - start)) s: ${samples[-1]} KB"
     sleep 10
 done
 kill -TERM "$pid"
 wait "$pid" || true
-echo "  ${samples[*]}"
 printf '%s\n' "${samples[@]}" | awk 'NR == 1 { first = $1 } { if ($1 > max) max = $1; last = $1 }
     END { printf "RSS first %d KB, last %d KB, highest %d KB\n", first, last, max }'
 grep -c "unreachable" "$tmp/soak.err" | sed 's/^/broker away, said: /; s/$/ times/'
