@@ -265,10 +265,18 @@ private slots:
         QTest::addColumn<QString>("brokerConfig"); // "none": no broker at all
         QTest::addColumn<QString>("scheme");
         QTest::addColumn<QString>("said");
-        QTest::newRow("no broker") << "none" << "mqtt" << "unreachable (connection refused";
+        QTest::addColumn<int>("values");
+        QTest::addColumn<QString>("summary");
+        const QString kept = QStringLiteral(": 0 messages delivered, 42 not delivered (the broker was away at the end)");
+        QTest::newRow("no broker") << "none" << "mqtt" << "unreachable (connection refused" << 20 << kept;
         QTest::newRow("bad password") << "allow_anonymous false\npassword_file " << "mqtt"
-                                      << "refused the login (not authorised: check the user";
-        QTest::newRow("TLS asked of a plain broker") << "" << "mqtts" << "unreachable (TLS failed";
+                                      << "refused the login (not authorised: check the user" << 20 << kept;
+        QTest::newRow("TLS asked of a plain broker") << "" << "mqtts" << "unreachable (TLS failed" << 20 << kept;
+        // Two states and two messages a value: 12002 for a queue of 10000.
+        QTest::newRow("no broker, the queue overflows")
+            << "none" << "mqtt" << "unreachable (connection refused" << 6000
+            << ": 0 messages delivered, 2002 dropped (the oldest, when 10000 were waiting: the broker was away or did "
+               "not keep up), 10000 not delivered (the broker was away at the end)";
     }
     void brokerAway()
     {
@@ -286,14 +294,17 @@ private slots:
         if (brokerConfig != QLatin1String("none"))
             QVERIFY(broker.start(brokerConfig));
         Reading run;
-        QVERIFY(run.start({QStringLiteral("--count"), QStringLiteral("20"), QStringLiteral("--mqtt"),
+        QFETCH(int, values);
+        QVERIFY(run.start({QStringLiteral("--count"), QString::number(values), QStringLiteral("--mqtt"),
                            QStringLiteral("%1://op:%2@127.0.0.1:%3/plant").arg(scheme, kSecret).arg(broker.port)}));
         QVERIFY2(run.finish(), run.err.constData());
-        QCOMPARE(run.values().size(), 20);
+        QCOMPARE(run.values().size(), values);
         QFETCH(QString, said);
-        QCOMPARE(run.err.count(QStringLiteral("MQTT broker 127.0.0.1:%1 ").arg(broker.port).toUtf8()), 1);
-        QVERIFY2(run.errors().contains(said) && run.errors().contains(QStringLiteral(" not delivered (the broker was away")),
+        QFETCH(QString, summary);
+        QVERIFY2(run.errors().contains(QStringLiteral("MQTT 127.0.0.1:%1").arg(broker.port) + summary + '\n'),
                  qPrintable(run.err));
+        QCOMPARE(run.err.count(QStringLiteral("MQTT broker 127.0.0.1:%1 ").arg(broker.port).toUtf8()), 1);
+        QVERIFY2(run.err.contains(said.toUtf8()), qPrintable(run.err));
         QVERIFY(!(run.out + run.err).contains(kSecret.toUtf8()));
     }
 

@@ -53,7 +53,8 @@ QString brokerSummary(const BrokerUrl &url, std::uint64_t delivered, std::uint64
 {
     QString text = QStringLiteral("MQTT %1: %2 messages delivered").arg(url.hostAndPort()).arg(delivered);
     if (dropped > 0)
-        text += QStringLiteral(", %1 dropped while the broker was away (the oldest, the queue being full)").arg(dropped);
+        text += QStringLiteral(", %1 dropped (the oldest, when 10000 were waiting: the broker was away or did not "
+                               "keep up)").arg(dropped);
     if (left > 0)
         text += QStringLiteral(", %1 not delivered (the broker was away at the end)").arg(left);
     return text;
