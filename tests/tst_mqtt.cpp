@@ -232,7 +232,7 @@ private slots:
         QVERIFY2(run.finish(), run.err.constData());
         const QStringList values = run.values();
         QCOMPARE(values.size(), 5);
-        QTRY_VERIFY(sub.payloads(QStringLiteral("/status")).contains(QStringLiteral("offline")));
+        QTRY_VERIFY2(sub.payloads(QStringLiteral("/status")).contains(QStringLiteral("offline")), run.err.constData());
         QCOMPARE(sub.payloads(QStringLiteral("/0/value")), values);
         QStringList jsonValues;
         for (const Message &m : sub.messages(QStringLiteral("/0/json"))) {

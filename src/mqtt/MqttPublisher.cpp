@@ -3,6 +3,7 @@
 #include "ValueMessages.h"
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -160,7 +161,8 @@ void MqttPublisher::connectNow()
     m_writable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     connect(m_readable.get(), &QSocketNotifier::activated, this, [this] { onSocket(false); });
     connect(m_writable.get(), &QSocketNotifier::activated, this, [this] { onSocket(true); });
-    m_writable->setEnabled(mosquitto_want_write(m_mosq));
+    // Writable first of all when the connection is made: then a TLS handshake can begin.
+    m_socketUp = false;
     m_misc.start();
 }
 
@@ -169,6 +171,7 @@ void MqttPublisher::onSocket(bool writable)
     if (!m_mosq)
         return;
     errno = 0;
+    m_socketUp = m_socketUp || writable;
     // Until the broker has answered, a writable socket may be a TLS handshake that waits
     // for its next step, which only the library's read side takes.
     if (writable && !m_connected) {
@@ -227,6 +230,15 @@ void MqttPublisher::afterLibrary(int rc)
         return;
     }
     pump();
+    watchWrites();
+}
+
+void MqttPublisher::watchWrites()
+{
+    // Only while the library has something to write (a TLS handshake included), or
+    // the connection is still being made: a socket is nearly always writable.
+    if (m_writable && m_mosq)
+        m_writable->setEnabled(!m_socketUp || mosquitto_want_write(m_mosq));
 }
 
 void MqttPublisher::pump()
@@ -245,8 +257,7 @@ void MqttPublisher::pump()
         }
         m_queue.markSent(id);
     }
-    if (m_writable)
-        m_writable->setEnabled(mosquitto_want_write(m_mosq));
+    watchWrites();
 }
 
 void MqttPublisher::fail(BrokerTrouble what, const QString &detail)
@@ -289,11 +300,20 @@ std::size_t MqttPublisher::finish(std::chrono::milliseconds wait)
 {
     if (m_finished)
         return m_queue.size();
+    const QDeadlineTimer deadline(wait);
+    // A short run may end while the first connection is still being made (a name
+    // lookup, a TLS handshake): its values are worth that wait too.
+    if (!m_connected && (m_mosq || m_lookup >= 0)) {
+        QEventLoop loop;
+        QTimer::singleShot(wait, &loop, &QEventLoop::quit);
+        connect(this, &MqttPublisher::connected, &loop, &QEventLoop::quit);
+        connect(this, &MqttPublisher::trouble, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     if (m_connected) {
         m_queue.push(statusMessage(m_url.prefix, false));
         pump();
         // The event loop is over: the library's own loop carries the rest.
-        const QDeadlineTimer deadline(wait);
         while (m_connected && m_queue.size() > 0 && !deadline.hasExpired()) {
             errno = 0;
             afterLibrary(mosquitto_loop(m_mosq, 50, 1));

@@ -63,6 +63,7 @@ private:
     void onSocket(bool writable);
     void afterLibrary(int rc);
     void pump();
+    void watchWrites();
     void fail(BrokerTrouble trouble, const QString &detail);
     void tearDown();
     void setState(BrokerState state);
@@ -81,6 +82,7 @@ private:
     std::chrono::milliseconds m_backOff{1000};
     int m_lookup = -1;
     bool m_connected = false; // CONNACK accepted on this connection
+    bool m_socketUp = false;  // the socket was writable once: its connection is made
     bool m_finished = false;
     // What the library's callbacks saw inside its last call, handled after it returns:
     // nothing is torn down under its feet.
