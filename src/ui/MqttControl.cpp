@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
+#include <QToolButton>
 
 namespace kvp {
 namespace {
@@ -29,6 +30,7 @@ MqttControl::MqttControl(ReadSession &session, StatusRow *row, QMenu *menu, QWid
     : m_session(session), m_window(window), m_label(new QLabel(row))
 {
     m_label->setObjectName(QStringLiteral("MqttStateLabel"));
+    m_label->setFont(row->portButton()->font()); // the status line's own small font
     m_label->hide();
     row->addWidget(m_label);
     auto *open = new QAction(tr("MQTT 发布…"), window);
