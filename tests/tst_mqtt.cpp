@@ -349,6 +349,24 @@ private slots:
         QVERIFY2(run.err.count("is back;") == 1, run.err.constData());
     }
 
+    // The device goes away: every module read is "gone" until it is back.
+    void deviceGone()
+    {
+        REQUIRE_MOSQUITTO();
+        Broker broker;
+        QVERIFY(broker.start());
+        Subscriber sub;
+        QVERIFY(sub.start(broker));
+        Reading run;
+        QVERIFY(run.start({QStringLiteral("--mqtt"), QStringLiteral("mqtt://127.0.0.1:%1/plant").arg(broker.port)},
+                          {QStringLiteral("--turnaround"), QStringLiteral("20")}));
+        QTRY_VERIFY(run.values().size() >= 3);
+        run.sim.kill();
+        // Reading stops first (stale), then the device is found gone.
+        QTRY_COMPARE(sub.payloads(QStringLiteral("/0/state")).value(2), QStringLiteral("gone"));
+        QVERIFY2(run.finish(true), run.err.constData());
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
