@@ -17,8 +17,9 @@ packages=(
     # The completion test runs the shell completion under bash-completion.
     bash-completion
     # --mqtt publishes through libmosquitto; the MQTT tests start a mosquitto broker
-    # of their own and read it with mosquitto_sub.
-    libmosquitto-dev mosquitto mosquitto-clients
+    # of their own and read it with mosquitto_sub; openssl makes the certificate of the
+    # one that speaks TLS.
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 if [[ "${1:-}" == "--screenshot" ]]; then
     packages+=(xvfb xauth x11-apps x11-utils xdotool imagemagick)
