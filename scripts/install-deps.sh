@@ -21,6 +21,10 @@ packages=(
     # tst_network reads the simulated module through real serial servers on 127.0.0.1:
     # socat for raw TCP, ser2net for the Telnet COM port option (RFC 2217).
     socat ser2net
+    # --mqtt publishes through libmosquitto; the MQTT tests start a mosquitto broker
+    # of their own and read it with mosquitto_sub; openssl makes the certificate of the
+    # one that speaks TLS.
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 if [[ "${1:-}" == "--screenshot" ]]; then
     packages+=(xvfb xauth x11-apps x11-utils xdotool imagemagick)

@@ -714,6 +714,84 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
+    <name>kvp::MqttControl</name>
+    <message>
+        <source>MQTT 发布…</source>
+        <translation>MQTT publishing…</translation>
+    </message>
+    <message>
+        <source>MQTT 关闭</source>
+        <translation>MQTT off</translation>
+    </message>
+    <message>
+        <source>MQTT 已连接</source>
+        <translation>MQTT connected</translation>
+    </message>
+    <message>
+        <source>MQTT 连接中</source>
+        <translation>MQTT connecting</translation>
+    </message>
+    <message>
+        <source>MQTT 重连中</source>
+        <translation>MQTT reconnecting</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::MqttDialog</name>
+    <message>
+        <source>MQTT 发布</source>
+        <translation>MQTT publishing</translation>
+    </message>
+    <message>
+        <source>不保存</source>
+        <translation>not saved</translation>
+    </message>
+    <message>
+        <source>仅 mqtts://; 空: 系统证书</source>
+        <translation>mqtts:// only; empty: the system's</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>Browse…</translation>
+    </message>
+    <message>
+        <source>CA 证书</source>
+        <translation>CA certificate</translation>
+    </message>
+    <message>
+        <source>证书 (*.pem *.crt);;所有文件 (*)</source>
+        <translation>Certificates (*.pem *.crt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>代理地址:</source>
+        <translation>Broker URL:</translation>
+    </message>
+    <message>
+        <source>密码:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>CA 证书:</source>
+        <translation>CA certificate:</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>地址无效: %1</source>
+        <translation>Invalid URL: %1</translation>
+    </message>
+</context>
+<context>
     <name>kvp::TrendPanel</name>
     <message>
         <source>显示的时间跨度</source>

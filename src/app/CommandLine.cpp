@@ -8,6 +8,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -34,6 +36,28 @@ bool parsePositive(const QString &text, int low, int high, int &out)
         return false;
     out = value;
     return true;
+}
+
+// Puts the password into the URL, or says why it cannot. Where it comes from, in this order: the URL, the file, the environment.
+// A password given twice is a mistake; the environment is a default.
+std::optional<QString> takeMqttPassword(BrokerUrl &url, const QString &passwordFile, bool fileGiven)
+{
+    if (fileGiven) {
+        if (url.hasPassword)
+            return QStringLiteral("--mqtt already holds a password; give it there or in --mqtt-password-file, not both");
+        if (url.user.isEmpty())
+            return QStringLiteral("--mqtt-password-file needs a user in --mqtt: mqtt://USER@HOST/PREFIX");
+        QFile file(passwordFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("--mqtt-password-file: cannot read %1 (%2)").arg(passwordFile, file.errorString());
+        // The first line, as `echo secret > file` writes it.
+        url.password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+        url.hasPassword = true;
+    } else if (!url.hasPassword && !url.user.isEmpty() && qEnvironmentVariableIsSet("KVP_MQTT_PASSWORD")) {
+        url.password = qEnvironmentVariable("KVP_MQTT_PASSWORD");
+        url.hasPassword = true;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -88,9 +112,23 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                                   QStringLiteral("Ask every address 0 to 31 once, print each that answers with "
                                                  "its value (ADDRESS VALUE, one a line) and exit; exit status 1 "
                                                  "when none answers."));
+    const QCommandLineOption mqtt(QStringLiteral("mqtt"),
+                                  QStringLiteral("Publish every value to an MQTT broker: "
+                                                 "mqtt://[USER@]HOST[:PORT]/PREFIX (port 1883), or mqtts:// for TLS "
+                                                 "(port 8883), e.g. mqtt://broker.local/plant/kvp."),
+                                  QStringLiteral("URL"));
+    const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"),
+                                    QStringLiteral("With mqtts://: the CA certificate (PEM) that signed the broker's "
+                                                   "(default: the system's)."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption mqttPasswordFile(QStringLiteral("mqtt-password-file"),
+                                              QStringLiteral("The broker password, the first line of FILE (or in "
+                                                             "KVP_MQTT_PASSWORD)."),
+                                              QStringLiteral("FILE"));
     parser.addOptions({port, address, timeout, listPorts, simulate, console, count, echo, log, giveUp, scan});
     const ReadoutOptions readout;
     parser.addOptions(readout.options());
+    parser.addOptions({mqtt, mqttCa, mqttPasswordFile});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -155,6 +193,27 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return usageError(QStringLiteral("--port %1 is not a serial server's address: %2").arg(o.port, why));
     if (parser.isSet(log) && o.logFile.isEmpty())
         return usageError(QStringLiteral("--log needs a file name"));
+    if (parser.isSet(mqtt)) {
+        QString why;
+        o.mqtt = BrokerUrl::parse(parser.value(mqtt), &why);
+        if (!o.mqtt)
+            return usageError(why);
+        if (const auto failed = takeMqttPassword(*o.mqtt, parser.value(mqttPasswordFile), parser.isSet(mqttPasswordFile)))
+            return usageError(*failed);
+        if (o.scan)
+            return usageError(QStringLiteral("--mqtt publishes what is read; --scan only looks for modules"));
+    }
+    for (const QCommandLineOption *mqttOnly : {&mqttCa, &mqttPasswordFile}) {
+        if (parser.isSet(*mqttOnly) && !o.mqtt)
+            return usageError(QStringLiteral("--%1 works only with --mqtt").arg(mqttOnly->names().first()));
+    }
+    if (parser.isSet(mqttCa)) {
+        o.mqttCa = parser.value(mqttCa);
+        if (!o.mqtt->tls)
+            return usageError(QStringLiteral("--mqtt-ca is for mqtts:// (TLS); --mqtt gives mqtt://"));
+        if (!QFileInfo(o.mqttCa).isReadable())
+            return usageError(QStringLiteral("--mqtt-ca: cannot read %1").arg(o.mqttCa));
+    }
     if (o.simulate && parser.isSet(port))
         return usageError(QStringLiteral("--simulate and --port exclude each other"));
     if (const QString error = readout.take(parser, o); !error.isEmpty())

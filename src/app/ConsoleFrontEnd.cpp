@@ -90,6 +90,7 @@ void ConsoleFrontEnd::onValue(const QString &text, int address)
         m_out.write(QByteArray::number(address) + ' ' + text.toLocal8Bit() + '\n');
     else
         m_out.write(text.toLocal8Bit() + '\n');
+    emit valuePrinted(text, address);
     if (m_count > 0 && ++m_values >= m_count) {
         finishLater(0);
         return;

@@ -28,6 +28,10 @@ public:
     // Starts reading; the program's exit code arrives through QCoreApplication::exit.
     void start();
 
+signals:
+    // A value went to standard output (those after --count or the end do not).
+    void valuePrinted(const QString &text, int address);
+
 private:
     void onValue(const QString &text, int address);
     void onDrained();

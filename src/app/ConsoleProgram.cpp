@@ -2,12 +2,17 @@
 
 #include "ConsoleFrontEnd.h"
 #include "ConsoleText.h"
+#include "MqttFeed.h"
 #include "ReadSession.h"
 #include "ReaderSetup.h"
 #include "platform/StandardStreams.h"
 #include "platform/StderrLine.h"
+#include "mqtt/BrokerText.h"
 
 #include <QCoreApplication>
+
+#include <memory>
+#include <utility>
 
 namespace kvp {
 
@@ -38,8 +43,34 @@ int runConsole(const Options &options, const SimulatedPortMaker &simulated)
         writeStderrLine(consoleText(failure, session.facts()));
         return 1;
     }
+    std::unique_ptr<MqttPublisher> publisher;
+    std::unique_ptr<MqttFeed> feed;
+    if (options.mqtt) {
+        publisher = std::make_unique<MqttPublisher>(*options.mqtt, options.mqttCa);
+        feed = std::make_unique<MqttFeed>(session, *publisher);
+        QObject::connect(&console, &ConsoleFrontEnd::valuePrinted, feed.get(), &MqttFeed::publishValue);
+        // Once when the broker goes away, in the words of the first failure; once when it is back.
+        auto away = std::make_shared<bool>(false);
+        QObject::connect(publisher.get(), &MqttPublisher::trouble, publisher.get(),
+                         [away, url = *options.mqtt](BrokerTrouble trouble, const QString &detail) {
+                             if (!std::exchange(*away, true))
+                                 writeStderrLine(brokerText(trouble, url, detail));
+                         });
+        QObject::connect(publisher.get(), &MqttPublisher::connected, publisher.get(), [away, url = *options.mqtt] {
+            if (std::exchange(*away, false))
+                writeStderrLine(brokerBackText(url));
+        });
+        publisher->start();
+    }
     console.start();
-    return QCoreApplication::exec();
+    const int exitCode = QCoreApplication::exec();
+    if (publisher) {
+        using namespace std::chrono_literals;
+        const std::size_t left = publisher->finish(2s);
+        const MessageQueue &queue = publisher->queue();
+        writeStderrLine(brokerSummary(*options.mqtt, queue.delivered(), queue.dropped(), left));
+    }
+    return exitCode;
 }
 
 } // namespace kvp

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mqtt/BrokerUrl.h"
 #include "reader/CycleSettings.h"
 #include "reader/Readouts.h"
 
@@ -7,6 +8,7 @@
 #include <QString>
 
 #include <map>
+#include <optional>
 
 namespace kvp {
 
@@ -29,6 +31,10 @@ struct Options {
     ReadoutSettings readout;
     std::map<int, ReadoutSettings> readoutByAddress; // the same options as ADDRESS=VALUE: one module's
     int intervalMs = 0; // --interval: the least time from one value query to the next
+    // --mqtt: where every value is published, the password already taken from the
+    // URL, --mqtt-password-file or KVP_MQTT_PASSWORD; and --mqtt-ca for mqtts://.
+    std::optional<BrokerUrl> mqtt;
+    QString mqttCa;
     // Given on the command line, so they win over what the window remembers.
     bool addressGiven = false;
     bool timeoutGiven = false;

@@ -3,6 +3,7 @@
 #include "WindowLanguage.h"
 #include "ModuleListPanel.h"
 #include "UnitsAndLimits.h"
+#include "MqttControl.h"
 #include "WindowExtras.h"
 #include "frmMain.h"
 
@@ -77,6 +78,8 @@ int runWindow(int argc, char **argv)
     window.extras()->units()->restore(options.readout, options.readoutGiven ? options.readoutByAddress : last.readouts);
     window.setRemembering(true);
     window.extras()->units()->setRemembering(true);
+    // Ends before the window and its session, saying "offline".
+    MqttControl mqtt(window.session(), window.statusRow(), window.statusMenu(), &window, options);
     // A port that cannot be opened, named or not, leaves the window up with the
     // reason on its status line and the port list one click away: a message box
     // whose OK ended the program was a dead end.

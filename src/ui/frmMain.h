@@ -59,6 +59,8 @@ public:
     }
     // The trend, recording, copying and finding the module.
     WindowExtras *extras() const { return m_extras; }
+    // For whoever else follows the values (publishing them to a broker).
+    ReadSession &session() { return ctrMSComm; }
     // Where the port list comes from; the machine's own ports unless a test says otherwise.
     void setPortSource(PortPicker::Source source);
     // Keep the port and line settings of each Read, and the window's position, for the next start.
