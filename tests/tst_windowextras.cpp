@@ -3,6 +3,7 @@
 #include "sim/SimulatedModule.h"
 #include "ui/FindModuleDialog.h"
 #include "ui/ModuleListPanel.h"
+#include "ui/TrendChartLoader.h"
 #include "ui/TrendPanel.h"
 #include "ui/WindowExtras.h"
 #include "ui/frmMain.h"
@@ -125,6 +126,8 @@ class tst_windowextras : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { TrendChartLoader::setPath(QStringLiteral(KVP_TREND_CHART)); }
+
     void trendOpensBelowTheFormAndAddsToItsHeight()
     {
         Window w;
@@ -212,6 +215,7 @@ private slots:
         panel.resize(468, TrendPanel::kHeight);
         panel.show(); // lays the chart out, so it has a plot area to fill
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        panel.follow({}, 0);
         panel.setPaused(true);
         const auto now = TrendSeries::Clock::now();
         const auto at = [&](double secondsAgo) {
@@ -226,11 +230,11 @@ private slots:
             for (auto [from, to] : stale)
                 isStale = isStale || (ago <= from && ago > to);
             if (!isStale)
-                panel.addValue(at(ago), static_cast<int>(ago * 10));
+                panel.addValue(0, at(ago), static_cast<int>(ago * 10));
         }
         for (auto [from, to] : stale) {
-            panel.setStale(true, at(from));
-            panel.setStale(false, at(to));
+            panel.setStale(0, true, at(from));
+            panel.setStale(0, false, at(to));
         }
         panel.setPaused(false);
         panel.redraw();

@@ -21,6 +21,12 @@ const QString kEcho = QStringLiteral("read/echo");
 const QString kTimeout = QStringLiteral("read/timeoutMs");
 const QString kPosition = QStringLiteral("window/position");
 const QString kModules = QStringLiteral("window/modules");
+const QString kTrendOpen = QStringLiteral("trend/open");
+const QString kTrendSpan = QStringLiteral("trend/spanSeconds");
+const QString kTrendAll = QStringLiteral("trend/allModules");
+// The spans the trend offers lie between these.
+constexpr int kShortestSpan = 10;
+constexpr int kLongestSpan = 3600;
 
 QSettings open()
 {
@@ -72,6 +78,10 @@ Remembered RememberedStore::load()
         if (digits && address >= kLowestAddress && address <= kHighestAddress && !last.modules.contains(address))
             last.modules << address;
     }
+    last.trendOpen = strictBool(settings.value(kTrendOpen));
+    last.trendAllModules = strictBool(settings.value(kTrendAll));
+    if (const int span = settings.value(kTrendSpan).toInt(&ok); ok && span >= kShortestSpan && span <= kLongestSpan)
+        last.trendSpanSeconds = span;
     return last;
 }
 
@@ -120,6 +130,15 @@ bool RememberedStore::saveModules(const QList<int> &addresses)
         entries << QString::number(a);
     // One line a person can read and edit; QSettings would quote a list element by element.
     settings.setValue(kModules, entries.join(QLatin1Char(',')));
+    return written(settings);
+}
+
+bool RememberedStore::saveTrend(bool isOpen, int spanSeconds, bool allModules)
+{
+    QSettings settings = open();
+    settings.setValue(kTrendOpen, isOpen);
+    settings.setValue(kTrendSpan, spanSeconds);
+    settings.setValue(kTrendAll, allModules);
     return written(settings);
 }
 

@@ -19,6 +19,10 @@ struct Remembered {
     std::optional<int> timeoutMs;
     std::optional<QPoint> position;
     QList<int> modules; // the window's list of modules on the line
+    // The trend: open or not, its span (10 to 3600 s), every module or the box's.
+    std::optional<bool> trendOpen;
+    std::optional<int> trendSpanSeconds;
+    std::optional<bool> trendAllModules;
 };
 
 // The file that keeps it: kvp-reader/kvp-reader.conf under $XDG_CONFIG_HOME
@@ -35,6 +39,7 @@ public:
     static bool saveLine(bool echo, int timeoutMs);
     static bool savePosition(QPoint position);
     static bool saveModules(const QList<int> &addresses);
+    static bool saveTrend(bool isOpen, int spanSeconds, bool allModules);
 };
 
 // The options of this run: what the command line gave wins, the rest comes from

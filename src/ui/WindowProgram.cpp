@@ -69,6 +69,7 @@ int runWindow(int argc, char **argv)
     window.setSimulated(setup.simulated());
     window.setAddressText(options.address);
     window.extras()->modules()->setAddresses(last.modules);
+    window.extras()->restoreTrend(last);
     window.setRemembering(true);
     if (!window.Form_Load(portNamed ? frmMain::OnPortFailure::refuse : frmMain::OnPortFailure::carryOn))
         return 1;

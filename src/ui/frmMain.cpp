@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "ModuleListPanel.h"
+#include "TrendPanel.h"
 #include "WindowExtras.h"
 #include "StatusRow.h"
 #include "ui_frmMain.h"
@@ -129,6 +130,13 @@ void frmMain::installExtras()
     m_extras->modules()->setColours(m_colours);
     connect(m_extras->modules(), &ModuleListPanel::addressesChanged, this, &frmMain::onModuleListChanged);
     connect(m_extras, &WindowExtras::readAllFound, this, &frmMain::Read_Click);
+    connect(m_extras, &WindowExtras::trendChoiceChanged, this, [this] {
+        if (m_remember)
+            remembered(RememberedStore::saveTrend(
+                m_extras->trendOpen(),
+                static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(m_extras->trend()->span()).count()),
+                m_extras->trend()->allModules()));
+    });
 }
 
 void frmMain::followModuleList()
