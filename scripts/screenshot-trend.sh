@@ -36,7 +36,7 @@ reader= xvfb= device=
 trap 'kill $reader $xvfb 2>/dev/null || true; kill -CONT %1 2>/dev/null || true; kill %1 2>/dev/null || true; rm -rf "$tmp"' EXIT
 # shellcheck source=scripts/bench-sim.sh
 . scripts/bench-sim.sh
-start_sim bus --address "$modules"
+start_sim bus --address "$modules" --pace # as fast as a real 19200 bit/s line
 
 display=:$((90 + RANDOM % 100))
 screen=640x700

@@ -37,6 +37,8 @@ measure() { # measure LABEL TREND(0|1) SECONDS
     printf '%-34s RssAnon %5.1f MB   VmRSS %5.1f MB   libQt6Charts mapped: %s\n' \
         "$1:" "$(echo "$anon / 1024" | bc -l)" "$(echo "$rss / 1024" | bc -l)" "$charts"
     kill "$window"
+    for _ in $(seq 50); do kill -0 "$window" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$window" 2>/dev/null || true # a window that did not end on SIGTERM
     wait "$window" 2>/dev/null || true
     window=
     kill %% 2>/dev/null || true

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,6 +77,7 @@ private slots:
     {
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        TrendChartLoader::setPath(QStringLiteral(KVP_TREND_CHART));
     }
 
     // Runs first, before anything loads the library: without it the trend says why,
@@ -140,6 +142,38 @@ private slots:
         QCOMPARE(p.panel.findChild<QLabel *>(QStringLiteral("TrendLegend"))->isVisible(), all);
     }
 
+    // Read as a bus, each module's line has its own gaps: one that does not answer is
+    // a gap throughout, the others only once reading stops.
+    void aBusHasAGapPerModule()
+    {
+        SimulatedModule module(SimulatorSettings{.address = 3, .moreAddresses = {7}});
+        PortSettings port;
+        port.portName = module.devicePath();
+        frmMain window(port, CycleSettings{});
+        window.setAddressText(QStringLiteral("3"));
+        window.extras()->modules()->setAddresses({3, 7, 9}); // 9 is not on the line
+        QVERIFY(window.Form_Load());
+        window.show();
+        window.extras()->setTrendOpen(true);
+        TrendPanel &trend = *window.extras()->trend();
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        // Over the last 2 s, in 4 columns: "v" values, "g" a gap, "." neither.
+        const auto shape = [&](int address) {
+            trend.redraw();
+            QString out;
+            for (const TrendColumn &c : trend.store().series(address)->columns(TrendSeries::Clock::now(), 2s, 4))
+                out += c.count > 0 ? QLatin1Char('v') : c.gap() ? QLatin1Char('g') : QLatin1Char('.');
+            return out;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(shape(3), QStringLiteral("vvvv"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shape(9), QStringLiteral("gggg"), 10000);
+        QCOMPARE(shape(7), QStringLiteral("vvvv"));
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Stop")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(shape(3).right(1), QStringLiteral("g"), 10000);
+        QCOMPARE(shape(7).right(1), QStringLiteral("g"));
+        QCOMPARE(trend.shownPicture().lines.size(), 3);
+    }
+
     // Ticks are round, and redraw after redraw of a running trend the axes keep them.
     void ticksAreRoundAndHoldStill_data()
     {
@@ -202,7 +236,10 @@ private slots:
         QCOMPARE(picture.text, QColor(0xe0, 0xe0, 0xe0));
         for (const auto &line : picture.lines)
             QVERIFY2(line.colour.lightness() > 110, qPrintable(line.colour.name()));
-        const QImage shot = p.panel.findChild<QWidget *>(QStringLiteral("TrendChart"))->grab().toImage();
+        auto *chart = p.panel.findChild<QWidget *>(QStringLiteral("TrendChart"));
+        QVERIFY(chart);
+        QTRY_VERIFY(chart->width() > 300); // laid out once the events are through
+        const QImage shot = chart->grab().toImage();
         QVERIFY(!shot.isNull());
         QVERIFY2(QColor(shot.pixel(2, 2)).lightness() < 80, qPrintable(QColor(shot.pixel(2, 2)).name()));
     }

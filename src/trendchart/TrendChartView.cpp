@@ -1,5 +1,7 @@
 #include "TrendChartView.h"
 
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
@@ -60,6 +62,21 @@ void TrendChartView::applyLook(const TrendPicture &picture)
     }
 }
 
+void TrendChartView::setAxis(QValueAxis *axis, const AxisRange &range)
+{
+    // The axis makes an item per tick at once, for the range and step it has at
+    // that moment: a finer step over the old, wider range (or a wider range at the
+    // old, finer step) would ask for millions. Whichever goes first keeps the count
+    // at most that of the old or the new axis.
+    if (range.step >= axis->tickInterval()) {
+        axis->setTickInterval(range.step);
+        axis->setRange(range.low, range.high);
+    } else {
+        axis->setRange(range.low, range.high);
+        axis->setTickInterval(range.step);
+    }
+}
+
 void TrendChartView::draw(const TrendPicture &picture)
 {
     applyLook(picture);
@@ -83,11 +100,9 @@ void TrendChartView::draw(const TrendPicture &picture)
         if (m_series[k]->count() > 0)
             m_series[k]->clear();
 
-    m_timeAxis->setRange(picture.time.low, picture.time.high);
-    m_timeAxis->setTickInterval(picture.time.step);
+    setAxis(m_timeAxis, picture.time);
     m_timeAxis->setTitleText(picture.timeTitle);
-    m_valueAxis->setRange(picture.value.low, picture.value.high);
-    m_valueAxis->setTickInterval(picture.value.step);
+    setAxis(m_valueAxis, picture.value);
     m_valueAxis->setLabelFormat(QStringLiteral("%.%1f").arg(picture.valueDecimals));
     m_valueAxis->setTitleText(picture.valueTitle);
 }
@@ -99,13 +114,15 @@ QImage TrendChartView::image(const TrendPicture &picture, QSize size) const
     QFont bigger = font();
     bigger.setPointSizeF(font().pointSizeF() + 2);
     view.setFont(bigger);
-    view.setRenderHint(QPainter::Antialiasing, true);
-    view.resize(size);
     view.draw(picture);
+    // Laid out now, at the file's size: a view never shown gets no resize event.
+    view.m_chart->resize(QSizeF(size));
+    view.m_chart->layout()->activate();
     QImage out(size, QImage::Format_RGB32);
     out.fill(picture.background);
     QPainter painter(&out);
-    view.render(&painter);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    view.scene()->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), QRectF(QPointF(0, 0), QSizeF(size)));
     return out;
 }
 

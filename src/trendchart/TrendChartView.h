@@ -26,6 +26,7 @@ public:
 
 private:
     void applyLook(const TrendPicture &picture);
+    static void setAxis(QValueAxis *axis, const AxisRange &range);
 
     QChart *m_chart;
     QValueAxis *m_timeAxis;

@@ -304,7 +304,8 @@ QColor TrendPanel::colourOf(int address, bool dark) const
     QColor c = QColor::fromRgb(kLineColours[place % kLineColours.size()]);
     if (place >= kLineColours.size())
         c = c.darker(140); // the second round of hues, told apart by lightness
-    return dark ? c.lighter(place == 0 ? 180 : 140) : c;
+    // On a dark background the same hue and saturation, lighter, so a blue stays blue.
+    return dark ? QColor::fromHsl(c.hslHue(), c.hslSaturation(), std::max(c.lightness(), 170)) : c;
 }
 
 TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendStats> *stats)
