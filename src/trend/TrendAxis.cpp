@@ -47,17 +47,19 @@ int TrendAxis::decimalsFor(double step)
     return std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 9);
 }
 
-AxisRange TrendAxis::fit(double min, double max)
+AxisRange TrendAxis::fit(double min, double max, int intervals)
 {
-    if (m_range) {
+    if (m_range && intervals == m_intervals) {
         const AxisRange &r = *m_range;
+        const AxisRange snug = niceRange(min, max, intervals);
         const bool inside = min >= r.low && max <= r.high;
-        const bool fills = niceRange(min, max).high - niceRange(min, max).low >= (r.high - r.low) / 4;
+        const bool fills = snug.high - snug.low >= (r.high - r.low) / 4;
         if (inside && fills)
             return r;
     }
+    m_intervals = intervals;
     const double room = std::max(max - min, 0.0) * 0.1;
-    m_range = niceRange(min - room, max + room);
+    m_range = niceRange(min - room, max + room, intervals);
     return *m_range;
 }
 

@@ -35,12 +35,14 @@ public:
     static int decimalsFor(double step);
 
     // The range to show values from `min` to `max` with, given what was shown before.
-    AxisRange fit(double min, double max);
+    // `intervals` as in niceRange(); a change of it starts afresh.
+    AxisRange fit(double min, double max, int intervals = kIntervals);
     // Forget the range: the next fit starts afresh (other values are shown).
     void reset() { m_range.reset(); }
 
 private:
     std::optional<AxisRange> m_range;
+    int m_intervals = kIntervals;
 };
 
 } // namespace kvp

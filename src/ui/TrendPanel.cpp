@@ -42,6 +42,10 @@ const SpanChoice kSpans[] = {
 // that flickers between live and stale would otherwise cost a series per flicker.
 constexpr int kMostSegments = 64;
 
+// A panel less high than this (a short screen) leaves its chart no room for the
+// time axis's title, nor for more than a few value ticks.
+constexpr int kSqueezedPanel = 200;
+
 // Told apart on a light background; on a dark one the same hues, lightened. The
 // first is the blue the trend always had, so one module looks as it did.
 constexpr std::array<QRgb, 10> kLineColours{0x0000ff, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
@@ -318,7 +322,10 @@ TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendSt
     picture.grid = pal.color(QPalette::Mid);
     const double spanSeconds = seconds(m_span);
     picture.time = {-spanSeconds, 0.0, TrendAxis::timeStep(spanSeconds)};
-    picture.timeTitle = tr("时间 (秒)");
+    // A chart squeezed by a short screen keeps its tick labels rather than the
+    // line under them that says "seconds" (the labels are seconds either way).
+    const bool squeezed = height() < kSqueezedPanel;
+    picture.timeTitle = squeezed ? QString() : tr("时间 (秒)");
     picture.valueTitle = m_unit.isEmpty() ? tr("数值") : tr("数值 (%1)").arg(m_unit);
 
     std::optional<std::int32_t> low, high;
@@ -340,7 +347,9 @@ TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendSt
         }
         picture.lines.append({address, colourOf(address, picture.dark), runsOf(columns, spanSeconds)});
     }
-    picture.value = low ? m_valueAxis.fit(*low, *high) : TrendAxis::niceRange(0, 1);
+    // Squeezed, fewer ticks, so that their labels still fit between them.
+    const int intervals = squeezed ? 2 : TrendAxis::kIntervals;
+    picture.value = low ? m_valueAxis.fit(*low, *high, intervals) : TrendAxis::niceRange(0, 1, intervals);
     picture.valueDecimals = TrendAxis::decimalsFor(picture.value.step);
     return picture;
 }
