@@ -2,9 +2,12 @@
 # The window's own memory (RssAnon: heap, stacks, relocated library data; not the
 # shared library code) while it reads a module paced like a real 19200 bit/s line,
 # with the trend closed and after a while with it open, and whether Qt Charts is
-# mapped. Prints figures; exits 1 only when something did not run.
+# mapped. For comparison, the trend closed with Qt Charts preloaded, as it was when
+# the window's program linked it. Prints figures; exits 1 only when something did
+# not run.
 #   scripts/trend-footprint.sh [BUILD_DIR]
-#   CLOSED_SECONDS=60 OPEN_MINUTES=10 (the defaults) set how long each reads.
+#   CLOSED_SECONDS=60 OPEN_MINUTES=10 (the defaults) set how long each reads;
+#   OPEN_MINUTES=0 leaves the open run out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -21,11 +24,12 @@ trap 'kill $window 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true; rm 
 
 field() { awk -v f="$1:" '$1 == f { print $2 }' "/proc/$2/status"; }
 
-measure() { # measure LABEL TREND(0|1) SECONDS
+measure() { # measure LABEL TREND(0|1) SECONDS [PRELOAD]
     start_sim "$1" --pace
+    local simulator=$!
     # The window's bench mode presses Read itself and opens the trend when asked;
     # a count it never reaches keeps it reading until it is ended here.
-    XDG_CONFIG_HOME=$tmp/config KVP_WINDOW_BENCH=1000000000 KVP_WINDOW_BENCH_TREND=$2 \
+    LD_PRELOAD=${4:-} XDG_CONFIG_HOME=$tmp/config KVP_WINDOW_BENCH=1000000000 KVP_WINDOW_BENCH_TREND=$2 \
         QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$reader" --port "$device" >"$tmp/$1.out" 2>"$tmp/$1.err" &
     window=$!
     sleep "$3"
@@ -41,10 +45,13 @@ measure() { # measure LABEL TREND(0|1) SECONDS
     kill -9 "$window" 2>/dev/null || true # a window that did not end on SIGTERM
     wait "$window" 2>/dev/null || true
     window=
-    kill %% 2>/dev/null || true
-    wait 2>/dev/null || true
+    kill "$simulator" 2>/dev/null || true
+    wait "$simulator" 2>/dev/null || true
 }
 
 command -v bc >/dev/null || { echo "trend-footprint: needs bc (apt-get install bc)" >&2; exit 1; }
 measure "trend closed, ${closed_seconds} s" 0 "$closed_seconds"
-measure "trend open, ${open_minutes} min" 1 $((open_minutes * 60))
+charts=$(ldconfig -p | awk '/libQt6Charts.so.6 / { print $NF; exit }')
+[[ -n $charts ]] && measure "trend closed, Qt Charts preloaded" 0 "$closed_seconds" "$charts"
+((open_minutes > 0)) && measure "trend open, ${open_minutes} min" 1 $((open_minutes * 60))
+exit 0
