@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -277,6 +278,25 @@ private slots:
         for (int x = 0; x < 600; ++x)
             colours.insert(image.pixel(x, 16));
         QVERIFY(colours.size() > 1);
+    }
+
+    // The CSV names each row's module, as the value log does.
+    void theCsvNamesTheModules()
+    {
+        Panel p({3, 7}, 7);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trend.csv"));
+        QCOMPARE(p.panel.saveCsv(path), QString());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QStringLiteral("time,address,min,max,mean,count"));
+        // A value every 50 ms for a minute, each in a bucket of its own.
+        const auto rowsOf = [&](int a) {
+            return lines.filter(QRegularExpression(QStringLiteral("^[^,]+,%1,%1\\d\\d,%1\\d\\d,[0-9.]+,1$").arg(a))).size();
+        };
+        QVERIFY2(rowsOf(3) >= 1190 && rowsOf(7) >= 1190, qPrintable(QString::number(rowsOf(3))));
+        QCOMPARE(lines.size(), 1 + rowsOf(3) + rowsOf(7));
     }
 
     // Open or closed, the span and which modules: kept in the settings file, and
