@@ -26,8 +26,8 @@ echo "check-package: the unpacked kvp-reader read $(tr '\n' ' ' <<<"$values")"
 
 # The window's program loads its trend's chart from the library beside it; the
 # window's hidden bench mode opens the trend, reads 20 values and says what it loaded.
-chart=$root/usr/lib/kvp-reader/kvp-trend-chart.so
-[[ -f $chart ]] || fail "no /usr/lib/kvp-reader/kvp-trend-chart.so in $deb"
+chart=$root/usr/lib/kvp-reader/plugins/kvp-trend-chart.so
+[[ -f $chart ]] || fail "no /usr/lib/kvp-reader/plugins/kvp-trend-chart.so in $deb"
 file "$chart" | grep -q ', stripped' || fail "the trend's chart library is not stripped"
 bench=$(XDG_CONFIG_HOME=$root/config QT_QPA_PLATFORM=offscreen KVP_WINDOW_BENCH=20 KVP_WINDOW_BENCH_TREND=1 \
     timeout 60 "$root/usr/bin/kvp-reader" --simulate 2>&1) || fail "the unpacked window did not read: $bench"

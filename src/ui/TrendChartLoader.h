@@ -6,18 +6,18 @@
 
 namespace kvp {
 
-// Finds and loads kvp-trend-chart, next to the window's program (where both are
-// installed, and where the build puts both), once per run. A library that is
+// Finds and loads kvp-trend-chart, in plugins/ beside the window's program (where
+// it is installed, and where the build puts it), once per run. A library that is
 // missing or broken is an answer too: the trend then says why instead of a chart.
 class TrendChartLoader
 {
 public:
-    static constexpr const char *kFileName = "kvp-trend-chart.so";
+    static constexpr const char *kFileName = "plugins/kvp-trend-chart.so";
 
     // Null when it cannot be loaded; error() says why.
     static TrendChartFactory *factory();
     static QString error();
-    // The file to load; by default the one next to the program. Tests point it
+    // The file to load; by default the one beside the program. Tests point it
     // elsewhere, and an empty path back to the default.
     static void setPath(const QString &path);
     static QString path();
