@@ -24,6 +24,16 @@ echo "check-package: the unpacked kvp-reader read $(tr '\n' ' ' <<<"$values")"
 "$root/usr/bin/kvp-reader" --version
 "$root/usr/bin/kvp-sim" --version
 
+# The window's program loads its trend's chart from the library beside it; the
+# window's hidden bench mode opens the trend, reads 20 values and says what it loaded.
+chart=$root/usr/lib/kvp-reader/plugins/kvp-trend-chart.so
+[[ -f $chart ]] || fail "no /usr/lib/kvp-reader/plugins/kvp-trend-chart.so in $deb"
+file "$chart" | grep -q ', stripped' || fail "the trend's chart library is not stripped"
+bench=$(XDG_CONFIG_HOME=$root/config QT_QPA_PLATFORM=offscreen KVP_WINDOW_BENCH=20 KVP_WINDOW_BENCH_TREND=1 \
+    timeout 60 "$root/usr/bin/kvp-reader" --simulate 2>&1) || fail "the unpacked window did not read: $bench"
+grep -q 'trend open chart loaded' <<<"$bench" || fail "the unpacked window's trend has no chart: $bench"
+echo "check-package: the unpacked window's trend loaded its chart"
+
 for page in "$root"/usr/share/man/man1/*.1.gz; do
     name=$(basename "$page")
     # man renders the page as a reader sees it; groff -ww reports every warning.

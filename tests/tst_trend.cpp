@@ -1,4 +1,6 @@
+#include "trend/TrendAxis.h"
 #include "trend/TrendSeries.h"
+#include "trend/TrendStore.h"
 
 #include <QStringList>
 #include <QTest>
@@ -58,6 +60,7 @@ QString picture(const std::vector<TrendColumn> &columns)
 
 Q_DECLARE_METATYPE(Samples)
 Q_DECLARE_METATYPE(Stretches)
+Q_DECLARE_METATYPE(AxisRange)
 
 class TestTrend : public QObject
 {
@@ -167,6 +170,147 @@ private slots:
                                                              "-5.000,,,,0\n"));
         const std::string timed = series.csv(kEnd, 10s, [](TimePoint t) { return t == at(-9'000) ? "A" : "B"; });
         QCOMPARE(QString::fromStdString(timed), QStringLiteral("time,min,max,mean,count\nA,4,6,5.000,2\nB,,,,0\n"));
+    }
+
+    // Each module's line keeps its own gaps, and its history survives another
+    // module joining or leaving, at a coarser or finer scale.
+    void storeKeepsEachModulesOwn_data()
+    {
+        QTest::addColumn<QList<int>>("followedAfter"); // after the values went in
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QString>("three");
+        QTest::addColumn<QString>("seven");
+        const QString three = QStringLiteral("1:1/1 gap gap 2:2/1"), seven = QStringLiteral("5:5/1 5:5/1 5:5/1 5:5/1");
+        QTest::newRow("two modules") << QList<int>{3, 7} << 2 << three << seven;
+        QTest::newRow("a third joins: same scale") << QList<int>{3, 7, 9} << 4 << three << seven;
+        QTest::newRow("five: coarser, still whole") << QList<int>{1, 2, 3, 7, 9} << 8 << three << seven;
+        QTest::newRow("seven leaves: three alone, finer") << QList<int>{3} << 1 << three << QString();
+        QTest::newRow("three leaves: its history with it") << QList<int>{7} << 1 << QString() << seven;
+    }
+    void storeKeepsEachModulesOwn()
+    {
+        QFETCH(QList<int>, followedAfter);
+        QFETCH(int, scale);
+        QFETCH(QString, three);
+        QFETCH(QString, seven);
+        TrendStore store;
+        store.follow({3, 7});
+        store.add(3, at(-9'500), 1);
+        store.setStale(3, true, at(-7'500)); // module 3 stops answering for 5 s
+        store.setStale(3, false, at(-2'500));
+        store.add(3, at(-500), 2);
+        for (const int ms : {-9'000, -6'000, -4'000, -1'000})
+            store.add(7, at(ms), 5);
+        store.add(12, at(-1'000), 9); // not followed: not kept
+        QVERIFY(!store.series(12));
+
+        store.follow(std::vector<int>(followedAfter.begin(), followedAfter.end()));
+        QCOMPARE(store.scale(), scale);
+        QVERIFY(store.bytes() <= TrendSeries::capacity() * TrendSeries::bucketBytes());
+        const auto pictureOf = [&](int address) {
+            const TrendSeries *series = store.series(address);
+            return series ? picture(series->columns(kEnd, 10s, 4)) : QString();
+        };
+        QCOMPARE(pictureOf(3), three);
+        QCOMPARE(pictureOf(7), seven);
+    }
+
+    // However many modules, the trend keeps about one series' worth.
+    void storeStaysBounded_data()
+    {
+        QTest::addColumn<int>("modules");
+        for (const int n : {1, 2, 3, 8, 17, 32, 40})
+            QTest::addRow("%d modules", n) << n;
+    }
+    void storeStaysBounded()
+    {
+        QFETCH(int, modules);
+        TrendStore store;
+        std::vector<int> all;
+        for (int a = 0; a < modules; ++a)
+            all.push_back(a);
+        store.follow(all);
+        QCOMPARE(static_cast<int>(store.addresses().size()), std::min(modules, TrendStore::kMostModules));
+        QVERIFY2(store.bytes() <= 1'100'000, qPrintable(QString::number(store.bytes())));
+        // A minute at a value per 2 ms for each, and the minute is all there still.
+        for (auto t = kEnd - 60s; t < kEnd; t += 2ms)
+            for (const int a : store.addresses())
+                store.add(a, t, a);
+        for (const int a : store.addresses())
+            QCOMPARE(store.series(a)->stats(kEnd, 60s).count, 30'000ull);
+    }
+
+    void niceRanges_data()
+    {
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<AxisRange>("expected");
+        QTest::newRow("0 to 100") << 0.0 << 100.0 << AxisRange{0, 100, 50};
+        QTest::newRow("awkward: 13 to 87") << 13.0 << 87.0 << AxisRange{0, 100, 20};
+        QTest::newRow("negative") << -1234.0 << -1001.0 << AxisRange{-1300, -1000, 100};
+        QTest::newRow("across zero") << -3.0 << 7.0 << AxisRange{-5, 10, 5};
+        QTest::newRow("24-bit extremes") << -8'388'608.0 << 8'388'607.0 << AxisRange{-1e7, 1e7, 5e6};
+        QTest::newRow("a flat line") << 500.0 << 500.0 << AxisRange{490, 510, 5};
+        QTest::newRow("flat at zero") << 0.0 << 0.0 << AxisRange{-1, 1, 0.5};
+        QTest::newRow("small steps") << 0.11 << 0.19 << AxisRange{0.1, 0.2, 0.02};
+    }
+    void niceRanges()
+    {
+        QFETCH(double, min);
+        QFETCH(double, max);
+        QFETCH(AxisRange, expected);
+        const AxisRange r = TrendAxis::niceRange(min, max);
+        QCOMPARE(r.low, expected.low);
+        QCOMPARE(r.high, expected.high);
+        QCOMPARE(r.step, expected.step);
+        const double m = r.step / std::pow(10.0, std::floor(std::log10(r.step)));
+        QVERIFY2(qFuzzyCompare(m, 1.0) || qFuzzyCompare(m, 2.0) || qFuzzyCompare(m, 5.0), qPrintable(QString::number(m)));
+    }
+
+    // Redraw after redraw with values that wiggle, the axis keeps its numbers; it
+    // moves once the values leave it or shrink to a corner of it.
+    void valueAxisHoldsStill_data()
+    {
+        QTest::addColumn<QList<double>>("minMaxPairs"); // one pair per redraw
+        QTest::addColumn<int>("changes");              // times the range moved after the first
+        QTest::newRow("a wave that wiggles") << QList<double>{100, 200, 101, 199, 98, 203, 104, 196, 99, 201} << 0;
+        QTest::newRow("a step up, then steady") << QList<double>{100, 200, 100, 400, 100, 401, 100, 398} << 1;
+        QTest::newRow("values shrink to a tenth") << QList<double>{0, 1000, 0, 1000, 400, 450, 401, 449} << 1;
+        QTest::newRow("a slow drift") << QList<double>{0, 100, 5, 105, 10, 110, 20, 120, 40, 140, 60, 160} << 1;
+    }
+    void valueAxisHoldsStill()
+    {
+        QFETCH(QList<double>, minMaxPairs);
+        QFETCH(int, changes);
+        TrendAxis axis;
+        AxisRange last = axis.fit(minMaxPairs[0], minMaxPairs[1]);
+        int moved = 0;
+        for (int i = 2; i + 1 < minMaxPairs.size(); i += 2) {
+            const AxisRange r = axis.fit(minMaxPairs[i], minMaxPairs[i + 1]);
+            QVERIFY(r.low <= minMaxPairs[i] && r.high >= minMaxPairs[i + 1]);
+            moved += r == last ? 0 : 1;
+            last = r;
+        }
+        QCOMPARE(moved, changes);
+    }
+
+    void timeTicks_data()
+    {
+        QTest::addColumn<int>("spanSeconds");
+        QTest::addColumn<double>("step");
+        QTest::newRow("10 s") << 10 << 2.0;
+        QTest::newRow("30 s") << 30 << 5.0;
+        QTest::newRow("1 min") << 60 << 10.0;
+        QTest::newRow("5 min") << 300 << 60.0;
+        QTest::newRow("10 min") << 600 << 120.0;
+        QTest::newRow("30 min") << 1800 << 300.0;
+        QTest::newRow("1 h") << 3600 << 600.0;
+    }
+    void timeTicks()
+    {
+        QFETCH(int, spanSeconds);
+        QFETCH(double, step);
+        QCOMPARE(TrendAxis::timeStep(spanSeconds), step);
     }
 
     void anHourAtFullSpeedStaysBounded()

@@ -7,6 +7,7 @@
 #include "ui/TrafficView.h"
 #include "ui/ModuleListPanel.h"
 #include "ui/ReadoutDialog.h"
+#include "ui/TrendChartLoader.h"
 #include "ui/TrendPanel.h"
 #include "ui/UnitsAndLimits.h"
 #include "ui/WindowExtras.h"
@@ -132,11 +133,13 @@ class tst_windowextras : public QObject
     Q_OBJECT
 
 private slots:
-    // Settings (the last folder of a recording) go to a folder of this test's own.
+    // Settings (the last folder of a recording) go to a folder of this test's own; the
+    // trend's chart library is the build's.
     void initTestCase()
     {
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        TrendChartLoader::setPath(QStringLiteral(KVP_TREND_CHART));
     }
 
     void trendOpensBelowTheFormAndAddsToItsHeight()
@@ -226,6 +229,7 @@ private slots:
         panel.resize(468, TrendPanel::kHeight);
         panel.show(); // lays the chart out, so it has a plot area to fill
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        panel.follow({}, 0);
         panel.setPaused(true);
         const auto now = TrendSeries::Clock::now();
         const auto at = [&](double secondsAgo) {
@@ -240,11 +244,11 @@ private slots:
             for (auto [from, to] : stale)
                 isStale = isStale || (ago <= from && ago > to);
             if (!isStale)
-                panel.addValue(at(ago), static_cast<int>(ago * 10));
+                panel.addValue(0, at(ago), static_cast<int>(ago * 10));
         }
         for (auto [from, to] : stale) {
-            panel.setStale(true, at(from));
-            panel.setStale(false, at(to));
+            panel.setStale(0, true, at(from));
+            panel.setStale(0, false, at(to));
         }
         panel.setPaused(false);
         panel.redraw();

@@ -388,6 +388,14 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>或输入串口路径, 如 /dev/ttyUSB0, 或串口服务器 tcp://主机:端口</source>
         <translation>or type a port path, e.g. /dev/ttyUSB0, or a serial server, tcp://HOST:PORT</translation>
     </message>
+    <message>
+        <source>%1 不存在</source>
+        <translation>%1 does not exist</translation>
+    </message>
+    <message>
+        <source>%1 不是本程序的趋势图库</source>
+        <translation>%1 is not this program's trend chart library</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>
@@ -827,7 +835,7 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
     <message>
         <source>最小 %1   最大 %2   平均 %3   速率 %4 次/秒</source>
-        <translation>min %1   max %2   mean %3   rate %4 /s</translation>
+        <translation type="vanished">min %1   max %2   mean %3   rate %4 /s</translation>
     </message>
     <message>
         <source>这段时间内没有数值</source>
@@ -856,6 +864,70 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>PNG 图片无法生成</source>
         <translation>the PNG picture could not be made</translation>
+    </message>
+    <message>
+        <source>全部模块</source>
+        <translation>All modules</translation>
+    </message>
+    <message>
+        <source>此模块</source>
+        <translation>This module</translation>
+    </message>
+    <message>
+        <source>模块列表中每个模块一条线, 或只显示地址框中的模块</source>
+        <translation>A line for each module in the module list, or only the module in the address box</translation>
+    </message>
+    <message>
+        <source>趋势图无法显示: 无法加载 %1 (%2). 请重新安装 kvp-reader.</source>
+        <translation>The trend chart cannot be shown: cannot load %1 (%2). Please reinstall kvp-reader.</translation>
+    </message>
+    <message>
+        <source>时间 (秒)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>数值 (%1)</source>
+        <translation>Value (%1)</translation>
+    </message>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3</source>
+        <translation>min %1   max %2   mean %3</translation>
+    </message>
+    <message>
+        <source>地址 %1: </source>
+        <translation>address %1: </translation>
+    </message>
+    <message>
+        <source>   速率 %1 次/秒</source>
+        <translation>   rate %1 /s</translation>
+    </message>
+    <message>
+        <source>地址及其线条的颜色</source>
+        <translation>Addresses and the colours of their lines</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>端口 %1   地址 %2   跨度 %3   %4</source>
+        <translation>port %1   address %2   span %3   %4</translation>
+    </message>
+    <message>
+        <source>(无)</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>地址 %1: %2</source>
+        <translation>address %1: %2</translation>
+    </message>
+    <message>
+        <source>没有数值</source>
+        <translation>no values</translation>
     </message>
 </context>
 <context>
@@ -948,6 +1020,10 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>● %1: %2 行</source>
         <translation>● %1: %2 rows</translation>
+    </message>
+    <message>
+        <source>趋势图缺失</source>
+        <translation>Trend chart missing</translation>
     </message>
 </context>
 </TS>

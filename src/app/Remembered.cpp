@@ -24,6 +24,12 @@ const QString kModules = QStringLiteral("window/modules");
 const QString kInterval = QStringLiteral("read/intervalMs");
 // One group a module: readout/7/scale, readout/7/high, ...
 const QString kReadout = QStringLiteral("readout");
+const QString kTrendOpen = QStringLiteral("trend/open");
+const QString kTrendSpan = QStringLiteral("trend/spanSeconds");
+const QString kTrendAll = QStringLiteral("trend/allModules");
+// The spans the trend offers lie between these.
+constexpr int kShortestSpan = 10;
+constexpr int kLongestSpan = 3600;
 
 QSettings open()
 {
@@ -124,6 +130,10 @@ Remembered RememberedStore::load()
     if (const int ms = settings.value(kInterval).toInt(&ok); ok && ms >= 0 && ms <= CycleSettings::kLongestPollInterval.count())
         last.intervalMs = ms;
     last.readouts = loadReadouts(settings);
+    last.trendOpen = strictBool(settings.value(kTrendOpen));
+    last.trendAllModules = strictBool(settings.value(kTrendAll));
+    if (const int span = settings.value(kTrendSpan).toInt(&ok); ok && span >= kShortestSpan && span <= kLongestSpan)
+        last.trendSpanSeconds = span;
     return last;
 }
 
@@ -199,6 +209,15 @@ bool RememberedStore::saveReadout(int address, const ReadoutSettings &r)
             settings.setValue(QStringLiteral("high"), QString::fromStdString(r.limits.high->text()));
         settings.endGroup();
     }
+    return written(settings);
+}
+
+bool RememberedStore::saveTrend(bool isOpen, int spanSeconds, bool allModules)
+{
+    QSettings settings = open();
+    settings.setValue(kTrendOpen, isOpen);
+    settings.setValue(kTrendSpan, spanSeconds);
+    settings.setValue(kTrendAll, allModules);
     return written(settings);
 }
 

@@ -22,6 +22,10 @@ struct Remembered {
     QList<int> modules; // the window's list of modules on the line
     std::optional<int> intervalMs;
     std::map<int, ReadoutSettings> readouts; // units and limits, by address
+    // The trend: open or not, its span (10 to 3600 s), every module or the box's.
+    std::optional<bool> trendOpen;
+    std::optional<int> trendSpanSeconds;
+    std::optional<bool> trendAllModules;
 };
 
 // The file that keeps it: kvp-reader/kvp-reader.conf under $XDG_CONFIG_HOME
@@ -41,6 +45,7 @@ public:
     static bool saveInterval(int intervalMs);
     // The module's units and limits; the defaults remove its entry.
     static bool saveReadout(int address, const ReadoutSettings &settings);
+    static bool saveTrend(bool isOpen, int spanSeconds, bool allModules);
 };
 
 // The options of this run: what the command line gave wins, the rest comes from

@@ -82,6 +82,20 @@ void TrendLevel::markStale(TimePoint from, TimePoint to)
             b->stale = true;
 }
 
+void TrendLevel::merge(TimePoint at, const TrendBucket &from)
+{
+    TrendBucket *b = bucket(indexOf(at));
+    if (!b)
+        return;
+    if (from.count > 0) {
+        b->min = b->count == 0 ? from.min : std::min(b->min, from.min);
+        b->max = b->count == 0 ? from.max : std::max(b->max, from.max);
+        b->sum += from.sum;
+        b->count += from.count;
+    }
+    b->stale = b->stale || from.stale;
+}
+
 std::size_t TrendLevel::stored() const
 {
     return static_cast<std::size_t>(

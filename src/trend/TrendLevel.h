@@ -21,6 +21,17 @@ public:
     void add(TimePoint t, std::int32_t value);
     void markStale(TimePoint from, TimePoint to);
     void clear();
+    // Adds everything `b` holds to the bucket of `at` (a bucket of another level
+    // moving into this one).
+    void merge(TimePoint at, const TrendBucket &b);
+    // Calls f(bucketStart, bucket) for every kept bucket, in no particular order.
+    template<class F>
+    void forEachKept(F &&f) const
+    {
+        for (const TrendBucket &b : m_slots)
+            if (b.index != TrendBucket::kEmpty)
+                f(start(b.index), b);
+    }
 
     // The bucket holding `t` is still kept.
     bool holds(TimePoint t) const;

@@ -17,12 +17,29 @@ struct Shape {
 // Finest first; the header explains the choice.
 constexpr std::array<Shape, 3> kShapes{{{5ms, 13'000}, {50ms, 12'000}, {500ms, 7'500}}};
 
+std::size_t bucketsOf(std::size_t i, int scale)
+{
+    return std::max<std::size_t>(kShapes[i].buckets / static_cast<std::size_t>(std::max(scale, 1)), 1);
+}
+
+TrendLevel levelOf(std::size_t i, int scale)
+{
+    return TrendLevel(kShapes[i].resolution * std::max(scale, 1), bucketsOf(i, scale));
+}
+
 } // namespace
 
-TrendSeries::TrendSeries()
-    : m_levels{TrendLevel(kShapes[0].resolution, kShapes[0].buckets), TrendLevel(kShapes[1].resolution, kShapes[1].buckets),
-               TrendLevel(kShapes[2].resolution, kShapes[2].buckets)}
+TrendSeries::TrendSeries(int scale)
+    : m_scale(std::max(scale, 1)), m_levels{levelOf(0, scale), levelOf(1, scale), levelOf(2, scale)}
 {
+}
+
+TrendSeries TrendSeries::rescaled(int scale) const
+{
+    TrendSeries out(scale);
+    for (std::size_t i = 0; i < m_levels.size(); ++i)
+        m_levels[i].forEachKept([&](TimePoint start, const TrendBucket &b) { out.m_levels[i].merge(start, b); });
+    return out;
 }
 
 void TrendSeries::add(TimePoint t, std::int32_t value)
@@ -133,11 +150,11 @@ std::size_t TrendSeries::storedBuckets() const
     return n;
 }
 
-std::size_t TrendSeries::capacity()
+std::size_t TrendSeries::capacity(int scale)
 {
     std::size_t n = 0;
-    for (const Shape &shape : kShapes)
-        n += shape.buckets;
+    for (std::size_t i = 0; i < kShapes.size(); ++i)
+        n += bucketsOf(i, scale);
     return n;
 }
 

@@ -36,7 +36,9 @@ namespace kvp {
 //     50 ms  x 12,000 = the last 10 min
 //     500 ms x  7,500 = the last 62.5 min
 //
-// 32,500 buckets of 32 bytes, about 1 MB, whatever the rate. A span is drawn from
+// 32,500 buckets of 32 bytes, about 1 MB, whatever the rate. A series of scale k
+// (several modules on one line share its rate, and the memory) has buckets k times
+// as long and k times fewer of them: the same hours in a k-th of the memory. A span is drawn from
 // the finest level that still holds its start, so a redraw reads at most 13,000
 // buckets. Times are known to a bucket: a value counts in the span when its
 // bucket overlaps it.
@@ -51,7 +53,10 @@ public:
     static constexpr Duration kShortestSpan = std::chrono::seconds(10);
     static constexpr Duration kLongestSpan = std::chrono::hours(1);
 
-    TrendSeries();
+    explicit TrendSeries(int scale = 1);
+    int scale() const { return m_scale; }
+    // The same history at another scale: each bucket goes into the bucket of its start.
+    TrendSeries rescaled(int scale) const;
 
     void add(TimePoint t, std::int32_t value);
     void markStale(TimePoint from, TimePoint to);
@@ -66,7 +71,7 @@ public:
     std::string csv(TimePoint end, Duration span, const std::function<std::string(TimePoint)> &timeText = {}) const;
 
     std::size_t storedBuckets() const;
-    static std::size_t capacity();
+    static std::size_t capacity(int scale = 1);
     static constexpr std::size_t bucketBytes() { return sizeof(TrendBucket); }
     // The resolution a span is drawn at: what a test or a tooltip can rely on.
     Duration resolutionFor(TimePoint end, Duration span) const { return levelFor(end - span).resolution(); }
@@ -74,6 +79,7 @@ public:
 private:
     const TrendLevel &levelFor(TimePoint from) const;
 
+    int m_scale = 1;
     std::array<TrendLevel, 3> m_levels;
 };
 

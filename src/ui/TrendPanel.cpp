@@ -1,23 +1,24 @@
 #include "TrendPanel.h"
 
-#include <QElapsedTimer>
+#include "TrendChart.h"
+#include "TrendChartLoader.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineSeries>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
-#include <QValueAxis>
+#include <QStackedLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace kvp {
@@ -37,13 +38,52 @@ const SpanChoice kSpans[] = {
     {QT_TRANSLATE_NOOP("kvp", "1 小时"), 3600s},
 };
 
-// More gaps than this in one span are drawn bridged after the last: a line that
-// flickers between live and stale would otherwise cost a series per flicker.
+// More gaps than this in one line and span are drawn bridged after the last: a line
+// that flickers between live and stale would otherwise cost a series per flicker.
 constexpr int kMostSegments = 64;
+
+// A panel less high than this (a short screen) leaves its chart no room for the
+// time axis's title, nor for more than a few value ticks.
+constexpr int kSqueezedPanel = 200;
+
+// Told apart on a light background; on a dark one the same hues, lightened. The
+// first is the blue the trend always had, so one module looks as it did.
+constexpr std::array<QRgb, 10> kLineColours{0x0000ff, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
+                                            0x8c564b, 0xe377c2, 0x7f7f7f, 0xbcbd22, 0x17becf};
 
 double seconds(TrendSeries::Duration d)
 {
     return std::chrono::duration<double>(d).count();
+}
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Base).lightness() < 128;
+}
+
+// Runs of points from columns: one vertical stroke per column from min to max,
+// joined to the next; a gap starts a new run, so no line crosses it.
+QList<QList<QPointF>> runsOf(const std::vector<TrendColumn> &columns, double spanSeconds)
+{
+    QList<QList<QPointF>> runs(1);
+    const double step = spanSeconds / static_cast<double>(std::max<std::size_t>(columns.size(), 1));
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const TrendColumn &c = columns[i];
+        if (c.gap()) {
+            if (!runs.back().isEmpty() && runs.size() < kMostSegments)
+                runs.emplace_back();
+            continue;
+        }
+        if (c.count == 0)
+            continue; // merely empty: the line bridges it
+        const double x = -spanSeconds + (static_cast<double>(i) + 0.5) * step;
+        runs.back().append(QPointF(x, c.min));
+        if (c.max != c.min)
+            runs.back().append(QPointF(x, c.max));
+    }
+    if (runs.back().isEmpty())
+        runs.removeLast();
+    return runs;
 }
 
 } // namespace
@@ -54,12 +94,21 @@ TrendPanel::TrendPanel(QWidget *parent) : QWidget(parent)
     m_spanBox = new QComboBox(this);
     m_spanBox->setObjectName(QStringLiteral("TrendSpan"));
     for (const SpanChoice &choice : kSpans)
-        m_spanBox->addItem(QCoreApplication::translate("kvp", choice.label), QVariant::fromValue<qint64>(std::chrono::nanoseconds(choice.span).count()));
+        m_spanBox->addItem(QCoreApplication::translate("kvp", choice.label));
     m_spanBox->setCurrentIndex(2);
     m_spanBox->setToolTip(tr("显示的时间跨度"));
-    connect(m_spanBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            setSpan(kSpans[index].span);
+    connect(m_spanBox, &QComboBox::activated, this, [this](int index) {
+        setSpan(kSpans[index].span);
+        emit choiceChanged();
+    });
+    m_modulesBox = new QComboBox(this);
+    m_modulesBox->setObjectName(QStringLiteral("TrendModules"));
+    m_modulesBox->addItem(tr("全部模块"));
+    m_modulesBox->addItem(tr("此模块"));
+    m_modulesBox->setToolTip(tr("模块列表中每个模块一条线, 或只显示地址框中的模块"));
+    connect(m_modulesBox, &QComboBox::activated, this, [this](int index) {
+        setAllModules(index == 0);
+        emit choiceChanged();
     });
 
     m_pause = new QPushButton(tr("暂停"), this);
@@ -76,37 +125,30 @@ TrendPanel::TrendPanel(QWidget *parent) : QWidget(parent)
 
     m_statsLabel = new QLabel(this);
     m_statsLabel->setObjectName(QStringLiteral("TrendStats"));
-
-    m_chart = new QChart;
-    m_chart->legend()->hide();
-    m_chart->setMargins(QMargins(2, 2, 2, 2));
-    m_chart->setBackgroundRoundness(0);
-    m_timeAxis = new QValueAxis(m_chart);
-    m_timeAxis->setLabelFormat(QStringLiteral("%g"));
-    m_timeAxis->setTickCount(7);
-    m_valueAxis = new QValueAxis(m_chart);
-    m_valueAxis->setLabelFormat(QStringLiteral("%.0f"));
-    m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    QFont small = font();
-    small.setPointSizeF(7);
-    m_timeAxis->setLabelsFont(small);
-    m_valueAxis->setLabelsFont(small);
-    m_view = new QChartView(m_chart, this);
-    m_view->setObjectName(QStringLiteral("TrendChart"));
-    m_view->setRenderHint(QPainter::Antialiasing, false); // cheaper, and crisp per pixel column
+    m_legend = new QLabel(this);
+    m_legend->setObjectName(QStringLiteral("TrendLegend"));
+    m_legend->setTextFormat(Qt::RichText);
+    m_legend->hide();
+    m_missing = new QLabel(this);
+    m_missing->setObjectName(QStringLiteral("TrendChartMissing"));
+    m_missing->setWordWrap(true);
+    m_missing->setAlignment(Qt::AlignCenter);
 
     auto *top = new QHBoxLayout;
     top->addWidget(m_spanBox);
+    top->addWidget(m_modulesBox);
     top->addWidget(m_pause);
     top->addStretch();
     top->addWidget(png);
     top->addWidget(csv);
+    m_chartPlace = new QStackedLayout;
+    m_chartPlace->addWidget(m_missing);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 2, 6, 4);
     layout->setSpacing(2);
     layout->addLayout(top);
-    layout->addWidget(m_view, 1);
+    layout->addLayout(m_chartPlace, 1);
+    layout->addWidget(m_legend);
     layout->addWidget(m_statsLabel);
 
     m_redrawTimer.setInterval(kRedrawMs);
@@ -115,36 +157,74 @@ TrendPanel::TrendPanel(QWidget *parent) : QWidget(parent)
 
 TrendPanel::~TrendPanel() = default;
 
-void TrendPanel::addValue(TrendSeries::TimePoint t, std::int32_t value)
+bool TrendPanel::ensureChart()
 {
-    m_series.add(t, value);
+    if (m_chart)
+        return true;
+    if (!m_chartError.isEmpty())
+        return false;
+    TrendChartFactory *factory = TrendChartLoader::factory();
+    if (!factory) {
+        m_chartError = tr("趋势图无法显示: 无法加载 %1 (%2). 请重新安装 kvp-reader.")
+                           .arg(TrendChartLoader::path(), TrendChartLoader::error());
+        m_missing->setText(m_chartError);
+        emit chartUnavailable(m_chartError);
+        return false;
+    }
+    m_chart = factory->create(this);
+    m_chart->widget()->setObjectName(QStringLiteral("TrendChart"));
+    m_chartPlace->addWidget(m_chart->widget());
+    m_chartPlace->setCurrentWidget(m_chart->widget());
+    return true;
 }
 
-void TrendPanel::setStale(bool stale, TrendSeries::TimePoint t)
+void TrendPanel::follow(const std::vector<int> &addresses, std::optional<int> current)
 {
-    if (stale && !m_staleSince) {
-        m_staleSince = t;
-    } else if (!stale && m_staleSince) {
-        noteStaleUntil(t);
-        m_staleSince.reset();
-    }
+    std::vector<int> all = addresses;
+    if (current)
+        all.push_back(*current);
+    m_store.follow(all);
+    if (current != m_current)
+        m_valueAxis.reset(); // another module's values: a range of their own
+    m_current = current && m_store.follows(*current) ? current : std::nullopt;
 }
 
-void TrendPanel::noteStaleUntil(TrendSeries::TimePoint t)
+void TrendPanel::addValue(int address, TimePoint t, std::int32_t value)
 {
-    // Marked in pieces while it lasts, so a redraw shows the gap growing.
-    if (m_staleSince && t > *m_staleSince) {
-        m_series.markStale(*m_staleSince, t);
-        m_staleSince = t;
-    }
+    m_store.add(address, t, value);
+}
+
+void TrendPanel::setStale(int address, bool stale, TimePoint t)
+{
+    m_store.setStale(address, stale, t);
+}
+
+void TrendPanel::setAllModules(bool all)
+{
+    m_modulesBox->setCurrentIndex(all ? 0 : 1);
+    if (all == m_all)
+        return;
+    m_all = all;
+    m_valueAxis.reset();
+    redraw();
 }
 
 void TrendPanel::setSpan(TrendSeries::Duration span)
 {
-    m_span = std::clamp(span, TrendSeries::kShortestSpan, TrendSeries::kLongestSpan);
-    for (int i = 0; i < static_cast<int>(std::size(kSpans)); ++i)
-        if (kSpans[i].span == m_span && m_spanBox->currentIndex() != i)
-            m_spanBox->setCurrentIndex(i);
+    // The offered span nearest to the one asked (a hand-edited settings file).
+    int nearest = 0;
+    for (int i = 1; i < static_cast<int>(std::size(kSpans)); ++i)
+        if (std::chrono::abs(kSpans[i].span - span) < std::chrono::abs(kSpans[nearest].span - span))
+            nearest = i;
+    m_span = kSpans[nearest].span;
+    if (m_spanBox->currentIndex() != nearest)
+        m_spanBox->setCurrentIndex(nearest);
+    redraw();
+}
+
+void TrendPanel::setUnit(const QString &unit)
+{
+    m_unit = unit;
     redraw();
 }
 
@@ -161,7 +241,7 @@ void TrendPanel::setPaused(bool paused)
     updateTimer();
 }
 
-TrendSeries::TimePoint TrendPanel::shownEnd() const
+TrendPanel::TimePoint TrendPanel::shownEnd() const
 {
     return m_paused ? m_pausedAt : TrendSeries::Clock::now();
 }
@@ -169,6 +249,7 @@ TrendSeries::TimePoint TrendPanel::shownEnd() const
 void TrendPanel::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    ensureChart();
     redraw();
     updateTimer();
 }
@@ -177,6 +258,13 @@ void TrendPanel::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
     updateTimer();
+}
+
+void TrendPanel::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && isVisible())
+        redraw(); // the chart and the legend follow a theme switched meanwhile
 }
 
 void TrendPanel::updateTimer()
@@ -196,71 +284,161 @@ void TrendPanel::redraw()
     // long enough before the next redraw that drawing takes at most a fiftieth of
     // the time: on a slow or busy machine the chart updates less often, reading
     // keeps its pace.
-    if (m_view->isVisible())
-        m_view->viewport()->repaint();
+    if (m_chart && m_chart->widget()->isVisible())
+        m_chart->widget()->repaint();
     const qint64 spent = cost.elapsed();
     m_redrawTimer.setInterval(static_cast<int>(std::clamp<qint64>(spent * kDrawShare, kRedrawMs, kSlowestRedrawMs)));
+}
+
+std::vector<int> TrendPanel::shownAddresses() const
+{
+    if (m_all)
+        return m_store.addresses();
+    if (m_current)
+        return {*m_current};
+    return {};
+}
+
+QColor TrendPanel::colourOf(int address, bool dark) const
+{
+    // By the module's place among those followed, so the line keeps its colour
+    // whether it is shown alone or with the others.
+    const std::vector<int> all = m_store.addresses();
+    const auto place = static_cast<std::size_t>(std::find(all.begin(), all.end(), address) - all.begin());
+    QColor c = QColor::fromRgb(kLineColours[place % kLineColours.size()]);
+    if (place >= kLineColours.size())
+        c = c.darker(140); // the second round of hues, told apart by lightness
+    // On a dark background the same hue and saturation, lighter, so a blue stays blue.
+    return dark ? QColor::fromHsl(c.hslHue(), c.hslSaturation(), std::max(c.lightness(), 170)) : c;
+}
+
+TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendStats> *stats)
+{
+    TrendPicture picture;
+    const QPalette &pal = palette();
+    picture.dark = isDark(pal);
+    picture.background = pal.color(QPalette::Base);
+    picture.text = pal.color(QPalette::Text);
+    picture.grid = pal.color(QPalette::Mid);
+    const double spanSeconds = seconds(m_span);
+    picture.time = {-spanSeconds, 0.0, TrendAxis::timeStep(spanSeconds)};
+    // A chart squeezed by a short screen keeps its tick labels rather than the
+    // line under them that says "seconds" (the labels are seconds either way).
+    const bool squeezed = height() < kSqueezedPanel;
+    picture.timeTitle = squeezed ? QString() : tr("时间 (秒)");
+    picture.valueTitle = m_unit.isEmpty() ? tr("数值") : tr("数值 (%1)").arg(m_unit);
+
+    std::optional<std::int32_t> low, high;
+    for (const int address : shownAddresses()) {
+        const TrendSeries *series = m_store.series(address);
+        if (!series)
+            continue;
+        const std::vector<TrendColumn> columns = series->columns(end, m_span, width);
+        const TrendStats s = series->stats(end, m_span);
+        if (s.count > 0) {
+            low = std::min(low.value_or(s.min), s.min);
+            high = std::max(high.value_or(s.max), s.max);
+        }
+        if (stats)
+            stats->push_back(s);
+        if (address == m_current) {
+            m_columns = columns;
+            m_stats = s;
+        }
+        picture.lines.append({address, colourOf(address, picture.dark), runsOf(columns, spanSeconds)});
+    }
+    // Squeezed, fewer ticks, so that their labels still fit between them.
+    const int intervals = squeezed ? 2 : TrendAxis::kIntervals;
+    picture.value = low ? m_valueAxis.fit(*low, *high, intervals) : TrendAxis::niceRange(0, 1, intervals);
+    picture.valueDecimals = TrendAxis::decimalsFor(picture.value.step);
+    return picture;
+}
+
+int TrendPanel::shownSegments() const
+{
+    int n = 0;
+    for (const TrendPicture::Line &line : m_picture.lines)
+        n += static_cast<int>(line.runs.size());
+    return n;
+}
+
+QString TrendPanel::figure(double value, int decimals) const
+{
+    const QString number = QString::number(value, 'f', decimals);
+    return m_unit.isEmpty() ? number : number + QLatin1Char(' ') + m_unit;
+}
+
+QString TrendPanel::statsText(const TrendStats &s) const
+{
+    return tr("最小 %1   最大 %2   平均 %3").arg(figure(s.min, 0), figure(s.max, 0), figure(s.mean, 1));
 }
 
 void TrendPanel::drawNow()
 {
     const auto end = shownEnd();
     if (!m_paused)
-        noteStaleUntil(end);
+        m_store.markStaleUntil(end);
     ++m_redraws;
-    const int width = std::max(1, static_cast<int>(m_chart->plotArea().width()));
-    m_columns = m_series.columns(end, m_span, width);
-    m_stats = m_series.stats(end, m_span);
+    m_columns.clear();
+    m_stats = {};
+    const int width = std::max(1, m_chart ? m_chart->plotWidth() : this->width() - 60);
+    m_picture = pictureOf(end, width, nullptr);
+    if (m_chart)
+        m_chart->draw(m_picture);
+    showLegend();
 
-    // One vertical stroke per column, from its min to its max, joined to the next;
-    // a gap starts a new series, so no line crosses it.
-    const double spanSeconds = seconds(m_span);
-    const double step = spanSeconds / static_cast<double>(m_columns.size());
-    std::vector<QList<QPointF>> runs(1);
-    for (std::size_t i = 0; i < m_columns.size(); ++i) {
-        const TrendColumn &c = m_columns[i];
-        if (c.gap()) {
-            if (!runs.back().isEmpty() && static_cast<int>(runs.size()) < kMostSegments)
-                runs.emplace_back();
-            continue;
-        }
-        if (c.count == 0)
-            continue; // merely empty: the line bridges it
-        const double x = -spanSeconds + (static_cast<double>(i) + 0.5) * step;
-        runs.back().append(QPointF(x, c.min));
-        if (c.max != c.min)
-            runs.back().append(QPointF(x, c.max));
-    }
-    while (m_segments.size() < runs.size()) {
-        auto *line = new QLineSeries(m_chart);
-        line->setPen(QPen(QColor(0x00, 0x00, 0xFF), 1));
-        m_chart->addSeries(line);
-        line->attachAxis(m_timeAxis);
-        line->attachAxis(m_valueAxis);
-        m_segments.push_back(line);
-    }
-    m_segmentsUsed = 0;
-    for (std::size_t k = 0; k < m_segments.size(); ++k) {
-        if (k < runs.size() && !runs[k].isEmpty()) {
-            m_segments[k]->replace(runs[k]);
-            ++m_segmentsUsed;
-        } else if (m_segments[k]->count() > 0) {
-            m_segments[k]->clear();
-        }
-    }
+    const bool several = m_store.addresses().size() > 1;
+    const QString who = several && m_current ? tr("地址 %1: ").arg(*m_current) : QString();
+    if (m_stats.count > 0)
+        m_statsLabel->setText(who + statsText(m_stats) + tr("   速率 %1 次/秒").arg(m_stats.rate, 0, 'f', 1));
+    else
+        m_statsLabel->setText(who + tr("这段时间内没有数值"));
+}
 
-    m_timeAxis->setRange(-spanSeconds, 0);
-    if (m_stats.count > 0) {
-        const double pad = std::max(1.0, (static_cast<double>(m_stats.max) - m_stats.min) * 0.05);
-        m_valueAxis->setRange(m_stats.min - pad, m_stats.max + pad);
-        m_statsLabel->setText(tr("最小 %1   最大 %2   平均 %3   速率 %4 次/秒")
-                                  .arg(m_stats.min)
-                                  .arg(m_stats.max)
-                                  .arg(m_stats.mean, 0, 'f', 1)
-                                  .arg(m_stats.rate, 0, 'f', 1));
-    } else {
-        m_statsLabel->setText(tr("这段时间内没有数值"));
+void TrendPanel::showLegend()
+{
+    // Only when it tells lines apart; a row of small marks that the panel clips.
+    if (m_picture.lines.size() < 2) {
+        m_legend->hide();
+        return;
     }
+    QStringList marks;
+    for (const TrendPicture::Line &line : m_picture.lines)
+        marks << QStringLiteral("<span style=\"color:%1\">■</span>&nbsp;%2").arg(line.colour.name()).arg(line.address);
+    const QString text = marks.join(QStringLiteral("&nbsp;&nbsp; "));
+    if (m_legend->text() != text) {
+        m_legend->setText(text);
+        m_legend->setToolTip(tr("地址及其线条的颜色"));
+    }
+    m_legend->show();
+}
+
+QString TrendPanel::spanText() const
+{
+    for (const SpanChoice &choice : kSpans)
+        if (choice.span == m_span)
+            return QCoreApplication::translate("kvp", choice.label);
+    return tr("%1 秒").arg(seconds(m_span));
+}
+
+QStringList TrendPanel::caption(const QDateTime &at) const
+{
+    const std::vector<int> shown = shownAddresses();
+    QStringList addresses;
+    for (const int a : shown)
+        addresses << QString::number(a);
+    const QString port = m_port ? m_port() : QString();
+    QStringList lines{tr("端口 %1   地址 %2   跨度 %3   %4")
+                          .arg(port.isEmpty() ? tr("(无)") : port,
+                               addresses.isEmpty() ? tr("(无)") : addresses.join(QStringLiteral(", ")), spanText(),
+                               at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))};
+    const auto end = shownEnd();
+    for (const int a : shown) {
+        const TrendSeries *series = m_store.series(a);
+        const TrendStats s = series ? series->stats(end, m_span) : TrendStats{};
+        lines << tr("地址 %1: %2").arg(a).arg(s.count > 0 ? statsText(s) : tr("没有数值"));
+    }
+    return lines;
 }
 
 QString TrendPanel::savePng(const QString &path)
@@ -269,7 +447,40 @@ QString TrendPanel::savePng(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return file.errorString();
-    if (!m_view->grab().save(&file, "PNG") || !file.flush())
+    if (!ensureChart())
+        return m_chartError;
+
+    const QStringList text = caption(QDateTime::currentDateTime());
+    QFont font = this->font();
+    font.setPointSizeF(11);
+    const QFontMetrics metrics(font);
+    const int lineHeight = metrics.height() + 2;
+    // The header on a line of its own, the modules three to a line, each with the
+    // mark of its line's colour.
+    constexpr int kPerRow = 3;
+    const int moduleRows = (static_cast<int>(text.size()) - 1 + kPerRow - 1) / kPerRow;
+    const int captionHeight = 8 + lineHeight * (1 + moduleRows) + 6;
+    const int chartHeight = std::max(kPngHeight - captionHeight, 420);
+
+    const TrendPicture picture = pictureOf(shownEnd(), kPngWidth - 100, nullptr);
+    QImage image(kPngWidth, captionHeight + chartHeight, QImage::Format_RGB32);
+    image.fill(picture.background);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(font);
+    painter.setPen(picture.text);
+    painter.drawText(QRect(12, 8, kPngWidth - 24, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, text.first());
+    const int cell = (kPngWidth - 24) / kPerRow;
+    for (int i = 1; i < text.size(); ++i) {
+        const QRect r(12 + ((i - 1) % kPerRow) * cell, 8 + lineHeight * (1 + (i - 1) / kPerRow), cell, lineHeight);
+        const QColor colour = i - 1 < picture.lines.size() ? picture.lines[i - 1].colour : picture.text;
+        painter.fillRect(QRect(r.left(), r.center().y() - 4, 14, 8), colour);
+        painter.drawText(r.adjusted(20, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(text[i], Qt::ElideRight, cell - 24));
+    }
+    painter.drawImage(0, captionHeight, m_chart->image(picture, QSize(kPngWidth, chartHeight)));
+    painter.end();
+    if (!image.save(&file, "PNG") || !file.flush())
         return file.error() != QFileDevice::NoError ? file.errorString() : tr("PNG 图片无法生成");
     return {};
 }
@@ -282,13 +493,24 @@ QString TrendPanel::saveCsv(const QString &path)
     // The chart's steady clock, turned into the wall-clock time of the value log.
     const auto steadyNow = TrendSeries::Clock::now();
     const QDateTime wallNow = QDateTime::currentDateTime();
-    const auto timeText = [&](TrendSeries::TimePoint t) {
+    const auto timeText = [&](TimePoint t) {
         const auto ago = std::chrono::duration_cast<std::chrono::milliseconds>(steadyNow - t);
         QDateTime at = wallNow.addMSecs(-ago.count());
         at.setOffsetFromUtc(at.offsetFromUtc());
         return at.toString(Qt::ISODateWithMs).toStdString();
     };
-    const std::string text = m_series.csv(shownEnd(), m_span, timeText);
+    // Each module shown, its address after the time, as in the value log.
+    std::string text = "time,address,min,max,mean,count\n";
+    for (const int address : shownAddresses()) {
+        const std::string rows = m_store.series(address)->csv(shownEnd(), m_span, timeText);
+        const std::string tag = "," + std::to_string(address);
+        for (std::size_t at = rows.find('\n') + 1; at < rows.size();) {
+            const std::size_t eol = rows.find('\n', at);
+            const std::size_t comma = rows.find(',', at);
+            text += rows.substr(at, comma - at) + tag + rows.substr(comma, eol + 1 - comma);
+            at = eol + 1;
+        }
+    }
     if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
         || !file.flush())
         return file.errorString();

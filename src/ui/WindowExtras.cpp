@@ -5,6 +5,7 @@
 #include "FindModuleDialog.h"
 #include "ModuleListPanel.h"
 #include "PlaceBeside.h"
+#include "TrendChartLoader.h"
 #include "TrendPanel.h"
 #include "UnitsAndLimits.h"
 
@@ -29,6 +30,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QToolButton>
 
 #include <algorithm>
@@ -75,6 +77,8 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     m_trend = new TrendPanel(&window);
     m_trend->setGeometry(0, kFormHeight, kFormWidth, TrendPanel::kHeight);
     m_trend->hide();
+    m_trend->setPortSource([this] { return m_session.portName(); });
+    connect(m_trend, &TrendPanel::choiceChanged, this, &WindowExtras::trendChoiceChanged);
     m_modules = new ModuleListPanel([this](int address) { return moduleNow(address); }, &window);
     m_modules->hide();
 
@@ -109,6 +113,15 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     m_recLabel->setObjectName(QStringLiteral("RecordingRows"));
     m_recLabel->hide();
     row->addWidget(m_recLabel);
+    m_trendNote = new QLabel(tr("趋势图缺失"), m_bar);
+    m_trendNote->setObjectName(QStringLiteral("TrendNote"));
+    m_trendNote->hide();
+    row->addWidget(m_trendNote);
+    connect(m_trend, &TrendPanel::chartUnavailable, this, [this](const QString &message) {
+        m_trendNote->setToolTip(message);
+        m_trendNote->show();
+        m_bar->adjustSize();
+    });
     m_trendButton = new QToolButton(m_bar);
     m_trendButton->setObjectName(QStringLiteral("TrendToggle"));
     m_trendButton->setDefaultAction(m_trendAction);
@@ -163,9 +176,15 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     connect(&m_session, &ReadSession::portRestored, this, [this] { onCondition(m_session.condition()); });
     connect(m_address, &QLineEdit::textChanged, this, [this] {
         m_modules->setCurrent(validAddress(m_address->text().toStdString()));
+        followInTrend();
         onCondition(m_session.condition());
     });
     m_modules->setCurrent(validAddress(m_address->text().toStdString()));
+    connect(m_modules, &ModuleListPanel::addressesChanged, this, [this] {
+        followInTrend();
+        onCondition(m_session.condition());
+    });
+    followInTrend();
     connect(m_modules, &ModuleListPanel::addressChosen, this,
             [this](int address) { m_address->setText(QString::number(address)); });
 
@@ -202,6 +221,41 @@ void WindowExtras::setTrendOpen(bool open)
         return;
     m_trend->setVisible(open);
     layOutPanels();
+    emit trendChoiceChanged();
+}
+
+void WindowExtras::restoreTrend(const Remembered &last)
+{
+    if (last.trendSpanSeconds)
+        m_trend->setSpan(std::chrono::seconds(*last.trendSpanSeconds));
+    if (last.trendAllModules)
+        m_trend->setAllModules(*last.trendAllModules);
+    if (last.trendOpen)
+        setTrendOpen(*last.trendOpen);
+}
+
+QString WindowExtras::trendNote() const
+{
+    return m_trendNote->isHidden() ? QString() : m_trendNote->toolTip();
+}
+
+void WindowExtras::followInTrend()
+{
+    const QList<int> listed = m_modules->addresses();
+    m_trend->follow(std::vector<int>(listed.begin(), listed.end()), validAddress(m_address->text().toStdString()));
+}
+
+int WindowExtras::trendHeight(int above) const
+{
+    // At a high scale factor the form and the trend may not fit the screen: the
+    // trend gives up height, down to what still shows a chart, rather than the
+    // window reaching under the screen's edge.
+    const QScreen *screen = m_window.screen();
+    if (!screen)
+        return TrendPanel::kHeight;
+    const int frame = m_window.isVisible() ? m_window.frameGeometry().height() - m_window.height() : 0;
+    const int room = screen->availableGeometry().height() - frame - above;
+    return std::clamp(room, TrendPanel::kMinHeight, TrendPanel::kHeight);
 }
 
 void WindowExtras::setModulesOpen(bool open)
@@ -234,7 +288,8 @@ void WindowExtras::layOutPanels()
 
 int WindowExtras::panelsHeight() const
 {
-    return (m_trend->isHidden() ? 0 : TrendPanel::kHeight) + (m_modules->isHidden() ? 0 : ModuleListPanel::kHeight);
+    const int modules = m_modules->isHidden() ? 0 : ModuleListPanel::kHeight;
+    return (m_trend->isHidden() ? 0 : trendHeight(kFormHeight + modules)) + modules;
 }
 
 void WindowExtras::placePanels()
@@ -243,8 +298,9 @@ void WindowExtras::placePanels()
     const int x = std::max(0, (m_window.width() - kFormWidth) / 2);
     int top = std::max(kFormHeight, m_window.height() - panelsHeight());
     if (!m_trend->isHidden()) {
-        m_trend->setGeometry(x, top, kFormWidth, TrendPanel::kHeight);
-        top += TrendPanel::kHeight;
+        const int height = trendHeight(kFormHeight + (m_modules->isHidden() ? 0 : ModuleListPanel::kHeight));
+        m_trend->setGeometry(x, top, kFormWidth, height);
+        top += height;
     }
     if (!m_modules->isHidden())
         m_modules->setGeometry(x, top, kFormWidth, ModuleListPanel::kHeight);
@@ -299,7 +355,7 @@ ModuleListPanel::Module WindowExtras::moduleNow(int address) const
 
 bool WindowExtras::trendOpen() const
 {
-    return m_trend->isVisible();
+    return !m_trend->isHidden(); // open, whether the window is shown yet or not
 }
 
 void WindowExtras::onValue(const QString &text, int address)
@@ -313,11 +369,12 @@ void WindowExtras::onValue(const QString &text, int address)
         UnitsAndLimits::showOn(m_value, m_units->shownText(address, text)); // with its unit and the symbol of a limit
         m_lastText = text;
         m_lastAt = now;
-        bool ok = false;
-        const int value = reading ? reading->raw : text.toInt(&ok);
-        if (ok || reading)
-            m_trend->addValue(now, value);
     }
+    // Every module's values, for its own line in the trend: the count the module sent.
+    bool ok = false;
+    const int value = reading ? reading->raw : text.toInt(&ok);
+    if (ok || reading)
+        m_trend->addValue(address, now, value);
     if (m_recording.active()
         && !(reading ? m_recording.add(address, QString::number(reading->raw),
                                        readingColumns(*reading, m_session.readouts().of(address)))
@@ -325,9 +382,10 @@ void WindowExtras::onValue(const QString &text, int address)
         recordingFailed();
     if (m_benchValues > 0 && ++m_benchSeen == m_benchValues) {
         const double seconds = std::chrono::duration<double>(now - m_benchStart).count();
-        std::printf("values %lld seconds %.3f rate %.1f peak_rss_kb %ld trend %s\n",
+        std::printf("values %lld seconds %.3f rate %.1f peak_rss_kb %ld trend %s chart %s\n",
                     static_cast<long long>(m_benchSeen), seconds, m_benchSeen / seconds, peakRssKb(),
-                    trendOpen() ? "open" : "closed");
+                    trendOpen() ? "open" : "closed",
+                    !TrendChartLoader::tried() ? "unused" : TrendChartLoader::factory() ? "loaded" : "missing");
         std::fflush(stdout);
         QCoreApplication::exit(0);
     }
@@ -335,19 +393,35 @@ void WindowExtras::onValue(const QString &text, int address)
 
 void WindowExtras::onCondition(Condition condition)
 {
-    // On a bus the trend follows the module in the box, whichever module the
-    // session's own condition speaks of.
-    if (m_session.onBus()) {
-        const auto box = boxModuleOnBus();
-        condition = box ? conditionOf(m_session.cycle().status(*box)) : Condition::stopped;
+    // Each module's line has its own gaps: on a bus, from that module's condition;
+    // alone, the box's module from the session's. A module the reader does not ask
+    // now is stale all the while.
+    const auto now = TrendSeries::Clock::now();
+    const bool open = m_session.portOpen();
+    const auto &asked = m_session.cycle().addresses();
+    const auto box = validAddress(m_address->text().toStdString());
+    for (const int address : m_trend->store().addresses()) {
+        bool live = false;
+        if (m_session.onBus())
+            live = std::find(asked.begin(), asked.end(), address) != asked.end()
+                   && liveCondition(conditionOf(m_session.cycle().status(address)));
+        else
+            live = address == box && liveCondition(condition);
+        m_trend->setStale(address, !live || !open, now);
+        if (address == box)
+            m_stale = !live || !open;
     }
-    setStale(!liveCondition(condition) || !m_session.portOpen());
 }
 
 void WindowExtras::setStale(bool stale)
 {
     m_stale = stale;
-    m_trend->setStale(stale, TrendSeries::Clock::now());
+    const auto now = TrendSeries::Clock::now();
+    if (stale)
+        for (const int address : m_trend->store().addresses())
+            m_trend->setStale(address, true, now);
+    else
+        onCondition(m_session.condition());
 }
 
 bool WindowExtras::copyValue(bool withTime)

@@ -3,6 +3,7 @@
 #include "ModuleListPanel.h"
 
 #include "app/Recording.h"
+#include "app/Remembered.h"
 #include "platform/Condition.h"
 #include "trend/TrendSeries.h"
 
@@ -51,6 +52,10 @@ public:
     void setTrendOpen(bool open);
     bool trendOpen() const;
     TrendPanel *trend() const { return m_trend; }
+    // Opens the trend as it was left last time, with its span and choice of modules.
+    void restoreTrend(const Remembered &last);
+    // Why the trend has no chart (its library is missing); empty when it has one.
+    QString trendNote() const;
 
     void setModulesOpen(bool open);
     bool modulesOpen() const;
@@ -89,6 +94,8 @@ public:
 signals:
     // The list of modules holds every address found; the window reads them.
     void readAllFound();
+    // The trend was opened or closed, or its span or modules chosen: worth keeping.
+    void trendChoiceChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -100,6 +107,10 @@ private:
     ModuleListPanel::Module moduleNow(int address) const;
     void onCondition(Condition condition);
     void setStale(bool stale);
+    // The trend keeps the modules of the list and the box's.
+    void followInTrend();
+    // The trend's height: its own, or less on a screen too short for it.
+    int trendHeight(int above) const;
     void showRecordingState();
     QString shortFileName(const QString &path) const;
     void recordingFailed();
@@ -115,6 +126,7 @@ private:
     QWidget *m_bar = nullptr;
     std::vector<QAction *> m_menuActions; // null: a separator
     QLabel *m_recLabel = nullptr;
+    QLabel *m_trendNote = nullptr;
     QToolButton *m_trendButton = nullptr;
     QAction *m_trendAction = nullptr;
     QToolButton *m_modulesButton = nullptr;

@@ -76,6 +76,7 @@ int runWindow(int argc, char **argv)
     window.extras()->modules()->setAddresses(last.modules);
     // Units and limits on the command line are this run's, for every module.
     window.extras()->units()->restore(options.readout, options.readoutGiven ? options.readoutByAddress : last.readouts);
+    window.extras()->restoreTrend(last);
     window.setRemembering(true);
     window.extras()->units()->setRemembering(true);
     // Ends before the window and its session, saying "offline".

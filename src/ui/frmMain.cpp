@@ -4,6 +4,7 @@
 #include "LineDetails.h"
 #include "ValueMeter.h"
 #include "ModuleListPanel.h"
+#include "TrendPanel.h"
 #include "WindowExtras.h"
 #include "StatusRow.h"
 #include "UnitsAndLimits.h"
@@ -172,6 +173,13 @@ void frmMain::installExtras()
     connect(m_extras->modules(), &ModuleListPanel::addressesChanged, this, &frmMain::onModuleListChanged);
     connect(m_extras, &WindowExtras::readAllFound, this, &frmMain::Read_Click);
     connect(m_extras->units(), &UnitsAndLimits::changed, this, &frmMain::showState);
+    connect(m_extras, &WindowExtras::trendChoiceChanged, this, [this] {
+        if (m_remember)
+            remembered(RememberedStore::saveTrend(
+                m_extras->trendOpen(),
+                static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(m_extras->trend()->span()).count()),
+                m_extras->trend()->allModules()));
+    });
 }
 
 void frmMain::followModuleList()

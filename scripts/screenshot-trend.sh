@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The trend under a virtual X server: a bus of modules played by kvp-sim, read as
+# the window reads a bus (the list of modules), with a gap where the simulator was
+# held for a few seconds, saved as a picture of the window.
+#   scripts/screenshot-trend.sh [FILE] [--modules 3,7,9,12] [--scale 2] [--this]
+#     --modules  the addresses on the bus (default 3,7,9,12; one address: no bus)
+#     --scale    QT_SCALE_FACTOR, on a 1280x900 screen; prints whether the window fits
+#     --this     the box's module alone instead of every module
+# Needs a build (build/); installs Xvfb and its tools like scripts/screenshot.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=docs/trend.png
+modules=3,7,9,12
+scale=
+all=true
+while (($#)); do
+    case $1 in
+    --modules) modules=$2; shift ;;
+    --scale) scale=$2; shift ;;
+    --this) all=false ;;
+    *) out=$1 ;;
+    esac
+    shift
+done
+fail() { echo "screenshot-trend: $*" >&2; exit 1; }
+
+bash scripts/install-deps.sh --screenshot
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null || fail "$tool is missing after installing the dependencies"
+done
+[[ -x build/src/kvp-reader && -x build/sim/kvp-sim ]] || fail "build first: cmake --build build"
+
+tmp=$(mktemp -d)
+sim=build/sim/kvp-sim
+reader= xvfb= device=
+trap 'kill $reader $xvfb 2>/dev/null || true; kill -CONT %1 2>/dev/null || true; kill %1 2>/dev/null || true; rm -rf "$tmp"' EXIT
+# shellcheck source=scripts/bench-sim.sh
+. scripts/bench-sim.sh
+start_sim bus --address "$modules" --pace # as fast as a real 19200 bit/s line
+
+display=:$((90 + RANDOM % 100))
+screen=640x700
+[[ -n $scale ]] && screen=1280x900
+Xvfb "$display" -screen 0 ${screen}x24 -nolisten tcp &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
+
+# Settings of its own: the list of modules, and the trend open for every module.
+export XDG_CONFIG_HOME=$tmp/config
+mkdir -p "$XDG_CONFIG_HOME/kvp-reader"
+cat >"$XDG_CONFIG_HOME/kvp-reader/kvp-reader.conf" <<CONF
+[read]
+address=${modules%%,*}
+[window]
+modules=$modules
+[trend]
+open=true
+spanSeconds=30
+allModules=$all
+CONF
+[[ -n $scale ]] && export QT_SCALE_FACTOR=$scale
+build/src/kvp-reader --port "$device" &
+reader=$!
+window=
+for _ in $(seq 100); do
+    window=$(xdotool search --name '数据读取演示|KV-P Reader' 2>/dev/null | head -n 1) && [[ -n $window ]] && break
+    kill -0 $reader 2>/dev/null || fail "kvp-reader ended before its window came up"
+    sleep 0.1
+done
+[[ -n $window ]] || fail "the window did not come up within 10 s"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+sleep 0.5
+xdotool key Tab space || fail "could not press Read"
+sleep 9
+kill -STOP %1 # every module falls silent: a gap in each line
+sleep 5
+kill -CONT %1
+sleep 9
+kill -0 $reader 2>/dev/null || fail "kvp-reader ended while reading"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+echo "window ${WIDTH}x${HEIGHT} at ${X},${Y} on a ${screen} screen"
+if [[ -n $scale ]]; then
+    ((Y + HEIGHT <= ${screen#*x})) || fail "the window (${HEIGHT} high at ${Y}) does not fit the ${screen} screen"
+    echo "fits"
+fi
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out" || fail "could not take the picture"
+echo "saved $out"

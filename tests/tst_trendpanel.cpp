@@ -1,0 +1,391 @@
+// The trend panel: a line per module with its own gaps, round ticks that hold
+// still, titles with units, the theme, the saved picture, what is remembered, and
+// the chart library loaded only when the trend opens (and missing, said so).
+#include "app/Remembered.h"
+#include "sim/SimulatedModule.h"
+#include "ui/TrendChartLoader.h"
+#include "ui/TrendPanel.h"
+#include "ui/WindowExtras.h"
+#include "ui/frmMain.h"
+
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kvp;
+using namespace std::chrono_literals;
+
+namespace {
+
+using TimePoint = TrendSeries::TimePoint;
+
+// A panel on screen, paused at `now`, with 70 s of values every 50 ms for each of
+// `modules` (module a's values around 100 * a), module `silent` stale from 40 to 30 s ago.
+struct Panel {
+    explicit Panel(const std::vector<int> &modules, int current, int silent = -1)
+    {
+        panel.resize(468, TrendPanel::kHeight);
+        panel.follow(modules, current);
+        panel.show();
+        panel.setPaused(true);
+        for (const int a : modules) {
+            for (double ago = 70; ago > 0.05; ago -= 0.05)
+                if (a != silent || ago > 40 || ago <= 30)
+                    panel.addValue(a, at(ago), 100 * a + static_cast<int>(ago) % 7);
+            if (a == silent) {
+                panel.setStale(a, true, at(40));
+                panel.setStale(a, false, at(30));
+            }
+        }
+        panel.setPaused(false);
+        panel.setPaused(true);
+    }
+    TimePoint at(double secondsAgo) const
+    {
+        return now - std::chrono::duration_cast<TrendSeries::Duration>(std::chrono::duration<double>(secondsAgo));
+    }
+    QStringList lines() const
+    {
+        QStringList out;
+        for (const auto &line : panel.shownPicture().lines)
+            out << QStringLiteral("%1:%2").arg(line.address).arg(line.runs.size());
+        return out;
+    }
+    TimePoint now = TrendSeries::Clock::now();
+    TrendPanel panel;
+};
+
+QString mapsOf(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    return maps.open(QIODevice::ReadOnly) ? QString::fromUtf8(maps.readAll()) : QString();
+}
+
+} // namespace
+
+class tst_trendpanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        TrendChartLoader::setPath(QStringLiteral(KVP_TREND_CHART));
+    }
+
+    // Runs first, before anything loads the library: without it the trend says why,
+    // on the status line and in the chart's place, and the window goes on.
+    void aMissingChartLibraryIsSaid_data()
+    {
+        QTest::addColumn<QString>("file"); // in a folder of the test's own
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "kvp-trend-chart.so" << "不存在";
+        QTest::newRow("not a library") << "junk.so" << "junk.so";
+    }
+    void aMissingChartLibraryIsSaid()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        if (file.startsWith(QLatin1String("junk"))) {
+            QFile junk(path);
+            QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not ELF") > 0);
+        }
+        TrendChartLoader::setPath(path);
+        SimulatedModule module(SimulatorSettings{});
+        PortSettings port;
+        port.portName = module.devicePath();
+        frmMain window(port, CycleSettings{});
+        QVERIFY(window.Form_Load());
+        window.show();
+        window.extras()->setTrendOpen(true);
+        QVERIFY(TrendChartLoader::tried());
+        const QString note = window.extras()->trendNote();
+        QVERIFY2(note.contains(path) && note.contains(reason) && note.contains(QStringLiteral("重新安装")), qPrintable(note));
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("TrendNote"))->isVisible());
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("TrendChartMissing"))->text(), note);
+        QTemporaryDir out;
+        QCOMPARE(window.extras()->trend()->savePng(out.filePath(QStringLiteral("t.png"))), note);
+        window.extras()->trend()->redraw(); // and draws on without a chart
+        TrendChartLoader::setPath(QStringLiteral(KVP_TREND_CHART));
+    }
+
+    void aLinePerModuleWithItsOwnGaps_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<int>("silent");
+        QTest::addColumn<QStringList>("lines"); // address:runs
+        QTest::newRow("all, one silent a while") << true << 7 << QStringList{"3:1", "7:2", "9:1"};
+        QTest::newRow("all, the box's silent") << true << 3 << QStringList{"3:2", "7:1", "9:1"};
+        QTest::newRow("this module, another silent") << false << 9 << QStringList{"7:1"};
+        QTest::newRow("this module, silent") << false << 7 << QStringList{"7:2"};
+    }
+    void aLinePerModuleWithItsOwnGaps()
+    {
+        QFETCH(bool, all);
+        QFETCH(int, silent);
+        QFETCH(QStringList, lines);
+        Panel p({3, 7, 9}, 7, silent);
+        p.panel.setAllModules(all);
+        QCOMPARE(p.lines(), lines);
+        QCOMPARE(p.panel.shownStats().min, 700); // the box's module
+        const auto &shown = p.panel.shownPicture().lines;
+        QCOMPARE(QSet<QRgb>({shown.first().colour.rgb(), shown.last().colour.rgb()}).size(), shown.size() > 1 ? 2 : 1);
+        QCOMPARE(p.panel.findChild<QLabel *>(QStringLiteral("TrendLegend"))->isVisible(), all);
+    }
+
+    // Read as a bus, each module's line has its own gaps: one that does not answer is
+    // a gap throughout, the others only once reading stops.
+    void aBusHasAGapPerModule()
+    {
+        SimulatedModule module(SimulatorSettings{.address = 3, .moreAddresses = {7}});
+        PortSettings port;
+        port.portName = module.devicePath();
+        frmMain window(port, CycleSettings{});
+        window.setAddressText(QStringLiteral("3"));
+        window.extras()->modules()->setAddresses({3, 7, 9}); // 9 is not on the line
+        QVERIFY(window.Form_Load());
+        window.show();
+        window.extras()->setTrendOpen(true);
+        TrendPanel &trend = *window.extras()->trend();
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        // Over the last 4 s, in 4 columns: "v" values, "g" a gap, "." neither.
+        const auto shape = [&](int address) {
+            trend.redraw();
+            QString out;
+            for (const TrendColumn &c : trend.store().series(address)->columns(TrendSeries::Clock::now(), 4s, 4))
+                out += c.count > 0 ? QLatin1Char('v') : c.gap() ? QLatin1Char('g') : QLatin1Char('.');
+            return out;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(shape(3), QStringLiteral("vvvv"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shape(9), QStringLiteral("gggg"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shape(7), QStringLiteral("vvvv"), 10000); // while 9 is asked less often
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Stop")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(shape(3).right(1), QStringLiteral("g"), 10000);
+        QCOMPARE(shape(7).right(1), QStringLiteral("g"));
+        QCOMPARE(trend.shownPicture().lines.size(), 3);
+    }
+
+    // Ticks are round, and redraw after redraw of a running trend the axes keep them.
+    void ticksAreRoundAndHoldStill_data()
+    {
+        QTest::addColumn<int>("spanSeconds");
+        QTest::addColumn<double>("timeStep");
+        QTest::newRow("1 min") << 60 << 10.0;
+        QTest::newRow("10 min") << 600 << 120.0;
+    }
+    void ticksAreRoundAndHoldStill()
+    {
+        QFETCH(int, spanSeconds);
+        QFETCH(double, timeStep);
+        Panel p({3, 7}, 3);
+        p.panel.setSpan(std::chrono::seconds(spanSeconds));
+        p.panel.setPaused(false);
+        const TrendPicture first = p.panel.shownPicture();
+        QCOMPARE(first.time, (AxisRange{-double(spanSeconds), 0, timeStep}));
+        QCOMPARE(first.value, (AxisRange{200, 800, 200}));
+        for (int i = 0; i < 20; ++i) {
+            p.panel.addValue(3, TrendSeries::Clock::now(), 300 + i % 7);
+            p.panel.redraw();
+            QCOMPARE(p.panel.shownPicture().value, first.value);
+        }
+    }
+
+    void axisTitlesCarryTheUnit_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("figure");
+        QTest::newRow("no unit") << "" << "数值" << "最小 300   最大";
+        QTest::newRow("millivolt") << "mV" << "数值 (mV)" << "最小 300 mV   最大";
+    }
+    void axisTitlesCarryTheUnit()
+    {
+        QFETCH(QString, unit);
+        QFETCH(QString, title);
+        QFETCH(QString, figure);
+        Panel p({3}, 3);
+        p.panel.setUnit(unit);
+        QCOMPARE(p.panel.shownPicture().valueTitle, title);
+        QCOMPARE(p.panel.shownPicture().timeTitle, QStringLiteral("时间 (秒)"));
+        QVERIFY2(p.panel.findChild<QLabel *>(QStringLiteral("TrendStats"))->text().contains(figure),
+                 qPrintable(p.panel.findChild<QLabel *>(QStringLiteral("TrendStats"))->text()));
+    }
+
+    // The chart follows the panel's palette: dark window, dark chart, light lines.
+    void aDarkPaletteIsFollowed()
+    {
+        Panel p({3, 7}, 3);
+        QPalette dark;
+        dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+        dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+        dark.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+        dark.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+        p.panel.setPalette(dark);
+        p.panel.redraw();
+        const TrendPicture &picture = p.panel.shownPicture();
+        QVERIFY(picture.dark);
+        QCOMPARE(picture.text, QColor(0xe0, 0xe0, 0xe0));
+        for (const auto &line : picture.lines)
+            QVERIFY2(line.colour.lightness() > 110, qPrintable(line.colour.name()));
+        auto *chart = p.panel.findChild<QWidget *>(QStringLiteral("TrendChart"));
+        QVERIFY(chart);
+        QTRY_VERIFY(chart->width() > 300); // laid out once the events are through
+        const QImage shot = chart->grab().toImage();
+        QVERIFY(!shot.isNull());
+        QVERIFY2(QColor(shot.pixel(2, 2)).lightness() < 80, qPrintable(QColor(shot.pixel(2, 2)).name()));
+    }
+
+    void theSavedPictureIsLargeWithACaption_data()
+    {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<QStringList>("caption");
+        QTest::newRow("all modules") << true
+            << QStringList{"端口 /dev/ttyUSB9   地址 3, 7   跨度 1 分钟   2026-12-07 16:30:05",
+                           "地址 3: 最小 300   最大 306   平均 303.0", "地址 7: 最小 700   最大 706   平均 703.0"};
+        QTest::newRow("this module") << false
+            << QStringList{"端口 /dev/ttyUSB9   地址 7   跨度 1 分钟   2026-12-07 16:30:05",
+                           "地址 7: 最小 700   最大 706   平均 703.0"};
+    }
+    void theSavedPictureIsLargeWithACaption()
+    {
+        QFETCH(bool, all);
+        QFETCH(QStringList, caption);
+        Panel p({3, 7}, 7);
+        p.panel.setAllModules(all);
+        p.panel.setPortSource([] { return QStringLiteral("/dev/ttyUSB9"); });
+        const QStringList said = p.panel.caption(QDateTime(QDate(2026, 12, 7), QTime(16, 30, 5)));
+        QCOMPARE(said.size(), caption.size());
+        for (int i = 0; i < said.size(); ++i) // the mean of a wave cut at the span's start
+            QCOMPARE(said[i].left(caption[i].size() - 5), caption[i].left(caption[i].size() - 5));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trend.png"));
+        QCOMPARE(p.panel.savePng(path), QString());
+        const QImage image(path);
+        QCOMPARE(image.width(), TrendPanel::kPngWidth);
+        QVERIFY2(image.height() >= 580 && image.height() <= 640, qPrintable(QString::number(image.height())));
+        // The caption's first row is written on, not blank.
+        QSet<QRgb> colours;
+        for (int x = 0; x < 600; ++x)
+            colours.insert(image.pixel(x, 16));
+        QVERIFY(colours.size() > 1);
+    }
+
+    // The CSV names each row's module, as the value log does.
+    void theCsvNamesTheModules()
+    {
+        Panel p({3, 7}, 7);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trend.csv"));
+        QCOMPARE(p.panel.saveCsv(path), QString());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QStringLiteral("time,address,min,max,mean,count"));
+        // A value every 50 ms for a minute, each in a bucket of its own.
+        const auto rowsOf = [&](int a) {
+            return lines.filter(QRegularExpression(QStringLiteral("^[^,]+,%1,%1\\d\\d,%1\\d\\d,[0-9.]+,1$").arg(a))).size();
+        };
+        QVERIFY2(rowsOf(3) >= 1190 && rowsOf(7) >= 1190, qPrintable(QString::number(rowsOf(3))));
+        QCOMPARE(lines.size(), 1 + rowsOf(3) + rowsOf(7));
+    }
+
+    // Open or closed, the span and which modules: kept in the settings file, and
+    // a value that is not one the trend offers is ignored or brought to the nearest.
+    void theTrendIsRemembered_data()
+    {
+        QTest::addColumn<QString>("open");
+        QTest::addColumn<QString>("span");
+        QTest::addColumn<QString>("all");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<int>("shownSpan");
+        QTest::addColumn<bool>("shownAll");
+        QTest::newRow("open, 5 min, this module") << "true" << "300" << "false" << true << 300 << false;
+        QTest::newRow("closed, 1 h") << "false" << "3600" << "true" << false << 3600 << true;
+        QTest::newRow("a span between choices") << "true" << "45" << "true" << true << 30 << true;
+        QTest::newRow("nonsense") << "banana" << "99999" << "maybe" << false << 60 << true;
+    }
+    void theTrendIsRemembered()
+    {
+        QFETCH(QString, open);
+        QFETCH(QString, span);
+        QFETCH(QString, all);
+        QFETCH(bool, opened);
+        QFETCH(int, shownSpan);
+        QFETCH(bool, shownAll);
+        {
+            QSettings file(RememberedStore::fileName(), QSettings::IniFormat);
+            file.setValue(QStringLiteral("trend/open"), open);
+            file.setValue(QStringLiteral("trend/spanSeconds"), span);
+            file.setValue(QStringLiteral("trend/allModules"), all);
+        }
+        SimulatedModule module(SimulatorSettings{});
+        PortSettings port;
+        port.portName = module.devicePath();
+        frmMain window(port, CycleSettings{});
+        window.extras()->restoreTrend(RememberedStore::load());
+        window.setRemembering(true);
+        QCOMPARE(window.extras()->trendOpen(), opened);
+        QCOMPARE(window.extras()->trend()->span(), std::chrono::seconds(shownSpan));
+        QCOMPARE(window.extras()->trend()->allModules(), shownAll);
+
+        // What the user changes is written at once.
+        window.extras()->setTrendOpen(!opened);
+        window.extras()->trend()->setSpan(10s);
+        emit window.extras()->trendChoiceChanged();
+        const Remembered now = RememberedStore::load();
+        QCOMPARE(now.trendOpen, std::optional<bool>(!opened));
+        QCOMPARE(now.trendSpanSeconds, std::optional<int>(10));
+        QCOMPARE(now.trendAllModules, std::optional<bool>(shownAll));
+    }
+
+    // The window's program maps the chart library only once the trend opens.
+    void chartsAreLoadedOnlyForTheTrend_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::newRow("trend closed") << false;
+        QTest::newRow("trend open") << true;
+    }
+    void chartsAreLoadedOnlyForTheTrend()
+    {
+        QFETCH(bool, open);
+        QTemporaryDir config;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        // The window's bench mode presses Read itself, with the trend open or not.
+        env.insert(QStringLiteral("KVP_WINDOW_BENCH"), QStringLiteral("100000000"));
+        env.insert(QStringLiteral("KVP_WINDOW_BENCH_TREND"), open ? QStringLiteral("1") : QStringLiteral("0"));
+        QProcess window;
+        window.setProcessEnvironment(env);
+        window.start(QStringLiteral(KVP_READER), {"--simulate"});
+        QVERIFY(window.waitForStarted(5000));
+        const qint64 pid = window.processId();
+        QTRY_VERIFY_WITH_TIMEOUT(mapsOf(pid).contains(QLatin1String("libQt6Widgets")), 10000);
+        if (open)
+            QTRY_VERIFY_WITH_TIMEOUT(mapsOf(pid).contains(QLatin1String("kvp-trend-chart")), 10000);
+        const QString maps = mapsOf(pid);
+        QCOMPARE(maps.contains(QLatin1String("libQt6Charts")), open);
+        QCOMPARE(maps.contains(QLatin1String("kvp-trend-chart")), open);
+        window.terminate();
+        if (!window.waitForFinished(5000)) {
+            window.kill();
+            window.waitForFinished(3000);
+        }
+    }
+
+private:
+    QTemporaryDir m_config;
+};
+
+QTEST_MAIN(tst_trendpanel)
+#include "tst_trendpanel.moc"
