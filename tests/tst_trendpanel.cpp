@@ -171,7 +171,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shape(7), QStringLiteral("vvvv"), 10000); // while 9 is asked less often
         QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Stop")), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(shape(3).right(1), QStringLiteral("g"), 10000);
-        QCOMPARE(shape(7).right(1), QStringLiteral("g"));
+        // Module 7 is asked after 3: its last value may be a turn later.
+        QTRY_COMPARE_WITH_TIMEOUT(shape(7).right(1), QStringLiteral("g"), 2000);
         QCOMPARE(trend.shownPicture().lines.size(), 3);
     }
 
@@ -203,22 +204,49 @@ private slots:
     void axisTitlesCarryTheUnit_data()
     {
         QTest::addColumn<QString>("unit");
+        QTest::addColumn<double>("scale"); // 0: the panel's unit alone, no readouts
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<bool>("mixed"); // a second module in newtons
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("figure");
-        QTest::newRow("no unit") << "" << "数值" << "最小 300   最大";
-        QTest::newRow("millivolt") << "mV" << "数值 (mV)" << "最小 300 mV   最大";
+        QTest::addColumn<double>("top"); // the highest point of module 3's line
+        QTest::newRow("no unit") << "" << 0.0 << 0.0 << false << "数值" << "最小 300   最大 306   平均" << 306.0;
+        QTest::newRow("millivolt") << "mV" << 0.0 << 0.0 << false << "数值 (mV)" << "最小 300 mV   最大" << 306.0;
+        QTest::newRow("scaled to kg") << "kg" << 0.001 << 0.0 << false << "数值 (kg)"
+                                      << "最小 0.300 kg   最大 0.306 kg   平均" << 0.306;
+        QTest::newRow("a negative scale turns min and max") << "" << -1.0 << 1000.0 << false << "数值"
+                                                            << "最小 694.000   最大 700.000" << 700.0;
+        QTest::newRow("modules in different units") << "kg" << 0.001 << 0.0 << true << "数值"
+                                                    << "最小 0.300 kg" << 0.306;
     }
     void axisTitlesCarryTheUnit()
     {
         QFETCH(QString, unit);
+        QFETCH(double, scale);
+        QFETCH(double, offset);
+        QFETCH(bool, mixed);
         QFETCH(QString, title);
         QFETCH(QString, figure);
-        Panel p({3}, 3);
-        p.panel.setUnit(unit);
+        QFETCH(double, top);
+        Panel p(mixed ? std::vector<int>{3, 7} : std::vector<int>{3}, 3);
+        if (scale == 0)
+            p.panel.setUnit(unit);
+        else
+            p.panel.setReadouts([=](int address) {
+                return address == 7 ? TrendPanel::Readout{1, 0, 0, QStringLiteral("N")}
+                                    : TrendPanel::Readout{scale, offset, 3, unit};
+            });
+        p.panel.redraw();
         QCOMPARE(p.panel.shownPicture().valueTitle, title);
         QCOMPARE(p.panel.shownPicture().timeTitle, QStringLiteral("时间 (秒)"));
         QVERIFY2(p.panel.findChild<QLabel *>(QStringLiteral("TrendStats"))->text().contains(figure),
                  qPrintable(p.panel.findChild<QLabel *>(QStringLiteral("TrendStats"))->text()));
+        double highest = -1e9;
+        for (const auto &run : p.panel.shownPicture().lines.front().runs)
+            for (const QPointF &point : run)
+                highest = std::max(highest, point.y());
+        QCOMPARE(highest, top);
+        QVERIFY(p.panel.shownPicture().value.high >= top && p.panel.shownPicture().value.low <= top);
     }
 
     // The chart follows the panel's palette: dark window, dark chart, light lines.
@@ -239,6 +267,8 @@ private slots:
             QVERIFY2(line.colour.lightness() > 110, qPrintable(line.colour.name()));
         auto *chart = p.panel.findChild<QWidget *>(QStringLiteral("TrendChart"));
         QVERIFY(chart);
+        QCOMPARE(chart->accessibleName(), QStringLiteral("趋势图"));
+        QVERIFY2(chart->accessibleDescription().contains(QStringLiteral("地址 3: 最小 300")), qPrintable(chart->accessibleDescription()));
         QTRY_VERIFY(chart->width() > 300); // laid out once the events are through
         const QImage shot = chart->grab().toImage();
         QVERIFY(!shot.isNull());

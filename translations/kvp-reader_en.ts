@@ -87,10 +87,6 @@
         <translation>Replies come after the time-out: try a longer --timeout</translation>
     </message>
     <message>
-        <source>设备已断开 (device gone, waiting for it)</source>
-        <translation type="vanished">Device gone, waiting for it</translation>
-    </message>
-    <message>
         <source>设备已断开 (another device at this path, left alone)</source>
         <translation>Device gone (another device at this path, left alone)</translation>
     </message>
@@ -203,20 +199,12 @@
         <translation>Cannot start the simulated module.</translation>
     </message>
     <message>
-        <source>数据读取演示 — 模拟模块 (simulated values)</source>
-        <translation type="vanished">KV-P Reader — simulated module</translation>
-    </message>
-    <message>
         <source>数据读取演示</source>
         <translation>KV-P Reader</translation>
     </message>
     <message>
         <source>按“读取”开始; 本次读取的计数显示在这里.</source>
         <translation>Press Read to start; the counts of the run appear here.</translation>
-    </message>
-    <message>
-        <source>模拟模块 (simulated) on %1</source>
-        <translation type="vanished">simulated module on %1</translation>
     </message>
     <message>
         <source>模块地址 0 ~ 31; 回车读取, Esc 停止</source>
@@ -394,7 +382,7 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
     <message>
         <source>%1 不是本程序的趋势图库</source>
-        <translation>%1 is not this program's trend chart library</translation>
+        <translation>%1 is not this program&apos;s trend chart library</translation>
     </message>
 </context>
 <context>
@@ -557,81 +545,81 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
-    <name>kvp::TrafficView</name>
+    <name>kvp::MqttControl</name>
     <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
+        <source>MQTT 发布…</source>
+        <translation>MQTT publishing…</translation>
     </message>
     <message>
-        <source>线路通信</source>
-        <translation>Line traffic</translation>
+        <source>MQTT 关闭</source>
+        <translation>MQTT off</translation>
     </message>
     <message>
-        <source>列表不再更新, 读取继续</source>
-        <translation>The list stops updating; reading goes on</translation>
+        <source>MQTT 已连接</source>
+        <translation>MQTT connected</translation>
     </message>
     <message>
-        <source>时间</source>
-        <translation>Time</translation>
+        <source>MQTT 连接中</source>
+        <translation>MQTT connecting</translation>
     </message>
     <message>
-        <source>地址</source>
-        <translation>Address</translation>
+        <source>MQTT 重连中</source>
+        <translation>MQTT reconnecting</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::MqttDialog</name>
+    <message>
+        <source>MQTT 发布</source>
+        <translation>MQTT publishing</translation>
     </message>
     <message>
-        <source>字节 (十六进制)</source>
-        <translation>Bytes (hex)</translation>
+        <source>不保存</source>
+        <translation>not saved</translation>
     </message>
     <message>
-        <source>判断</source>
-        <translation>Verdict</translation>
+        <source>仅 mqtts://; 空: 系统证书</source>
+        <translation>mqtts:// only; empty: the system&apos;s</translation>
     </message>
     <message>
-        <source>→ 发送</source>
-        <translation>→ sent</translation>
+        <source>浏览…</source>
+        <translation>Browse…</translation>
     </message>
     <message>
-        <source>数值正确</source>
-        <translation>good value</translation>
+        <source>CA 证书</source>
+        <translation>CA certificate</translation>
     </message>
     <message>
-        <source>超时, 无应答</source>
-        <translation>time-out, no answer</translation>
+        <source>证书 (*.pem *.crt);;所有文件 (*)</source>
+        <translation>Certificates (*.pem *.crt);;All files (*)</translation>
     </message>
     <message>
-        <source>校验错误</source>
-        <translation>bad check byte</translation>
+        <source>代理地址:</source>
+        <translation>Broker URL:</translation>
     </message>
     <message>
-        <source>结尾与先前不同</source>
-        <translation>bad trailing bytes</translation>
+        <source>密码:</source>
+        <translation>Password:</translation>
     </message>
     <message>
-        <source>应答不完整</source>
-        <translation>short reply</translation>
+        <source>CA 证书:</source>
+        <translation>CA certificate:</translation>
     </message>
     <message>
-        <source>晚于超时, 已丢弃</source>
-        <translation>late, thrown away</translation>
+        <source>连接</source>
+        <translation>Connect</translation>
     </message>
     <message>
-        <source>模块确认设置</source>
-        <translation>set-up acknowledged</translation>
+        <source>断开</source>
+        <translation>Disconnect</translation>
     </message>
     <message>
-        <source>无人询问, 已丢弃</source>
-        <translation>not asked for, thrown away</translation>
-    </message>
-    <message numerus="yes">
-        <source> … 共 %n 字节</source>
-        <translation>
-            <numerusform> … %n byte in all</numerusform>
-            <numerusform> … %n bytes in all</numerusform>
-        </translation>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
     <message>
-        <source>数值 %1 (%2/s) · 超时 %3 · 校验错误 %4 · 结尾不符 %5 · 不完整 %6 · 迟到 %7 · 丢弃 %8 字节</source>
-        <translation>Values %1 (%2/s) · time-outs %3 · bad check bytes %4 · bad trailing bytes %5 · short %6 · late %7 · %8 bytes thrown away</translation>
+        <source>地址无效: %1</source>
+        <translation>Invalid URL: %1</translation>
     </message>
 </context>
 <context>
@@ -722,81 +710,81 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
-    <name>kvp::MqttControl</name>
+    <name>kvp::TrafficView</name>
     <message>
-        <source>MQTT 发布…</source>
-        <translation>MQTT publishing…</translation>
+        <source>暂停</source>
+        <translation>Pause</translation>
     </message>
     <message>
-        <source>MQTT 关闭</source>
-        <translation>MQTT off</translation>
+        <source>线路通信</source>
+        <translation>Line traffic</translation>
     </message>
     <message>
-        <source>MQTT 已连接</source>
-        <translation>MQTT connected</translation>
+        <source>列表不再更新, 读取继续</source>
+        <translation>The list stops updating; reading goes on</translation>
     </message>
     <message>
-        <source>MQTT 连接中</source>
-        <translation>MQTT connecting</translation>
+        <source>时间</source>
+        <translation>Time</translation>
     </message>
     <message>
-        <source>MQTT 重连中</source>
-        <translation>MQTT reconnecting</translation>
-    </message>
-</context>
-<context>
-    <name>kvp::MqttDialog</name>
-    <message>
-        <source>MQTT 发布</source>
-        <translation>MQTT publishing</translation>
+        <source>地址</source>
+        <translation>Address</translation>
     </message>
     <message>
-        <source>不保存</source>
-        <translation>not saved</translation>
+        <source>字节 (十六进制)</source>
+        <translation>Bytes (hex)</translation>
     </message>
     <message>
-        <source>仅 mqtts://; 空: 系统证书</source>
-        <translation>mqtts:// only; empty: the system's</translation>
+        <source>判断</source>
+        <translation>Verdict</translation>
     </message>
     <message>
-        <source>浏览…</source>
-        <translation>Browse…</translation>
+        <source>→ 发送</source>
+        <translation>→ sent</translation>
     </message>
     <message>
-        <source>CA 证书</source>
-        <translation>CA certificate</translation>
+        <source>数值正确</source>
+        <translation>good value</translation>
     </message>
     <message>
-        <source>证书 (*.pem *.crt);;所有文件 (*)</source>
-        <translation>Certificates (*.pem *.crt);;All files (*)</translation>
+        <source>超时, 无应答</source>
+        <translation>time-out, no answer</translation>
     </message>
     <message>
-        <source>代理地址:</source>
-        <translation>Broker URL:</translation>
+        <source>校验错误</source>
+        <translation>bad check byte</translation>
     </message>
     <message>
-        <source>密码:</source>
-        <translation>Password:</translation>
+        <source>结尾与先前不同</source>
+        <translation>bad trailing bytes</translation>
     </message>
     <message>
-        <source>CA 证书:</source>
-        <translation>CA certificate:</translation>
+        <source>应答不完整</source>
+        <translation>short reply</translation>
     </message>
     <message>
-        <source>连接</source>
-        <translation>Connect</translation>
+        <source>晚于超时, 已丢弃</source>
+        <translation>late, thrown away</translation>
     </message>
     <message>
-        <source>断开</source>
-        <translation>Disconnect</translation>
+        <source>模块确认设置</source>
+        <translation>set-up acknowledged</translation>
     </message>
     <message>
-        <source>关闭</source>
-        <translation>Close</translation>
+        <source>无人询问, 已丢弃</source>
+        <translation>not asked for, thrown away</translation>
+    </message>
+    <message numerus="yes">
+        <source> … 共 %n 字节</source>
+        <translation>
+            <numerusform> … %n byte in all</numerusform>
+            <numerusform> … %n bytes in all</numerusform>
+        </translation>
     </message>
     <message>
-        <source>地址无效: %1</source>
-        <translation>Invalid URL: %1</translation>
+        <source>数值 %1 (%2/s) · 超时 %3 · 校验错误 %4 · 结尾不符 %5 · 不完整 %6 · 迟到 %7 · 丢弃 %8 字节</source>
+        <translation>Values %1 (%2/s) · time-outs %3 · bad check bytes %4 · bad trailing bytes %5 · short %6 · late %7 · %8 bytes thrown away</translation>
     </message>
 </context>
 <context>
@@ -832,10 +820,6 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>继续</source>
         <translation>Resume</translation>
-    </message>
-    <message>
-        <source>最小 %1   最大 %2   平均 %3   速率 %4 次/秒</source>
-        <translation type="vanished">min %1   max %2   mean %3   rate %4 /s</translation>
     </message>
     <message>
         <source>这段时间内没有数值</source>
@@ -929,16 +913,9 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>没有数值</source>
         <translation>no values</translation>
     </message>
-</context>
-<context>
-    <name>kvp::ValueMeter</name>
     <message>
-        <source>全屏显示数值</source>
-        <translation>Value full screen</translation>
-    </message>
-    <message>
-        <source>只显示数值, 全屏 (F11; F11 或 Esc 返回)</source>
-        <translation>The value alone, full screen (F11; F11 or Esc returns)</translation>
+        <source>趋势图</source>
+        <translation>Trend chart</translation>
     </message>
 </context>
 <context>
@@ -958,6 +935,17 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>查询间隔 (毫秒; 0 = 模块一应答就再问):</source>
         <translation>Poll interval (milliseconds; 0 = ask again as soon as the module answers):</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::ValueMeter</name>
+    <message>
+        <source>全屏显示数值</source>
+        <translation>Value full screen</translation>
+    </message>
+    <message>
+        <source>只显示数值, 全屏 (F11; F11 或 Esc 返回)</source>
+        <translation>The value alone, full screen (F11; F11 or Esc returns)</translation>
     </message>
 </context>
 <context>
@@ -997,10 +985,6 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>停止记录</source>
         <translation>Stop recording</translation>
-    </message>
-    <message>
-        <source>● 记录 %1 行</source>
-        <translation type="vanished">● recorded %1 rows</translation>
     </message>
     <message>
         <source>模块</source>

@@ -2,9 +2,11 @@
 
 #include "TrendChart.h"
 #include "TrendChartLoader.h"
+#include "app/LastFolder.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
@@ -23,6 +25,9 @@
 
 namespace kvp {
 namespace {
+
+// The chart's description for a screen reader names the first modules only.
+constexpr int kDescribedModules = 8;
 
 using namespace std::chrono_literals;
 
@@ -173,6 +178,8 @@ bool TrendPanel::ensureChart()
     }
     m_chart = factory->create(this);
     m_chart->widget()->setObjectName(QStringLiteral("TrendChart"));
+    // A screen reader hears what the eye reads off the chart: its span and figures.
+    m_chart->widget()->setAccessibleName(tr("趋势图"));
     m_chartPlace->addWidget(m_chart->widget());
     m_chartPlace->setCurrentWidget(m_chart->widget());
     return true;
@@ -226,6 +233,22 @@ void TrendPanel::setUnit(const QString &unit)
 {
     m_unit = unit;
     redraw();
+}
+
+void TrendPanel::setReadouts(std::function<Readout(int address)> of)
+{
+    m_readouts = std::move(of);
+    m_valueAxis.reset(); // other numbers: the range starts afresh
+    redraw();
+}
+
+TrendPanel::Readout TrendPanel::readoutOf(int address) const
+{
+    if (m_readouts)
+        return m_readouts(address);
+    Readout plain;
+    plain.unit = m_unit;
+    return plain;
 }
 
 void TrendPanel::setPaused(bool paused)
@@ -326,18 +349,25 @@ TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendSt
     // line under them that says "seconds" (the labels are seconds either way).
     const bool squeezed = height() < kSqueezedPanel;
     picture.timeTitle = squeezed ? QString() : tr("时间 (秒)");
-    picture.valueTitle = m_unit.isEmpty() ? tr("数值") : tr("数值 (%1)").arg(m_unit);
 
-    std::optional<std::int32_t> low, high;
+    std::optional<double> low, high;
+    std::optional<QString> unit; // of every line drawn, when they share one
+    bool units = true;
     for (const int address : shownAddresses()) {
         const TrendSeries *series = m_store.series(address);
         if (!series)
             continue;
+        const Readout r = readoutOf(address);
+        if (unit && *unit != r.unit)
+            units = false;
+        unit = r.unit;
         const std::vector<TrendColumn> columns = series->columns(end, m_span, width);
         const TrendStats s = series->stats(end, m_span);
         if (s.count > 0) {
-            low = std::min(low.value_or(s.min), s.min);
-            high = std::max(high.value_or(s.max), s.max);
+            // A negative scale turns the smallest count into the largest value.
+            const double a = s.min * r.scale + r.offset, b = s.max * r.scale + r.offset;
+            low = std::min(low.value_or(std::min(a, b)), std::min(a, b));
+            high = std::max(high.value_or(std::max(a, b)), std::max(a, b));
         }
         if (stats)
             stats->push_back(s);
@@ -345,8 +375,16 @@ TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendSt
             m_columns = columns;
             m_stats = s;
         }
-        picture.lines.append({address, colourOf(address, picture.dark), runsOf(columns, spanSeconds)});
+        QList<QList<QPointF>> runs = runsOf(columns, spanSeconds);
+        for (QList<QPointF> &run : runs)
+            for (QPointF &point : run)
+                point.setY(point.y() * r.scale + r.offset);
+        picture.lines.append({address, colourOf(address, picture.dark), std::move(runs)});
     }
+    // Lines in different units share no axis title but "value".
+    picture.valueTitle = units && unit && !unit->isEmpty() ? tr("数值 (%1)").arg(*unit)
+                         : !unit && !m_unit.isEmpty()     ? tr("数值 (%1)").arg(m_unit)
+                                                          : tr("数值");
     // Squeezed, fewer ticks, so that their labels still fit between them.
     const int intervals = squeezed ? 2 : TrendAxis::kIntervals;
     picture.value = low ? m_valueAxis.fit(*low, *high, intervals) : TrendAxis::niceRange(0, 1, intervals);
@@ -362,15 +400,17 @@ int TrendPanel::shownSegments() const
     return n;
 }
 
-QString TrendPanel::figure(double value, int decimals) const
+QString TrendPanel::statsText(const TrendStats &s, int address) const
 {
-    const QString number = QString::number(value, 'f', decimals);
-    return m_unit.isEmpty() ? number : number + QLatin1Char(' ') + m_unit;
-}
-
-QString TrendPanel::statsText(const TrendStats &s) const
-{
-    return tr("最小 %1   最大 %2   平均 %3").arg(figure(s.min, 0), figure(s.max, 0), figure(s.mean, 1));
+    const Readout r = readoutOf(address);
+    const auto figure = [&r](double count, int decimals) {
+        const QString number = QString::number(count * r.scale + r.offset, 'f', decimals);
+        return r.unit.isEmpty() ? number : number + QLatin1Char(' ') + r.unit;
+    };
+    const double a = s.min, b = s.max;
+    const bool turned = r.scale < 0; // the smallest count is the largest value
+    return tr("最小 %1   最大 %2   平均 %3")
+        .arg(figure(turned ? b : a, r.decimals), figure(turned ? a : b, r.decimals), figure(s.mean, r.decimals + 1));
 }
 
 void TrendPanel::drawNow()
@@ -387,10 +427,16 @@ void TrendPanel::drawNow()
         m_chart->draw(m_picture);
     showLegend();
 
+    if (m_chart) {
+        const QString description = caption(QDateTime::currentDateTime()).mid(0, 1 + kDescribedModules).join(QLatin1Char('\n'));
+        if (m_chart->widget()->accessibleDescription() != description)
+            m_chart->widget()->setAccessibleDescription(description);
+    }
+
     const bool several = m_store.addresses().size() > 1;
     const QString who = several && m_current ? tr("地址 %1: ").arg(*m_current) : QString();
     if (m_stats.count > 0)
-        m_statsLabel->setText(who + statsText(m_stats) + tr("   速率 %1 次/秒").arg(m_stats.rate, 0, 'f', 1));
+        m_statsLabel->setText(who + statsText(m_stats, m_current.value_or(0)) + tr("   速率 %1 次/秒").arg(m_stats.rate, 0, 'f', 1));
     else
         m_statsLabel->setText(who + tr("这段时间内没有数值"));
 }
@@ -436,7 +482,7 @@ QStringList TrendPanel::caption(const QDateTime &at) const
     for (const int a : shown) {
         const TrendSeries *series = m_store.series(a);
         const TrendStats s = series ? series->stats(end, m_span) : TrendStats{};
-        lines << tr("地址 %1: %2").arg(a).arg(s.count > 0 ? statsText(s) : tr("没有数值"));
+        lines << tr("地址 %1: %2").arg(a).arg(s.count > 0 ? statsText(s, a) : tr("没有数值"));
     }
     return lines;
 }
@@ -522,10 +568,12 @@ void TrendPanel::chooseAndSave(bool png)
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString path = QFileDialog::getSaveFileName(
         this, png ? tr("保存趋势图") : tr("保存趋势数据"),
-        QStringLiteral("kvp-trend-%1.%2").arg(stamp, png ? QStringLiteral("png") : QStringLiteral("csv")),
+        QDir(LastFolder::get())
+            .filePath(QStringLiteral("kvp-trend-%1.%2").arg(stamp, png ? QStringLiteral("png") : QStringLiteral("csv"))),
         png ? tr("PNG 图片 (*.png)") : tr("CSV 文件 (*.csv)"));
     if (path.isEmpty())
         return;
+    LastFolder::noteFile(path); // the next dialog, of the trend or a recording, starts there
     if (const QString reason = png ? savePng(path) : saveCsv(path); !reason.isEmpty())
         QMessageBox::warning(this, window()->windowTitle(), tr("无法保存 %1 (%2). 请选择另一个文件.").arg(path, reason));
 }

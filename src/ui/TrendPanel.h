@@ -70,7 +70,16 @@ public:
     TrendSeries::Duration span() const { return m_span; }
     void setPaused(bool paused);
     bool paused() const { return m_paused; }
-    // The values' unit, for the axis title and the figures; empty: plain values.
+    // How a module's counts are shown: count × scale + offset, to `decimals` places,
+    // in `unit`. The chart, its axis title, the figures and the caption follow it.
+    struct Readout {
+        double scale = 1;
+        double offset = 0;
+        int decimals = 0;
+        QString unit;
+    };
+    void setReadouts(std::function<Readout(int address)> of);
+    // The unit of modules without a readout of their own; empty: plain values.
     void setUnit(const QString &unit);
     QString unit() const { return m_unit; }
     // The port named in a saved picture's caption.
@@ -115,8 +124,8 @@ private:
     TrendPicture pictureOf(TimePoint end, int width, std::vector<TrendStats> *stats);
     std::vector<int> shownAddresses() const;
     QColor colourOf(int address, bool dark) const;
-    QString figure(double value, int decimals) const;
-    QString statsText(const TrendStats &s) const;
+    QString statsText(const TrendStats &s, int address) const;
+    Readout readoutOf(int address) const;
     QString spanText() const;
     TimePoint shownEnd() const;
     void chooseAndSave(bool png);
@@ -130,6 +139,7 @@ private:
     bool m_paused = false;
     TimePoint m_pausedAt{};
     QString m_unit;
+    std::function<Readout(int)> m_readouts;
     std::function<QString()> m_port;
     QTimer m_redrawTimer;
     int m_redraws = 0;
