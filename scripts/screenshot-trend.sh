@@ -2,10 +2,12 @@
 # The trend under a virtual X server: a bus of modules played by kvp-sim, read as
 # the window reads a bus (the list of modules), with a gap where the simulator was
 # held for a few seconds, saved as a picture of the window.
-#   scripts/screenshot-trend.sh [FILE] [--modules 3,7,9,12] [--scale 2] [--this]
+#   scripts/screenshot-trend.sh [FILE] [--modules 3,7,9,12] [--scale 2] [--this] [--units]
 #     --modules  the addresses on the bus (default 3,7,9,12; one address: no bus)
 #     --scale    QT_SCALE_FACTOR, on a 1280x900 screen; prints whether the window fits
 #     --this     the box's module alone instead of every module
+#     --units    every module in kg (count × 0.001), the first with limits of ±1000 kg,
+#                and the list of modules open below the trend
 # Needs a build (build/); installs Xvfb and its tools like scripts/screenshot.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,11 +15,13 @@ out=docs/trend.png
 modules=3,7,9,12
 scale=
 all=true
+units=
 while (($#)); do
     case $1 in
     --modules) modules=$2; shift ;;
     --scale) scale=$2; shift ;;
     --this) all=false ;;
+    --units) units=1 ;;
     *) out=$1 ;;
     esac
     shift
@@ -39,7 +43,7 @@ trap 'kill $reader $xvfb 2>/dev/null || true; kill -CONT %1 2>/dev/null || true;
 start_sim bus --address "$modules" --pace # as fast as a real 19200 bit/s line
 
 display=:$((90 + RANDOM % 100))
-screen=640x700
+screen=640x900
 [[ -n $scale ]] && screen=1280x900
 Xvfb "$display" -screen 0 ${screen}x24 -nolisten tcp &
 xvfb=$!
@@ -63,6 +67,14 @@ open=true
 spanSeconds=30
 allModules=$all
 CONF
+if [[ -n $units ]]; then
+    echo "[readout]" >>"$XDG_CONFIG_HOME/kvp-reader/kvp-reader.conf"
+    IFS=, read -ra addresses <<<"$modules"
+    for a in "${addresses[@]}"; do
+        printf '%s\\scale=0.001\n%s\\decimals=3\n%s\\unit=kg\n' "$a" "$a" "$a"
+    done >>"$XDG_CONFIG_HOME/kvp-reader/kvp-reader.conf"
+    printf '%s\\low=-1000\n%s\\high=1000\n' "${addresses[0]}" "${addresses[0]}" >>"$XDG_CONFIG_HOME/kvp-reader/kvp-reader.conf"
+fi
 [[ -n $scale ]] && export QT_SCALE_FACTOR=$scale
 build/src/kvp-reader --port "$device" &
 reader=$!
@@ -76,6 +88,9 @@ done
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 sleep 0.5
 xdotool key Tab space || fail "could not press Read"
+if [[ -n $units ]]; then
+    xdotool key ctrl+b || fail "could not open the list of modules"
+fi
 sleep 9
 kill -STOP %1 # every module falls silent: a gap in each line
 sleep 5
