@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Condition.h"
+#include "condition/Condition.h"
 #include "platform/ValueLog.h"
 #include "reader/ReadCycle.h"
 #include "reader/TrafficJudge.h"

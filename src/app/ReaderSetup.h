@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Options.h"
-#include "platform/Condition.h"
+#include "condition/Condition.h"
 #include "platform/ValueLog.h"
 #include "reader/CycleSettings.h"
 #include "serial/PortSettings.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Condition.h"
+#include "condition/Condition.h"
 
 #include <QSerialPort>
 

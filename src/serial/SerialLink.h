@@ -3,7 +3,7 @@
 #include "DeviceIdentity.h"
 #include "PortCondition.h"
 #include "PortSettings.h"
-#include "platform/Condition.h"
+#include "condition/Condition.h"
 #include "platform/Link.h"
 
 #include <QByteArray>

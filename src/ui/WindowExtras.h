@@ -4,7 +4,7 @@
 
 #include "app/Recording.h"
 #include "app/Remembered.h"
-#include "platform/Condition.h"
+#include "condition/Condition.h"
 #include "trend/TrendSeries.h"
 
 #include <QObject>
