@@ -1140,6 +1140,19 @@ private slots:
     // An explicit choice opens whatever is at the path now: a new device at the same
     // path is read, whether the port is chosen again or Read is pressed. Only the
     // automatic reconnection insists on the device it had.
+    // The window reads the module behind `link` until its device goes away.
+    static void readUntilTheDeviceIsGone(frmMain &window, PortLink &link, SimulatedModule &module)
+    {
+        const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
+        QVERIFY(window.Form_Load());
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
+        QVERIFY(link.unplug());
+        module.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
+    }
+
     void explicitChoiceTakesTheDeviceThereNow_data()
     {
         QTest::addColumn<bool>("byRead");
@@ -1154,13 +1167,9 @@ private slots:
         QVERIFY(link.plug(first->devicePath()));
         frmMain window(link.port(), {});
         const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
-        QVERIFY(window.Form_Load());
-        window.show();
-        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
-        QVERIFY(link.unplug());
-        first->unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
+        readUntilTheDeviceIsGone(window, link, *first);
+        if (QTest::currentTestFailed())
+            return;
         SimulatedModule second{SimulatorSettings{}};
         QVERIFY(link.plug(second.devicePath()));
         if (byRead)
@@ -1180,13 +1189,9 @@ private slots:
         QVERIFY(link.plug(first->devicePath()));
         frmMain window(link.port(), {});
         const auto status = [&] { return window.findChild<QLabel *>(QStringLiteral("StatusText"))->text(); };
-        QVERIFY(window.Form_Load());
-        window.show();
-        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("Read")), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
-        QVERIFY(link.unplug());
-        first->unplug();
-        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("设备已断开")), 3000);
+        readUntilTheDeviceIsGone(window, link, *first);
+        if (QTest::currentTestFailed())
+            return;
         SimulatedModule other{SimulatorSettings{}};
         emit window.findChild<PortPicker *>()->chosen(other.devicePath());
         QTRY_COMPARE_WITH_TIMEOUT(status(), QStringLiteral("读取中"), 3000);
