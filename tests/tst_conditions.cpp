@@ -136,6 +136,28 @@ private slots:
         QVERIFY2(message.contains(facts.port) && message.contains(facts.detail), qPrintable(message));
     }
 
+    // A silent module on a bus is asked less often; the words give the pace the others
+    // keep, which a poll interval sets.
+    void backOffSaysThePace_data()
+    {
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no interval") << 0 << "asking it once a second, the others as fast as they answer";
+        QTest::newRow("a short interval") << 500 << "asking it once a second, the others at the poll interval of 500 ms";
+        QTest::newRow("an interval over a second") << 2000 << "asking it at the poll interval of 2000 ms, as the others";
+    }
+    void backOffSaysThePace()
+    {
+        QFETCH(int, intervalMs);
+        QFETCH(QString, says);
+        Facts facts;
+        facts.address = 9;
+        facts.port = QStringLiteral("/dev/ttyKVP7");
+        facts.count = intervalMs;
+        const QString text = consoleText(Condition::moduleBackedOff, facts);
+        QVERIFY2(text == "address 9 on /dev/ttyKVP7 does not answer; " + says, qPrintable(text));
+    }
+
     // The advice for a file that cannot be written fits the errno of the failing call.
     void fileAdviceFitsTheError_data()
     {

@@ -1,6 +1,9 @@
 // Publishing to an MQTT broker: the URL, the queue and the payloads as tables; then
 // kvp-reader against a real mosquitto of the test's own, read with mosquitto_sub.
+#include "app/MqttFeed.h"
+#include "app/ReadSession.h"
 #include "mqtt/BrokerUrl.h"
+#include "mqtt/MqttPublisher.h"
 #include "mqtt/MessageQueue.h"
 #include "mqtt/ValueMessages.h"
 
@@ -20,7 +23,7 @@ namespace {
 const QString kSecret = QStringLiteral("s3cr3t-pw");
 
 // kvp-reader on a kvp-sim of its own.
-struct Reading {
+struct ReaderRun {
     QProcess sim;
     QProcess reader;
     QByteArray out, err;
@@ -55,7 +58,7 @@ struct Reading {
         errors();
         return ended && reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0;
     }
-    ~Reading()
+    ~ReaderRun()
     {
         reader.kill();
         reader.waitForFinished(3000);
@@ -162,6 +165,26 @@ private slots:
         QTEST(static_cast<int>(q.dropped()), "dropped");
     }
 
+    // A module no longer read (another address typed, or taken off the bus) is not
+    // left "live" on the broker.
+    void moduleNoLongerReadIsNotLive()
+    {
+        PortSettings port;
+        port.portName = QStringLiteral("/dev/kvp-none");
+        ReadSession session(port);
+        MqttPublisher publisher(*BrokerUrl::parse(QStringLiteral("mqtt://127.0.0.1:1/p"), nullptr), {});
+        MqttFeed feed(session, publisher);
+        feed.publishValue(QStringLiteral("12"), 3);
+        emit session.conditionChanged(Condition::reading); // the session reads address 0 now
+        MessageQueue queue = publisher.queue();
+        QStringList states;
+        for (int id = 1; queue.hasUnsent(); queue.markSent(id++))
+            if (queue.nextUnsent().topic.endsWith("/state"))
+                states << QString::fromUtf8(queue.nextUnsent().topic + ' ' + queue.nextUnsent().payload);
+        QCOMPARE(states, QStringList({QStringLiteral("p/3/state live"), QStringLiteral("p/0/state live"),
+                                      QStringLiteral("p/3/state stale")}));
+    }
+
     void jsonPayload_data()
     {
         QTest::addColumn<QString>("raw");
@@ -214,7 +237,7 @@ private slots:
         QVERIFY(tls ? broker.startTls() : broker.start());
         Subscriber sub;
         QVERIFY(sub.start(broker));
-        Reading run;
+        ReaderRun run;
         QStringList arguments{QStringLiteral("--count"), QStringLiteral("5"), QStringLiteral("--mqtt"),
                               (tls ? "mqtts://" : "mqtt://") + login + QStringLiteral("127.0.0.1:%1/plant").arg(broker.port)};
         if (tls)
@@ -303,7 +326,7 @@ private slots:
         }
         if (brokerConfig != QLatin1String("none"))
             QVERIFY(broker.start(brokerConfig));
-        Reading run;
+        ReaderRun run;
         QFETCH(int, values);
         QVERIFY(run.start({QStringLiteral("--count"), QString::number(values), QStringLiteral("--mqtt"),
                            QStringLiteral("%1://op:%2@127.0.0.1:%3/plant").arg(scheme, kSecret).arg(broker.port)}));
@@ -325,7 +348,7 @@ private slots:
         REQUIRE_MOSQUITTO();
         Broker broker;
         QVERIFY(broker.start());
-        Reading run;
+        ReaderRun run;
         // A module of 50 values a second: the values read while the broker is away fit the queue.
         QVERIFY(run.start({QStringLiteral("--mqtt"), QStringLiteral("mqtt://127.0.0.1:%1/plant").arg(broker.port)},
                           {QStringLiteral("--turnaround"), QStringLiteral("20")}));
@@ -367,7 +390,7 @@ private slots:
         QVERIFY(broker.start());
         Subscriber sub;
         QVERIFY(sub.start(broker));
-        Reading run;
+        ReaderRun run;
         QVERIFY(run.start({QStringLiteral("--mqtt"), QStringLiteral("mqtt://127.0.0.1:%1/plant").arg(broker.port)},
                           {QStringLiteral("--turnaround"), QStringLiteral("20")}));
         QTRY_VERIFY(run.values().size() >= 3);

@@ -1223,6 +1223,14 @@ private slots:
                 || line.sent[i].substr(0, 3) != line.sent[i - 1].substr(0, 3))
                 queries.push_back(line.sentTimes[i]);
         QVERIFY(queries.size() > 2);
+        // The query right after a module's acknowledged set-up goes at once, on a bus too.
+        for (size_t i = 0; i + 1 < line.sent.size(); ++i) {
+            const std::string &command = line.sent[i];
+            if (command.find("COF8") == std::string::npos || std::stoi(command.substr(1)) == silent)
+                continue;
+            QCOMPARE(line.sent[i + 1], command.substr(0, command.find(';') + 1) + "MSV?;");
+            QVERIFY(line.sentTimes[i + 1] - line.sentTimes[i] < 60ms);
+        }
         for (size_t i = 1; i < queries.size(); ++i) {
             const auto gap = queries[i] - queries[i - 1];
             QVERIFY2(gap >= milliseconds(intervalMs), qPrintable(QString::number(i)));

@@ -6,7 +6,9 @@
 #include "ui/LineDetails.h"
 #include "ui/TrafficView.h"
 #include "ui/ModuleListPanel.h"
+#include "ui/FullScreenValue.h"
 #include "ui/ReadoutDialog.h"
+#include "ui/ValueMeter.h"
 #include "ui/TrendChartLoader.h"
 #include "ui/TrendPanel.h"
 #include "ui/UnitsAndLimits.h"
@@ -298,6 +300,15 @@ private slots:
         const QLabel *big = w.child<QLabel>("DataText"); // symbol and unit fit, the value is not cut off
         QVERIFY(QFontMetrics(big->font()).horizontalAdvance(big->text()) <= big->contentsRect().width());
         QVERIFY2(statusLine.contains(status), qPrintable(statusLine));
+        // Full screen and to a screen reader the value is the same, unit and symbol too.
+        QVERIFY(w.waitValues(1));
+        QVERIFY2(big->accessibleName().startsWith(w.value() + QStringLiteral(", ")), qPrintable(big->accessibleName()));
+        QVERIFY(big->alignment() & Qt::AlignRight);
+        w.window->meter()->setFullScreen(true);
+        QVERIFY(w.waitValues(1));
+        QVERIFY2(form.match(w.window->meter()->fullScreenView()->valueLabel()->text()).hasMatch(),
+                 qPrintable(w.window->meter()->fullScreenView()->valueLabel()->text()));
+        w.window->meter()->setFullScreen(false);
         QTest::mouseClick(w.child<QPushButton>("Stop"), Qt::LeftButton);
         QVERIFY(colour() != UnitsAndLimits::alarmColourOn(background));
         QVERIFY(form.match(w.value()).hasMatch());

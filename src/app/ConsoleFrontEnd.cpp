@@ -161,6 +161,8 @@ void ConsoleFrontEnd::tellOf(Condition condition, int address)
 {
     Facts facts = m_session.facts();
     facts.address = address;
+    if (condition == Condition::moduleBackedOff) // the pace the others keep
+        facts.count = static_cast<int>(m_session.cycleSettings().pollInterval.count());
     const QString text = consoleText(condition, facts);
     if (!text.isEmpty())
         writeStderrLine(text);

@@ -69,8 +69,16 @@ QString consoleText(Condition condition, const Facts &facts)
         return QStringLiteral("replies from %1 come after the time-out; waiting up to %2 ms for them from now "
                               "on (--timeout sets a time-out that stays)").arg(where).arg(facts.count);
     case Condition::moduleBackedOff:
-        return QStringLiteral("address %1 on %2 does not answer; asking it once a second, the others as fast as "
-                              "they answer").arg(facts.address).arg(facts.port);
+        // With a poll interval the others keep it, and one longer than a second is
+        // the silent module's pace too.
+        if (facts.count >= 1000)
+            return QStringLiteral("address %1 on %2 does not answer; asking it at the poll interval of %3 ms, as "
+                                  "the others").arg(facts.address).arg(facts.port).arg(facts.count);
+        return QStringLiteral("address %1 on %2 does not answer; asking it once a second, the others %3")
+            .arg(facts.address)
+            .arg(facts.port)
+            .arg(facts.count > 0 ? QStringLiteral("at the poll interval of %1 ms").arg(facts.count)
+                                 : QStringLiteral("as fast as they answer"));
     case Condition::moduleBack:
         return QStringLiteral("address %1 on %2 answers again").arg(facts.address).arg(facts.port);
     case Condition::aboveHigh:

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace kvp {
 
 MqttFeed::MqttFeed(ReadSession &session, MqttPublisher &publisher, QObject *parent)
@@ -10,9 +12,12 @@ MqttFeed::MqttFeed(ReadSession &session, MqttPublisher &publisher, QObject *pare
     connect(&session, &ReadSession::conditionChanged, this, [this](Condition condition) {
         if (!m_session.onBus())
             setState(m_session.cycle().address(), stateOf(condition));
+        staleUnlessRead();
     });
-    connect(&session, &ReadSession::moduleConditionChanged, this,
-            [this](Condition condition, int address) { setState(address, stateOf(condition)); });
+    connect(&session, &ReadSession::moduleConditionChanged, this, [this](Condition condition, int address) {
+        setState(address, stateOf(condition));
+        staleUnlessRead();
+    });
     // Every module on the line went with the device.
     connect(&session, &ReadSession::portFailed, this, [this] {
         for (auto &[address, state] : m_states)
@@ -47,6 +52,16 @@ void MqttFeed::publishValue(const QString &text, int address)
     const QString raw = reading ? QString::number(reading->raw) : text;
     const QString unit = QString::fromStdString(m_session.readouts().of(address).units.unit);
     m_publisher.publishValue({address, raw, text, unit, QStringLiteral("live"), QDateTime::currentDateTimeUtc()});
+}
+
+void MqttFeed::staleUnlessRead()
+{
+    // A module no longer asked (another address typed, or taken off the bus) keeps
+    // its last value on the broker, but is not live.
+    const std::vector<int> &read = m_session.cycle().addresses();
+    for (auto &[address, state] : m_states)
+        if (state == QLatin1String("live") && std::find(read.begin(), read.end(), address) == read.end())
+            setState(address, QStringLiteral("stale"));
 }
 
 void MqttFeed::setState(int address, const QString &state)

@@ -26,6 +26,7 @@ public:
 
 private:
     void setState(int address, const QString &state);
+    void staleUnlessRead();
 
     ReadSession &m_session;
     MqttPublisher &m_publisher;

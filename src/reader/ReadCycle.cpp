@@ -309,7 +309,10 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> se
         return;
     m_roster.followAddressBox(m_addressText);
     const std::size_t turnBefore = m_roster.turn();
-    ModuleState *m = m_roster.nextDue(now);
+    // Paced, the query right after a module's set-up is the rest of its turn, on a bus
+    // too (unpaced, a bus sets every module up first, then asks them in turn).
+    const bool paced = m_settings.pollInterval.count() > 0;
+    ModuleState *m = setUpNow && paced ? &m_roster.module(*setUpNow) : m_roster.nextDue(now);
     if (!m)
         return; // every module backs off: tick() asks the first that comes due
     if (now < m_nextQueryAt && m->address != setUpNow) {
@@ -371,8 +374,8 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
         // very shape of their replies: one block in 256 checks by chance.
         if (learned.length() == block.size() && learned.fitsAt(block) == ReplyFraming::Fit::good
             && learned.requiredTrailerBytes() > 0) {
-            good(out, result.value, now);
-            ReadData(out, now, m.address);
+            good(out, result.value, now); // its value is this turn's: the next waits its turn
+            ReadData(out, now);
             return;
         }
         break;

@@ -9,7 +9,9 @@
 namespace kvp {
 
 TrendChartView::TrendChartView(QWidget *parent)
-    : QChartView(parent), m_chart(new QChart), m_timeAxis(new QValueAxis), m_valueAxis(new QValueAxis)
+    // The chart is handed to the view as it is made: a view made without one makes a
+    // chart of its own, which setChart() would release without deleting.
+    : QChartView(new QChart, parent), m_chart(chart()), m_timeAxis(new QValueAxis), m_valueAxis(new QValueAxis)
 {
     m_chart->legend()->hide(); // the panel names the lines, in a row that wraps
     m_chart->setMargins(QMargins(2, 2, 2, 2));
@@ -23,7 +25,6 @@ TrendChartView::TrendChartView(QWidget *parent)
         axis->setTickAnchor(0);
     }
     m_timeAxis->setLabelFormat(QStringLiteral("%.0f"));
-    setChart(m_chart);
     setRenderHint(QPainter::Antialiasing, false); // cheaper, and crisp per pixel column
     setFrameShape(QFrame::NoFrame);
 }

@@ -4,6 +4,7 @@
 #include "TrendChartLoader.h"
 #include "app/LastFolder.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -526,8 +527,15 @@ QString TrendPanel::savePng(const QString &path)
     }
     painter.drawImage(0, captionHeight, m_chart->image(picture, QSize(kPngWidth, chartHeight)));
     painter.end();
-    if (!image.save(&file, "PNG") || !file.flush())
-        return file.error() != QFileDevice::NoError ? file.errorString() : tr("PNG 图片无法生成");
+    // Made in memory first, then written: a PNG encoder that fails halfway through a
+    // write (a full disk) leaves its buffers behind, and says less than the file does.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return tr("PNG 图片无法生成");
+    if (file.write(png) != png.size() || !file.flush())
+        return file.errorString();
     return {};
 }
 

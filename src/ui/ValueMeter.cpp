@@ -57,7 +57,10 @@ void ValueMeter::showValue(const QString &text, const QColor &colour)
     m_colour = colour;
     // The caption of the form keeps its place; a number is right-aligned, so its
     // last digit stays put when its length changes.
-    const bool number = !text.isEmpty() && (text.front().isDigit() || text.front() == QLatin1Char('-'));
+    // A value beyond a limit begins with its symbol, ▲ or ▼.
+    const bool number = !text.isEmpty()
+                        && (text.front().isDigit() || text.front() == QLatin1Char('-') || text.front() == QChar(0x25B2)
+                            || text.front() == QChar(0x25BC));
     m_value->setAlignment(number ? (Qt::AlignRight | Qt::AlignVCenter) : m_valueAlignment);
     if (m_full)
         m_full->setValue(text, colour);

@@ -426,8 +426,9 @@ void frmMain::onValue(const QString &text, int address)
     }
     m_caption = false;
     m_shownAddress = address;
-    ui->DataText->setText(text);
-    m_meter->showValue(text, ui->DataText->palette().color(QPalette::WindowText));
+    // With its unit and the symbol of a limit, here and full screen alike.
+    UnitsAndLimits::showOn(ui->DataText, m_extras->units()->shownText(address, text));
+    m_meter->showValue(ui->DataText->text(), ui->DataText->palette().color(QPalette::WindowText));
     nameValue();
 }
 
