@@ -40,19 +40,13 @@ reader= xvfb= device=
 trap 'kill $reader $xvfb 2>/dev/null || true; kill -CONT %1 2>/dev/null || true; kill %1 2>/dev/null || true; rm -rf "$tmp"' EXIT
 # shellcheck source=scripts/bench-sim.sh
 . scripts/bench-sim.sh
+# shellcheck source=scripts/screenshot-x.sh
+. scripts/screenshot-x.sh
 start_sim bus --address "$modules" --pace # as fast as a real 19200 bit/s line
 
-display=:$((90 + RANDOM % 100))
 screen=640x900
 [[ -n $scale ]] && screen=1280x900
-Xvfb "$display" -screen 0 ${screen}x24 -nolisten tcp &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
+start_xvfb "$screen"
 
 # Settings of its own: the list of modules, and the trend open for every module.
 export XDG_CONFIG_HOME=$tmp/config
@@ -78,13 +72,7 @@ fi
 [[ -n $scale ]] && export QT_SCALE_FACTOR=$scale
 build/src/kvp-reader --port "$device" &
 reader=$!
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --name '数据读取演示|KV-P Reader' 2>/dev/null | head -n 1) && [[ -n $window ]] && break
-    kill -0 $reader 2>/dev/null || fail "kvp-reader ended before its window came up"
-    sleep 0.1
-done
-[[ -n $window ]] || fail "the window did not come up within 10 s"
+wait_window
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 sleep 0.5
 xdotool key Tab space || fail "could not press Read"

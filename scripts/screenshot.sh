@@ -40,22 +40,15 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --parallel "$(nproc)"
 mkdir -p "$(dirname "$out")"
 
-display=:$((90 + RANDOM % 100))
 # Tall enough for the port list to drop below the window, or the trend panel.
 screen=640x600
 [[ -n $traffic || -n $enlarged ]] && screen=1200x600
-Xvfb "$display" -screen 0 ${screen}x24 -nolisten tcp &
-xvfb=$!
-reader=
+reader= xvfb=
+# shellcheck source=scripts/screenshot-x.sh
+. scripts/screenshot-x.sh
 config=$(mktemp -d)
 trap 'kill $reader $xvfb 2>/dev/null || true; rm -rf "$config"' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    kill -0 $xvfb 2>/dev/null || fail "Xvfb did not start on $display"
-    sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $display does not answer"
+start_xvfb "$screen"
 
 # Settings of its own, so the picture never depends on, or changes, the user's.
 export XDG_CONFIG_HOME=$config
@@ -75,13 +68,7 @@ else
     build/src/kvp-reader --simulate --address 3 &
 fi
 reader=$!
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --name '数据读取演示|KV-P Reader' 2>/dev/null | head -n 1) && [[ -n $window ]] && break
-    kill -0 $reader 2>/dev/null || fail "kvp-reader ended before its window came up"
-    sleep 0.1
-done
-[[ -n $window ]] || fail "the window did not come up within 10 s"
+wait_window
 
 # Without a window manager nobody activates the window; the shortcuts need it active.
 xdotool windowfocus "$window" || fail "could not focus the window"
