@@ -5,6 +5,7 @@
 #include "mqtt/BrokerUrl.h"
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/MessageQueue.h"
+#include "mqtt/PublicationInbox.h"
 #include "mqtt/ValueMessages.h"
 
 #include "MqttBroker.h"
@@ -119,8 +120,9 @@ private slots:
         }
     }
 
-    // A script of queue operations: a letter is pushed, 's' sends the next under
-    // the next id (1, 2, ...), a digit acknowledges that id, 'l' loses the connection.
+    // A script of queue operations: a letter is pushed (a capital on a retained topic of
+    // its own), 's' sends the next under the next id (1, 2, ...), a digit acknowledges
+    // that id, 'l' loses the connection.
     void queue_data()
     {
         QTest::addColumn<int>("capacity");
@@ -135,6 +137,8 @@ private slots:
         QTest::newRow("lost: sent again, in order") << 10 << "abcssl" << "abc" << 0 << 0;
         QTest::newRow("lost, then resent and acked") << 10 << "abcsslsss45" << "a" << 1 << 0;
         QTest::newRow("nothing to send") << 10 << "ss" << "" << 0 << 0;
+        QTest::newRow("full: the latest retained stays") << 3 << "Asbcd" << "Acd" << 1 << 1;
+        QTest::newRow("full: a retained one superseded goes") << 3 << "AbcA" << "bcA" << 0 << 1;
     }
     void queue()
     {
@@ -150,7 +154,7 @@ private slots:
             else if (c.isDigit())
                 q.acknowledge(c.digitValue());
             else if (c != QLatin1Char('s'))
-                q.push({"t", QByteArray(1, c.toLatin1()), false});
+                q.push({c.isUpper() ? QByteArray(1, c.toLatin1()) : "t", QByteArray(1, c.toLatin1()), c.isUpper()});
         }
         QString left;
         MessageQueue copy = q;
@@ -165,6 +169,28 @@ private slots:
         QTEST(static_cast<int>(q.dropped()), "dropped");
     }
 
+    // The hand-over to the publishing thread, full: a capital is a module's state, a
+    // small letter a value of the module of that letter.
+    void inbox_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("the oldest goes") << "abc" << "bc";
+        QTest::newRow("a module's latest state stays") << "Abb" << "Ab";
+        QTest::newRow("a module's latest value stays") << "aBB" << "aB";
+    }
+    void inbox()
+    {
+        QFETCH(QString, script);
+        PublicationInbox inbox(2);
+        for (const QChar c : script)
+            inbox.push({{c.toLower().unicode(), {}, {}, {}, QString(c), {}}, c.isUpper()});
+        QString left;
+        for (const Publication &p : inbox.takeAll())
+            left += p.value.state;
+        QTEST(left, "left");
+    }
+
     // A module no longer read (another address typed, or taken off the bus) is not
     // left "live" on the broker.
     void moduleNoLongerReadIsNotLive()
@@ -176,11 +202,10 @@ private slots:
         MqttFeed feed(session, publisher);
         feed.publishValue(QStringLiteral("12"), 3);
         emit session.conditionChanged(Condition::reading); // the session reads address 0 now
-        MessageQueue queue = publisher.queue();
         QStringList states;
-        for (int id = 1; queue.hasUnsent(); queue.markSent(id++))
-            if (queue.nextUnsent().topic.endsWith("/state"))
-                states << QString::fromUtf8(queue.nextUnsent().topic + ' ' + queue.nextUnsent().payload);
+        for (const Publication &p : publisher.takeWaiting())
+            if (p.stateOnly)
+                states << QStringLiteral("p/%1/state %2").arg(p.value.address).arg(p.value.state);
         QCOMPARE(states, QStringList({QStringLiteral("p/3/state live"), QStringLiteral("p/0/state live"),
                                       QStringLiteral("p/3/state stale")}));
     }

@@ -67,8 +67,7 @@ int runConsole(const Options &options, const SimulatedPortMaker &simulated)
     if (publisher) {
         using namespace std::chrono_literals;
         const std::size_t left = publisher->finish(2s);
-        const MessageQueue &queue = publisher->queue();
-        writeStderrLine(brokerSummary(*options.mqtt, queue.delivered(), queue.dropped(), left));
+        writeStderrLine(brokerSummary(*options.mqtt, publisher->delivered(), publisher->dropped(), left));
     }
     return exitCode;
 }

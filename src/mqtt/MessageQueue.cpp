@@ -4,15 +4,32 @@
 
 namespace kvp {
 
+std::optional<QByteArray> MessageQueue::keyOf(const Entry &entry)
+{
+    if (!entry.message.retained)
+        return std::nullopt;
+    return entry.message.topic;
+}
+
 void MessageQueue::push(MqttMessage message)
 {
+    Entry entry{std::move(message), 0};
+    // Counted first: the new one may be what supersedes an old one.
+    m_retained.add(keyOf(entry));
     if (m_entries.size() >= m_capacity) {
-        m_entries.pop_front();
-        if (m_sent > 0)
-            --m_sent;
+        erase(m_retained.toDrop(m_entries, &MessageQueue::keyOf));
         ++m_dropped;
     }
-    m_entries.push_back({std::move(message), 0});
+    m_entries.push_back(std::move(entry));
+}
+
+void MessageQueue::erase(std::size_t index)
+{
+    m_retained.remove(keyOf(m_entries[index]));
+    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+    // A message sent and not yet acknowledged; its acknowledgement will be ignored.
+    if (index < m_sent)
+        --m_sent;
 }
 
 void MessageQueue::markSent(int id)
@@ -29,8 +46,7 @@ void MessageQueue::acknowledge(int id)
     const auto it = std::find_if(m_entries.begin(), sentEnd, [id](const Entry &e) { return e.id == id; });
     if (it == sentEnd)
         return;
-    m_entries.erase(it);
-    --m_sent;
+    erase(static_cast<std::size_t>(it - m_entries.begin()));
     ++m_delivered;
 }
 

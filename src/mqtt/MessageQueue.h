@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LatestByKey.h"
 #include "MqttMessage.h"
 
 #include <cstddef>
@@ -11,7 +12,7 @@ namespace kvp {
 // What is to go to the broker, oldest first, bounded. A message stays here until the
 // broker has acknowledged it, so that one sent into a connection that then broke is
 // sent again, in its place, on the next connection. When the queue is full the oldest
-// message goes and is counted.
+// message goes and is counted, unless it is the latest on a retained topic.
 class MessageQueue
 {
 public:
@@ -38,8 +39,12 @@ private:
         MqttMessage message;
         int id = 0;
     };
+    static std::optional<QByteArray> keyOf(const Entry &entry);
+    void erase(std::size_t index);
+
     // Sent messages are always the first m_sent entries: they go out in order.
     std::deque<Entry> m_entries;
+    LatestByKey<QByteArray> m_retained;
     std::size_t m_sent = 0;
     std::size_t m_capacity;
     std::uint64_t m_dropped = 0;

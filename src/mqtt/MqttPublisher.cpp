@@ -1,332 +1,91 @@
 #include "MqttPublisher.h"
 
-#include "ValueMessages.h"
+#include "MqttClient.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QSocketNotifier>
-
-#include <mosquitto.h>
-#include <mqtt_protocol.h>
-
-#include <cerrno>
-#include <cstring>
-#include <mutex>
+#include <utility>
 
 namespace kvp {
-namespace {
-
-using namespace std::chrono_literals;
-
-constexpr auto kFirstRetry = 1s;
-constexpr auto kLongestRetry = 30s;
-constexpr auto kConnectTimeout = 10s;
-constexpr int kKeepAliveSeconds = 30;
-constexpr auto kBurst = 10ms; // how long a message may wait to be sent with others
-// Messages handed to the library and not yet acknowledged. More would only move the
-// waiting from our bounded queue into the library's unbounded one.
-constexpr std::size_t kWindow = 200;
-constexpr int kQos = 1; // acknowledged, so that a message sent into a dying connection is sent again
-
-void initLibrary()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
-}
-
-QString systemError(int error)
-{
-    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
-}
-
-} // namespace
 
 MqttPublisher::MqttPublisher(BrokerUrl url, QString caFile, std::size_t capacity, QObject *parent)
-    : QObject(parent), m_url(std::move(url)), m_caFile(std::move(caFile)), m_queue(capacity)
+    : QObject(parent), m_url(url), m_inbox(capacity),
+      m_client(new MqttClient(std::move(url), std::move(caFile), m_inbox, capacity))
 {
-    initLibrary();
-    m_misc.setInterval(1s);
-    connect(&m_misc, &QTimer::timeout, this, [this] {
-        if (m_mosq)
-            afterLibrary(mosquitto_loop_misc(m_mosq));
+    m_thread.setObjectName(QStringLiteral("mqtt"));
+    m_client->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_client, &QObject::deleteLater);
+    connect(m_client, &MqttClient::stateChanged, this, [this](BrokerState state) {
+        m_state = state;
+        emit stateChanged(state);
     });
-    m_burst.setSingleShot(true);
-    m_burst.setInterval(kBurst);
-    connect(&m_burst, &QTimer::timeout, this, &MqttPublisher::pump);
-    m_retry.setSingleShot(true);
-    connect(&m_retry, &QTimer::timeout, this, &MqttPublisher::attempt);
-    m_attempt.setSingleShot(true);
-    connect(&m_attempt, &QTimer::timeout, this, [this] { fail(BrokerTrouble::noAnswer, {}); });
+    connect(m_client, &MqttClient::trouble, this, &MqttPublisher::trouble);
+    connect(m_client, &MqttClient::connected, this, &MqttPublisher::connected);
 }
 
 MqttPublisher::~MqttPublisher()
 {
-    if (m_lookup >= 0)
-        QHostInfo::abortHostLookup(m_lookup);
-    tearDown();
+    if (m_started) {
+        m_thread.quit();
+        m_thread.wait();
+    } else {
+        delete m_client; // its thread never ran
+    }
 }
 
 void MqttPublisher::start()
 {
-    setState(BrokerState::connecting);
-    attempt();
+    if (m_started || m_finished)
+        return;
+    m_started = true;
+    m_thread.start();
+    QMetaObject::invokeMethod(m_client, &MqttClient::start, Qt::QueuedConnection);
+    if (m_inbox.size() > 0)
+        QMetaObject::invokeMethod(m_client, &MqttClient::wake, Qt::QueuedConnection);
 }
 
 void MqttPublisher::publishValue(const PublishedValue &value)
 {
-    for (MqttMessage &m : valueMessages(m_url.prefix, value))
-        enqueue(std::move(m));
+    hand({value, false});
 }
 
 void MqttPublisher::publishState(int address, const QString &state)
 {
-    enqueue(stateMessage(m_url.prefix, address, state));
+    PublishedValue value;
+    value.address = address;
+    value.state = state;
+    hand({std::move(value), true});
 }
 
-void MqttPublisher::enqueue(MqttMessage message)
+void MqttPublisher::hand(Publication publication)
 {
     if (m_finished)
         return;
-    m_queue.push(std::move(message));
-    // Sent in bursts: every write to the socket wakes the broker, and on a busy machine
-    // that wake-up costs the reader more than the write itself.
-    if (!m_burst.isActive())
-        m_burst.start();
-}
-
-void MqttPublisher::attempt()
-{
-    if (m_finished)
-        return;
-    m_attempt.start(kConnectTimeout);
-    // The library would resolve the name itself, blocking the event loop (and so the
-    // reading) for as long as a slow DNS server takes.
-    m_lookup = QHostInfo::lookupHost(m_url.host, this, &MqttPublisher::onLookedUp);
-}
-
-void MqttPublisher::onLookedUp(const QHostInfo &info)
-{
-    m_lookup = -1;
-    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-        fail(BrokerTrouble::unknownHost, info.errorString());
-        return;
-    }
-    connectNow();
-}
-
-void MqttPublisher::connectNow()
-{
-    m_mosq = mosquitto_new(nullptr, true, this);
-    if (!m_mosq) {
-        fail(BrokerTrouble::other, systemError(errno));
-        return;
-    }
-    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(m_mosq, &MqttPublisher::onConnack);
-    mosquitto_publish_callback_set(m_mosq, &MqttPublisher::onPuback);
-    if (!m_url.user.isEmpty())
-        mosquitto_username_pw_set(m_mosq, m_url.user.toUtf8().constData(),
-                                  m_url.hasPassword ? m_url.password.toUtf8().constData() : nullptr);
-    const MqttMessage will = statusMessage(m_url.prefix, false);
-    mosquitto_will_set(m_mosq, will.topic.constData(), static_cast<int>(will.payload.size()), will.payload.constData(),
-                       kQos, true);
-    if (m_url.tls) {
-        // Without --mqtt-ca the system's trusted authorities vouch for the broker.
-        const QByteArray ca = m_caFile.toLocal8Bit();
-        const int rc = mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(),
-                                         ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            fail(BrokerTrouble::tlsFailed, m_caFile.isEmpty() ? QString::fromUtf8(mosquitto_strerror(rc))
-                                                                : QStringLiteral("cannot use %1").arg(m_caFile));
-            return;
-        }
-    }
-    errno = 0;
-    const int rc = mosquitto_connect_async(m_mosq, m_url.host.toUtf8().constData(), m_url.port, kKeepAliveSeconds);
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_ERRNO) {
-        if (rc == MOSQ_ERR_TLS)
-            fail(BrokerTrouble::tlsFailed,
-                 m_caFile.isEmpty() ? QString() : QStringLiteral("is %1 a CA certificate?").arg(m_caFile));
-        else
-            fail(rc == MOSQ_ERR_EAI ? BrokerTrouble::unknownHost : BrokerTrouble::other,
-                 QString::fromUtf8(mosquitto_strerror(rc)));
-        return;
-    }
-    if (rc == MOSQ_ERR_ERRNO && errno != EINPROGRESS) {
-        afterLibrary(rc);
-        return;
-    }
-    const int fd = mosquitto_socket(m_mosq);
-    m_readable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    m_writable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-    connect(m_readable.get(), &QSocketNotifier::activated, this, [this] { onSocket(false); });
-    connect(m_writable.get(), &QSocketNotifier::activated, this, [this] { onSocket(true); });
-    // Writable first of all when the connection is made: then a TLS handshake can begin.
-    m_socketUp = false;
-    m_misc.start();
-}
-
-void MqttPublisher::onSocket(bool writable)
-{
-    if (!m_mosq)
-        return;
-    errno = 0;
-    m_socketUp = m_socketUp || writable;
-    // Until the broker has answered, a writable socket may be a TLS handshake that waits
-    // for its next step, which only the library's read side takes.
-    if (writable && !m_connected) {
-        if (const int rc = mosquitto_loop_read(m_mosq, 1); rc != MOSQ_ERR_SUCCESS || !m_mosq) {
-            afterLibrary(rc);
-            return;
-        }
-    }
-    afterLibrary(writable ? mosquitto_loop_write(m_mosq, 1) : mosquitto_loop_read(m_mosq, 1));
-}
-
-void MqttPublisher::onConnack(mosquitto *, void *self, int code)
-{
-    static_cast<MqttPublisher *>(self)->m_connack = code;
-}
-
-void MqttPublisher::onPuback(mosquitto *, void *self, int id)
-{
-    static_cast<MqttPublisher *>(self)->m_acks.push_back(id);
-}
-
-void MqttPublisher::afterLibrary(int rc)
-{
-    const int error = errno;
-    for (const int id : m_acks)
-        m_queue.acknowledge(id);
-    m_acks.clear();
-    if (const int code = std::exchange(m_connack, -1); code >= 0) {
-        if (code != 0) {
-            fail(code == CONNACK_REFUSED_BAD_USERNAME_PASSWORD ? BrokerTrouble::loginRefused
-                 : code == CONNACK_REFUSED_NOT_AUTHORIZED     ? BrokerTrouble::notAuthorised
-                                                              : BrokerTrouble::other,
-                 QString::fromUtf8(mosquitto_connack_string(code)));
-            return;
-        }
-        m_connected = true;
-        m_attempt.stop();
-        m_backOff = kFirstRetry;
-        // Not queued: "online" says what is true now, and is no news once the broker is away again.
-        const MqttMessage online = statusMessage(m_url.prefix, true);
-        mosquitto_publish(m_mosq, nullptr, online.topic.constData(), static_cast<int>(online.payload.size()),
-                          online.payload.constData(), kQos, true);
-        setState(BrokerState::connected);
-        emit connected();
-    }
-    if (rc != MOSQ_ERR_SUCCESS) {
-        if (rc == MOSQ_ERR_TLS)
-            fail(BrokerTrouble::tlsFailed, {});
-        else if (!m_connected && (error == ECONNREFUSED || rc == MOSQ_ERR_CONN_REFUSED))
-            fail(BrokerTrouble::refused, {});
-        else if (rc == MOSQ_ERR_ERRNO)
-            fail(BrokerTrouble::lost, systemError(error));
-        else
-            fail(BrokerTrouble::lost, rc == MOSQ_ERR_CONN_LOST ? QString()
-                                                               : QString::fromUtf8(mosquitto_strerror(rc)));
-        return;
-    }
-    pump();
-    watchWrites();
-}
-
-void MqttPublisher::watchWrites()
-{
-    // Only while the library has something to write (a TLS handshake included), or
-    // the connection is still being made: a socket is nearly always writable.
-    if (m_writable && m_mosq)
-        m_writable->setEnabled(!m_socketUp || mosquitto_want_write(m_mosq));
-}
-
-void MqttPublisher::pump()
-{
-    if (!m_mosq || !m_connected)
-        return;
-    while (m_queue.hasUnsent() && m_queue.inFlight() < kWindow) {
-        const MqttMessage &m = m_queue.nextUnsent();
-        int id = 0;
-        errno = 0;
-        const int rc = mosquitto_publish(m_mosq, &id, m.topic.constData(), static_cast<int>(m.payload.size()),
-                                         m.payload.constData(), kQos, m.retained);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            afterLibrary(rc);
-            return;
-        }
-        m_queue.markSent(id);
-    }
-    watchWrites();
-}
-
-void MqttPublisher::fail(BrokerTrouble what, const QString &detail)
-{
-    tearDown();
-    m_queue.connectionLost();
-    if (m_finished)
-        return;
-    setState(m_state == BrokerState::connecting ? BrokerState::connecting : BrokerState::reconnecting);
-    emit trouble(what, detail);
-    m_retry.start(m_backOff);
-    m_backOff = std::min<std::chrono::milliseconds>(m_backOff * 2, kLongestRetry);
-}
-
-void MqttPublisher::tearDown()
-{
-    m_attempt.stop();
-    m_misc.stop();
-    // The notifiers go before the library closes the socket they watch.
-    m_readable.reset();
-    m_writable.reset();
-    if (m_mosq) {
-        mosquitto_destroy(m_mosq);
-        m_mosq = nullptr;
-    }
-    m_connected = false;
-    m_connack = -1;
-    m_acks.clear();
-}
-
-void MqttPublisher::setState(BrokerState state)
-{
-    if (state == m_state)
-        return;
-    m_state = state;
-    emit stateChanged(state);
+    if (m_inbox.push(std::move(publication)) && m_started)
+        QMetaObject::invokeMethod(m_client, &MqttClient::wake, Qt::QueuedConnection);
 }
 
 std::size_t MqttPublisher::finish(std::chrono::milliseconds wait)
 {
-    if (m_finished)
-        return m_queue.size();
-    const QDeadlineTimer deadline(wait);
-    // A short run may end while the first connection is still being made (a name
-    // lookup, a TLS handshake): its values are worth that wait too.
-    if (!m_connected && (m_mosq || m_lookup >= 0)) {
-        QEventLoop loop;
-        QTimer::singleShot(wait, &loop, &QEventLoop::quit);
-        connect(this, &MqttPublisher::connected, &loop, &QEventLoop::quit);
-        connect(this, &MqttPublisher::trouble, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    if (m_connected) {
-        m_queue.push(statusMessage(m_url.prefix, false));
-        pump();
-        // The event loop is over: the library's own loop carries the rest.
-        while (m_connected && m_queue.size() > 0 && !deadline.hasExpired()) {
-            errno = 0;
-            afterLibrary(mosquitto_loop(m_mosq, 50, 1));
-        }
-        if (m_connected) {
-            mosquitto_disconnect(m_mosq);
-            mosquitto_loop(m_mosq, 50, 1);
-        }
-    }
-    m_finished = true;
-    m_retry.stop();
-    tearDown();
-    return m_queue.size();
+    if (std::exchange(m_finished, true))
+        return m_left;
+    m_left = m_inbox.size();
+    if (!m_started)
+        return m_left;
+    QMetaObject::invokeMethod(
+        m_client,
+        [this, wait] {
+            m_left = m_client->finish(wait);
+            m_delivered = m_client->queue().delivered();
+            m_dropped = m_client->queue().dropped();
+        },
+        Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+    return m_left;
+}
+
+std::uint64_t MqttPublisher::dropped() const
+{
+    return m_dropped + m_inbox.dropped();
 }
 
 } // namespace kvp

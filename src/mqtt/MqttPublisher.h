@@ -2,32 +2,26 @@
 
 #include "BrokerTrouble.h"
 #include "BrokerUrl.h"
-#include "MessageQueue.h"
-#include "PublishedValue.h"
+#include "PublicationInbox.h"
 
-#include <QHostInfo>
 #include <QObject>
-#include <QTimer>
+#include <QThread>
 
 #include <chrono>
-#include <memory>
+#include <cstdint>
 #include <vector>
-
-struct mosquitto;
-class QSocketNotifier;
 
 namespace kvp {
 
+class MqttClient;
+
 // Publishes the reader's values to an MQTT broker without ever holding reading up.
 //
-// libmosquitto is driven from the Qt event loop: its socket is watched with
-// QSocketNotifiers, a one-second timer runs its keep-alive, and the host name is
-// looked up with QHostInfo, off the event loop, before the library connects. The
-// library's own thread (mosquitto_loop_start) would reconnect by itself, but
-// silently: a refused connection, an unknown host and a failed TLS handshake would
-// all look alike, and values would pile up in its unbounded queue. Here every
-// connection attempt is a fresh mosquitto client, so the bounded MessageQueue is the
-// only place values wait, and each failure reaches the user in words of its own.
+// The connection lives on a thread of its own (MqttClient): formatting the messages,
+// writing them and reading the broker's acknowledgements cost several times what
+// reading a value does, and on the reading thread they would come between a reply and
+// the next command. Here the reading thread only puts each value in a bounded inbox;
+// the publishing thread is woken once per burst.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
@@ -39,13 +33,18 @@ public:
     void start();
     void publishValue(const PublishedValue &value);
     void publishState(int address, const QString &state);
-    // The end of the run: says "offline" and gives the queue up to `wait` to reach
+    // The end of the run: says "offline" and gives what waits up to `wait` to reach
     // the broker, when it is there. Returns how many messages were left.
     std::size_t finish(std::chrono::milliseconds wait);
 
     BrokerState state() const { return m_state; }
     const BrokerUrl &url() const { return m_url; }
-    const MessageQueue &queue() const { return m_queue; }
+    // Counted over the run, once finish() has returned.
+    std::uint64_t delivered() const { return m_delivered; }
+    std::uint64_t dropped() const;
+    // What waits for the publishing thread to take it.
+    std::size_t waiting() const { return m_inbox.size(); }
+    std::vector<Publication> takeWaiting() { return m_inbox.takeAll(); }
 
 signals:
     void stateChanged(kvp::BrokerState state);
@@ -54,41 +53,18 @@ signals:
     void connected();
 
 private:
-    static void onConnack(mosquitto *, void *self, int code);
-    static void onPuback(mosquitto *, void *self, int id);
-
-    void attempt();
-    void onLookedUp(const QHostInfo &info);
-    void connectNow();
-    void onSocket(bool writable);
-    void afterLibrary(int rc);
-    void pump();
-    void watchWrites();
-    void fail(BrokerTrouble trouble, const QString &detail);
-    void tearDown();
-    void setState(BrokerState state);
-    void enqueue(MqttMessage message);
+    void hand(Publication publication);
 
     BrokerUrl m_url;
-    QString m_caFile;
-    MessageQueue m_queue;
-    mosquitto *m_mosq = nullptr;
-    std::unique_ptr<QSocketNotifier> m_readable;
-    std::unique_ptr<QSocketNotifier> m_writable;
-    QTimer m_misc;      // keep-alive of an open connection
-    QTimer m_burst;     // the next burst of messages
-    QTimer m_retry;     // the next attempt, after the back-off
-    QTimer m_attempt;   // an attempt that gets no CONNACK in time
-    std::chrono::milliseconds m_backOff{1000};
-    int m_lookup = -1;
-    bool m_connected = false; // CONNACK accepted on this connection
-    bool m_socketUp = false;  // the socket was writable once: its connection is made
-    bool m_finished = false;
-    // What the library's callbacks saw inside its last call, handled after it returns:
-    // nothing is torn down under its feet.
-    int m_connack = -1;
-    std::vector<int> m_acks;
+    PublicationInbox m_inbox;
+    MqttClient *m_client; // lives on m_thread, and is deleted there
+    QThread m_thread;
     BrokerState m_state = BrokerState::off;
+    bool m_started = false;
+    bool m_finished = false;
+    std::size_t m_left = 0;
+    std::uint64_t m_delivered = 0;
+    std::uint64_t m_dropped = 0;
 };
 
 } // namespace kvp
