@@ -228,6 +228,8 @@ private slots:
                                                     << time + "\"raw\":\"-\",\"value\":-1.5e+3,\"unit\":\"\",\"state\":\"live\"}";
         QTest::newRow("leading zero is no JSON number") << "07" << "-.5" << "\t" << "live"
                                                         << time + "\"raw\":\"07\",\"value\":\"-.5\",\"unit\":\"\\t\",\"state\":\"live\"}";
+        QTest::newRow("control character beside UTF-8") << "1" << "1" << "m\x1f³" << "live"
+                                                        << time + "\"raw\":1,\"value\":1,\"unit\":\"m\\u001f³\",\"state\":\"live\"}";
     }
     void jsonPayload()
     {

@@ -13,10 +13,7 @@ MqttPublisher::MqttPublisher(BrokerUrl url, QString caFile, std::size_t capacity
     m_thread.setObjectName(QStringLiteral("mqtt"));
     m_client->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_client, &QObject::deleteLater);
-    connect(m_client, &MqttClient::stateChanged, this, [this](BrokerState state) {
-        m_state = state;
-        emit stateChanged(state);
-    });
+    connect(m_client, &MqttClient::stateChanged, this, &MqttPublisher::setState);
     connect(m_client, &MqttClient::trouble, this, &MqttPublisher::trouble);
     connect(m_client, &MqttClient::connected, this, &MqttPublisher::connected);
 }
@@ -36,6 +33,7 @@ void MqttPublisher::start()
     if (m_started || m_finished)
         return;
     m_started = true;
+    setState(BrokerState::connecting); // at once, as the window shows it
     m_thread.start();
     QMetaObject::invokeMethod(m_client, &MqttClient::start, Qt::QueuedConnection);
     if (m_inbox.size() > 0)
@@ -81,6 +79,14 @@ std::size_t MqttPublisher::finish(std::chrono::milliseconds wait)
     m_thread.quit();
     m_thread.wait();
     return m_left;
+}
+
+void MqttPublisher::setState(BrokerState state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
 }
 
 std::uint64_t MqttPublisher::dropped() const

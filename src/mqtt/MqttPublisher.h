@@ -54,6 +54,7 @@ signals:
 
 private:
     void hand(Publication publication);
+    void setState(BrokerState state);
 
     BrokerUrl m_url;
     PublicationInbox m_inbox;

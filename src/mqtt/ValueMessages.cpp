@@ -4,10 +4,13 @@
 namespace kvp {
 namespace {
 
-QByteArray jsonString(const QString &text)
+void appendJsonString(QByteArray &out, const QString &text)
 {
-    QByteArray out = "\"";
-    for (const char32_t c : text.toUcs4()) {
+    // Byte by byte of the UTF-8: no byte of a multi-byte character is below 0x80, so
+    // only ASCII needs escaping, and the rest is copied as it is.
+    static constexpr char hex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : text.toUtf8()) {
         switch (c) {
         case '"':
             out += "\\\"";
@@ -25,13 +28,16 @@ QByteArray jsonString(const QString &text)
             out += "\\t";
             break;
         default:
-            if (c < 0x20)
-                out += QStringLiteral("\\u%1").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0')).toLatin1();
-            else
-                out += QString::fromUcs4(&c, 1).toUtf8();
+            if (static_cast<unsigned char>(c) < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 0xf];
+            } else {
+                out += c;
+            }
         }
     }
-    return out + '"';
+    out += '"';
 }
 
 // Whether the text is a number as JSON writes it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
@@ -68,9 +74,12 @@ bool isJsonNumber(const QString &text)
 
 // A value text that is a JSON number goes in as it is printed ("12.50" keeps its
 // decimals); anything else (a text a unit setting makes) goes in as a string.
-QByteArray jsonNumberOrString(const QString &text)
+void appendJsonNumberOrString(QByteArray &out, const QString &text)
 {
-    return isJsonNumber(text) ? text.toLatin1() : jsonString(text);
+    if (isJsonNumber(text))
+        out += text.toLatin1();
+    else
+        appendJsonString(out, text);
 }
 
 QByteArray topic(const QString &prefix, int address, const char *leaf)
@@ -82,9 +91,20 @@ QByteArray topic(const QString &prefix, int address, const char *leaf)
 
 QByteArray jsonPayload(const PublishedValue &value)
 {
-    return "{\"time\":" + jsonString(value.time.toUTC().toString(Qt::ISODateWithMs)) + ",\"raw\":"
-           + jsonNumberOrString(value.raw) + ",\"value\":" + jsonNumberOrString(value.valueText)
-           + ",\"unit\":" + jsonString(value.unit) + ",\"state\":" + jsonString(value.state) + '}';
+    QByteArray out;
+    out.reserve(128);
+    out += "{\"time\":";
+    appendJsonString(out, value.time.toUTC().toString(Qt::ISODateWithMs));
+    out += ",\"raw\":";
+    appendJsonNumberOrString(out, value.raw);
+    out += ",\"value\":";
+    appendJsonNumberOrString(out, value.valueText);
+    out += ",\"unit\":";
+    appendJsonString(out, value.unit);
+    out += ",\"state\":";
+    appendJsonString(out, value.state);
+    out += '}';
+    return out;
 }
 
 std::array<MqttMessage, 2> valueMessages(const QString &prefix, const PublishedValue &value)
