@@ -11,6 +11,7 @@
 #include "ui/frmMain.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -488,6 +489,8 @@ private slots:
         QTest::newRow("COM port option unanswered, another port") << "rfc2217" << "/dev/kvp-no-such-port"
                                                                   << "串口不存在: 点击右侧串口名选择";
         QTest::newRow("connecting, window closed") << "tcp" << "" << "";
+        QTest::newRow("COM port option unanswered, Read: the time-out is said") << "rfc2217" << "Read"
+                                                                               << "无法连接串口服务器: 见提示";
     }
 
     void windowTurnsWhileConnecting()
@@ -510,20 +513,25 @@ private slots:
         auto window = std::make_unique<frmMain>(port, CycleSettings{});
         auto *line = window->findChild<QLabel *>(QStringLiteral("StatusText"));
         QVERIFY(window->Form_Load(frmMain::OnPortFailure::carryOn));
+        window->show();
         bool ticked = false;
         QTimer::singleShot(0, [&] { ticked = true; });
         QTRY_VERIFY(ticked && socketAt(server.serverPort(), state, true));
         QCOMPARE(line->text(), windowText(Condition::connecting, {}).status);
-        if (then == "Stop")
-            QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("Stop")), Qt::LeftButton);
+        if (then == "Stop" || then == "Read")
+            QTest::mouseClick(window->findChild<QPushButton *>(then), Qt::LeftButton);
         else if (!then.isEmpty())
             emit window->findChild<PortPicker *>()->chosen(then);
         else
             window.reset();
-        // Only giving it up ends it this soon; its time-out would show on the status line.
+        // Stop and another port end it at once: its time-out would show on the status line.
         QTRY_VERIFY(!socketAt(server.serverPort(), state, true));
         if (window)
             QCOMPARE(line->text(), status);
+        if (then == "Read") { // and told, as Read's failures are
+            auto *notice = window->findChild<QMessageBox *>();
+            QVERIFY(notice && notice->text().contains(port.portName));
+        }
     }
 };
 
