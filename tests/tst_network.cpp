@@ -6,9 +6,15 @@
 #include "network/NetworkAddress.h"
 #include "network/TelnetCodec.h"
 #include "sim/SimulatedModule.h"
+#include "app/WindowText.h"
 #include "ui/PortPicker.h"
+#include "ui/frmMain.h"
 
+#include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QListWidget>
 #include <QSignalSpy>
 
@@ -64,8 +70,9 @@ quint16 freePort()
     return server.serverPort();
 }
 
-// Whether something listens on 127.0.0.1:port, without connecting (socat serves one).
-bool listening(quint16 port)
+// Whether a socket at 127.0.0.1:port, or (remote) one connected to it, is in `state`
+// (/proc/net/tcp: 0A listening, 01 connected, 02 connecting); without connecting.
+bool socketAt(quint16 port, const char *state, bool remote = false)
 {
     QFile tcp(QStringLiteral("/proc/net/tcp"));
     if (!tcp.open(QIODevice::ReadOnly))
@@ -73,11 +80,13 @@ bool listening(quint16 port)
     const QByteArray local = QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
     for (const QByteArray &line : tcp.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A")
+        if (fields.size() > 3 && fields[remote ? 2 : 1] == local && fields[3] == state)
             return true;
     }
     return false;
 }
+
+bool listening(quint16 port) { return socketAt(port, "0A"); } // socat serves one connection
 
 // A program in the background, ended when the test is.
 struct Background {
@@ -384,8 +393,8 @@ private slots:
         settings.portName = url;
         ReadSession session(settings);
         QSignalSpy values(&session, &ReadSession::valueShown);
-        QCOMPARE(session.open(), Condition::none);
-        QCOMPARE(session.read(), Condition::none);
+        QCOMPARE(session.open(), Condition::connecting);
+        QCOMPARE(session.read(), Condition::connecting); // reads once connected
         QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 3, 5000);
 
         Link *link = session.lendPort();
@@ -404,7 +413,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 3, 5000);
         server = serve(false, module.devicePath(), port, dir);
         QTRY_VERIFY_WITH_TIMEOUT(listening(port), 10000);
-        QCOMPARE(session.switchPort(url), Condition::none);
+        QCOMPARE(session.switchPort(url), Condition::connecting);
         values.clear();
         QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 3, 5000);
     }
@@ -465,6 +474,64 @@ private slots:
         const QByteArray err = reader.readAllStandardError();
         QCOMPARE(reader.exitCode(), 1);
         QVERIFY2(err.contains(said.toUtf8()), err.constData());
+    }
+
+    // A server that keeps the window waiting does not hold it up: the loop turns while
+    // the connection is made (or the COM port option awaits its answer), and Stop,
+    // another port or closing the window gives the connection up at once.
+    void windowTurnsWhileConnecting_data()
+    {
+        QTest::addColumn<QString>("scheme"); // tcp: connecting to a full queue; rfc2217: connected, never answered
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("connecting, Stop") << "tcp" << "Stop" << "就绪";
+        QTest::newRow("COM port option unanswered, Stop") << "rfc2217" << "Stop" << "就绪";
+        QTest::newRow("COM port option unanswered, another port") << "rfc2217" << "/dev/kvp-no-such-port"
+                                                                  << "串口不存在: 点击右侧串口名选择";
+        QTest::newRow("connecting, window closed") << "tcp" << "" << "";
+        QTest::newRow("COM port option unanswered, Read: the time-out is said") << "rfc2217" << "Read"
+                                                                               << "无法连接串口服务器: 见提示";
+    }
+
+    void windowTurnsWhileConnecting()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QString, then);
+        QFETCH(QString, status);
+        QTcpServer server;
+        QTcpSocket filler;
+        server.setListenBacklogSize(0);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        server.pauseAccepting(); // the kernel's queue of one is ours to fill, or not
+        const char *state = scheme == "tcp" ? "02" : "01";
+        if (scheme == "tcp") {
+            filler.connectToHost(QHostAddress::LocalHost, server.serverPort());
+            QVERIFY(filler.waitForConnected(3000));
+        }
+        PortSettings port;
+        port.portName = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(server.serverPort());
+        auto window = std::make_unique<frmMain>(port, CycleSettings{});
+        auto *line = window->findChild<QLabel *>(QStringLiteral("StatusText"));
+        QVERIFY(window->Form_Load(frmMain::OnPortFailure::carryOn));
+        window->show();
+        bool ticked = false;
+        QTimer::singleShot(0, [&] { ticked = true; });
+        QTRY_VERIFY(ticked && socketAt(server.serverPort(), state, true));
+        QCOMPARE(line->text(), windowText(Condition::connecting, {}).status);
+        if (then == "Stop" || then == "Read")
+            QTest::mouseClick(window->findChild<QPushButton *>(then), Qt::LeftButton);
+        else if (!then.isEmpty())
+            emit window->findChild<PortPicker *>()->chosen(then);
+        else
+            window.reset();
+        // Stop and another port end it at once: its time-out would show on the status line.
+        QTRY_VERIFY(!socketAt(server.serverPort(), state, true));
+        if (window)
+            QCOMPARE(line->text(), status);
+        if (then == "Read") { // and told, as Read's failures are
+            auto *notice = window->findChild<QMessageBox *>();
+            QVERIFY(notice && notice->text().contains(port.portName));
+        }
     }
 };
 

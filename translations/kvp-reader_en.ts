@@ -384,6 +384,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>%1 不是本程序的趋势图库</source>
         <translation>%1 is not this program&apos;s trend chart library</translation>
     </message>
+    <message>
+        <source>正在连接串口服务器 …</source>
+        <translation>Connecting to the serial server …</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>

@@ -34,6 +34,14 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
     // Not the end: the session waits for the device and resumes reading.
     connect(&session, &ReadSession::portFailed, this, &ConsoleFrontEnd::onPortFailed);
     connect(&session, &ReadSession::portRestored, this, &ConsoleFrontEnd::onPortRestored);
+    // The first connection to a serial server: one that fails ends the run, as a port
+    // that does not open does.
+    connect(&session, &ReadSession::opened, this, [this](Condition outcome) {
+        if (outcome != Condition::none) {
+            tell(outcome);
+            finish(1, false);
+        }
+    });
     connect(&session, &ReadSession::reopenRefused, this, [this](Condition why) {
         m_otherDeviceBack = why == Condition::portChanged;
         tell(why);
@@ -75,7 +83,7 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
 
 void ConsoleFrontEnd::start()
 {
-    if (const Condition failure = m_session.read(); failure != Condition::none) {
+    if (const Condition failure = m_session.read(); failure != Condition::none && failure != Condition::connecting) {
         tell(failure);
         finish(failure == Condition::invalidAddress ? 2 : 1, false);
     }

@@ -39,7 +39,9 @@ int runConsole(const Options &options, const SimulatedPortMaker &simulated)
         session.setBus(options.bus);
     // Before the port opens, so that its signal handling is in place by then.
     ConsoleFrontEnd console(session, options.count, options.giveUpSeconds, setup.valueLog());
-    if (const Condition failure = session.open(); failure != Condition::none) {
+    // A serial server's connection is made while the loop runs (ConsoleFrontEnd ends
+    // the run if it fails), so that a signal meanwhile is handled.
+    if (const Condition failure = session.open(); failure != Condition::none && failure != Condition::connecting) {
         writeStderrLine(consoleText(failure, session.facts()));
         return 1;
     }

@@ -45,6 +45,7 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::none:
     case Condition::ready:
     case Condition::stopped:
+    case Condition::connecting: // a failure is said when it comes, a success needs no words
         return {};
     case Condition::reading:
         return QStringLiteral("reading %1").arg(where);

@@ -9,6 +9,7 @@
 #include <QMetaMethod>
 
 #include <chrono>
+#include <utility>
 
 namespace kvp {
 
@@ -31,11 +32,21 @@ void ReadSession::makeLinkFor(const QString &portName)
     m_link = makeLink(portName);
     connect(m_link.get(), &Link::received, this, &ReadSession::onReceived);
     connect(m_link.get(), &Link::failed, this, &ReadSession::onPortFailed);
+    connect(m_link.get(), &Link::opened, this, &ReadSession::onLinkOpened);
 }
 
 Condition ReadSession::open()
 {
-    return m_link->InitPort(m_port);
+    return awaited(m_link->InitPort(m_port), true);
+}
+
+Condition ReadSession::awaited(Condition answer, bool tell)
+{
+    if (answer == Condition::connecting) {
+        m_connecting = true;
+        m_tellOutcome = m_tellOutcome || tell;
+    }
+    return answer;
 }
 
 Facts ReadSession::facts() const
@@ -92,7 +103,9 @@ Condition ReadSession::read()
     }
     if (!m_link->isOpen()) {
         // Pressing Read is a choice: whatever is at the path now.
-        if (const Condition failure = m_link->openChosen(m_port); failure != Condition::none)
+        const Condition failure = awaited(m_link->openChosen(m_port), true);
+        m_readWhenUp = failure == Condition::connecting;
+        if (failure != Condition::none)
             return failure;
         m_reopenTimer.stop();
     }
@@ -105,6 +118,14 @@ void ReadSession::stop()
 {
     m_readingWhenLent = false; // Stop during a search: do not read when it is over
     m_resumeReading = false; // Stop while the device is away: do not start again when it is back
+    m_readWhenUp = false;
+    m_tellOutcome = false;
+    // A connection the user asked for is given up; one that the session makes to get
+    // a lost line back goes on, as the wait for a serial device does.
+    if (m_connecting && !m_reopenTimer.isActive()) {
+        m_connecting = false;
+        m_link->close();
+    }
     apply(m_cycle.Stop_Click(Clock::now()));
 }
 
@@ -132,7 +153,7 @@ void ReadSession::takePortBack()
 
 bool ReadSession::freshCycle()
 {
-    const bool wasReading = m_cycle.reading() || (m_reopenTimer.isActive() && m_resumeReading);
+    const bool wasReading = m_cycle.reading() || (m_reopenTimer.isActive() && m_resumeReading) || m_readWhenUp;
     m_timer.stop();
     m_resumeReading = false;
     m_cycle = ReadCycle(m_cycleSettings);
@@ -149,9 +170,11 @@ Condition ReadSession::switchPort(const QString &portName)
     const bool wasReading = freshCycle();
     m_reopenTimer.stop();
     m_link->close();
+    m_connecting = m_tellOutcome = m_readWhenUp = false;
     m_port.portName = portName;
     makeLinkFor(portName);
-    if (const Condition failure = m_link->openChosen(m_port); failure != Condition::none) {
+    if (const Condition failure = awaited(m_link->openChosen(m_port), true); failure != Condition::none) {
+        m_readWhenUp = failure == Condition::connecting && wasReading;
         apply({});
         return failure;
     }
@@ -202,8 +225,15 @@ void ReadSession::onPortFailed(Condition failure)
 void ReadSession::tryReopen()
 {
     // The same device path, the same settings: a replugged adapter usually comes back
-    // under its old name, and always under its /dev/serial/by-id name.
-    if (const Condition failure = open(); failure != Condition::none) {
+    // under its old name, and always under its /dev/serial/by-id name. The timer
+    // ticking on while a connection is being made asks for nothing new.
+    if (const Condition answer = awaited(m_link->InitPort(m_port), false); answer != Condition::connecting)
+        reopened(answer);
+}
+
+void ReadSession::reopened(Condition failure)
+{
+    if (failure != Condition::none) {
         // A missing device is what we wait for; another device at its path is worth
         // saying, once, since it will not turn into ours by waiting.
         const bool worthSaying = failure == Condition::portChanged || failure == Condition::portIsTerminal
@@ -220,6 +250,21 @@ void ReadSession::tryReopen()
     emit portRestored();
     if (m_resumeReading && !m_lent)
         apply(m_cycle.resume(Clock::now()));
+}
+
+void ReadSession::onLinkOpened(Condition outcome)
+{
+    m_connecting = false;
+    const bool tell = std::exchange(m_tellOutcome, false);
+    const bool readNow = std::exchange(m_readWhenUp, false) && outcome == Condition::none;
+    if (readNow)
+        m_resumeReading = false; // Read's own start follows
+    if (m_reopenTimer.isActive())
+        reopened(outcome); // the back-off goes on, or the line is back
+    if (readNow)
+        apply(m_cycle.Read_Click(Clock::now()));
+    if (tell)
+        emit opened(outcome);
 }
 
 void ReadSession::apply(const CycleActions &actions)

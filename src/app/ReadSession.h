@@ -25,6 +25,8 @@ class ReadSession : public QObject
 public:
     explicit ReadSession(const PortSettings &port, CycleSettings cycle = {}, QObject *parent = nullptr);
 
+    // Condition::connecting: a serial server's connection is being made, and
+    // opened() says how it went. So do read() and switchPort().
     Condition open();
     // What the words for a condition of this session may name: the port, the
     // address, and the system's wording of the last port error.
@@ -39,8 +41,9 @@ public:
     void setValueLog(ValueLog *log) { m_log = log; }
     // Starts reading, opening the port again first if it went away. Nothing is sent
     // when the address box holds no address 0..31 (Condition::invalidAddress) or the
-    // port cannot be opened.
+    // port cannot be opened; while it is being connected, reading starts once it is.
     Condition read();
+    // Also abandons a connection being made for open(), read() or switchPort().
     void stop();
     // Closes the port and opens `portName` instead, reading on if reading was on.
     // What was learned of the old line's replies is forgotten: another port may lead
@@ -92,6 +95,10 @@ signals:
     void portFailed(kvp::Condition failure);
     // The device is back and open again; reading has resumed if it was on.
     void portRestored();
+    // A connection that open(), read() or switchPort() answered Condition::connecting
+    // for is made (Condition::none; reading has started if read() asked for it), or
+    // failed. Not after stop() or another switchPort().
+    void opened(kvp::Condition outcome);
     // While waiting for the device: the path is there but is not the device read
     // before (Condition::portChanged) or is a terminal; it is left alone. Once for
     // each such finding.
@@ -114,6 +121,11 @@ private:
     void onTimer();
     void onPortFailed(Condition failure);
     void tryReopen();
+    // What an attempt to open the line again came to.
+    void reopened(Condition failure);
+    void onLinkOpened(Condition outcome);
+    // Takes note of an open the link is still making; `tell`: opened() says how it went.
+    Condition awaited(Condition answer, bool tell);
     void apply(const CycleActions &actions);
     // Starts over with a cycle that knows nothing yet; says whether reading was on.
     bool freshCycle();
@@ -138,6 +150,9 @@ private:
     Condition m_refusedReopen = Condition::none;
     TrafficJudge m_traffic;
     int m_reopenFailures = 0;
+    bool m_connecting = false;
+    bool m_tellOutcome = false;
+    bool m_readWhenUp = false;
     bool m_valueSinceReopen = true;
 };
 

@@ -58,9 +58,10 @@ int runScan(const Options &options, const SimulatedPortMaker &simulated)
     SignalWatcher signalWatcher;
     const std::unique_ptr<Link> port = makeLink(setup.port().portName);
     Link &link = *port;
-    if (const Condition failure = link.InitPort(setup.port()); failure != Condition::none) {
+    const Condition opening = link.InitPort(setup.port());
+    if (opening != Condition::none && opening != Condition::connecting) {
         facts.detail = link.errorDetail();
-        writeStderrLine(consoleText(failure, facts));
+        writeStderrLine(consoleText(opening, facts));
         return 1;
     }
 
@@ -105,7 +106,18 @@ int runScan(const Options &options, const SimulatedPortMaker &simulated)
         exitCode = scan.cycle().found().empty() ? 1 : 0;
         QCoreApplication::exit(exitCode);
     });
-    scan.start();
+    // A serial server: the search starts once the connection is made.
+    QObject::connect(&link, &Link::opened, &scan, [&](Condition outcome) {
+        if (outcome == Condition::none) {
+            scan.start();
+            return;
+        }
+        facts.detail = link.errorDetail();
+        writeStderrLine(consoleText(outcome, facts));
+        QCoreApplication::exit(1);
+    });
+    if (opening == Condition::none)
+        scan.start();
     QCoreApplication::exec();
     return exitCode;
 }

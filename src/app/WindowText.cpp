@@ -53,6 +53,8 @@ QString stateWord(Condition condition)
         return QCoreApplication::translate("kvp", "串口不接受 19200,e,8,1");
     case Condition::connectionLost:
         return QCoreApplication::translate("kvp", "连接已断开: 正在重新连接");
+    case Condition::connecting:
+        return QCoreApplication::translate("kvp", "正在连接串口服务器 …");
     case Condition::badServerAddress:
     case Condition::connectionRefused:
     case Condition::hostNotFound:

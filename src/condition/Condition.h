@@ -55,6 +55,7 @@ enum class Condition {
     connectTimedOut,
     notComPortServer,  // rfc2217://, but the server does not take the COM port option
     networkFailed,     // any other failure to connect (detail)
+    connecting,        // the connection is being made; Link::opened() says how it went
     connectionLost,    // the open connection dropped; reconnecting
 
     // The user's input and the program's surroundings.

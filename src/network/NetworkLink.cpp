@@ -2,8 +2,6 @@
 
 #include "serial/PortSettings.h"
 
-#include <QDeadlineTimer>
-
 #include <algorithm>
 #include <limits>
 
@@ -35,6 +33,9 @@ QByteArray bytesOf(const std::vector<std::uint8_t> &bytes)
 
 NetworkLink::NetworkLink(QObject *parent) : Link(parent)
 {
+    m_deadline.setSingleShot(true);
+    QObject::connect(&m_deadline, &QTimer::timeout, this, &NetworkLink::onDeadline);
+    QObject::connect(&m_socket, &QTcpSocket::connected, this, &NetworkLink::onConnected);
     QObject::connect(&m_socket, &QTcpSocket::readyRead, this, &NetworkLink::onReadyRead);
     QObject::connect(&m_socket, &QTcpSocket::disconnected, this, &NetworkLink::onLost);
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetworkLink::onLost);
@@ -44,6 +45,7 @@ NetworkLink::~NetworkLink()
 {
     QObject::disconnect(&m_socket, nullptr, this, nullptr);
     m_up = false;
+    m_opening = Opening::none;
     m_socket.abort();
 }
 
@@ -59,81 +61,125 @@ Condition NetworkLink::InitPort(const PortSettings &settings)
         discardInput();
         return Condition::none;
     }
+    if (m_opening != Opening::none)
+        return Condition::connecting; // the attempt under way answers for this one too
     m_errorDetail.clear();
     QString why;
     const std::optional<NetworkAddress> address = NetworkAddress::parse(settings.portName, &why);
     if (!address)
         return failOpen(Condition::badServerAddress, why);
-    if (const Condition failure = connectTo(*address); failure != Condition::none)
-        return failure;
     if (address->kind == NetworkAddress::Kind::comPortControl) {
-        if (const Condition failure = negotiate(settings); failure != Condition::none)
-            return failure;
+        TelnetCodec::Line line;
+        line.baud = static_cast<std::uint32_t>(settings.baudRate);
+        line.dataBits = static_cast<std::uint8_t>(settings.dataBits);
+        line.parity = parityCode(settings.parity);
+        line.stopBits = static_cast<std::uint8_t>(settings.stopBits);
+        m_telnet.emplace(line);
     } else {
         m_telnet.reset();
     }
-    m_up = true;
-    discardInput();
-    return Condition::none;
-}
-
-Condition NetworkLink::connectTo(const NetworkAddress &address)
-{
     m_socket.abort();
-    m_socket.connectToHost(address.host, address.port);
-    if (m_socket.waitForConnected(kConnectMs))
-        return Condition::none;
-    switch (m_socket.error()) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return failOpen(Condition::connectionRefused, m_socket.errorString());
-    case QAbstractSocket::HostNotFoundError:
-        return failOpen(Condition::hostNotFound, m_socket.errorString());
-    case QAbstractSocket::SocketTimeoutError:
-    case QAbstractSocket::UnknownSocketError:
-        return failOpen(Condition::connectTimedOut, QStringLiteral("no answer within %1 s").arg(kConnectMs / 1000));
-    default:
-        return failOpen(Condition::networkFailed, m_socket.errorString());
-    }
+    m_opening = Opening::connecting;
+    m_deadline.start(kConnectMs);
+    // Qt may refuse an address at once, inside connectToHost.
+    m_starting = true;
+    m_socket.connectToHost(address->host, address->port);
+    m_starting = false;
+    return m_opening == Opening::none ? m_endedAtOnce : Condition::connecting;
 }
 
-Condition NetworkLink::negotiate(const PortSettings &settings)
+void NetworkLink::onConnected()
 {
-    TelnetCodec::Line line;
-    line.baud = static_cast<std::uint32_t>(settings.baudRate);
-    line.dataBits = static_cast<std::uint8_t>(settings.dataBits);
-    line.parity = parityCode(settings.parity);
-    line.stopBits = static_cast<std::uint8_t>(settings.stopBits);
-    m_telnet.emplace(line);
-    m_socket.write(bytesOf(m_telnet->start()));
-    const QDeadlineTimer deadline(kNegotiateMs);
-    using Stage = TelnetCodec::Stage;
-    const auto waiting = [this] { return m_telnet->stage() == Stage::offered || m_telnet->stage() == Stage::setting; };
-    while (waiting() && m_socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
-        m_socket.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)));
-        takeInput(); // what the line said meanwhile is older than any command of ours
+    if (m_opening != Opening::connecting)
+        return;
+    if (!m_telnet) {
+        finishOpen(Condition::none);
+        return;
     }
+    m_opening = Opening::negotiating;
+    m_deadline.start(kNegotiateMs);
+    m_socket.write(bytesOf(m_telnet->start()));
+}
+
+void NetworkLink::negotiated(bool timeUp)
+{
+    using Stage = TelnetCodec::Stage;
     switch (m_telnet->stage()) {
     case Stage::ready:
-        return Condition::none;
+        finishOpen(Condition::none);
+        return;
     case Stage::refused:
-        return failOpen(Condition::notComPortServer, QStringLiteral("it declined the COM port option"));
+        finishOpen(failOpen(Condition::notComPortServer, QStringLiteral("it declined the COM port option")));
+        return;
     case Stage::lineRefused:
-        return failOpen(Condition::portSetup,
-                        QStringLiteral("the server set %1").arg(QString::fromStdString(m_telnet->refusal())));
+        finishOpen(failOpen(Condition::portSetup,
+                            QStringLiteral("the server set %1").arg(QString::fromStdString(m_telnet->refusal()))));
+        return;
     case Stage::setting:
-        return failOpen(Condition::portSetup, QStringLiteral("the server did not confirm the line settings"));
+        if (timeUp)
+            finishOpen(failOpen(Condition::portSetup, QStringLiteral("the server did not confirm the line settings")));
+        return;
     case Stage::offered:
-        break;
+        if (timeUp)
+            finishOpen(failOpen(Condition::notComPortServer,
+                                QStringLiteral("no answer to the COM port option within %1 s").arg(kNegotiateMs / 1000.0)));
+        return;
     }
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
-        return failOpen(Condition::networkFailed, QStringLiteral("the server closed the connection at once"));
-    return failOpen(Condition::notComPortServer,
-                    QStringLiteral("no answer to the COM port option within %1 s").arg(kNegotiateMs / 1000.0));
+}
+
+void NetworkLink::onDeadline()
+{
+    if (m_opening == Opening::negotiating)
+        negotiated(true);
+    else if (m_opening == Opening::connecting)
+        finishOpen(failOpen(Condition::connectTimedOut, QStringLiteral("no answer within %1 s").arg(kConnectMs / 1000)));
+}
+
+void NetworkLink::openBroke()
+{
+    if (m_opening == Opening::negotiating) {
+        // Settings sent and never confirmed say more than the closing does.
+        if (m_telnet->stage() == TelnetCodec::Stage::setting)
+            negotiated(true);
+        else
+            finishOpen(failOpen(Condition::networkFailed, QStringLiteral("the server closed the connection at once")));
+        return;
+    }
+    switch (m_socket.error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+        finishOpen(failOpen(Condition::connectionRefused, m_socket.errorString()));
+        return;
+    case QAbstractSocket::HostNotFoundError:
+        finishOpen(failOpen(Condition::hostNotFound, m_socket.errorString()));
+        return;
+    case QAbstractSocket::SocketTimeoutError:
+        finishOpen(failOpen(Condition::connectTimedOut, QStringLiteral("no answer within %1 s").arg(kConnectMs / 1000)));
+        return;
+    default:
+        finishOpen(failOpen(Condition::networkFailed, m_socket.errorString()));
+        return;
+    }
+}
+
+void NetworkLink::finishOpen(Condition outcome)
+{
+    m_opening = Opening::none;
+    m_deadline.stop();
+    if (outcome == Condition::none) {
+        m_up = true;
+        discardInput();
+    }
+    if (m_starting) {
+        m_endedAtOnce = outcome;
+        return;
+    }
+    emit opened(outcome); // last: whoever takes it may close this link
 }
 
 Condition NetworkLink::failOpen(Condition condition, const QString &detail)
 {
     m_errorDetail = detail;
+    m_opening = Opening::none; // the abort's own signals are no news
     m_socket.abort();
     return condition;
 }
@@ -173,13 +219,20 @@ void NetworkLink::discardInput()
 void NetworkLink::close()
 {
     m_up = false;
+    m_opening = Opening::none; // an open in progress is abandoned: no opened() follows
+    m_deadline.stop();
     m_socket.abort();
 }
 
 void NetworkLink::onReadyRead()
 {
+    if (m_opening == Opening::negotiating) {
+        takeInput(); // what the line said meanwhile is older than any command of ours
+        negotiated(false);
+        return;
+    }
     if (!m_up)
-        return; // opening reads for itself
+        return;
     const QByteArray data = takeInput();
     if (data.isEmpty())
         return; // only the server's own words
@@ -189,6 +242,10 @@ void NetworkLink::onReadyRead()
 
 void NetworkLink::onLost()
 {
+    if (m_opening != Opening::none) {
+        openBroke();
+        return;
+    }
     if (!m_up)
         return;
     m_up = false;

@@ -5,15 +5,18 @@
 #include "platform/Link.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <optional>
 
 namespace kvp {
 
 // The module behind a serial server: a TCP connection, raw (tcp://) or with the
-// server's line set through the Telnet COM port option (rfc2217://). Opening waits
-// for the connection and the server's answers, but never longer than a few seconds;
-// a connection lost while open is one failed(Condition::connectionLost), and the
+// server's line set through the Telnet COM port option (rfc2217://). Opening answers
+// Condition::connecting at once and opened() once the connection and the server's
+// answers are there, or have not come within a few seconds: a server that drops
+// packets must not hold up the window or the console's signals meanwhile. A
+// connection lost while open is one failed(Condition::connectionLost), and the
 // session opens it again with a growing wait between attempts.
 class NetworkLink : public Link
 {
@@ -40,8 +43,16 @@ public:
     static constexpr int kNegotiateMs = 1500;
 
 private:
-    Condition connectTo(const NetworkAddress &address);
-    Condition negotiate(const PortSettings &settings);
+    enum class Opening { none, connecting, negotiating };
+
+    void onConnected();
+    // The server's answers so far, or (timeUp) all it said in time.
+    void negotiated(bool timeUp);
+    void onDeadline();
+    // The connection failed or closed before the line was up.
+    void openBroke();
+    // The end of an open in progress: the line is up (Condition::none), or why not.
+    void finishOpen(Condition outcome);
     // Takes what the socket holds through the Telnet layer; the line's bytes are
     // returned, the layer's answers sent at once.
     QByteArray takeInput();
@@ -51,6 +62,11 @@ private:
 
     QTcpSocket m_socket;
     std::optional<TelnetCodec> m_telnet; // rfc2217:// only
+    QTimer m_deadline; // of the open in progress
+    Opening m_opening = Opening::none;
+    // InitPort is still on the stack: an open that ends at once is its answer, not opened().
+    bool m_starting = false;
+    Condition m_endedAtOnce = Condition::none;
     bool m_up = false;
     QString m_errorDetail;
 };

@@ -26,7 +26,10 @@ public:
     ~Link() override = default;
 
     // Opens the line unless it is open, sets it up, and throws away whatever was
-    // received before; the condition says why not.
+    // received before; the condition says why not. A line that takes its time to
+    // come up (a serial server) answers Condition::connecting at once and opened()
+    // later, so that nothing waits for the network; asked again meanwhile, it
+    // answers Condition::connecting again. close() abandons it, and opened() never comes.
     virtual Condition InitPort(const PortSettings &settings) = 0;
     // InitPort for a line the user chose (Read, the port list): a serial link takes
     // whatever device is at the path now, where its automatic reopen insists on the
@@ -51,6 +54,9 @@ signals:
     // All bytes waiting at a receive notification; `count` was read before the take.
     void received(const QByteArray &bytInput, qint16 intInputLenth);
     void failed(kvp::Condition condition);
+    // How an open that answered Condition::connecting went: Condition::none when the
+    // line is up. The link is not to be destroyed by whoever takes this.
+    void opened(kvp::Condition outcome);
 };
 
 } // namespace kvp

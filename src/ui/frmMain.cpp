@@ -27,6 +27,8 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <utility>
+
 namespace kvp {
 namespace {
 
@@ -110,6 +112,16 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::showState);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
     connect(&ctrMSComm, &ReadSession::portRestored, this, &frmMain::onPortRestored);
+    // A serial server is connected to while the window goes on; the outcome lands
+    // where the open that asked for it would have put it.
+    connect(&ctrMSComm, &ReadSession::opened, this, [this](Condition outcome) {
+        if (std::exchange(m_readAsked, false)) {
+            readAnswered(outcome);
+            return;
+        }
+        m_portFailure = outcome;
+        showState();
+    });
     connect(&ctrMSComm, &ReadSession::moduleConditionChanged, this, &frmMain::showState);
     // Said once, on the status line, until the state changes: values flow at the module's pace.
     connect(&ctrMSComm, &ReadSession::timeoutGrown, this, [this](int ms, int address) {
@@ -214,6 +226,12 @@ bool frmMain::Form_Load(OnPortFailure onFailure)
     const Condition failure = ctrMSComm.open();
     if (failure == Condition::none)
         return true;
+    if (failure == Condition::connecting) {
+        // Its failure can no longer keep the window from coming up: it goes on the status line.
+        m_portFailure = failure;
+        showState();
+        return true;
+    }
     if (onFailure == OnPortFailure::refuse) {
         auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), textFor(failure).message,
                                     QMessageBox::Ok, nullptr);
@@ -358,7 +376,18 @@ void frmMain::Read_Click()
 {
     followModuleList();
     // After the device went away, Read also tries to open it again at once.
-    const Condition failure = ctrMSComm.read();
+    readAnswered(ctrMSComm.read());
+}
+
+void frmMain::readAnswered(Condition failure)
+{
+    if (failure == Condition::connecting) {
+        m_readAsked = true;
+        if (!isDeviceGone(m_portFailure))
+            m_portFailure = failure;
+        showState();
+        return;
+    }
     if (failure == Condition::invalidAddress) {
         // Said on the status line, nothing over the value; back to the box, ready
         // to type over. The next state replaces the words.
@@ -387,6 +416,9 @@ void frmMain::Read_Click()
 void frmMain::Stop_Click()
 {
     ctrMSComm.stop();
+    m_readAsked = false;
+    if (m_portFailure == Condition::connecting)
+        m_portFailure = Condition::none; // given up; Read connects again
     showState();
 }
 
@@ -470,6 +502,7 @@ void frmMain::onPortChosen(const QString &port)
     if (m_simulated && port != ctrMSComm.portName())
         setSimulated(false);
     const Condition failure = ctrMSComm.switchPort(port);
+    m_readAsked = false;
     m_portFailure = failure;
     if (m_notice)
         m_notice->close();

@@ -84,6 +84,8 @@ protected:
 
 private:
     void Read_Click();
+    // What the window shows for read()'s answer, at once or once the connection is made.
+    void readAnswered(Condition failure);
     void Stop_Click();
     void Quit_Click();
     void KVPAdr_Change(const QString &text);
@@ -139,6 +141,8 @@ private:
     std::optional<int> m_shownAddress;
     // Why no port is open, when none is.
     Condition m_portFailure = Condition::none;
+    // The connection being made was asked for by Read: its failure is told as Read's.
+    bool m_readAsked = false;
 };
 
 } // namespace kvp
