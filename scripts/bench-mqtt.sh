@@ -36,23 +36,38 @@ stop_broker() { kill -9 "$broker_pid" 2>/dev/null; wait "$broker_pid" 2>/dev/nul
 url="mqtt://127.0.0.1:$port/bench"
 
 # 1. Rate: the summary's values per second, TURNS turns each way on one simulator,
-#    and the reader's own CPU time per value (user + system), which is what publishing
-#    costs it whatever else the machine does. The broker runs on the same cores.
+#    and CPU time per value (user + system): the reader's whole, and its reading
+#    thread's alone, which is what publishing must not add to. The broker runs on the
+#    same cores.
 start_broker
 start_sim rate
 rate_of() { sed -n 's/.* values in .* (\([0-9.]*\)\/s).*/\1/p' "$tmp/err"; }
-cpu_of() { awk -v n="$n" '{ printf "%.1f", ($1 + $2) * 1e6 / n }' "$tmp/time"; }
 broker_cpu() { awk '{ print $14 + $15 }' "/proc/$broker_pid/stat"; }
-plain=() mqtt=() plain_cpu=() mqtt_cpu=()
+hz=$(getconf CLK_TCK)
+# Runs the reader, sampling the CPU ticks of the process and of its first thread until
+# it ends (the last 20 ms go unseen); sets $rate, $cpu and $reading_cpu (us a value).
+run_reader() {
+    "$reader" --console --port "$device" --count "$n" "$@" >/dev/null 2>"$tmp/err" &
+    local pid=$! all=0 main=0 sample
+    while sample=$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null) && [[ -n $sample ]]; do
+        all=$sample
+        main=$(awk '{ print $14 + $15 }' "/proc/$pid/task/$pid/stat" 2>/dev/null || echo "$main")
+        sleep 0.02
+    done
+    wait "$pid" || true
+    rate=$(rate_of)
+    cpu=$(awk -v t="$all" -v n="$n" -v hz="$hz" 'BEGIN { printf "%.1f", t / hz * 1e6 / n }')
+    reading_cpu=$(awk -v t="$main" -v n="$n" -v hz="$hz" 'BEGIN { printf "%.1f", t / hz * 1e6 / n }')
+}
+plain=() mqtt=() plain_cpu=() mqtt_cpu=() plain_reading=() mqtt_reading=()
 broker_ticks=0
 pairs=()
 for turn in $(seq "$turns"); do
-    /usr/bin/time -o "$tmp/time" -f "%U %S" "$reader" --console --port "$device" --count "$n" >/dev/null 2>"$tmp/err"
-    plain+=("$(rate_of)") plain_cpu+=("$(cpu_of)")
+    run_reader
+    plain+=("$rate") plain_cpu+=("$cpu") plain_reading+=("$reading_cpu")
     before=$(broker_cpu)
-    /usr/bin/time -o "$tmp/time" -f "%U %S" "$reader" --console --port "$device" --count "$n" --mqtt "$url" \
-        >/dev/null 2>"$tmp/err"
-    mqtt+=("$(rate_of)") mqtt_cpu+=("$(cpu_of)")
+    run_reader --mqtt "$url"
+    mqtt+=("$rate") mqtt_cpu+=("$cpu") mqtt_reading+=("$reading_cpu")
     broker_ticks=$((broker_ticks + $(broker_cpu) - before))
     pairs+=("$(awk -v p="${plain[-1]}" -v m="${mqtt[-1]}" 'BEGIN { printf "%.2f", m / p }')")
     grep -h "MQTT" "$tmp/err" | sed "s/^/  turn $turn: /"
@@ -66,6 +81,8 @@ awk -v p="$p" -v m="$m" 'BEGIN { printf "ratio with/without: %.2f (target >= 0.9
 echo "ratio of each turn's pair: ${pairs[*]} (median $(median "${pairs[@]}"))"
 echo "reader CPU per value without --mqtt: ${plain_cpu[*]} us (median $(median "${plain_cpu[@]}"))"
 echo "reader CPU per value with --mqtt:    ${mqtt_cpu[*]} us (median $(median "${mqtt_cpu[@]}"))"
+echo "reading thread CPU per value without --mqtt: ${plain_reading[*]} us (median $(median "${plain_reading[@]}"))"
+echo "reading thread CPU per value with --mqtt:    ${mqtt_reading[*]} us (median $(median "${mqtt_reading[@]}"))"
 awk -v t="$broker_ticks" -v n="$n" -v hz="$(getconf CLK_TCK)" \
     -v turns="$turns" 'BEGIN { printf "broker CPU per value (two messages): %.1f us\n", t / hz * 1e6 / (turns * n) }'
 echo "cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg)"
