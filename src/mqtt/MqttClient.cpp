@@ -103,7 +103,10 @@ void MqttClient::attempt()
     m_attempt.start(kConnectTimeout);
     // The library would resolve the name itself, blocking the event loop (and so the
     // reading) for as long as a slow DNS server takes.
-    m_lookup = QHostInfo::lookupHost(m_url.host, this, &MqttClient::onLookedUp);
+    // By the slot's name: Qt 6.4 hands the member-pointer form's result over through a
+    // slot object that a lookup made on a thread other than the main one may use after
+    // it was freed (AddressSanitizer, on the reconnection after a failed TLS handshake).
+    m_lookup = QHostInfo::lookupHost(m_url.host, this, SLOT(onLookedUp(QHostInfo)));
 }
 
 void MqttClient::onLookedUp(const QHostInfo &info)

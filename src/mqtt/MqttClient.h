@@ -57,7 +57,7 @@ private:
     static void onPuback(mosquitto *, void *self, int id);
 
     void attempt();
-    void onLookedUp(const QHostInfo &info);
+    Q_SLOT void onLookedUp(const QHostInfo &info);
     void connectNow();
     void onSocket(bool writable);
     void afterLibrary(int rc);

@@ -2,6 +2,8 @@
 
 #include "MqttClient.h"
 
+#include <QCoreApplication>
+
 #include <utility>
 
 namespace kvp {
@@ -78,6 +80,9 @@ std::size_t MqttPublisher::finish(std::chrono::milliseconds wait)
         Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
+    // What the connection said meanwhile (a broker that refused at the last moment)
+    // waits in this thread's queue, and the caller's event loop may be over.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     return m_left;
 }
 
