@@ -27,8 +27,9 @@ namespace kvp {
 // library's own thread (mosquitto_loop_start) would reconnect by itself, but
 // silently: a refused connection, an unknown host and a failed TLS handshake would
 // all look alike, and values would pile up in its unbounded queue. Here every
-// connection attempt is a fresh mosquitto client, so the bounded MessageQueue is the
-// only place values wait, and each failure reaches the user in words of its own.
+// connection attempt is a fresh mosquitto client, so the bounded inbox and
+// MessageQueue are the only places values wait, and each failure reaches the user in
+// words of its own.
 class MqttClient : public QObject
 {
     Q_OBJECT

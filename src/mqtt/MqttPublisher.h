@@ -42,8 +42,7 @@ public:
     // Counted over the run, once finish() has returned.
     std::uint64_t delivered() const { return m_delivered; }
     std::uint64_t dropped() const;
-    // What waits for the publishing thread to take it.
-    std::size_t waiting() const { return m_inbox.size(); }
+    // What waits for the publishing thread to take it (before start(), all of it).
     std::vector<Publication> takeWaiting() { return m_inbox.takeAll(); }
 
 signals:
