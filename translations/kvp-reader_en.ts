@@ -404,6 +404,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>The serial port is not open: cannot look for modules</translation>
     </message>
     <message>
+        <source>正在连接串口服务器: 连接后再查找模块</source>
+        <translation>Connecting to the serial server: look for modules once it is connected</translation>
+    </message>
+    <message>
         <source>正在询问地址 %1 …</source>
         <translation>Asking address %1 …</translation>
     </message>

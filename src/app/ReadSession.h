@@ -58,6 +58,8 @@ public:
     // handed back, so that no answer to the search is taken for a value. Null when
     // the port is not open.
     Link *lendPort();
+    // A serial server's connection is being made (open(), read() or switchPort()).
+    bool connecting() const { return m_connecting; }
     // Reading goes on if it was on when the port was lent (once the device is back,
     // if it went away meanwhile).
     void takePortBack();

@@ -61,7 +61,8 @@ bool FindModuleDialog::start()
 {
     Link *link = m_session.lendPort();
     if (!link) {
-        m_state->setText(tr("串口未打开: 无法查找模块"));
+        m_state->setText(m_session.connecting() ? tr("正在连接串口服务器: 连接后再查找模块")
+                                                : tr("串口未打开: 无法查找模块"));
         return false;
     }
     const CycleSettings &settings = m_session.cycle().settings();
