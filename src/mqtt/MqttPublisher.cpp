@@ -9,7 +9,7 @@
 namespace kvp {
 
 MqttPublisher::MqttPublisher(BrokerUrl url, QString caFile, std::size_t capacity, QObject *parent)
-    : QObject(parent), m_url(url), m_inbox(capacity),
+    : QObject(parent), m_inbox(capacity),
       m_client(new MqttClient(std::move(url), std::move(caFile), m_inbox, capacity))
 {
     m_thread.setObjectName(QStringLiteral("mqtt"));

@@ -38,7 +38,6 @@ public:
     std::size_t finish(std::chrono::milliseconds wait);
 
     BrokerState state() const { return m_state; }
-    const BrokerUrl &url() const { return m_url; }
     // Counted over the run, once finish() has returned.
     std::uint64_t delivered() const { return m_delivered; }
     std::uint64_t dropped() const;
@@ -55,7 +54,6 @@ private:
     void hand(Publication publication);
     void setState(BrokerState state);
 
-    BrokerUrl m_url;
     PublicationInbox m_inbox;
     MqttClient *m_client; // lives on m_thread, and is deleted there
     QThread m_thread;
