@@ -370,8 +370,8 @@ void WindowExtras::onValue(const QString &text, int address)
     const auto reading = m_session.lastReading(address);
     m_modules->noteValue(address, m_units->shownText(address, text), now);
     if (isShownModule(address)) {
+        // The window has shown it already, with its unit and the symbol of a limit.
         m_lastShownAddress = address;
-        UnitsAndLimits::showOn(m_value, m_units->shownText(address, text)); // with its unit and the symbol of a limit
         m_lastText = text;
         m_lastAt = now;
     }

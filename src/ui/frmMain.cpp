@@ -449,13 +449,10 @@ void frmMain::KVPAdr_Change(const QString &text)
 
 void frmMain::onValue(const QString &text, int address)
 {
+    // Another module's: its row in the module list has it. Off the bus, also a late
+    // reply of the module read before the box changed.
     if (!m_extras->isShownModule(address))
-        return; // its row in the module list has it
-    if (!ctrMSComm.onBus()) {
-        // A reply of the module read before the box changed is not the box's value.
-        if (const auto box = validAddress(ui->KVPAdr->text().toStdString()); box && *box != address)
-            return;
-    }
+        return;
     m_caption = false;
     m_shownAddress = address;
     // With its unit and the symbol of a limit, here and full screen alike.
