@@ -356,8 +356,11 @@ TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendSt
     bool units = true;
     for (const int address : shownAddresses()) {
         const TrendSeries *series = m_store.series(address);
-        if (!series)
+        if (!series) {
+            if (stats)
+                stats->push_back({}); // in step with shownAddresses()
             continue;
+        }
         const Readout r = readoutOf(address);
         if (unit && *unit != r.unit)
             units = false;
@@ -423,13 +426,15 @@ void TrendPanel::drawNow()
     m_columns.clear();
     m_stats = {};
     const int width = std::max(1, m_chart ? m_chart->plotWidth() : this->width() - 60);
-    m_picture = pictureOf(end, width, nullptr);
+    std::vector<TrendStats> stats;
+    m_picture = pictureOf(end, width, &stats);
     if (m_chart)
         m_chart->draw(m_picture);
     showLegend();
 
     if (m_chart) {
-        const QString description = caption(QDateTime::currentDateTime()).mid(0, 1 + kDescribedModules).join(QLatin1Char('\n'));
+        const QString description =
+            caption(QDateTime::currentDateTime(), &stats).mid(0, 1 + kDescribedModules).join(QLatin1Char('\n'));
         if (m_chart->widget()->accessibleDescription() != description)
             m_chart->widget()->setAccessibleDescription(description);
     }
@@ -468,7 +473,7 @@ QString TrendPanel::spanText() const
     return tr("%1 秒").arg(seconds(m_span));
 }
 
-QStringList TrendPanel::caption(const QDateTime &at) const
+QStringList TrendPanel::caption(const QDateTime &at, const std::vector<TrendStats> *stats) const
 {
     const std::vector<int> shown = shownAddresses();
     QStringList addresses;
@@ -480,9 +485,10 @@ QStringList TrendPanel::caption(const QDateTime &at) const
                                addresses.isEmpty() ? tr("(无)") : addresses.join(QStringLiteral(", ")), spanText(),
                                at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))};
     const auto end = shownEnd();
-    for (const int a : shown) {
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const int a = shown[i];
         const TrendSeries *series = m_store.series(a);
-        const TrendStats s = series ? series->stats(end, m_span) : TrendStats{};
+        const TrendStats s = stats ? (*stats)[i] : series ? series->stats(end, m_span) : TrendStats{};
         lines << tr("地址 %1: %2").arg(a).arg(s.count > 0 ? statsText(s, a) : tr("没有数值"));
     }
     return lines;
@@ -497,7 +503,9 @@ QString TrendPanel::savePng(const QString &path)
     if (!ensureChart())
         return m_chartError;
 
-    const QStringList text = caption(QDateTime::currentDateTime());
+    std::vector<TrendStats> stats;
+    const TrendPicture picture = pictureOf(shownEnd(), kPngWidth - 100, &stats);
+    const QStringList text = caption(QDateTime::currentDateTime(), &stats);
     QFont font = this->font();
     font.setPointSizeF(11);
     const QFontMetrics metrics(font);
@@ -509,7 +517,6 @@ QString TrendPanel::savePng(const QString &path)
     const int captionHeight = 8 + lineHeight * (1 + moduleRows) + 6;
     const int chartHeight = std::max(kPngHeight - captionHeight, 420);
 
-    const TrendPicture picture = pictureOf(shownEnd(), kPngWidth - 100, nullptr);
     QImage image(kPngWidth, captionHeight + chartHeight, QImage::Format_RGB32);
     image.fill(picture.background);
     QPainter painter(&image);
@@ -555,8 +562,9 @@ QString TrendPanel::saveCsv(const QString &path)
     };
     // Each module shown, its address after the time, as in the value log.
     std::string text = "time,address,min,max,mean,count\n";
+    const TimePoint end = shownEnd(); // one instant for every module
     for (const int address : shownAddresses()) {
-        const std::string rows = m_store.series(address)->csv(shownEnd(), m_span, timeText);
+        const std::string rows = m_store.series(address)->csv(end, m_span, timeText);
         const std::string tag = "," + std::to_string(address);
         for (std::size_t at = rows.find('\n') + 1; at < rows.size();) {
             const std::size_t eol = rows.find('\n', at);

@@ -92,8 +92,9 @@ public:
     QString savePng(const QString &path);
     QString saveCsv(const QString &path);
     // The lines above a saved picture: port, addresses, span and time, then one
-    // line per module shown with its min, max and mean.
-    QStringList caption(const QDateTime &at) const;
+    // line per module shown with its min, max and mean; `stats`, when given, are
+    // those of the modules shown, in their order, as pictureOf() found them.
+    QStringList caption(const QDateTime &at, const std::vector<TrendStats> *stats = nullptr) const;
 
     // What the last redraw showed, and how often the chart was redrawn.
     const TrendPicture &shownPicture() const { return m_picture; }
