@@ -37,15 +37,13 @@ void ReadSession::makeLinkFor(const QString &portName)
 
 Condition ReadSession::open()
 {
-    return awaited(m_link->InitPort(m_port), true);
+    return awaited(m_link->InitPort(m_port));
 }
 
-Condition ReadSession::awaited(Condition answer, bool tell)
+Condition ReadSession::awaited(Condition answer)
 {
-    if (answer == Condition::connecting) {
-        m_connecting = true;
-        m_tellOutcome = m_tellOutcome || tell;
-    }
+    if (answer == Condition::connecting)
+        m_tellOutcome = true;
     return answer;
 }
 
@@ -103,7 +101,7 @@ Condition ReadSession::read()
     }
     if (!m_link->isOpen()) {
         // Pressing Read is a choice: whatever is at the path now.
-        const Condition failure = awaited(m_link->openChosen(m_port), true);
+        const Condition failure = awaited(m_link->openChosen(m_port));
         m_readWhenUp = failure == Condition::connecting;
         if (failure != Condition::none)
             return failure;
@@ -122,10 +120,8 @@ void ReadSession::stop()
     m_tellOutcome = false;
     // A connection the user asked for is given up; one that the session makes to get
     // a lost line back goes on, as the wait for a serial device does.
-    if (m_connecting && !m_reopenTimer.isActive()) {
-        m_connecting = false;
+    if (m_link->opening() && !m_reopenTimer.isActive())
         m_link->close();
-    }
     apply(m_cycle.Stop_Click(Clock::now()));
 }
 
@@ -170,10 +166,10 @@ Condition ReadSession::switchPort(const QString &portName)
     const bool wasReading = freshCycle();
     m_reopenTimer.stop();
     m_link->close();
-    m_connecting = m_tellOutcome = m_readWhenUp = false;
+    m_tellOutcome = m_readWhenUp = false;
     m_port.portName = portName;
     makeLinkFor(portName);
-    if (const Condition failure = awaited(m_link->openChosen(m_port), true); failure != Condition::none) {
+    if (const Condition failure = awaited(m_link->openChosen(m_port)); failure != Condition::none) {
         m_readWhenUp = failure == Condition::connecting && wasReading;
         apply({});
         return failure;
@@ -227,7 +223,7 @@ void ReadSession::tryReopen()
     // The same device path, the same settings: a replugged adapter usually comes back
     // under its old name, and always under its /dev/serial/by-id name. The timer
     // ticking on while a connection is being made asks for nothing new.
-    if (const Condition answer = awaited(m_link->InitPort(m_port), false); answer != Condition::connecting)
+    if (const Condition answer = m_link->InitPort(m_port); answer != Condition::connecting)
         reopened(answer);
 }
 
@@ -254,7 +250,6 @@ void ReadSession::reopened(Condition failure)
 
 void ReadSession::onLinkOpened(Condition outcome)
 {
-    m_connecting = false;
     const bool tell = std::exchange(m_tellOutcome, false);
     const bool readNow = std::exchange(m_readWhenUp, false) && outcome == Condition::none;
     if (readNow)

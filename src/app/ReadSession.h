@@ -59,7 +59,7 @@ public:
     // the port is not open.
     Link *lendPort();
     // A serial server's connection is being made (open(), read() or switchPort()).
-    bool connecting() const { return m_connecting; }
+    bool connecting() const { return m_link->opening(); }
     // Reading goes on if it was on when the port was lent (once the device is back,
     // if it went away meanwhile).
     void takePortBack();
@@ -126,8 +126,9 @@ private:
     // What an attempt to open the line again came to.
     void reopened(Condition failure);
     void onLinkOpened(Condition outcome);
-    // Takes note of an open the link is still making; `tell`: opened() says how it went.
-    Condition awaited(Condition answer, bool tell);
+    // An open the user asked for that the link is still making: opened() will say
+    // how it went (the automatic reopen's outcome goes to reopened() instead).
+    Condition awaited(Condition answer);
     void apply(const CycleActions &actions);
     // Starts over with a cycle that knows nothing yet; says whether reading was on.
     bool freshCycle();
@@ -152,7 +153,6 @@ private:
     Condition m_refusedReopen = Condition::none;
     TrafficJudge m_traffic;
     int m_reopenFailures = 0;
-    bool m_connecting = false;
     bool m_tellOutcome = false;
     bool m_readWhenUp = false;
     bool m_valueSinceReopen = true;

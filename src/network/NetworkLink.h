@@ -32,6 +32,7 @@ public:
     void discardInput() override;
     void close() override;
     bool isOpen() const override { return m_up; }
+    bool opening() const override { return m_opening != Opening::none; }
     QString errorDetail() const override { return m_errorDetail; }
     // 0.5 s, doubling up to 5 s: a restarting server is back soon, a dead one is not
     // knocked at twice a second for ever.

@@ -40,6 +40,8 @@ public:
     virtual void discardInput() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // An open that answered Condition::connecting is still under way.
+    virtual bool opening() const { return false; }
     // The system's wording of the last failure, for the message's detail.
     virtual QString errorDetail() const = 0;
     // How long to wait before the next attempt to open the line again, after
