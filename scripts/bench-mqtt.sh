@@ -22,7 +22,7 @@ trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 
 # shellcheck source=scripts/bench-sim.sh
 . scripts/bench-sim.sh
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\nuser root\n' "$port" >"$tmp/broker.conf"
 broker_pid=
 start_broker() {

@@ -18,7 +18,6 @@ trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 # shellcheck source=scripts/bench-sim.sh
 . scripts/bench-sim.sh
 stop_all() { kill $(jobs -p) 2>/dev/null; wait 2>/dev/null || true; }
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 wait_listen() { # wait_listen PORT: until something listens there (without connecting: socat serves one)
     local hex
     hex=$(printf '%04X' "$1")

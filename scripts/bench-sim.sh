@@ -1,4 +1,5 @@
-# Sourced by the benchmarks: starts kvp-sim in the background and waits for its device.
+# Sourced by the benchmarks: starts kvp-sim in the background and waits for its device;
+# finds a free TCP port.
 # Needs $sim (the simulator) and $tmp (a scratch folder).
 start_sim() { # start_sim NAME ARGS... ; sets $device
     "$sim" "${@:2}" >"$tmp/$1.sim" 2>&1 &
@@ -13,3 +14,6 @@ start_sim() { # start_sim NAME ARGS... ; sets $device
     echo "bench: kvp-sim did not start: $(cat "$tmp/$1.sim")" >&2
     exit 1
 }
+
+# A TCP port of 127.0.0.1 that nothing listens on now, for a server of the benchmark's own.
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
