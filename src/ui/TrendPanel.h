@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TrendPicture.h"
+#include "TrendReadout.h"
 
 #include "trend/TrendAxis.h"
 #include "trend/TrendStore.h"
@@ -14,14 +15,13 @@
 #include <optional>
 #include <vector>
 
-class QComboBox;
 class QLabel;
-class QPushButton;
 class QStackedLayout;
 
 namespace kvp {
 
 class TrendChart;
+class TrendControls;
 
 // The trend below the window's controls: the values of the last span (60 s unless
 // the user picks another, 10 s to 1 h) of every module the window follows, one
@@ -72,12 +72,7 @@ public:
     bool paused() const { return m_paused; }
     // How a module's counts are shown: count × scale + offset, to `decimals` places,
     // in `unit`. The chart, its axis title, the figures and the caption follow it.
-    struct Readout {
-        double scale = 1;
-        double offset = 0;
-        int decimals = 0;
-        QString unit;
-    };
+    using Readout = TrendReadout;
     void setReadouts(std::function<Readout(int address)> of);
     // The unit of modules without a readout of their own; empty: plain values.
     void setUnit(const QString &unit);
@@ -125,11 +120,8 @@ private:
     TrendPicture pictureOf(TimePoint end, int width, std::vector<TrendStats> *stats);
     std::vector<int> shownAddresses() const;
     QColor colourOf(int address, bool dark) const;
-    QString statsText(const TrendStats &s, int address) const;
     Readout readoutOf(int address) const;
-    QString spanText() const;
     TimePoint shownEnd() const;
-    void chooseAndSave(bool png);
     void updateTimer();
     void showLegend();
 
@@ -146,9 +138,7 @@ private:
     int m_redraws = 0;
     TrendAxis m_valueAxis;
 
-    QComboBox *m_spanBox = nullptr;
-    QComboBox *m_modulesBox = nullptr;
-    QPushButton *m_pause = nullptr;
+    TrendControls *m_controls = nullptr;
     QLabel *m_statsLabel = nullptr;
     QLabel *m_legend = nullptr;
     QLabel *m_missing = nullptr;
