@@ -15,6 +15,7 @@
 #include "ui/WindowExtras.h"
 #include "ui/frmMain.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -338,8 +339,11 @@ private slots:
         QVERIFY(ok->isEnabled());
         dialog->findChild<QLineEdit *>(field)->setText(typed);
         QVERIFY(!ok->isEnabled());
-        QVERIFY2(dialog->findChild<QLabel *>(QStringLiteral("ReadoutNote"))->text().startsWith(says),
-                 qPrintable(dialog->findChild<QLabel *>(QStringLiteral("ReadoutNote"))->text()));
+        const QLabel *note = dialog->findChild<QLabel *>(QStringLiteral("ReadoutNote"));
+        QVERIFY2(note->text().startsWith(says), qPrintable(note->text()));
+        // Whole, not cut at top and bottom: the dialog grows for a note that wraps.
+        QTRY_VERIFY2(note->height() >= note->heightForWidth(note->width()),
+                     qPrintable(QStringLiteral("%1 < %2").arg(note->height()).arg(note->heightForWidth(note->width()))));
     }
 
     void recordingWritesTheLogsLinesAndCountsThem()
@@ -740,6 +744,38 @@ private slots:
         auto *spin = panel.findChild<QSpinBox *>(QStringLiteral("ModuleNewAddress"));
         spin->setValue(expected.first());
         QVERIFY(!panel.findChild<QPushButton *>(QStringLiteral("ModuleAdd"))->isEnabled());
+    }
+
+    // A screen reader names the list's controls and the trend's boxes, not only their
+    // value; Tab reaches the address to add before the table under it.
+    void controlsAreNamedAndTabbedInOrder_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the module table") << "ModuleTable" << "模块列表";
+        QTest::newRow("the address to add") << "ModuleNewAddress" << "要加入列表的地址";
+        QTest::newRow("the trend's span") << "TrendSpan" << "显示的时间跨度";
+        QTest::newRow("the trend's modules") << "TrendModules" << "显示的模块";
+    }
+    void controlsAreNamedAndTabbedInOrder()
+    {
+        QFETCH(QString, widget);
+        QFETCH(QString, name);
+        Window w;
+        w.extras().setModulesOpen(true);
+        w.extras().setTrendOpen(true);
+        auto *named = w.window->findChild<QWidget *>(widget);
+        QVERIFY(named);
+        // Its own name, or on Linux (where a box's name is its value) its label's.
+        QAccessibleInterface *said = QAccessible::queryAccessibleInterface(named);
+        QStringList names{said->text(QAccessible::Name)};
+        for (const auto &[label, relation] : said->relations(QAccessible::Label))
+            names << label->text(QAccessible::Name);
+        QVERIFY2(names.contains(name), qPrintable(names.join(QLatin1Char('|'))));
+        QList<QWidget *> chain;
+        for (QWidget *next = w.window->nextInFocusChain(); next != w.window.get(); next = next->nextInFocusChain())
+            chain << next;
+        QVERIFY(chain.indexOf(w.child<QWidget>("ModuleNewAddress")) < chain.indexOf(w.modules().table()));
     }
 
     // "Read all found" puts every module that answered into the list and reads them all.

@@ -46,6 +46,7 @@ ModuleListPanel::ModuleListPanel(Source source, QWidget *parent) : QWidget(paren
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setToolTip(tr("单击一行, 上面显示它的数值; Delete 移除"));
+    m_table->setAccessibleName(tr("模块列表"));
     m_table->installEventFilter(this);
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row) { onCurrentRow(row); });
@@ -65,6 +66,7 @@ ModuleListPanel::ModuleListPanel(Source source, QWidget *parent) : QWidget(paren
     m_newAddress->setObjectName(QStringLiteral("ModuleNewAddress"));
     m_newAddress->setRange(kLowestAddress, kHighestAddress);
     m_newAddress->setToolTip(tr("要加入列表的模块地址 (0 ~ 31)"));
+    m_newAddress->setAccessibleName(tr("要加入列表的地址"));
     m_newAddress->installEventFilter(this);
     m_add = new QPushButton(tr("添加"), this);
     m_add->setObjectName(QStringLiteral("ModuleAdd"));
@@ -76,8 +78,15 @@ ModuleListPanel::ModuleListPanel(Source source, QWidget *parent) : QWidget(paren
     connect(m_add, &QPushButton::clicked, this, [this] { addAddress(m_newAddress->value()); });
     connect(m_remove, &QPushButton::clicked, this, &ModuleListPanel::removeSelected);
 
+    // Tab goes as the eye reads: the row of the address to add, then the table below it.
+    setTabOrder(m_newAddress, m_add);
+    setTabOrder(m_add, m_remove);
+    setTabOrder(m_remove, m_table);
+
+    auto *label = new QLabel(tr("模块:"), this);
+    label->setBuddy(m_newAddress);
     auto *top = new QHBoxLayout;
-    top->addWidget(new QLabel(tr("模块:"), this));
+    top->addWidget(label);
     top->addWidget(m_newAddress);
     top->addWidget(m_add);
     top->addStretch();
@@ -262,6 +271,15 @@ void ModuleListPanel::refresh()
 
 bool ModuleListPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_table && event->type() == QEvent::FocusIn && !m_quiet) {
+        // Reached by Tab, a table without a current row makes its first one current:
+        // that is not the user choosing a module, and the box is not to follow.
+        m_quiet = true;
+        const bool handled = static_cast<QObject *>(m_table)->event(event);
+        m_quiet = false;
+        updateButtons();
+        return handled;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (watched == m_table && key == Qt::Key_Delete) {

@@ -106,12 +106,33 @@ void ReadoutDialog::check()
         m_problem = tr("下限高于上限: 每个值都会超限");
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(m_problem.isEmpty());
     if (!m_problem.isEmpty()) {
-        m_note->setText(m_problem);
+        showNote(m_problem);
         return;
     }
     const ReadoutSettings s = *settings();
     const std::int32_t sample = m_sample.value_or(12345);
-    m_note->setText(tr("例: 计数 %1 显示为 %2").arg(sample).arg(QString::fromStdString(s.units.textWithUnit(sample))));
+    showNote(tr("例: 计数 %1 显示为 %2").arg(sample).arg(QString::fromStdString(s.units.textWithUnit(sample))));
+}
+
+void ReadoutDialog::showNote(const QString &text)
+{
+    m_note->setText(text);
+    fitNote();
+}
+
+void ReadoutDialog::fitNote()
+{
+    // A dialog does not grow for a label that wraps onto more lines: its note would
+    // be squeezed into the height of fewer and cut at top and bottom. As high as the
+    // text asks at the width it has, the note makes the dialog grow.
+    const int width = m_note->width() > 0 ? m_note->width() : m_note->sizeHint().width();
+    m_note->setMinimumHeight(m_note->heightForWidth(width));
+}
+
+void ReadoutDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    fitNote(); // narrower, more lines
 }
 
 } // namespace kvp

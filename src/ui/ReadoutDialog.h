@@ -28,8 +28,13 @@ public:
     // What is typed, when all of it reads.
     std::optional<ReadoutSettings> settings() const;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void check();
+    void showNote(const QString &text);
+    void fitNote();
 
     std::optional<std::int32_t> m_sample;
     QLineEdit *m_scale;

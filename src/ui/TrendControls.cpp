@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 
 #include <iterator>
@@ -62,6 +63,16 @@ TrendControls::TrendControls(QWidget *parent) : QWidget(parent)
     auto *csv = new QPushButton(tr("保存 CSV…"), this);
     csv->setToolTip(tr("把显示的跨度保存为 CSV: 每段的最小值, 最大值, 平均值和个数"));
     connect(csv, &QPushButton::clicked, this, &TrendControls::saveCsvAsked);
+
+    // A screen reader on Linux says a box's value as its name, and names it by the
+    // label it is the buddy of: a label each, not shown (the row has no room for
+    // them, and the eye reads the boxes by their values).
+    for (auto [box, name] : {std::pair{m_spanBox, tr("显示的时间跨度")}, std::pair{m_modulesBox, tr("显示的模块")}}) {
+        box->setAccessibleName(name);
+        auto *label = new QLabel(name, this);
+        label->setBuddy(box);
+        label->hide();
+    }
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
