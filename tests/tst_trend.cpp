@@ -1,4 +1,5 @@
 #include "trend/TrendAxis.h"
+#include "trend/TrendFigures.h"
 #include "trend/TrendSeries.h"
 #include "trend/TrendStore.h"
 
@@ -168,8 +169,40 @@ private slots:
         QCOMPARE(QString::fromStdString(csv), QStringLiteral("time,min,max,mean,count\n"
                                                              "-9.000,4,6,5.000,2\n"
                                                              "-5.000,,,,0\n"));
-        const std::string timed = series.csv(kEnd, 10s, [](TimePoint t) { return t == at(-9'000) ? "A" : "B"; });
-        QCOMPARE(QString::fromStdString(timed), QStringLiteral("time,min,max,mean,count\nA,4,6,5.000,2\nB,,,,0\n"));
+        const std::string timed = series.csv(kEnd, 10s, [](TimePoint t) { return t == at(-9'000) ? "A" : "B"; },
+                                             [](const TrendBucket &b) { return "," + std::to_string(b.sum); });
+        QCOMPARE(QString::fromStdString(timed), QStringLiteral("time,min,max,mean,count\nA,4,6,5.000,2,10\nB,,,,0,0\n"));
+    }
+
+    // Min, max and mean in the module's units, rounded once and exactly, half away
+    // from zero, as the value is: never the double nearest to count × scale.
+    void figuresAreExact_data()
+    {
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("offset");
+        QTest::addColumn<QString>("expected"); // min|max|mean
+        QTest::newRow("15 at 0.001, 2 places") << QList<int>{15} << "0.001" << "0" << "0.02 kg|0.02 kg|0.015 kg";
+        QTest::newRow("a mean half-way") << QList<int>{14, 15} << "0.001" << "0" << "0.01 kg|0.02 kg|0.015 kg";
+        QTest::newRow("a mean half-way below zero") << QList<int>{-14, -15} << "0.001" << "0"
+                                                    << "-0.02 kg|-0.01 kg|-0.015 kg";
+        QTest::newRow("a negative scale turns them") << QList<int>{100, 300} << "-0.01" << "5" << "2.00 kg|4.00 kg|3.000 kg";
+        QTest::newRow("an offset finer than the scale") << QList<int>{1, 2} << "0.01" << "0.0005"
+                                                        << "0.01 kg|0.02 kg|0.016 kg";
+        QTest::newRow("a third") << QList<int>{0, 0, 1} << "1" << "0" << "0.00 kg|1.00 kg|0.333 kg";
+    }
+    void figuresAreExact()
+    {
+        QFETCH(QList<int>, counts);
+        QFETCH(QString, scale);
+        QFETCH(QString, offset);
+        QFETCH(QString, expected);
+        const TrendFigures figures({*DecimalNumber::parse(scale.toStdString()), *DecimalNumber::parse(offset.toStdString()), 2, "kg"});
+        Samples samples;
+        for (int i = 0; i < counts.size(); ++i)
+            samples.push_back({-1000 + 20 * i, counts[i]});
+        const TrendStats s = seriesOf(samples).stats(kEnd, 10s);
+        QCOMPARE(QString::fromStdString(figures.min(s) + "|" + figures.max(s) + "|" + figures.mean(s)), expected);
     }
 
     // Each module's line keeps its own gaps, and its history survives another

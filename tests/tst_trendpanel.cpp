@@ -4,11 +4,14 @@
 #include "app/Remembered.h"
 #include "sim/SimulatedModule.h"
 #include "ui/TrendChartLoader.h"
+#include "ui/TrendColours.h"
+#include "ui/TrendExport.h"
 #include "ui/TrendPanel.h"
 #include "ui/WindowExtras.h"
 #include "ui/frmMain.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
@@ -26,9 +29,11 @@ namespace {
 using TimePoint = TrendSeries::TimePoint;
 
 // A panel on screen, paused at `now`, with 70 s of values every 50 ms for each of
-// `modules` (module a's values around 100 * a), module `silent` stale from 40 to 30 s ago.
+// `modules` (module a's values around 100 * a, or `constant`), module `silent` stale
+// from 40 to 30 s ago.
 struct Panel {
-    explicit Panel(const std::vector<int> &modules, int current, int silent = -1)
+    explicit Panel(const std::vector<int> &modules, int current, int silent = -1,
+                   std::optional<std::int32_t> constant = std::nullopt)
     {
         panel.resize(468, TrendPanel::kHeight);
         panel.follow(modules, current);
@@ -37,7 +42,7 @@ struct Panel {
         for (const int a : modules) {
             for (double ago = 70; ago > 0.05; ago -= 0.05)
                 if (a != silent || ago > 40 || ago <= 30)
-                    panel.addValue(a, at(ago), 100 * a + static_cast<int>(ago) % 7);
+                    panel.addValue(a, at(ago), constant.value_or(100 * a + static_cast<int>(ago) % 7));
             if (a == silent) {
                 panel.setStale(a, true, at(40));
                 panel.setStale(a, false, at(30));
@@ -57,9 +62,24 @@ struct Panel {
             out << QStringLiteral("%1:%2").arg(line.address).arg(line.runs.size());
         return out;
     }
+    QString statsLine() const { return panel.findChild<QLabel *>(QStringLiteral("TrendStats"))->text(); }
+    QStringList csv()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trend.csv"));
+        QFile file(path);
+        if (!panel.saveCsv(path).isEmpty() || !file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
     TimePoint now = TrendSeries::Clock::now();
     TrendPanel panel;
 };
+
+EngineeringUnits unitsOf(const char *scale, const char *offset, int decimals, const char *unit)
+{
+    return {*DecimalNumber::parse(scale), *DecimalNumber::parse(offset), decimals, unit};
+}
 
 QString mapsOf(qint64 pid)
 {
@@ -113,8 +133,14 @@ private slots:
         QVERIFY2(note.contains(path) && note.contains(reason) && note.contains(QStringLiteral("重新安装")), qPrintable(note));
         QVERIFY(window.findChild<QLabel *>(QStringLiteral("TrendNote"))->isVisible());
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("TrendChartMissing"))->text(), note);
+        // A picture that cannot be drawn leaves the file it was to replace as it was.
         QTemporaryDir out;
-        QCOMPARE(window.extras()->trend()->savePng(out.filePath(QStringLiteral("t.png"))), note);
+        QFile old(out.filePath(QStringLiteral("t.png")));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the picture of yesterday") > 0);
+        old.close();
+        QCOMPARE(window.extras()->trend()->savePng(old.fileName()), note);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the picture of yesterday"));
         window.extras()->trend()->redraw(); // and draws on without a chart
         TrendChartLoader::setPath(QStringLiteral(KVP_TREND_CHART));
     }
@@ -233,20 +259,94 @@ private slots:
             p.panel.setUnit(unit);
         else
             p.panel.setReadouts([=](int address) {
-                return address == 7 ? TrendPanel::Readout{1, 0, 0, QStringLiteral("N")}
-                                    : TrendPanel::Readout{scale, offset, 3, unit};
+                return address == 7 ? unitsOf("1", "0", 0, "N")
+                                    : EngineeringUnits{*DecimalNumber::parse(QByteArray::number(scale).toStdString()),
+                                                       *DecimalNumber::parse(QByteArray::number(offset).toStdString()),
+                                                       3, unit.toStdString()};
             });
         p.panel.redraw();
         QCOMPARE(p.panel.shownPicture().valueTitle, title);
         QCOMPARE(p.panel.shownPicture().timeTitle, QStringLiteral("时间 (秒)"));
-        QVERIFY2(p.panel.findChild<QLabel *>(QStringLiteral("TrendStats"))->text().contains(figure),
-                 qPrintable(p.panel.findChild<QLabel *>(QStringLiteral("TrendStats"))->text()));
+        QVERIFY2(p.statsLine().contains(figure), qPrintable(p.statsLine()));
         double highest = -1e9;
         for (const auto &run : p.panel.shownPicture().lines.front().runs)
             for (const QPointF &point : run)
                 highest = std::max(highest, point.y());
         QCOMPARE(highest, top);
         QVERIFY(p.panel.shownPicture().value.high >= top && p.panel.shownPicture().value.low <= top);
+    }
+
+    // The trend says what the value says: the same exact decimals in its figures,
+    // caption, CSV, line and axis, where binary floating point would round otherwise.
+    void theTrendSaysWhatTheValueSays_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("offset");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("15 at 0.001") << 15 << "0.001" << "0" << "0.02";
+        QTest::newRow("1005 at 0.001") << 1005 << "0.001" << "0" << "1.01";
+        QTest::newRow("-15 at 0.001") << -15 << "0.001" << "0" << "-0.02";
+        QTest::newRow("15 at -0.001") << 15 << "-0.001" << "0" << "-0.02";
+        QTest::newRow("an offset") << 1 << "0.01" << "0.005" << "0.02";
+    }
+    void theTrendSaysWhatTheValueSays()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, scale);
+        QFETCH(QString, offset);
+        QFETCH(QString, shown);
+        const EngineeringUnits units = unitsOf(qPrintable(scale), qPrintable(offset), 2, "kg");
+        QCOMPARE(QString::fromStdString(units.text(count)), shown); // as the value shows it
+        Panel p({3}, 3, -1, count);
+        p.panel.setReadouts([&](int) { return units; });
+        const QString figures = QStringLiteral("最小 %1 kg   最大 %1 kg").arg(shown);
+        QVERIFY2(p.statsLine().contains(figures), qPrintable(p.statsLine()));
+        QVERIFY2(p.panel.caption(QDateTime::currentDateTime()).last().contains(figures),
+                 qPrintable(p.panel.caption(QDateTime::currentDateTime()).last()));
+        const QStringList row = p.csv().last().split(QLatin1Char(','));
+        QCOMPARE(row.mid(6, 2), (QStringList{shown, shown}));
+        const TrendPicture &picture = p.panel.shownPicture();
+        QCOMPARE(picture.lines.first().runs.first().first().y(), shown.toDouble());
+        QVERIFY(picture.value.low <= shown.toDouble() && shown.toDouble() <= picture.value.high);
+    }
+
+    // Colours stay with their module, whoever joins or leaves; no line is red, the
+    // colour of a value beyond its limits.
+    void coloursStayWithTheirModule_data()
+    {
+        QTest::addColumn<std::vector<int>>("before");
+        QTest::addColumn<std::vector<int>>("after");
+        QTest::newRow("the first removed") << std::vector<int>{3, 7, 9} << std::vector<int>{7, 9};
+        QTest::newRow("one added before the others") << std::vector<int>{5, 9} << std::vector<int>{2, 5, 9};
+        QTest::newRow("removed, another added") << std::vector<int>{1, 2, 3} << std::vector<int>{2, 3, 4};
+    }
+    void coloursStayWithTheirModule()
+    {
+        QFETCH(std::vector<int>, before);
+        QFETCH(std::vector<int>, after);
+        Panel p(before, before.front());
+        std::map<int, QRgb> colours;
+        for (const auto &line : p.panel.shownPicture().lines)
+            colours[line.address] = line.colour.rgb();
+        p.panel.follow(after, after.front());
+        p.panel.redraw();
+        QSet<QRgb> distinct;
+        for (const auto &line : p.panel.shownPicture().lines) {
+            distinct.insert(line.colour.rgb());
+            if (colours.count(line.address))
+                QCOMPARE(line.colour.name(), QColor(colours[line.address]).name());
+        }
+        QCOMPARE(distinct.size(), int(after.size()));
+    }
+    void noLineIsRed()
+    {
+        for (const bool dark : {false, true})
+            for (int place = 0; place < TrendStore::kMostModules; ++place) {
+                const QColor c = TrendColours::ofPlace(place, dark);
+                const bool red = (c.hslHue() < 20 || c.hslHue() > 330) && c.hslSaturation() > 100;
+                QVERIFY2(!red, qPrintable(QStringLiteral("%1 at %2").arg(c.name()).arg(place)));
+            }
     }
 
     // The chart follows the panel's palette: dark window, dark chart, light lines.
@@ -310,20 +410,64 @@ private slots:
         QVERIFY(colours.size() > 1);
     }
 
-    // The CSV names each row's module, as the value log does.
+    // Every line of the saved picture's caption fits its place, the mean included,
+    // however long the units or many the modules.
+    void theCaptionIsNotCut_data()
+    {
+        QTest::addColumn<int>("modules");
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("two in kg") << 2 << "kg";
+        QTest::newRow("three in kg") << 3 << "kg";
+        QTest::newRow("a long unit") << 1 << "N·m (net of the tare, 20 °C)";
+        QTest::newRow("32 modules") << 32 << "kg";
+    }
+    void theCaptionIsNotCut()
+    {
+        QFETCH(int, modules);
+        QFETCH(QString, unit);
+        std::vector<int> addresses;
+        for (int a = 0; a < modules; ++a)
+            addresses.push_back(a);
+        Panel p(addresses, 0);
+        p.panel.setReadouts([&](int) { return unitsOf("-0.001", "1000.5", 3, qPrintable(unit)); });
+        p.panel.setPortSource([] { return QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"); });
+        const QStringList caption = p.panel.caption(QDateTime::currentDateTime());
+        QFont font = p.panel.font();
+        font.setPointSizeF(11);
+        const QFontMetrics metrics(font);
+        const QList<QRect> cells = TrendExport::captionCells(caption, metrics, TrendPanel::kPngWidth);
+        QCOMPARE(cells.size(), caption.size());
+        for (int i = 0; i < caption.size(); ++i) {
+            const QRect needed = metrics.boundingRect(cells[i], Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, caption[i]);
+            QVERIFY2(cells[i].contains(needed) && cells[i].right() < TrendPanel::kPngWidth, qPrintable(caption[i]));
+            for (int j = 0; j < i; ++j)
+                QVERIFY(!cells[i].intersects(cells[j]));
+        }
+    }
+
+    // The CSV names each row's module, as the value log does, and gives each figure
+    // as a count and as shown, in the module's unit.
+    void theCsvNamesTheModules_data()
+    {
+        QTest::addColumn<bool>("scaled");
+        QTest::addColumn<QString>("row"); // of module 7, the count's digits as \\d
+        QTest::newRow("counts") << false << "7\\d\\d,7\\d\\d,7\\d\\d\\.\\d+,1,7\\d\\d,7\\d\\d,7\\d\\d\\.\\d,";
+        QTest::newRow("in kg") << true << "7\\d\\d,7\\d\\d,7\\d\\d\\.\\d+,1,0\\.7\\d\\d,0\\.7\\d\\d,0\\.7\\d\\d0,\"kg, net\"";
+    }
     void theCsvNamesTheModules()
     {
+        QFETCH(bool, scaled);
+        QFETCH(QString, row);
         Panel p({3, 7}, 7);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("trend.csv"));
-        QCOMPARE(p.panel.saveCsv(path), QString());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.first(), QStringLiteral("time,address,min,max,mean,count"));
+        if (scaled)
+            p.panel.setReadouts([](int) { return unitsOf("0.001", "0", 3, "kg, net"); });
+        const QStringList lines = p.csv();
+        QCOMPARE(lines.first(), QStringLiteral("time,address,min,max,mean,count,scaled_min,scaled_max,scaled_mean,unit"));
+        QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^[^,]+,7,") + row + QLatin1Char('$'))).size() >= 1190,
+                 qPrintable(lines.last()));
         // A value every 50 ms for a minute, each in a bucket of its own.
         const auto rowsOf = [&](int a) {
-            return lines.filter(QRegularExpression(QStringLiteral("^[^,]+,%1,%1\\d\\d,%1\\d\\d,[0-9.]+,1$").arg(a))).size();
+            return lines.filter(QRegularExpression(QStringLiteral("^[^,]+,%1,%1\\d\\d,%1\\d\\d,[0-9.]+,1,").arg(a))).size();
         };
         QVERIFY2(rowsOf(3) >= 1190 && rowsOf(7) >= 1190, qPrintable(QString::number(rowsOf(3))));
         QCOMPARE(lines.size(), 1 + rowsOf(3) + rowsOf(7));

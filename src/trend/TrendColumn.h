@@ -22,6 +22,7 @@ struct TrendStats {
     std::uint64_t count = 0;
     std::int32_t min = 0;
     std::int32_t max = 0;
+    std::int64_t sum = 0; // of the counts: the mean exactly is sum / count
     double mean = 0.0;
     double rate = 0.0; // values a second over the part of the span that has values
 };

@@ -109,6 +109,7 @@ TrendStats TrendSeries::stats(TimePoint end, Duration span) const
     });
     if (s.count == 0)
         return s;
+    s.sum = sum;
     s.mean = static_cast<double>(sum) / static_cast<double>(s.count);
     // Over the time that has values: a trend opened a second ago shows the rate of
     // that second, not of a minute mostly empty. At least a bucket, never zero.
@@ -117,7 +118,8 @@ TrendStats TrendSeries::stats(TimePoint end, Duration span) const
     return s;
 }
 
-std::string TrendSeries::csv(TimePoint end, Duration span, const std::function<std::string(TimePoint)> &timeText) const
+std::string TrendSeries::csv(TimePoint end, Duration span, const std::function<std::string(TimePoint)> &timeText,
+                             const std::function<std::string(const TrendBucket &)> &more) const
 {
     const auto secondsBefore = [end](TimePoint t) {
         char text[32];
@@ -131,13 +133,16 @@ std::string TrendSeries::csv(TimePoint end, Duration span, const std::function<s
             return;
         out += timeText ? timeText(start) : secondsBefore(start);
         if (b.count == 0) {
-            out += ",,,,0\n";
-            return;
+            out += ",,,,0";
+        } else {
+            char values[96];
+            std::snprintf(values, sizeof values, ",%d,%d,%.3f,%u", b.min, b.max,
+                          static_cast<double>(b.sum) / static_cast<double>(b.count), b.count);
+            out += values;
         }
-        char values[96];
-        std::snprintf(values, sizeof values, ",%d,%d,%.3f,%u\n", b.min, b.max,
-                      static_cast<double>(b.sum) / static_cast<double>(b.count), b.count);
-        out += values;
+        if (more)
+            out += more(b);
+        out += '\n';
     });
     return out;
 }

@@ -68,7 +68,9 @@ public:
     // The span as CSV: a header, then one line per bucket with values or with a
     // stale stretch: time,min,max,mean,count (stale stretches leave the values
     // empty). timeText writes a bucket's start; by default, seconds before `end`.
-    std::string csv(TimePoint end, Duration span, const std::function<std::string(TimePoint)> &timeText = {}) const;
+    // `more`, when given, writes columns of its own after the count (from ',').
+    std::string csv(TimePoint end, Duration span, const std::function<std::string(TimePoint)> &timeText = {},
+                    const std::function<std::string(const TrendBucket &)> &more = {}) const;
 
     std::size_t storedBuckets() const;
     static std::size_t capacity(int scale = 1);

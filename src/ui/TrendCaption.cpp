@@ -1,25 +1,22 @@
 #include "TrendCaption.h"
 
+#include "trend/TrendFigures.h"
+
 namespace kvp {
 
-QString TrendCaption::figures(const TrendStats &s, const TrendReadout &r)
+QString TrendCaption::figures(const TrendStats &s, const EngineeringUnits &units)
 {
-    const auto figure = [&r](double count, int decimals) {
-        const QString number = QString::number(count * r.scale + r.offset, 'f', decimals);
-        return r.unit.isEmpty() ? number : number + QLatin1Char(' ') + r.unit;
-    };
-    const double a = s.min, b = s.max;
-    const bool turned = r.scale < 0; // the smallest count is the largest value
+    const TrendFigures f(units);
     return tr("最小 %1   最大 %2   平均 %3")
-        .arg(figure(turned ? b : a, r.decimals), figure(turned ? a : b, r.decimals), figure(s.mean, r.decimals + 1));
+        .arg(QString::fromStdString(f.min(s)), QString::fromStdString(f.max(s)), QString::fromStdString(f.mean(s)));
 }
 
-QString TrendCaption::summary(const TrendStats &s, const TrendReadout &r, std::optional<int> address)
+QString TrendCaption::summary(const TrendStats &s, const EngineeringUnits &units, std::optional<int> address)
 {
     const QString who = address ? tr("地址 %1: ").arg(*address) : QString();
     if (s.count == 0)
         return who + tr("这段时间内没有数值");
-    return who + figures(s, r) + tr("   速率 %1 次/秒").arg(s.rate, 0, 'f', 1);
+    return who + figures(s, units) + tr("   速率 %1 次/秒").arg(s.rate, 0, 'f', 1);
 }
 
 QString TrendCaption::legend(const TrendPicture &picture)
@@ -32,7 +29,7 @@ QString TrendCaption::legend(const TrendPicture &picture)
 
 QStringList TrendCaption::lines(const QString &port, const std::vector<int> &shown, const QString &span,
                                 const QDateTime &at, const std::vector<TrendStats> &stats,
-                                const std::function<TrendReadout(int)> &readoutOf)
+                                const std::function<EngineeringUnits(int)> &unitsOf)
 {
     QStringList addresses;
     for (const int a : shown)
@@ -43,7 +40,7 @@ QStringList TrendCaption::lines(const QString &port, const std::vector<int> &sho
                              at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))};
     for (std::size_t i = 0; i < shown.size(); ++i) {
         const TrendStats &s = stats[i];
-        out << tr("地址 %1: %2").arg(shown[i]).arg(s.count > 0 ? figures(s, readoutOf(shown[i])) : tr("没有数值"));
+        out << tr("地址 %1: %2").arg(shown[i]).arg(s.count > 0 ? figures(s, unitsOf(shown[i])) : tr("没有数值"));
     }
     return out;
 }

@@ -2,11 +2,14 @@
 
 #include "TrendPicture.h"
 
+#include "reader/EngineeringUnits.h"
 #include "trend/TrendStore.h"
 
 #include <QCoreApplication>
 #include <QFont>
 #include <QImage>
+#include <QList>
+#include <QRect>
 #include <QStringList>
 
 #include <functional>
@@ -14,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class QFontMetrics;
 class QWidget;
 
 namespace kvp {
@@ -25,16 +29,23 @@ class TrendExport
     Q_DECLARE_TR_FUNCTIONS(TrendExport)
 
 public:
-    // The picture as saved, `width` wide and about `height` high: the caption's
-    // header on a line of its own, the modules three to a line, each with the mark
-    // of its line's colour, and the chart below, drawn by `chart` at the size asked.
+    // Where each line of the caption is written in a picture `width` wide: the header
+    // across, then the modules as many to a row as the widest of them leaves room for
+    // (three at most), each after the mark of its line's colour. A line too long even
+    // for a row of its own wraps: nothing is cut.
+    static QList<QRect> captionCells(const QStringList &caption, const QFontMetrics &metrics, int width);
+    // The picture as saved, `width` wide and about `height` high: the caption, and
+    // the chart below, drawn by `chart` at the size asked.
     static QImage picture(const QStringList &caption, const TrendPicture &picture, const QFont &font, int width,
                           int height, const std::function<QImage(QSize)> &chart);
     // Each module of `addresses` over the span up to `end`, its address after the
-    // time, as in the value log; wall-clock times.
+    // time, as in the value log; wall-clock times. The counts first (the columns a
+    // reader of older files knows), then the same in the module's units, as shown.
     static std::string csv(const TrendStore &store, const std::vector<int> &addresses, TrendSeries::TimePoint end,
-                           TrendSeries::Duration span);
+                           TrendSeries::Duration span, const std::function<EngineeringUnits(int)> &unitsOf);
     // Empty when saved, else the reason: `render` draws the picture, or says why not.
+    // A file is replaced whole or not at all: one that could not be drawn or written
+    // keeps what it held.
     static QString savePng(const QString &path, const std::function<QImage(QString &reason)> &render);
     static QString saveCsv(const QString &path, const std::string &text);
     // Asks for the file to save to (empty: the user cancelled), and says why it

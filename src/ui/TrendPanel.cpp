@@ -3,10 +3,11 @@
 #include "TrendCaption.h"
 #include "TrendChart.h"
 #include "TrendChartLoader.h"
-#include "TrendColours.h"
 #include "TrendControls.h"
 #include "TrendExport.h"
 #include "TrendLines.h"
+
+#include "trend/TrendFigures.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -112,6 +113,7 @@ void TrendPanel::follow(const std::vector<int> &addresses, std::optional<int> cu
     if (current)
         all.push_back(*current);
     m_store.follow(all);
+    m_colours.follow(m_store.addresses());
     if (current != m_current)
         m_valueAxis.reset(); // another module's values: a range of their own
     m_current = current && m_store.follows(*current) ? current : std::nullopt;
@@ -162,7 +164,7 @@ TrendPanel::Readout TrendPanel::readoutOf(int address) const
     if (m_readouts)
         return m_readouts(address);
     Readout plain;
-    plain.unit = m_unit;
+    plain.unit = m_unit.toStdString();
     return plain;
 }
 
@@ -236,15 +238,6 @@ std::vector<int> TrendPanel::shownAddresses() const
     return {};
 }
 
-QColor TrendPanel::colourOf(int address, bool dark) const
-{
-    // By the module's place among those followed, so the line keeps its colour
-    // whether it is shown alone or with the others.
-    const std::vector<int> all = m_store.addresses();
-    const auto place = static_cast<std::size_t>(std::find(all.begin(), all.end(), address) - all.begin());
-    return TrendColours::of(place, dark);
-}
-
 TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendStats> *stats)
 {
     TrendPicture picture;
@@ -270,15 +263,17 @@ TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendSt
                 stats->push_back({}); // in step with shownAddresses()
             continue;
         }
-        const Readout r = readoutOf(address);
-        if (unit && *unit != r.unit)
+        const TrendFigures figures(readoutOf(address));
+        const QString lineUnit = QString::fromStdString(figures.units().unit);
+        if (unit && *unit != lineUnit)
             units = false;
-        unit = r.unit;
+        unit = lineUnit;
         const std::vector<TrendColumn> columns = series->columns(end, m_span, width);
         const TrendStats s = series->stats(end, m_span);
         if (s.count > 0) {
-            // A negative scale turns the smallest count into the largest value.
-            const double a = s.min * r.scale + r.offset, b = s.max * r.scale + r.offset;
+            // The values shown, not the counts scaled anew; a negative scale turns the
+            // smallest count into the largest value.
+            const double a = figures.value(s.min), b = figures.value(s.max);
             low = std::min(low.value_or(std::min(a, b)), std::min(a, b));
             high = std::max(high.value_or(std::max(a, b)), std::max(a, b));
         }
@@ -288,9 +283,10 @@ TrendPicture TrendPanel::pictureOf(TimePoint end, int width, std::vector<TrendSt
             m_columns = columns;
             m_stats = s;
         }
-        picture.lines.append({address, colourOf(address, picture.dark),
+        // Kept by address: a module keeps its colour whoever joins or leaves.
+        picture.lines.append({address, m_colours.of(address, picture.dark),
                               TrendLines::runs(columns, spanSeconds,
-                                               [&r](std::int32_t count) { return count * r.scale + r.offset; })});
+                                               [&figures](std::int32_t count) { return figures.value(count); })});
     }
     // Lines in different units share no axis title but "value".
     picture.valueTitle = units && unit && !unit->isEmpty() ? tr("数值 (%1)").arg(*unit)
@@ -386,7 +382,8 @@ QString TrendPanel::savePng(const QString &path)
 
 QString TrendPanel::saveCsv(const QString &path)
 {
-    return TrendExport::saveCsv(path, TrendExport::csv(m_store, shownAddresses(), shownEnd(), m_span));
+    return TrendExport::saveCsv(path, TrendExport::csv(m_store, shownAddresses(), shownEnd(), m_span,
+                                                       [this](int address) { return readoutOf(address); }));
 }
 
 } // namespace kvp

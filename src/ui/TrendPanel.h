@@ -1,7 +1,9 @@
 #pragma once
 
+#include "TrendColours.h"
 #include "TrendPicture.h"
-#include "TrendReadout.h"
+
+#include "reader/EngineeringUnits.h"
 
 #include "trend/TrendAxis.h"
 #include "trend/TrendStore.h"
@@ -70,9 +72,9 @@ public:
     TrendSeries::Duration span() const { return m_span; }
     void setPaused(bool paused);
     bool paused() const { return m_paused; }
-    // How a module's counts are shown: count × scale + offset, to `decimals` places,
-    // in `unit`. The chart, its axis title, the figures and the caption follow it.
-    using Readout = TrendReadout;
+    // How a module's counts are shown, exactly as the value shows them. The chart, its
+    // axis title, the figures, the caption and the CSV follow it.
+    using Readout = EngineeringUnits;
     void setReadouts(std::function<Readout(int address)> of);
     // The unit of modules without a readout of their own; empty: plain values.
     void setUnit(const QString &unit);
@@ -119,7 +121,6 @@ private:
     void drawNow();
     TrendPicture pictureOf(TimePoint end, int width, std::vector<TrendStats> *stats);
     std::vector<int> shownAddresses() const;
-    QColor colourOf(int address, bool dark) const;
     Readout readoutOf(int address) const;
     TimePoint shownEnd() const;
     void updateTimer();
@@ -137,6 +138,7 @@ private:
     QTimer m_redrawTimer;
     int m_redraws = 0;
     TrendAxis m_valueAxis;
+    TrendColours m_colours;
 
     TrendControls *m_controls = nullptr;
     QLabel *m_statsLabel = nullptr;

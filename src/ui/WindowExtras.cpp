@@ -152,10 +152,7 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     });
     connect(m_modules, &ModuleListPanel::rowMenu, m_units, &UnitsAndLimits::addTo);
     // The trend draws each module in its units, as the value and the list show it.
-    m_trend->setReadouts([this](int address) {
-        const EngineeringUnits &u = m_session.readouts().of(address).units;
-        return TrendPanel::Readout{u.scale.toDouble(), u.offset.toDouble(), u.decimals, QString::fromStdString(u.unit)};
-    });
+    m_trend->setReadouts([this](int address) { return m_session.readouts().of(address).units; });
     m_menuActions = {m_trendAction, m_modulesAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find,
                      nullptr, m_units->editAction(), m_units->intervalAction()};
     showRecordingState();
