@@ -327,6 +327,41 @@ private slots:
         QVERIFY(!bus.scan.everyAddressAnswered());
     }
 
+    // A module that lost its reply when first asked: asked again, found and named, so
+    // that a lossy line is said rather than the module quietly missed.
+    void silentOnesAskedAgain_data()
+    {
+        QTest::addColumn<bool>("askAgain");
+        QTest::addColumn<Plans>("second");
+        QTest::addColumn<Answers>("expected");
+        QTest::addColumn<std::vector<int>>("lossy");
+        QTest::addColumn<int>("asked");
+        QTest::newRow("lost once, found asked again") << true << Plans{{5, answers(5)}} << Answers{{3, valueAt(3)}, {5, valueAt(5)}}
+                                                       << std::vector<int>{5} << 64;
+        QTest::newRow("lost twice") << true << Plans{} << Answers{{3, valueAt(3)}} << std::vector<int>{} << 64;
+        QTest::newRow("not asked again: missed") << false << Plans{{5, answers(5)}} << Answers{{3, valueAt(3)}}
+                                                 << std::vector<int>{} << 33;
+    }
+    void silentOnesAskedAgain()
+    {
+        QFETCH(bool, askAgain);
+        QFETCH(Plans, second);
+        QFETCH(Answers, expected);
+        QFETCH(std::vector<int>, lossy);
+        QFETCH(int, asked);
+        ScanSettings settings;
+        settings.askSilentAgain = askAgain;
+        Bus bus(Plans{{3, answers(3)}, {5, {}}}, settings);
+        bus.second = second;
+        bus.runToEnd();
+        QVERIFY(bus.finished);
+        QVERIFY(bus.scan.found() == expected);
+        QCOMPARE(bus.scan.lossy(), lossy);
+        QCOMPARE(bus.sent.size(), size_t(asked));
+        // Asked again as briefly as the first time: a quiet line stays quick.
+        QVERIFY(bus.finishedAt - bus.start < 8s);
+    }
+
     void everyAddressAnswering()
     {
         Plans plans;

@@ -592,10 +592,18 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
     }
 
-    // Three modules on one line: the search lists each with the value it sent, sets
-    // the box to the one picked, and reading goes on there.
+    // Three modules on one line: the search lists each with the value it sent (in the
+    // module's units, the count beside, when it has units), sets the box to the one
+    // picked, and reading goes on there.
+    void findModuleListsTheAnswersAndSetsTheBox_data()
+    {
+        QTest::addColumn<bool>("scaled"); // module 5 in kg
+        QTest::newRow("counts") << false;
+        QTest::newRow("module 5 in kg") << true;
+    }
     void findModuleListsTheAnswersAndSetsTheBox()
     {
+        QFETCH(bool, scaled);
         SimulatorSettings sim;
         sim.address = 3;
         sim.moreAddresses = {5, 17};
@@ -611,6 +619,13 @@ private slots:
         w.window->setAddressText(QStringLiteral("3"));
         QVERIFY(w.showAndRead());
         QVERIFY(w.waitValues(10));
+        if (scaled) {
+            ReadoutDialog *units = w.extras().units()->edit(5);
+            units->findChild<QLineEdit *>(QStringLiteral("ReadoutScale"))->setText(QStringLiteral("0.001"));
+            units->findChild<QLineEdit *>(QStringLiteral("ReadoutUnit"))->setText(QStringLiteral("kg"));
+            units->findChild<QSpinBox *>(QStringLiteral("ReadoutDecimals"))->setValue(3);
+            units->accept();
+        }
 
         QTest::keyClick(w.window.get(), Qt::Key_F, Qt::ControlModifier);
         FindModuleDialog *dialog = w.window->findChild<FindModuleDialog *>();
@@ -622,7 +637,14 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             const QString item = list->item(i)->text();
             QVERIFY2(item.contains(QString::number(addresses[i])), qPrintable(item));
-            QVERIFY2(every[addresses[i]].contains(item.section(QLatin1Char(' '), -1)), qPrintable(item));
+            if (!scaled || addresses[i] != 5) {
+                QVERIFY2(every[addresses[i]].contains(item.section(QLatin1Char(' '), -1)), qPrintable(item));
+                continue;
+            }
+            const auto inKg = QRegularExpression(QStringLiteral(R"(^地址 5:  (-?\d+\.\d{3}) kg   \(计数 (-?\d+)\)$)")).match(item);
+            QVERIFY2(inKg.hasMatch() && every[5].contains(inKg.captured(2)), qPrintable(item));
+            const EngineeringUnits kg{*DecimalNumber::parse("0.001"), {}, 3, "kg"};
+            QCOMPARE(inKg.captured(1), QString::fromStdString(kg.text(inKg.captured(2).toInt())));
         }
         list->setCurrentRow(2);
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("FindUse")), Qt::LeftButton);

@@ -25,6 +25,9 @@ ScanActions ScanCycle::start(TimePoint now)
     m_found.clear();
     m_garbled.clear();
     m_late.clear();
+    m_lossy.clear();
+    m_silent.clear();
+    m_askedAgain.clear();
     m_discarded = 0;
     m_silentRun.clear();
     m_suspects.clear();
@@ -60,9 +63,14 @@ const ReplyFraming &ScanCycle::framing() const
     return it == m_framings.end() ? nothingLearned : it->second;
 }
 
+bool ScanCycle::askedAgainForSilence() const
+{
+    return secondPass() && std::find(m_askedAgain.begin(), m_askedAgain.end(), address()) != m_askedAgain.end();
+}
+
 milliseconds ScanCycle::timeout() const
 {
-    return m_next > m_firstPass ? m_settings.retryTimeout : m_settings.answerTimeout;
+    return secondPass() && !askedAgainForSilence() ? m_settings.retryTimeout : m_settings.answerTimeout;
 }
 
 ScanActions ScanCycle::ShowData(std::span<const std::uint8_t> bytInput, std::int16_t intInputLenth, TimePoint now)
@@ -162,6 +170,7 @@ void ScanCycle::timedOut(TimePoint now)
     ++m_done;
     const int a = address();
     if (quickPass()) {
+        m_silent.push_back(a);
         m_silentRun.push_back(a);
         // A late answer reaches no further back than the retry time-out.
         const auto step = m_settings.answerTimeout + m_settings.byteGap;
@@ -170,12 +179,16 @@ void ScanCycle::timedOut(TimePoint now)
             m_silentRun.erase(m_silentRun.begin());
     } else if (const auto it = m_suspects.find(a); it != m_suspects.end()) {
         // Silent when asked again: what was heard at it came from one asked before.
-        for (const int b : it->second)
+        for (const int b : it->second) {
             if (std::find(m_queue.begin() + std::ptrdiff_t(m_firstPass), m_queue.end(), b) == m_queue.end())
                 m_queue.push_back(b);
+            else // queued for its silence, it is given the time of a slow module now
+                std::erase(m_askedAgain, b);
+        }
         m_suspects.erase(it);
     }
-    m_gatherer.beginQuiet(now, now, true, secondPass() ? m_settings.retryTimeout : milliseconds(0));
+    const bool watchLong = secondPass() && !askedAgainForSilence();
+    m_gatherer.beginQuiet(now, now, true, watchLong ? m_settings.retryTimeout : milliseconds(0));
     m_state = State::quiet;
 }
 
@@ -184,6 +197,16 @@ void ScanCycle::beginSecondPass()
     // A suspect never holds an address found since: answered() takes it off.
     for (const auto &[a, before] : m_suspects)
         m_queue.push_back(a);
+    if (!m_settings.askSilentAgain)
+        return;
+    // Silent ones that nothing else brings back: a reply lost on the way, once.
+    for (const int a : m_silent) {
+        const bool found = std::any_of(m_found.begin(), m_found.end(), [a](const ScanAnswer &f) { return f.address == a; });
+        if (!found && std::find(m_queue.begin() + std::ptrdiff_t(m_firstPass), m_queue.end(), a) == m_queue.end()) {
+            m_queue.push_back(a);
+            m_askedAgain.push_back(a);
+        }
+    }
 }
 
 void ScanCycle::askNext(ScanActions &out, TimePoint now)
@@ -259,6 +282,8 @@ void ScanCycle::answered(ScanActions &out, TimePoint now, std::size_t offset, st
     } else {
         m_found.push_back(answer);
         out.found = answer;
+        if (askedAgainForSilence())
+            m_lossy.push_back(answer.address);
         m_suspects.erase(answer.address);
     }
     m_silentRun.clear();

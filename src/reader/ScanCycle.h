@@ -39,6 +39,8 @@ namespace kvp {
 // for a late answer; an address that stays silent then has the silent addresses
 // before it asked too. Only answers that hold up are found; only what is still
 // late or garbled then is named. With the user's time-out there is one pass.
+// Asked to (ScanSettings::askSilentAgain), the second pass also asks each silent
+// address once more, as briefly as the first: a reply lost on a poor line.
 //
 // One address is on the line at a time. An answer ends when the line falls silent
 // (not before a value reply's length), at the learned length, or at the time-out.
@@ -68,6 +70,9 @@ public:
     // Addresses whose answer came after the time-out (also when asked again), and
     // was not taken.
     const std::vector<int> &late() const { return m_late; }
+    // Addresses silent when first asked that answered when asked again
+    // (ScanSettings::askSilentAgain): a module is there, but it or the line loses replies.
+    const std::vector<int> &lossy() const { return m_lossy; }
     // Every address asked answered: a module that ignores the address, or a line
     // that hands every command back.
     bool everyAddressAnswered() const;
@@ -96,6 +101,7 @@ private:
     int address() const { return m_queue[m_next - 1]; } // the one asked last
     bool quickPass() const { return m_settings.retryTimeout.count() > 0 && m_next <= m_firstPass; }
     bool secondPass() const { return m_next > m_firstPass; }
+    bool askedAgainForSilence() const;
     milliseconds timeout() const;
 
     ScanSettings m_settings;
@@ -112,6 +118,9 @@ private:
     std::vector<ScanAnswer> m_found;
     std::vector<int> m_garbled;
     std::vector<int> m_late;
+    std::vector<int> m_lossy;
+    std::vector<int> m_silent;      // timed out in the quick pass
+    std::vector<int> m_askedAgain;  // of those, asked again in the second pass, as briefly
     std::uint64_t m_discarded = 0;
 
     // The quick pass cannot tell an answer from a late answer to an address asked

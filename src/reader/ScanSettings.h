@@ -17,6 +17,11 @@ struct ScanSettings {
     milliseconds byteGap{20};
     int firstAddress = 0;
     int lastAddress = 31;
+    // Addresses silent in the quick pass are asked once more at its end, as briefly:
+    // a module that loses some of its replies (a poor line) is then missed far less
+    // often, and the one that answers only then is named (lossy()). Costs a quick
+    // pass over the silent addresses again; needs the second pass (retryTimeout).
+    bool askSilentAgain = false;
     // Two-wire RS-485 adapters hear their own transmission: drop that echo.
     bool dropEcho = false;
 

@@ -65,9 +65,10 @@ bool FindModuleDialog::start()
                                                 : tr("串口未打开: 无法查找模块"));
         return false;
     }
-    const CycleSettings &settings = m_session.cycle().settings();
-    m_scan = std::make_unique<ScanSession>(*link, ScanSettings::like(settings),
-                                           m_session.cycle().framings());
+    ScanSettings settings = ScanSettings::like(m_session.cycle().settings());
+    // A module on a poor line that lost its one reply is not to go unmentioned.
+    settings.askSilentAgain = true;
+    m_scan = std::make_unique<ScanSession>(*link, settings, m_session.cycle().framings());
     connect(m_scan.get(), &ScanSession::progress, this, [this](int address, int done, int total) {
         m_progress->setRange(0, total);
         m_progress->setValue(done);
@@ -86,7 +87,18 @@ bool FindModuleDialog::searching() const
 
 void FindModuleDialog::onFound(int address, const QString &valueText)
 {
-    auto *item = new QListWidgetItem(tr("地址 %1:  %2").arg(address).arg(valueText), m_list);
+    // In the module's units, as the window will show it, with the count beside.
+    QString text = valueText;
+    const std::vector<ScanAnswer> &found = m_scan->cycle().found();
+    if (const EngineeringUnits &units = m_session.readouts().of(address).units;
+        !found.empty() && found.back().address == address && (units.scales() || !units.unit.empty()))
+        text = tr("%1   (计数 %2)").arg(QString::fromStdString(units.textWithUnit(found.back().value)), valueText);
+    // In the order of addresses: one asked again comes after the others.
+    int row = 0;
+    while (row < m_list->count() && m_list->item(row)->data(Qt::UserRole).toInt() < address)
+        ++row;
+    auto *item = new QListWidgetItem(tr("地址 %1:  %2").arg(address).arg(text));
+    m_list->insertItem(row, item);
     item->setData(Qt::UserRole, address);
     if (m_list->currentRow() < 0)
         m_list->setCurrentRow(0);
@@ -115,6 +127,9 @@ void FindModuleDialog::onFinished()
         notes << tr("地址 %1 的应答校验错误: 检查接线, 或试试回波处理").arg(list(result.garbled()));
     if (!result.late().empty())
         notes << tr("地址 %1 的应答晚于超时: 请加大超时").arg(list(result.late()));
+    if (!result.lossy().empty())
+        notes << tr("地址 %1 再次询问时才应答: 模块或线路会丢失应答, 检查接线; 这样的模块也可能漏掉, 可再查找一次")
+                     .arg(list(result.lossy()));
     if (result.everyAddressAnswered())
         notes << tr("每个地址都有应答: 可能是不看地址的模块, 或线路回波");
     m_state->setText(notes.join(QLatin1Char('\n')));
