@@ -2,6 +2,68 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>TrendCaption</name>
+    <message>
+        <source>最小 %1   最大 %2   平均 %3</source>
+        <translation>min %1   max %2   mean %3</translation>
+    </message>
+    <message>
+        <source>地址 %1: </source>
+        <translation>address %1: </translation>
+    </message>
+    <message>
+        <source>这段时间内没有数值</source>
+        <translation>No values in this span</translation>
+    </message>
+    <message>
+        <source>   速率 %1 次/秒</source>
+        <translation>   rate %1 /s</translation>
+    </message>
+    <message>
+        <source>端口 %1   地址 %2   跨度 %3   %4</source>
+        <translation>port %1   address %2   span %3   %4</translation>
+    </message>
+    <message>
+        <source>(无)</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>地址 %1: %2</source>
+        <translation>address %1: %2</translation>
+    </message>
+    <message>
+        <source>没有数值</source>
+        <translation>no values</translation>
+    </message>
+</context>
+<context>
+    <name>TrendExport</name>
+    <message>
+        <source>PNG 图片无法生成</source>
+        <translation>the PNG picture could not be made</translation>
+    </message>
+    <message>
+        <source>保存趋势图</source>
+        <translation>Save the trend chart</translation>
+    </message>
+    <message>
+        <source>保存趋势数据</source>
+        <translation>Save the trend data</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG pictures (*.png)</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法保存 %1 (%2). 请选择另一个文件.</source>
+        <translation>Cannot save %1 (%2). Choose another file.</translation>
+    </message>
+</context>
+<context>
     <name>frmMain</name>
     <message>
         <source>KV-P地址(0 ~ 31):</source>
@@ -457,6 +519,14 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>关闭</source>
         <translation>Close</translation>
     </message>
+    <message>
+        <source>%1   (计数 %2)</source>
+        <translation>%1   (count %2)</translation>
+    </message>
+    <message>
+        <source>地址 %1 再次询问时才应答: 模块或线路会丢失应答, 检查接线; 这样的模块也可能漏掉, 可再查找一次</source>
+        <translation>Address %1 answered only when asked again: the module or the line loses replies, check the wiring; such a module can also be missed, so search again</translation>
+    </message>
 </context>
 <context>
     <name>kvp::LineDetails</name>
@@ -550,6 +620,14 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>单击一行, 上面显示它的数值; Delete 移除</source>
         <translation>Click a row to show its value above; Delete removes it</translation>
+    </message>
+    <message>
+        <source>模块列表</source>
+        <translation>Module list</translation>
+    </message>
+    <message>
+        <source>要加入列表的地址</source>
+        <translation>Address to add to the list</translation>
     </message>
 </context>
 <context>
@@ -796,10 +874,22 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
-    <name>kvp::TrendPanel</name>
+    <name>kvp::TrendControls</name>
     <message>
         <source>显示的时间跨度</source>
         <translation>The span of time shown</translation>
+    </message>
+    <message>
+        <source>全部模块</source>
+        <translation>All modules</translation>
+    </message>
+    <message>
+        <source>此模块</source>
+        <translation>This module</translation>
+    </message>
+    <message>
+        <source>模块列表中每个模块一条线, 或只显示地址框中的模块</source>
+        <translation>A line for each module in the module list, or only the module in the address box</translation>
     </message>
     <message>
         <source>暂停</source>
@@ -826,49 +916,20 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>Save the span shown as CSV: the minimum, maximum, mean and count of each stretch</translation>
     </message>
     <message>
+        <source>显示的模块</source>
+        <translation>Modules shown</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
         <source>继续</source>
         <translation>Resume</translation>
     </message>
-    <message>
-        <source>这段时间内没有数值</source>
-        <translation>No values in this span</translation>
-    </message>
-    <message>
-        <source>保存趋势图</source>
-        <translation>Save the trend chart</translation>
-    </message>
-    <message>
-        <source>保存趋势数据</source>
-        <translation>Save the trend data</translation>
-    </message>
-    <message>
-        <source>PNG 图片 (*.png)</source>
-        <translation>PNG pictures (*.png)</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv)</source>
-        <translation>CSV files (*.csv)</translation>
-    </message>
-    <message>
-        <source>无法保存 %1 (%2). 请选择另一个文件.</source>
-        <translation>Cannot save %1 (%2). Choose another file.</translation>
-    </message>
-    <message>
-        <source>PNG 图片无法生成</source>
-        <translation>the PNG picture could not be made</translation>
-    </message>
-    <message>
-        <source>全部模块</source>
-        <translation>All modules</translation>
-    </message>
-    <message>
-        <source>此模块</source>
-        <translation>This module</translation>
-    </message>
-    <message>
-        <source>模块列表中每个模块一条线, 或只显示地址框中的模块</source>
-        <translation>A line for each module in the module list, or only the module in the address box</translation>
-    </message>
+</context>
+<context>
+    <name>kvp::TrendPanel</name>
     <message>
         <source>趋势图无法显示: 无法加载 %1 (%2). 请重新安装 kvp-reader.</source>
         <translation>The trend chart cannot be shown: cannot load %1 (%2). Please reinstall kvp-reader.</translation>
@@ -886,40 +947,8 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>Value (%1)</translation>
     </message>
     <message>
-        <source>最小 %1   最大 %2   平均 %3</source>
-        <translation>min %1   max %2   mean %3</translation>
-    </message>
-    <message>
-        <source>地址 %1: </source>
-        <translation>address %1: </translation>
-    </message>
-    <message>
-        <source>   速率 %1 次/秒</source>
-        <translation>   rate %1 /s</translation>
-    </message>
-    <message>
         <source>地址及其线条的颜色</source>
         <translation>Addresses and the colours of their lines</translation>
-    </message>
-    <message>
-        <source>%1 秒</source>
-        <translation>%1 s</translation>
-    </message>
-    <message>
-        <source>端口 %1   地址 %2   跨度 %3   %4</source>
-        <translation>port %1   address %2   span %3   %4</translation>
-    </message>
-    <message>
-        <source>(无)</source>
-        <translation>(none)</translation>
-    </message>
-    <message>
-        <source>地址 %1: %2</source>
-        <translation>address %1: %2</translation>
-    </message>
-    <message>
-        <source>没有数值</source>
-        <translation>no values</translation>
     </message>
     <message>
         <source>趋势图</source>
