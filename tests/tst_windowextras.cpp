@@ -85,6 +85,15 @@ struct Window
                 return table->item(r, column)->text();
         return {};
     }
+    // Units (and limits) typed into the dialog of `address` and taken, as a user does.
+    void setUnits(int address, const std::map<const char *, QString> &typed, int decimals)
+    {
+        ReadoutDialog *dialog = extras().units()->edit(address);
+        for (const auto &[name, text] : typed)
+            dialog->findChild<QLineEdit *>(QLatin1String(name))->setText(text);
+        dialog->findChild<QSpinBox *>(QStringLiteral("ReadoutDecimals"))->setValue(decimals);
+        dialog->accept();
+    }
     std::map<int, QStringList> sent;
     TrendPanel &trend() { return *extras().trend(); }
     bool showAndRead()
@@ -282,13 +291,7 @@ private slots:
         Window w;
         QVERIFY(w.showAndRead());
         QVERIFY(w.waitValues(2));
-        ReadoutDialog *dialog = w.extras().units()->edit(0);
-        const std::map<const char *, QString> typed{{"ReadoutScale", "0.001"}, {"ReadoutUnit", "kg"},
-                                                    {"ReadoutLow", low}, {"ReadoutHigh", high}};
-        for (const auto &[name, text] : typed)
-            dialog->findChild<QLineEdit *>(QLatin1String(name))->setText(text);
-        dialog->findChild<QSpinBox *>(QStringLiteral("ReadoutDecimals"))->setValue(3);
-        dialog->accept();
+        w.setUnits(0, {{"ReadoutScale", "0.001"}, {"ReadoutUnit", "kg"}, {"ReadoutLow", low}, {"ReadoutHigh", high}}, 3);
         const QRegularExpression form(shown);
         QTRY_VERIFY2(form.match(w.value()).hasMatch(), qPrintable(w.value()));
         QVERIFY(w.waitValues(2));
@@ -619,13 +622,8 @@ private slots:
         w.window->setAddressText(QStringLiteral("3"));
         QVERIFY(w.showAndRead());
         QVERIFY(w.waitValues(10));
-        if (scaled) {
-            ReadoutDialog *units = w.extras().units()->edit(5);
-            units->findChild<QLineEdit *>(QStringLiteral("ReadoutScale"))->setText(QStringLiteral("0.001"));
-            units->findChild<QLineEdit *>(QStringLiteral("ReadoutUnit"))->setText(QStringLiteral("kg"));
-            units->findChild<QSpinBox *>(QStringLiteral("ReadoutDecimals"))->setValue(3);
-            units->accept();
-        }
+        if (scaled)
+            w.setUnits(5, {{"ReadoutScale", "0.001"}, {"ReadoutUnit", "kg"}}, 3);
 
         QTest::keyClick(w.window.get(), Qt::Key_F, Qt::ControlModifier);
         FindModuleDialog *dialog = w.window->findChild<FindModuleDialog *>();
