@@ -332,24 +332,34 @@ private slots:
     void silentOnesAskedAgain_data()
     {
         QTest::addColumn<bool>("askAgain");
+        QTest::addColumn<int>("timeoutMs"); // the user's, or 0
         QTest::addColumn<Plans>("second");
         QTest::addColumn<Answers>("expected");
         QTest::addColumn<std::vector<int>>("lossy");
         QTest::addColumn<int>("asked");
-        QTest::newRow("lost once, found asked again") << true << Plans{{5, answers(5)}} << Answers{{3, valueAt(3)}, {5, valueAt(5)}}
+        QTest::newRow("lost once, found asked again") << true << 0 << Plans{{5, answers(5)}} << Answers{{3, valueAt(3)}, {5, valueAt(5)}}
                                                        << std::vector<int>{5} << 64;
-        QTest::newRow("lost twice") << true << Plans{} << Answers{{3, valueAt(3)}} << std::vector<int>{} << 64;
-        QTest::newRow("not asked again: missed") << false << Plans{{5, answers(5)}} << Answers{{3, valueAt(3)}}
+        QTest::newRow("lost twice") << true << 0 << Plans{} << Answers{{3, valueAt(3)}} << std::vector<int>{} << 64;
+        QTest::newRow("the user's time-out: asked again too") << true << 100 << Plans{{5, answers(5)}}
+                                                             << Answers{{3, valueAt(3)}, {5, valueAt(5)}}
+                                                             << std::vector<int>{5} << 63;
+        QTest::newRow("not asked again: missed") << false << 0 << Plans{{5, answers(5)}} << Answers{{3, valueAt(3)}}
                                                  << std::vector<int>{} << 33;
     }
     void silentOnesAskedAgain()
     {
         QFETCH(bool, askAgain);
+        QFETCH(int, timeoutMs);
         QFETCH(Plans, second);
         QFETCH(Answers, expected);
         QFETCH(std::vector<int>, lossy);
         QFETCH(int, asked);
-        ScanSettings settings;
+        CycleSettings reading;
+        if (timeoutMs > 0) {
+            reading.replyTimeout = std::chrono::milliseconds(timeoutMs);
+            reading.adaptTimeout = false;
+        }
+        ScanSettings settings = ScanSettings::like(reading);
         settings.askSilentAgain = askAgain;
         Bus bus(Plans{{3, answers(3)}, {5, {}}}, settings);
         bus.second = second;

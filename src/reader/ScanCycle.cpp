@@ -169,8 +169,9 @@ void ScanCycle::timedOut(TimePoint now)
     // line is watched as long again, so that a slow answer is put to its address.
     ++m_done;
     const int a = address();
-    if (quickPass()) {
+    if (!secondPass())
         m_silent.push_back(a);
+    if (quickPass()) {
         m_silentRun.push_back(a);
         // A late answer reaches no further back than the retry time-out.
         const auto step = m_settings.answerTimeout + m_settings.byteGap;
@@ -211,7 +212,8 @@ void ScanCycle::beginSecondPass()
 
 void ScanCycle::askNext(ScanActions &out, TimePoint now)
 {
-    if (m_next == m_firstPass && m_next == m_queue.size() && m_settings.retryTimeout.count() > 0)
+    if (m_next == m_firstPass && m_next == m_queue.size()
+        && (m_settings.retryTimeout.count() > 0 || m_settings.askSilentAgain))
         beginSecondPass();
     if (m_next >= m_queue.size()) {
         finish(out);

@@ -40,7 +40,8 @@ namespace kvp {
 // before it asked too. Only answers that hold up are found; only what is still
 // late or garbled then is named. With the user's time-out there is one pass.
 // Asked to (ScanSettings::askSilentAgain), the second pass also asks each silent
-// address once more, as briefly as the first: a reply lost on a poor line.
+// address once more, as briefly as the first: a reply lost on a poor line; with
+// the user's time-out this is the one pass more.
 //
 // One address is on the line at a time. An answer ends when the line falls silent
 // (not before a value reply's length), at the learned length, or at the time-out.

@@ -19,8 +19,8 @@ struct ScanSettings {
     int lastAddress = 31;
     // Addresses silent in the quick pass are asked once more at its end, as briefly:
     // a module that loses some of its replies (a poor line) is then missed far less
-    // often, and the one that answers only then is named (lossy()). Costs a quick
-    // pass over the silent addresses again; needs the second pass (retryTimeout).
+    // often, and the one that answers only then is named (lossy()). Costs a pass
+    // over the silent addresses again, with the user's time-out too.
     bool askSilentAgain = false;
     // Two-wire RS-485 adapters hear their own transmission: drop that echo.
     bool dropEcho = false;
