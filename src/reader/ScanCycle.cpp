@@ -28,6 +28,7 @@ ScanActions ScanCycle::start(TimePoint now)
     m_discarded = 0;
     m_silentRun.clear();
     m_suspects.clear();
+    m_heard.clear();
     if (m_queue.empty()) {
         finish(out);
         return out;
@@ -46,6 +47,14 @@ ScanActions ScanCycle::cancel(TimePoint)
     m_cancelled = true;
     finish(out);
     return out;
+}
+
+std::vector<ScanAnswer> ScanCycle::unconfirmed() const
+{
+    std::vector<ScanAnswer> answers;
+    for (const auto &[address, value] : m_heard)
+        answers.push_back({address, value});
+    return answers;
 }
 
 bool ScanCycle::everyAddressAnswered() const
@@ -174,6 +183,7 @@ void ScanCycle::timedOut(TimePoint now)
             if (std::find(m_queue.begin() + std::ptrdiff_t(m_firstPass), m_queue.end(), b) == m_queue.end())
                 m_queue.push_back(b);
         m_suspects.erase(it);
+        m_heard.erase(a);
     }
     m_gatherer.beginQuiet(now, now, true, secondPass() ? m_settings.retryTimeout : milliseconds(0));
     m_state = State::quiet;
@@ -256,10 +266,12 @@ void ScanCycle::answered(ScanActions &out, TimePoint now, std::size_t offset, st
     const ScanAnswer answer{address(), result.value};
     if (quickPass() && !m_silentRun.empty()) {
         suspect(Suspicion::unconfirmed); // maybe the silent one's late answer
+        m_heard[answer.address] = answer.value;
     } else {
         m_found.push_back(answer);
         out.found = answer;
         m_suspects.erase(answer.address);
+        m_heard.erase(answer.address);
     }
     m_silentRun.clear();
     addressDone(out, now, offset + length);
