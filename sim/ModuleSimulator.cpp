@@ -140,7 +140,16 @@ int ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
         ++m_counters.strays;
         event.stray = true;
     }
+    const std::vector<std::uint8_t> sent = bytes;
     reply(std::move(bytes), true, out, event);
+    if (chance(m_settings.repeat)) {
+        // The same frame again with no gap, as a module that repeats itself does:
+        // it is on the line before any next command could be.
+        const auto lineTime = m_settings.pace ? kByteTime * static_cast<int>(sent.size()) : std::chrono::microseconds(0);
+        out.push_back({out.back().delay + lineTime, sent});
+        ++m_counters.repeats;
+        event.repeated = true;
+    }
     if (m_observer)
         m_observer(event);
     return turnaroundOf(address);

@@ -33,6 +33,7 @@ public:
         std::uint64_t strays = 0;
         std::uint64_t leads = 0;
         std::uint64_t pauses = 0;
+        std::uint64_t repeats = 0;
         std::uint64_t ignored = 0; // commands for another address
     };
 
@@ -50,6 +51,7 @@ public:
         bool split = false;
         bool lead = false;
         bool pause = false;
+        bool repeated = false;
         bool intact() const { return !dropped && !corrupted; }
     };
     // Called for every value query answered (or not), in order.

@@ -33,6 +33,7 @@ struct SimulatorSettings {
     double stray = 0.0;   // add a byte that does not belong before or after the reply
     double lead = 0.0;    // a spurious 0x00 or 0xFF ahead of a reply, as RS-485 drivers make
     double pause = 0.0;   // one pause of pauseMs somewhere inside a reply
+    double repeat = 0.0;  // send a value reply a second time, right behind the first
     int pauseMs = 0;      // the pause inside split replies (0: 1 to 5 ms) and of `pause`
     int replyBytes = 6;   // the length of a value reply: value, check byte, filler, CR LF
     bool statusByte = false; // the byte after the check byte changes with every reply

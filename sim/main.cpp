@@ -154,6 +154,7 @@ int main(int argc, char **argv)
     option("stray", "Probability of adding a stray byte to a reply.", "P", "0");
     option("lead", "Probability of a spurious 0x00 or 0xFF byte ahead of a reply.", "P", "0");
     option("pause", "Probability of one pause of --pause-ms inside a reply.", "P", "0");
+    option("repeat", "Probability of sending a value reply a second time, right behind the first.", "P", "0");
     option("pause-ms", "The pause inside a split reply (default 1 to 5 ms) and of --pause (default 40 ms).", "MS", "0");
     option("reply-bytes",
            "Length of a value reply, 6 to 32: value, check byte, filler, CR LF (default 6); ADDRESS=N for one module "
@@ -232,6 +233,7 @@ int main(int argc, char **argv)
     settings.stray = probability(parser, "stray");
     settings.lead = probability(parser, "lead");
     settings.pause = probability(parser, "pause");
+    settings.repeat = probability(parser, "repeat");
     settings.pace = parser.isSet(QStringLiteral("pace"));
     settings.echo = parser.isSet(QStringLiteral("echo"));
     settings.statusByte = parser.isSet(QStringLiteral("status-byte"));
@@ -305,7 +307,7 @@ int main(int argc, char **argv)
             put(trace, who + (r.dropped ? QByteArray("dropped")
                                         : (r.corrupted ? "corrupted " : "value ") + QByteArray::number(r.value))
                            + (r.stray ? " stray" : "") + (r.split ? " split" : "") + (r.lead ? " lead" : "")
-                           + (r.pause ? " pause" : "") + '\n');
+                           + (r.pause ? " pause" : "") + (r.repeated ? " repeated" : "") + '\n');
         }
     });
     // On the monotonic clock, so a script can line these up with the reader's output.
@@ -332,12 +334,13 @@ int main(int argc, char **argv)
     trace.close();
     const auto &c = endpoint.module().counters();
     std::printf("kvp-sim: setups %llu, queries %llu, intact %llu, dropped %llu, corrupted %llu, split %llu, "
-                "stray %llu, lead %llu, pauses %llu, ignored %llu\n",
+                "stray %llu, lead %llu, pauses %llu, repeats %llu, ignored %llu\n",
                 static_cast<unsigned long long>(c.setups), static_cast<unsigned long long>(c.queries),
                 static_cast<unsigned long long>(c.intactValues), static_cast<unsigned long long>(c.dropped),
                 static_cast<unsigned long long>(c.corrupted), static_cast<unsigned long long>(c.split),
                 static_cast<unsigned long long>(c.strays), static_cast<unsigned long long>(c.leads),
-                static_cast<unsigned long long>(c.pauses), static_cast<unsigned long long>(c.ignored));
+                static_cast<unsigned long long>(c.pauses), static_cast<unsigned long long>(c.repeats),
+                static_cast<unsigned long long>(c.ignored));
     if (!pty && fd >= 0)
         ::close(fd);
     if (slave >= 0)

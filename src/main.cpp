@@ -2,16 +2,20 @@
 // of its own, so that reading on the console needs no GUI library at all.
 #include "app/CommandLine.h"
 #include "app/ConsoleProgram.h"
+#include "app/ConsoleText.h"
 #include "app/PortList.h"
 #include "app/QtMessageRouting.h"
 #include "platform/StandardStreams.h"
+#include "platform/StderrLine.h"
 #include "app/ScanProgram.h"
 #include "app/WindowLauncher.h"
 #include "sim/SimulatedModule.h"
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 using namespace kvp;
 
@@ -26,7 +30,13 @@ int main(int argc, char **argv)
     if (line.exitCode >= 0)
         return line.exitCode;
     if (line.options.listPorts) {
-        std::fputs(qPrintable(portListing()), stdout);
+        // A list that went nowhere is no list: a script would take "no ports" from it.
+        if (std::fputs(qPrintable(portListing()), stdout) < 0 || std::fflush(stdout) != 0) {
+            Facts facts;
+            facts.detail = QString::fromLocal8Bit(std::strerror(errno));
+            writeStderrLine(consoleText(Condition::portListFailed, facts));
+            return 1;
+        }
         return 0;
     }
     // The simulated module of --simulate is one port among others; this program has it.

@@ -118,6 +118,9 @@ private slots:
         QTest::newRow("permission") << Condition::permissionDenied << "adduser";
         QTest::newRow("in use") << Condition::portInUse << "Close that program";
         QTest::newRow("line settings") << Condition::portSetup << "19200";
+        QTest::newRow("line settings of a serial server")
+            << Condition::portSetup << "rfc2217://10.0.0.9:2217 does not set its line to 19200 bit/s, even parity, "
+                                       "8 data bits, 1 stop bit. Set that port's line in the server's own configuration";
         QTest::newRow("device removed") << Condition::deviceRemoved << "plug it in again";
         QTest::newRow("write failed") << Condition::writeFailed << "cable";
     }
@@ -127,7 +130,8 @@ private slots:
         QFETCH(Condition, condition);
         QFETCH(QString, advice);
         Facts facts;
-        facts.port = QStringLiteral("/dev/ttyKVP7");
+        facts.port = advice.contains(QLatin1String("rfc2217://")) ? advice.section(QLatin1Char(' '), 0, 0)
+                                                                    : QStringLiteral("/dev/ttyKVP7");
         facts.detail = QStringLiteral("Input/output error");
         const QString console = consoleText(condition, facts);
         QVERIFY2(console.contains(facts.port) && console.contains(facts.detail) && console.contains(advice),

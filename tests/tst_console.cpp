@@ -230,6 +230,9 @@ private slots:
                                << R"([35] -?\d+\.5)" << 1.0;
         QTest::newRow("a bus, one module with units of its own")
             << QStringList{"--address", "3,5", "--offset", "0.5,5=0", "--decimals", "1,5=0"} << R"(3 -?\d+\.5|5 -?\d+)" << 1.0;
+        // The simulator's noise alone (+-99) about a limit: out and back once, not at every other value.
+        QTest::newRow("noise at a limit, a deadband") << QStringList{"--high", "20", "--deadband", "80", "--amplitude-0"}
+                                                      << R"(-?\d+)" << 1.0;
     }
 
     void unitsAndLimits()
@@ -237,7 +240,10 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(QString, valuePattern);
         QFETCH(double, scale);
-        Simulator sim({"--address", options.contains("3,5") ? "3,5" : "0"});
+        QStringList simulated{"--address", options.contains("3,5") ? "3,5" : "0"};
+        if (options.removeAll(QStringLiteral("--amplitude-0")))
+            simulated << "--amplitude" << "0";
+        Simulator sim(simulated);
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("values.csv"));
         const Finished run = runReader(QStringList{"--console", "--port", sim.device(), "--count", "60", "--log", log} + options);
@@ -262,6 +268,19 @@ private slots:
         const auto low = optionValue(QStringLiteral("--low"));
         const auto high = optionValue(QStringLiteral("--high"));
         const QString unit = optionValue(QStringLiteral("--unit")).value_or(QString());
+        const double band = optionValue(QStringLiteral("--deadband")).value_or("0").toDouble();
+        // Out beyond a limit; back within once the deadband inside it.
+        const auto stateAfter = [&](const QString &before, double value) -> QString {
+            if (high && value > high->toDouble())
+                return QStringLiteral("high");
+            if (low && value < low->toDouble())
+                return QStringLiteral("low");
+            if (before == "high" && value > high->toDouble() - band)
+                return before;
+            if (before == "low" && value < low->toDouble() + band)
+                return before;
+            return {};
+        };
         const auto withUnit = [&unit](const QString &text) { return unit.isEmpty() ? text : text + ' ' + unit; };
 
         QStringList expected;
@@ -270,9 +289,7 @@ private slots:
             QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));
             const QString address = line.contains(' ') ? line.section(' ', 0, 0) : QStringLiteral("0");
             const QString value = line.section(' ', -1);
-            const QString now = high && value.toDouble() > high->toDouble() ? QStringLiteral("high")
-                                : low && value.toDouble() < low->toDouble() ? QStringLiteral("low")
-                                                                              : QString();
+            const QString now = stateAfter(state[address], value.toDouble());
             if (now == state[address])
                 continue;
             state[address] = now;
@@ -285,13 +302,14 @@ private slots:
             if (line.contains(QLatin1String(" limit")))
                 said << line.mid(QStringLiteral("kvp-reader: ").size());
         QCOMPARE(said, expected);
-        QVERIFY2(!low || !high || expected.size() >= 2, "the run crossed no limit: the wave is not what it was");
+        QVERIFY2(((!low || !high) && band == 0) || expected.size() >= 2, "the run crossed no limit: the wave is not what it was");
 
         QFile file(log);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.first(), QStringLiteral("time,address,value,scaled,unit,limit"));
         QCOMPARE(rows.size(), 61);
+        std::map<QString, QString> logged; // by address, as stateAfter follows it
         for (int i = 1; i < rows.size(); ++i) {
             const QStringList columns = rows[i].split(',');
             QCOMPARE(columns.size(), 6);
@@ -300,11 +318,51 @@ private slots:
             const int decimals = optionValue("--decimals", columns[1]).value_or("0").toInt();
             QVERIFY2(qAbs(columns[3].toDouble() - scaled) <= 0.5000001 * std::pow(10.0, -decimals), qPrintable(rows[i]));
             QCOMPARE(columns[4], unit);
-            const double shown = columns[3].toDouble();
-            QCOMPARE(columns[5], high && shown > high->toDouble() ? QStringLiteral("high")
-                                 : low && shown < low->toDouble() ? QStringLiteral("low")
-                                                                  : QString());
+            logged[columns[1]] = stateAfter(logged[columns[1]], columns[3].toDouble());
+            QCOMPARE(columns[5], logged[columns[1]]);
         }
+    }
+
+    // A module that sends each reply twice, the copy right behind it: the copy is on
+    // the line before the next command goes out, and answers nobody. Every value
+    // printed is one its module sent.
+    void repeatedReplyIsNobodysAnswer()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("sent.txt"));
+        Simulator sim({"--address", "3,7", "--pace", "--repeat", "0.2", "--log", log});
+        const Finished run = runReader({"--console", "--port", sim.device(), "--address", "3,7", "--count", "300"}, 30000);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.values.size(), 300);
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList sent = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+        QStringList misplaced;
+        for (const QString &line : run.values)
+            if (!sent.contains(line))
+                misplaced << line;
+        QVERIFY2(misplaced.isEmpty(), qPrintable(misplaced.join(QStringLiteral("; "))));
+    }
+
+    // The value that completes --count is printed with what it crossed: the run that
+    // ends on a crossing says it, as one that goes on would.
+    void crossingByTheLastValueIsSaid()
+    {
+        const QStringList limits{"--high", "20"};
+        const auto run = [&limits](int count) {
+            Simulator sim({"--amplitude", "0"}); // the same noise, +-99, every time
+            return runReader(QStringList{"--console", "--port", sim.device(), "--count", QString::number(count)} + limits);
+        };
+        const Finished first = run(40);
+        QCOMPARE(first.exitCode, 0);
+        qsizetype out = 0;
+        while (out < first.values.size() && first.values[out].toInt() <= 20)
+            ++out;
+        QVERIFY2(out < first.values.size(), "no value went above the limit");
+        const Finished endsThere = run(int(out) + 1);
+        QCOMPARE(endsThere.values, first.values.first(out + 1));
+        QVERIFY2(endsThere.errors.contains(QStringLiteral("address 0 above the high limit 20: %1").arg(first.values[out])),
+                 qPrintable(endsThere.errors));
     }
 
     // These only print; they must never go on to open a port.
@@ -365,6 +423,11 @@ private slots:
         QTest::newRow("decimals -1") << QStringList{"--console", "--decimals=-1"} << "from 0 to 9";
         QTest::newRow("unit with a line break") << QStringList{"--console", "--unit", "k\ng"} << "--unit must be";
         QTest::newRow("low above high") << QStringList{"--console", "--low", "5", "--high", "1"} << "--low 5 is above";
+        QTest::newRow("deadband negative") << QStringList{"--console", "--high", "5", "--deadband", "-1"}
+                                           << "--deadband -1: a deadband is a distance inside the limit";
+        QTest::newRow("deadband not a number") << QStringList{"--console", "--deadband", "1,5"} << "--deadband must be";
+        QTest::newRow("a module's own scale twice") << QStringList{"--console", "--scale", "0=0.01,0=0.02"}
+                                                    << "--scale 0=0.02: address 0 is given twice";
         QTest::newRow("interval too long") << QStringList{"--console", "--interval", "3600001"} << "--interval";
         QTest::newRow("--scan --scale") << QStringList{"--console", "--scan", "--scale", "2"} << "--scan lists";
         QTest::newRow("units of a module not read") << QStringList{"--console", "--address", "3,5", "--scale", "9=2"}
@@ -463,6 +526,9 @@ private slots:
                                                     "Check where standard output goes (a full disk?). "
                                                     "(No space left on device)";
         QTest::newRow("stdout closed") << "stdout closed" << "standard output is closed";
+        QTest::newRow("the scan, stdout closed") << "scan, stdout closed" << "standard output is closed";
+        QTest::newRow("the list of ports, stdout /dev/full")
+            << "list-ports, stdout /dev/full" << "Cannot write the list of serial ports to standard output";
         QTest::newRow("stdout's reader gone, SIGPIPE ignored") << "stdout broken"
                                                               << "the program reading standard output has gone";
     }
@@ -474,6 +540,11 @@ private slots:
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("values.csv"));
         QStringList arguments{"--console", "--simulate", "--count", "1000"};
+        if (how.startsWith(QLatin1String("scan, ")))
+            arguments = QStringList{"--scan", "--simulate"};
+        else if (how.startsWith(QLatin1String("list-ports, ")))
+            arguments = QStringList{"--list-ports"};
+        how = how.section(QStringLiteral(", "), -1);
         QProcess reader;
         if (how == QLatin1String("log /dev/full")) {
             arguments << "--log" << "/dev/full";

@@ -13,7 +13,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -93,7 +95,12 @@ private slots:
         QTest::newRow("empty level") << "mqtt://h/a//b" << "levels separated by single '/'";
         QTest::newRow("port 0") << "mqtt://h:0/p" << "from 1 to 65535, not '0'";
         QTest::newRow("port too big, password hidden") << "mqtt://u:s3cr3t-pw@h:70000/p" << "not what is given";
-        QTest::newRow("unencoded '/' in the password") << "mqtt://u:s3cr3t/-pw@h/p" << "not what is given";
+        QTest::newRow("unencoded '/' in the password") << "mqtt://u:s3cr3t/-pw@h/p"
+                                                       << "not what is given (a '/' in a password is written %2F)";
+        QTest::newRow("unencoded '/' in the password, nothing before it")
+            << "mqtt://u:/s3cr3t@h/p" << "no port after it (a '/' in a password is written %2F)";
+        QTest::newRow("nothing but the scheme") << "mqtt://" << "needs a host";
+        QTest::newRow("no host before the prefix") << "mqtts:///plant" << "needs a host";
         QTest::newRow("no host") << "mqtt://u@:1883/p" << "needs a host";
         QTest::newRow("no user") << "mqtt://:s3cr3t-pw@h/p" << "no user name";
         QTest::newRow("open bracket") << "mqtt://[::1/p" << "closing ']'";
@@ -332,6 +339,7 @@ private slots:
         QTest::newRow("bad password") << "allow_anonymous false\npassword_file " << "mqtt"
                                       << "refused the login (not authorised: check the user" << 20 << kept;
         QTest::newRow("TLS asked of a plain broker") << "" << "mqtts" << "unreachable (TLS failed" << 20 << kept;
+        QTest::newRow("TLS to a closed port") << "none" << "mqtts" << "unreachable (connection refused" << 20 << kept;
         // Two states and two messages a value: 12002 for a queue of 10000.
         QTest::newRow("no broker, the queue overflows")
             << "none" << "mqtt" << "unreachable (connection refused" << 6000
@@ -390,6 +398,12 @@ private slots:
         Subscriber sub;
         QVERIFY(sub.start(broker));
         QTRY_VERIFY_WITH_TIMEOUT(run.errors().contains(QStringLiteral("is back")), 40000);
+        // The broker forgot everything: a dashboard that comes now still gets the
+        // module's state, which has not changed since, and the reader's status.
+        Subscriber late;
+        QVERIFY(late.start(broker));
+        QTRY_COMPARE(late.payloads(QStringLiteral("/0/state")).value(0), QStringLiteral("live"));
+        QCOMPARE(late.payloads(QStringLiteral("/status")).value(0), QStringLiteral("online"));
         QTRY_VERIFY(sub.messages(QStringLiteral("/json")).size() > beforeBack - whenAway + 5);
         QVERIFY2(run.finish(true), run.err.constData());
         const QStringList printed = run.values();
@@ -407,6 +421,36 @@ private slots:
         QVERIFY2(first <= whenAway + 1, qPrintable(QStringLiteral("%1 %2").arg(first).arg(whenAway)));
         QCOMPARE(run.err.count("unreachable"), 1);
         QVERIFY2(run.err.count("is back;") == 1, run.err.constData());
+    }
+
+    // A broker whose packet claims 256 MB and brings it: the reader leaves the
+    // connection long before it has taken that much, and says why.
+    void hugePacketFromTheBroker()
+    {
+        QTcpServer fake;
+        QVERIFY(fake.listen(QHostAddress::LocalHost));
+        MqttPublisher publisher(*BrokerUrl::parse(QStringLiteral("mqtt://127.0.0.1:%1/plant").arg(fake.serverPort()), nullptr), {});
+        QSignalSpy trouble(&publisher, &MqttPublisher::trouble);
+        publisher.start();
+        QVERIFY(fake.waitForNewConnection(10000));
+        QTcpSocket *broker = fake.nextPendingConnection();
+        QTRY_VERIFY(broker->bytesAvailable() > 0); // CONNECT
+        broker->readAll();
+        // CONNACK, then PUBLISH with the longest remaining length there is.
+        broker->write(QByteArray::fromHex("20020000" "30ffffff7f"));
+        const QByteArray chunk(64 * 1024, 'x');
+        constexpr qint64 kEnough = 16 * 1024 * 1024;
+        qint64 written = 0;
+        while (broker->state() == QAbstractSocket::ConnectedState && written < kEnough) {
+            if (broker->bytesToWrite() < 4 * chunk.size())
+                written += broker->write(chunk);
+            broker->waitForBytesWritten(100);
+        }
+        QVERIFY2(written < kEnough, "the reader took 16 MB of one packet");
+        QTRY_VERIFY(!trouble.isEmpty());
+        QVERIFY2(trouble.first().at(1).toString().contains(QLatin1String("sent more than")),
+                 qPrintable(trouble.first().at(1).toString()));
+        publisher.finish(std::chrono::milliseconds(0));
     }
 
     // The device goes away: every module read is "gone" until it is back.

@@ -85,16 +85,27 @@ private slots:
     {
         QTest::addColumn<QString>("low");
         QTest::addColumn<QString>("high");
+        QTest::addColumn<QString>("deadband");
         QTest::addColumn<QList<double>>("values");
         QTest::addColumn<QStringList>("said");
-        QTest::newRow("within: nothing") << "10" << "50" << QList<double>{20, 30, 10, 50} << QStringList{};
-        QTest::newRow("out once, back once") << "10" << "50" << QList<double>{20, 60, 70, 60, 40, 45}
+        QTest::newRow("within: nothing") << "10" << "50" << "0" << QList<double>{20, 30, 10, 50} << QStringList{};
+        QTest::newRow("out once, back once") << "10" << "50" << "0" << QList<double>{20, 60, 70, 60, 40, 45}
                                              << QStringList{"above", "within"};
-        QTest::newRow("both limits, each crossing") << "10" << "50" << QList<double>{60, 5, 5, 20, 51}
+        QTest::newRow("both limits, each crossing") << "10" << "50" << "0" << QList<double>{60, 5, 5, 20, 51}
                                                     << QStringList{"above", "below", "within", "above"};
-        QTest::newRow("the first value already out") << "10" << "" << QList<double>{9.999, 9} << QStringList{"below"};
-        QTest::newRow("high only") << "" << "-1.5" << QList<double>{-2, -1.4, -1.5} << QStringList{"above", "within"};
-        QTest::newRow("no limits") << "" << "" << QList<double>{-1e9, 1e9} << QStringList{};
+        QTest::newRow("the first value already out") << "10" << "" << "0" << QList<double>{9.999, 9} << QStringList{"below"};
+        QTest::newRow("high only") << "" << "-1.5" << "0" << QList<double>{-2, -1.4, -1.5} << QStringList{"above", "within"};
+        QTest::newRow("no limits") << "" << "" << "0" << QList<double>{-1e9, 1e9} << QStringList{};
+        QTest::newRow("deadband: noise at the high limit is one crossing")
+            << "" << "50000" << "100" << QList<double>{49990, 50010, 49995, 50005, 49950, 49900, 50001}
+            << QStringList{"above", "within", "above"};
+        QTest::newRow("deadband: noise at the low limit is one crossing")
+            << "10" << "" << "1" << QList<double>{9, 10.5, 9.5, 10.99, 11, 10.5, 9.99}
+            << QStringList{"below", "within", "below"};
+        QTest::newRow("deadband: above straight to below") << "10" << "50" << "5" << QList<double>{60, 9, 12, 16}
+                                                           << QStringList{"above", "below", "within"};
+        QTest::newRow("deadband: no noise, the same as without") << "10" << "50" << "0.5"
+                                                                 << QList<double>{20, 60, 40} << QStringList{"above", "within"};
     }
 
     void limitCrossings()
@@ -102,8 +113,10 @@ private slots:
         QFETCH(QString, low);
         QFETCH(QString, high);
         QFETCH(QList<double>, values);
+        QFETCH(QString, deadband);
         QFETCH(QStringList, said);
         ValueLimits limits;
+        limits.deadband = *DecimalNumber::parse(deadband.toStdString());
         if (!low.isEmpty())
             limits.low = DecimalNumber::parse(low.toStdString());
         if (!high.isEmpty())
@@ -149,6 +162,22 @@ private slots:
         readouts.set(7, kg); // the defaults again: no settings of its own
         QVERIFY(readouts.own().empty());
         QCOMPARE(readouts.last(7)->text, std::string("0.099"));
+    }
+
+    // The log's column says what standard error said: out, inside the deadband too.
+    void limitColumnFollowsTheDeadband()
+    {
+        Readouts readouts;
+        ReadoutSettings watched;
+        watched.limits.high = DecimalNumber{50, 0};
+        watched.limits.deadband = DecimalNumber{10, 0};
+        readouts.setDefaults(watched);
+        QCOMPARE(readouts.take(3, 60).limit, LimitState::above);
+        const Reading inside = readouts.take(3, 45);
+        QCOMPARE(inside.limit, LimitState::above);
+        QCOMPARE(inside.crossed, std::nullopt);
+        QCOMPARE(readouts.last(3)->limit, LimitState::above);
+        QCOMPARE(readouts.take(3, 40).limit, LimitState::within);
     }
 };
 

@@ -4,11 +4,16 @@
 #include "serial/SerialLink.h"
 #include "sim/SimulatedModule.h"
 
+#include <QFileSystemWatcher>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <map>
+
+#include <signal.h>
 
 using namespace kvp;
 
@@ -159,6 +164,37 @@ private slots:
             QVERIFY2(err.startsWith(QStringLiteral("kvp-reader: ")) && err.contains(stderrHas), qPrintable(err));
             QVERIFY(err.contains(device) || readerArguments.startsWith('>'));
         }
+    }
+
+    // SIGTERM while the second pass asks again an answer the first heard right after
+    // a silent address: that answer is printed and the status says a module answered.
+    void signalInTheSecondPassKeepsAnAnswerHeard()
+    {
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(QStringLiteral("trace"));
+        QProcess sim;
+        // 50 ms: in time for the quick pass, and long enough for the signal to come first.
+        sim.start(QStringLiteral(KVP_SIM), {"--address", "5", "--turnaround", "50", "--trace", trace});
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+        QFileSystemWatcher watcher({trace});
+        QSignalSpy changed(&watcher, &QFileSystemWatcher::fileChanged);
+        const auto queries = [&trace] {
+            QFile file(trace);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+        };
+        QProcess reader;
+        reader.start(QStringLiteral(KVP_READER), {"--scan", "--port", device});
+        // The second query of address 5 is the second pass's: end the scan before its answer.
+        while (queries() < 2)
+            QVERIFY(changed.wait(10000));
+        ::kill(pid_t(reader.processId()), SIGTERM);
+        QVERIFY(reader.waitForFinished(5000));
+        sim.terminate();
+        sim.waitForFinished(3000);
+        QCOMPARE(reader.exitCode(), 0);
+        const QString out = QString::fromUtf8(reader.readAllStandardOutput());
+        QVERIFY2(QRegularExpression(QStringLiteral("^5 -?\\d+\n$")).match(out).hasMatch(), qPrintable(out));
     }
 };
 

@@ -403,6 +403,20 @@ private slots:
         QCOMPARE(bus.sent.size(), size_t(32));
     }
 
+    // Cut short as the second pass begins, the scan still knows the answers it heard
+    // right after silent addresses, which that pass was to confirm.
+    void cancelInTheSecondPassKeepsWhatWasHeard()
+    {
+        Bus bus({{3, answers(3)}, {5, answers(5)}});
+        bus.apply(bus.scan.start(bus.now));
+        while (bus.sent.size() < 33 && bus.now < bus.start + 60s)
+            bus.run(bus.now + 1ms);
+        QCOMPARE(bus.sent.back(), std::string("S03;MSV?;"));
+        bus.apply(bus.scan.cancel(bus.now));
+        QVERIFY(bus.found.empty());
+        QVERIFY(bus.scan.unconfirmed() == (Answers{{3, valueAt(3)}, {5, valueAt(5)}}));
+    }
+
     void cancelMidway_data()
     {
         // Address 2 answers at once, so address 10 is asked 945 ms in, times out

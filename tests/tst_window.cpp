@@ -876,6 +876,7 @@ private slots:
         saved.units.scale = *DecimalNumber::parse("-2.5e-3");
         saved.units.unit = "N, net";
         saved.limits.low = DecimalNumber{-1, 0};
+        saved.limits.deadband = DecimalNumber{5, 1};
         QVERIFY(RememberedStore::saveReadout(3, saved));
         QVERIFY(RememberedStore::saveReadout(7, {}));
         QVERIFY(RememberedStore::load().readouts.at(3) == saved);

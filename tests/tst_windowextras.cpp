@@ -328,6 +328,7 @@ private slots:
         QTest::newRow("scale 0") << "ReadoutScale" << "0" << "比例不能为 0";
         QTest::newRow("offset nan") << "ReadoutOffset" << "nan" << "偏移须是数字";
         QTest::newRow("low above high") << "ReadoutLow" << "100" << "下限高于上限";
+        QTest::newRow("deadband negative") << "ReadoutDeadband" << "-1" << "回差不能为负";
     }
 
     void unitsDialogRefuses()

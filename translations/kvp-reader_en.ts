@@ -185,6 +185,10 @@
         <translation>Serial port %1 is in use by another program. Close that program (or the other kvp-reader) and try again.</translation>
     </message>
     <message>
+        <source>串口服务器 %1 不把线路设为 19200 bit/s, 偶校验, 8 个数据位, 1 个停止位. 请在服务器自己的设置中设定该串口的线路, 或让它接受客户端的设置; 线路在那里设好后, 用 tcp:// 也能读取.</source>
+        <translation>Serial server %1 does not set its line to 19200 bit/s, even parity, 8 data bits, 1 stop bit. Set that port&apos;s line in the server&apos;s own configuration, or let it take the client&apos;s settings; once the line is set there, tcp:// reads it as well.</translation>
+    </message>
+    <message>
         <source>串口 %1 不接受 19200 bit/s, 偶校验, 8 个数据位, 1 个停止位. 请检查它是否是串口, 以及它的驱动是否正常.</source>
         <translation>Serial port %1 does not accept 19200 bit/s, even parity, 8 data bits, 1 stop bit. Check that it is a serial port and its driver is working.</translation>
     </message>
@@ -761,6 +765,22 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>上限:</source>
         <translation>High limit:</translation>
+    </message>
+    <message>
+        <source>回差:</source>
+        <translation>Deadband:</translation>
+    </message>
+    <message>
+        <source>超限的值回到限值以内这么多才算恢复; 0: 立即</source>
+        <translation>a value beyond a limit is back within only once it is this far inside it; 0: at once</translation>
+    </message>
+    <message>
+        <source>回差</source>
+        <translation>The deadband</translation>
+    </message>
+    <message>
+        <source>回差不能为负</source>
+        <translation>The deadband cannot be negative</translation>
     </message>
     <message>
         <source>须是数字, 如 0.001, -12.5 或 1e-3 (小数点用 &apos;.&apos;, 最多 %1 位)</source>

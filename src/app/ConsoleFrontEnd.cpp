@@ -28,7 +28,8 @@ ConsoleFrontEnd::ConsoleFrontEnd(ReadSession &session, int count, int giveUpSeco
     connect(&session, &ReadSession::moduleNote, this, &ConsoleFrontEnd::tellOf);
     // Every crossing is said, also the same one again after the value was back.
     connect(&session, &ReadSession::limitCrossed, this, [this](Condition crossing, int address) {
-        if (!m_finishing)
+        // The value that completed --count is printed, and so is what it crossed.
+        if (!m_finishing || m_printedLast)
             writeStderrLine(consoleText(crossing, m_session.limitFacts(address)));
     });
     // Not the end: the session waits for the device and resumes reading.
@@ -91,6 +92,7 @@ void ConsoleFrontEnd::start()
 
 void ConsoleFrontEnd::onValue(const QString &text, int address)
 {
+    m_printedLast = !m_finishing;
     if (m_finishing)
         return;
     // On a bus each value says whose it is, in the lines --scan prints.

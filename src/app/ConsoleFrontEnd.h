@@ -63,6 +63,7 @@ private:
     bool m_toldPause = false;
     bool m_otherDeviceBack = false; // the path came back as another device while we waited
     bool m_finishing = false;    // no more values are taken
+    bool m_printedLast = false;  // the value just shown was printed: a limit it crossed is said
     bool m_ended = false;        // finish() has run
     bool m_awaitingDrain = false; // and waits for standard output to take the rest
     int m_exitCode = 0;

@@ -110,6 +110,11 @@ QString consoleText(Condition condition, const Facts &facts)
         return withDetail(QStringLiteral("Serial port %1 is in use by another program. Close that program "
                                          "(or the other kvp-reader) and try again.").arg(facts.port), facts);
     case Condition::portSetup:
+        if (NetworkAddress::isServer(facts.port))
+            return withDetail(QStringLiteral("Serial server %1 does not set its line to 19200 bit/s, even parity, 8 data "
+                                             "bits, 1 stop bit. Set that port's line in the server's own configuration, "
+                                             "or let it take the client's settings; once the line is set there, "
+                                             "tcp:// reads it as well.").arg(facts.port), facts);
         return withDetail(QStringLiteral("Serial port %1 does not accept 19200 bit/s, even parity, 8 data bits, "
                                          "1 stop bit. Check that it is a serial port and its driver is working.")
                               .arg(facts.port), facts);
@@ -190,6 +195,9 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::stdoutFailed:
         return withDetail(QStringLiteral("Cannot write the values to standard output; stopped reading. Check "
                                          "where standard output goes (a full disk?)."), facts);
+    case Condition::portListFailed:
+        return withDetail(QStringLiteral("Cannot write the list of serial ports to standard output. Check where "
+                                         "standard output goes (a full disk?)."), facts);
     case Condition::stdoutBroken:
         return QStringLiteral("the program reading standard output has gone; stopped reading");
     case Condition::outputPaused:

@@ -4,10 +4,12 @@
 #include "MakeLink.h"
 #include "ReadingColumns.h"
 #include "network/NetworkAddress.h"
+#include "network/NetworkLink.h"
 #include "serial/SerialLink.h"
 
 #include <QMetaMethod>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -20,7 +22,16 @@ ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject 
     m_timer.setTimerType(Qt::PreciseTimer); // the byte gap is a few tens of milliseconds
     connect(&m_timer, &QTimer::timeout, this, &ReadSession::onTimer);
     makeLinkFor(m_port.portName);
+    m_cycle = ReadCycle(lineSettings());
     connect(&m_reopenTimer, &QTimer::timeout, this, &ReadSession::tryReopen);
+}
+
+CycleSettings ReadSession::lineSettings() const
+{
+    CycleSettings settings = m_cycleSettings;
+    if (NetworkAddress::isServer(m_port.portName))
+        settings.byteGap = std::max<milliseconds>(settings.byteGap, NetworkLink::kByteGap);
+    return settings;
 }
 
 void ReadSession::makeLinkFor(const QString &portName)
@@ -152,7 +163,7 @@ bool ReadSession::freshCycle()
     const bool wasReading = m_cycle.reading() || (m_reopenTimer.isActive() && m_resumeReading) || m_readWhenUp;
     m_timer.stop();
     m_resumeReading = false;
-    m_cycle = ReadCycle(m_cycleSettings);
+    m_cycle = ReadCycle(lineSettings());
     m_cycle.setAddressText(m_addressText.toStdString());
     if (onBus())
         m_cycle.setAddresses(std::vector<int>(m_bus.begin(), m_bus.end()));
@@ -169,6 +180,7 @@ Condition ReadSession::switchPort(const QString &portName)
     m_tellOutcome = m_readWhenUp = false;
     m_port.portName = portName;
     makeLinkFor(portName);
+    freshCycle(); // the line's own settings: a server's byte gap
     if (const Condition failure = awaited(m_link->openChosen(m_port)); failure != Condition::none) {
         m_readWhenUp = failure == Condition::connecting && wasReading;
         apply({});

@@ -132,6 +132,8 @@ private:
     void apply(const CycleActions &actions);
     // Starts over with a cycle that knows nothing yet; says whether reading was on.
     bool freshCycle();
+    // The settings as this line needs them: behind a server, a longer byte gap.
+    CycleSettings lineSettings() const;
     // A link of the kind the port's name asks for: a device or a serial server.
     void makeLinkFor(const QString &portName);
 

@@ -43,6 +43,10 @@ ReadoutOptions::ReadoutOptions()
             QStringLiteral("X")),
       m_high(QStringLiteral("high"),
              QStringLiteral("High limit, in scaled units: said and marked as --low is."), QStringLiteral("Y")),
+      m_deadband(QStringLiteral("deadband"),
+                 QStringLiteral("A value beyond a limit is back within only once it is X inside it, in scaled "
+                                "units (default 0: at once), so that noise at a limit is not said at every crossing."),
+                 QStringLiteral("X")),
       m_interval(QStringLiteral("interval"),
                  QStringLiteral("Ask for a value no sooner than MS milliseconds after the one before, 0 to %1 "
                                 "(default 0: as soon as the module answers).")
@@ -53,7 +57,7 @@ ReadoutOptions::ReadoutOptions()
 
 QList<QCommandLineOption> ReadoutOptions::options() const
 {
-    return {m_scale, m_offset, m_decimals, m_unit, m_low, m_high, m_interval};
+    return {m_scale, m_offset, m_decimals, m_unit, m_low, m_high, m_deadband, m_interval};
 }
 
 QString ReadoutOptions::take(const QCommandLineParser &parser, Options &options) const
@@ -97,6 +101,15 @@ QString ReadoutOptions::take(const QCommandLineParser &parser, Options &options)
          }},
         {&m_low, numberInto("low", [](ReadoutSettings &r) -> std::optional<DecimalNumber> & { return r.limits.low; })},
         {&m_high, numberInto("high", [](ReadoutSettings &r) -> std::optional<DecimalNumber> & { return r.limits.high; })},
+        {&m_deadband, [](ReadoutSettings &r, const QString &text) -> QString {
+             const auto band = number(text);
+             if (!band)
+                 return notANumber(QStringLiteral("deadband"), text);
+             if (band->mantissa < 0)
+                 return QStringLiteral("--deadband %1: a deadband is a distance inside the limit, 0 or more").arg(text);
+             r.limits.deadband = *band;
+             return {};
+         }},
     };
     const QList<int> modules = options.bus.isEmpty() ? QList<int>{options.address.toInt()} : options.bus;
 
@@ -111,6 +124,7 @@ QString ReadoutOptions::take(const QCommandLineParser &parser, Options &options)
         const QString text = parser.value(*option);
         QStringList common;
         QString *unitGoingOn = nullptr; // a unit's own commas: "kg,5=N, net"
+        QList<int> given; // a module's own value once, as --address takes each module once
         for (const QString &item : text.split(QLatin1Char(','))) {
             const auto match = ownItem.match(item);
             if (!match.hasMatch()) {
@@ -123,6 +137,10 @@ QString ReadoutOptions::take(const QCommandLineParser &parser, Options &options)
             const int address = match.captured(1).toInt();
             if (!modules.contains(address))
                 return QStringLiteral("--%1 %2: %3 is not an address of --address").arg(name, item.trimmed()).arg(address);
+            if (given.contains(address))
+                return QStringLiteral("--%1 %2: address %3 is given twice; give each module's value once")
+                    .arg(name, item.trimmed()).arg(address);
+            given << address;
             own[address].emplace_back(&set, match.captured(2).trimmed());
             unitGoingOn = option == &m_unit ? &own[address].back().second : nullptr;
         }
@@ -162,7 +180,7 @@ QString ReadoutOptions::take(const QCommandLineParser &parser, Options &options)
     options.readoutGiven = std::any_of(fields.begin(), fields.end(), [&parser](const auto &f) { return parser.isSet(*f.first); });
     if (options.scan && (options.readoutGiven || options.intervalGiven))
         return QStringLiteral("--scan lists the modules' counts as they are: --scale, --offset, --decimals, "
-                              "--unit, --low, --high and --interval are for reading");
+                              "--unit, --low, --high, --deadband and --interval are for reading");
     return {};
 }
 

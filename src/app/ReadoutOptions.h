@@ -9,7 +9,7 @@
 namespace kvp {
 
 // The options that say how values are shown and how often they are asked for:
-// --scale, --offset, --decimals, --unit, --low, --high and --interval.
+// --scale, --offset, --decimals, --unit, --low, --high, --deadband and --interval.
 class ReadoutOptions
 {
 public:
@@ -26,6 +26,7 @@ private:
     QCommandLineOption m_unit;
     QCommandLineOption m_low;
     QCommandLineOption m_high;
+    QCommandLineOption m_deadband;
     QCommandLineOption m_interval;
 };
 

@@ -88,6 +88,11 @@ std::map<int, ReadoutSettings> loadReadouts(const QSettings &settings)
                 ok = ok && *limit;
             }
         }
+        if (given("deadband")) {
+            const auto band = number("deadband");
+            ok = ok && band && band->mantissa >= 0;
+            r.limits.deadband = band.value_or(r.limits.deadband);
+        }
         if (ok && r.limits.valid())
             readouts[address] = r;
     }
@@ -207,6 +212,8 @@ bool RememberedStore::saveReadout(int address, const ReadoutSettings &r)
             settings.setValue(QStringLiteral("low"), QString::fromStdString(r.limits.low->text()));
         if (r.limits.high)
             settings.setValue(QStringLiteral("high"), QString::fromStdString(r.limits.high->text()));
+        if (r.limits.deadband.mantissa != 0)
+            settings.setValue(QStringLiteral("deadband"), QString::fromStdString(r.limits.deadband.text()));
         settings.endGroup();
     }
     return written(settings);

@@ -6,10 +6,15 @@
 #include "ScanSession.h"
 #include "platform/StderrLine.h"
 #include "platform/SignalWatcher.h"
+#include "network/NetworkAddress.h"
+#include "network/NetworkLink.h"
 #include "platform/Link.h"
+#include "platform/StandardStreams.h"
+#include "protocol/ReplyEvaluation.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +51,11 @@ milliseconds lastTimeout(const ScanSettings &settings)
 
 int runScan(const Options &options, const SimulatedPortMaker &simulated)
 {
+    if (stdoutWasClosed()) {
+        // The addresses found would go nowhere, and the status would say they were found.
+        writeStderrLine(consoleText(Condition::stdoutClosed, {}));
+        return 1;
+    }
     ReaderSetup setup(options, simulated);
     if (setup.failure() != Condition::none) {
         writeStderrLine(consoleText(setup.failure(), setup.facts()));
@@ -65,12 +75,13 @@ int runScan(const Options &options, const SimulatedPortMaker &simulated)
         return 1;
     }
 
-    const ScanSettings settings = ScanSettings::like(setup.cycle());
+    ScanSettings settings = ScanSettings::like(setup.cycle());
+    if (NetworkAddress::isServer(setup.port().portName))
+        settings.byteGap = std::max<milliseconds>(settings.byteGap, NetworkLink::kByteGap);
     ScanSession scan(link, settings);
     int exitCode = 1;
     bool outputLost = false;
-    QObject::connect(&scan, &ScanSession::found, [&](int address, const QString &value) {
-        // Each as soon as it is known, so that a script can stop at the first.
+    const auto print = [&](int address, const QString &value) {
         if (std::printf("%d %s\n", address, qPrintable(value)) < 0 || std::fflush(stdout) != 0) {
             if (!outputLost) {
                 facts.detail = QString::fromLocal8Bit(std::strerror(errno));
@@ -79,7 +90,9 @@ int runScan(const Options &options, const SimulatedPortMaker &simulated)
             outputLost = true;
             scan.cancel();
         }
-    });
+    };
+    // Each as soon as it is known, so that a script can stop at the first.
+    QObject::connect(&scan, &ScanSession::found, print);
     QObject::connect(&scan, &ScanSession::portFailed, [&](Condition failure) {
         facts.detail = link.errorDetail();
         writeStderrLine(consoleText(failure, facts));
@@ -103,7 +116,12 @@ int runScan(const Options &options, const SimulatedPortMaker &simulated)
     // A signal ends the scan at once, the port closed and put back as it was found;
     // the status says whether anything answered so far.
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, [&] {
-        exitCode = scan.cycle().found().empty() ? 1 : 0;
+        // An answer the second pass had yet to ask again is still an answer heard.
+        const std::vector<ScanAnswer> heard = scan.cycle().running() ? scan.cycle().unconfirmed() : std::vector<ScanAnswer>{};
+        for (const ScanAnswer &answer : heard)
+            if (!outputLost)
+                print(answer.address, QString::fromStdString(ValueText(answer.value)));
+        exitCode = (scan.cycle().found().empty() && heard.empty()) || outputLost ? 1 : 0;
         QCoreApplication::exit(exitCode);
     });
     // A serial server: the search starts once the connection is made.

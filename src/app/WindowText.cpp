@@ -2,6 +2,7 @@
 
 #include "ConsoleText.h"
 #include "FileTrouble.h"
+#include "network/NetworkAddress.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -146,6 +147,11 @@ QString windowMessage(Condition condition, const Facts &facts)
         return withDetail(QCoreApplication::translate("kvp", "串口 %1 正被另一个程序使用. 请关闭那个程序 (或另一个 kvp-reader) 后重试.")
                               .arg(facts.port), facts);
     case Condition::portSetup:
+        if (NetworkAddress::isServer(facts.port))
+            return withDetail(QCoreApplication::translate("kvp", "串口服务器 %1 不把线路设为 19200 bit/s, 偶校验, 8 个数据位, "
+                                                                 "1 个停止位. 请在服务器自己的设置中设定该串口的线路, 或让它接受"
+                                                                 "客户端的设置; 线路在那里设好后, 用 tcp:// 也能读取.")
+                                  .arg(facts.port), facts);
         return withDetail(QCoreApplication::translate("kvp", "串口 %1 不接受 19200 bit/s, 偶校验, 8 个数据位, 1 个停止位. "
                              "请检查它是否是串口, 以及它的驱动是否正常.").arg(facts.port), facts);
     case Condition::portIsTerminal:

@@ -66,6 +66,7 @@ enum class Condition {
     stdoutClosed,   // standard output was not open when the program started
     stdoutFailed,   // writing the values to standard output failed
     stdoutBroken,   // the reader of standard output went away
+    portListFailed, // the list of ports could not be written to standard output
     outputPaused,   // standard output is not taken; queries wait until it is
     outputDropped,  // values still waiting for standard output at the end
     recordingFailed, // a recording started from the window could not be written on

@@ -66,6 +66,12 @@ std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
                                           "mqtt://broker.example:1883/plant/kvp"));
     const QString rest = text.mid(schemeEnd + 3);
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+    if (rest.isEmpty() || slash == 0)
+        return fail(error, QStringLiteral("--mqtt needs a host name or address, e.g. mqtt://127.0.0.1/plant/kvp"));
+    // An '@' behind the first '/': a password with an unencoded '/' cut the login short.
+    const QString slashHint = mayHoldPassword && slash >= 0 && rest.indexOf(QLatin1Char('@'), slash) > slash
+        ? QStringLiteral(" (a '/' in a password is written %2F)")
+        : QString();
     if (slash < 0 || slash == rest.size() - 1)
         return fail(error, QStringLiteral("--mqtt needs a topic prefix after the host, e.g. mqtt://HOST/plant/kvp"));
     QString authority = rest.left(slash);
@@ -103,7 +109,7 @@ std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
         if (colon >= 0) {
             portText = authority.mid(colon + 1);
             if (portText.isEmpty())
-                return fail(error, QStringLiteral("--mqtt has a ':' but no port after it"));
+                return fail(error, QStringLiteral("--mqtt has a ':' but no port after it") + slashHint);
         }
     }
     if (url.host.isEmpty())
@@ -111,7 +117,7 @@ std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
     for (const QChar c : std::as_const(url.host)) {
         if (c.isSpace() || c == QLatin1Char('/') || c == QLatin1Char('@') || c == QLatin1Char('[')
             || c == QLatin1Char(']'))
-            return fail(error, QStringLiteral("--mqtt has no valid host name: %1").arg(quoted(url.host)));
+            return fail(error, QStringLiteral("--mqtt has no valid host name: %1").arg(quoted(url.host)) + slashHint);
     }
     if (!portText.isEmpty()) {
         bool digits = true;
@@ -119,7 +125,8 @@ std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
             digits = digits && c.isDigit() && c.unicode() < 128;
         const int port = digits && portText.size() <= 5 ? portText.toInt() : 0;
         if (port < 1 || port > 65535)
-            return fail(error, QStringLiteral("--mqtt's port must be a number from 1 to 65535, not %1").arg(quoted(portText)));
+            return fail(error, QStringLiteral("--mqtt's port must be a number from 1 to 65535, not %1").arg(quoted(portText))
+                                   + slashHint);
         url.port = port;
     }
     if (!validPrefix(url.prefix))

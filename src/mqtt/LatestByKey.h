@@ -30,6 +30,7 @@ public:
         if (it != m_counts.end() && --it->second == 0)
             m_counts.erase(it);
     }
+    bool contains(const Key &key) const { return m_counts.count(key) > 0; }
     // The index in `entries` to drop; `keyOf` gives an entry's key, none for an entry
     // nothing supersedes. At most one entry per key is passed over.
     template<typename Entry, typename KeyOf>

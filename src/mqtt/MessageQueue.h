@@ -29,6 +29,8 @@ public:
     // The connection is gone: what was sent and not acknowledged is unsent again.
     void connectionLost() { m_sent = 0; }
 
+    // A message on this retained topic waits here (sent or not, unacknowledged).
+    bool holds(const QByteArray &retainedTopic) const { return m_retained.contains(retainedTopic); }
     std::size_t size() const { return m_entries.size(); }
     std::size_t inFlight() const { return m_sent; }
     std::uint64_t dropped() const { return m_dropped; }

@@ -1,6 +1,7 @@
 #include "MqttClient.h"
 
 #include "ValueMessages.h"
+#include "platform/SocketOptions.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -9,6 +10,7 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -27,6 +29,13 @@ constexpr auto kBurst = 10ms; // how long a message may wait to be sent with oth
 // waiting from our bounded queue into the library's unbounded one.
 constexpr std::size_t kWindow = 200;
 constexpr int kQos = 1; // acknowledged, so that a message sent into a dying connection is sent again
+// What the broker may send: a TLS handshake at first (certificates included), then as
+// much again for each answer we are owed, and a little a second for the keep-alive.
+constexpr std::uint64_t kFirstBytes = 256 * 1024;
+constexpr std::uint64_t kBytesAnAnswer = 1024;
+constexpr std::uint64_t kBytesASecond = 16;
+// The kernel's receive buffer: one read of the library's takes no more.
+constexpr int kReceiveBuffer = 64 * 1024;
 
 void initLibrary()
 {
@@ -47,6 +56,7 @@ MqttClient::MqttClient(BrokerUrl url, QString caFile, PublicationInbox &inbox, s
     initLibrary();
     m_misc.setInterval(1s);
     connect(&m_misc, &QTimer::timeout, this, [this] {
+        m_mayHaveRead += kBytesASecond; // the keep-alive's answers
         if (m_mosq)
             afterLibrary(mosquitto_loop_misc(m_mosq));
     });
@@ -88,12 +98,32 @@ void MqttClient::takeInbox()
     // Formatted here, off the reading thread.
     for (Publication &p : m_inbox.takeAll()) {
         if (p.stateOnly) {
-            m_queue.push(stateMessage(m_url.prefix, p.value.address, p.value.state));
+            push(stateMessage(m_url.prefix, p.value.address, p.value.state));
             continue;
         }
         for (MqttMessage &m : valueMessages(m_url.prefix, p.value))
-            m_queue.push(std::move(m));
+            push(std::move(m));
     }
+}
+
+void MqttClient::push(MqttMessage message)
+{
+    if (message.retained)
+        m_retained.insert_or_assign(message.topic, message);
+    m_queue.push(std::move(message));
+}
+
+bool MqttClient::readTooMuch()
+{
+    // The broker sends us CONNACK, PUBACKs and PINGRESPs, a few bytes each (more with
+    // TLS, and its handshake first). The library takes any packet length a header
+    // claims and gathers the packet for as long as it comes: a broken or hostile
+    // broker could fill the memory. So the bytes taken from the socket are held to
+    // what an answer we are owed, or the time, allows.
+    if (!m_mosq)
+        return false;
+    const auto taken = bytesTaken(mosquitto_socket(m_mosq));
+    return taken && *taken > m_mayHaveRead;
 }
 
 void MqttClient::attempt()
@@ -161,7 +191,15 @@ void MqttClient::connectNow()
         afterLibrary(rc);
         return;
     }
+    // With TLS the library writes its first handshake message at once; a refusal that
+    // is already back fails that write, and would otherwise wait out the time-out.
+    if (errno == ECONNREFUSED) {
+        fail(BrokerTrouble::refused, {});
+        return;
+    }
     const int fd = mosquitto_socket(m_mosq);
+    limitReceiveBuffer(fd, kReceiveBuffer);
+    m_mayHaveRead = kFirstBytes;
     m_readable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     m_writable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     connect(m_readable.get(), &QSocketNotifier::activated, this, [this] { onSocket(false); });
@@ -176,7 +214,19 @@ void MqttClient::onSocket(bool writable)
     if (!m_mosq)
         return;
     errno = 0;
+    if (!m_socketUp) {
+        // The connection is made or failed. TLS would take a refusal for a failed
+        // handshake, or leave it to the time-out: it is said for what it is.
+        if (const int error = pendingError(mosquitto_socket(m_mosq)); error != 0) {
+            fail(error == ECONNREFUSED ? BrokerTrouble::refused : BrokerTrouble::other, systemError(error));
+            return;
+        }
+    }
     m_socketUp = m_socketUp || writable;
+    if (readTooMuch()) {
+        fail(BrokerTrouble::other, QStringLiteral("it sent more than any answer takes; not an MQTT broker?"));
+        return;
+    }
     // Until the broker has answered, a writable socket may be a TLS handshake that waits
     // for its next step, which only the library's read side takes.
     if (writable && !m_connected) {
@@ -203,6 +253,10 @@ void MqttClient::afterLibrary(int rc)
     const int error = errno;
     for (const int id : m_acks)
         m_queue.acknowledge(id);
+    // An answer came whole: what the broker may send is counted from here.
+    if (!m_acks.empty() || m_connack >= 0)
+        if (const auto taken = m_mosq ? bytesTaken(mosquitto_socket(m_mosq)) : std::nullopt)
+            m_mayHaveRead = std::max(m_mayHaveRead, *taken + kBytesAnAnswer * (m_queue.inFlight() + 1));
     m_acks.clear();
     if (const int code = std::exchange(m_connack, -1); code >= 0) {
         if (code != 0) {
@@ -219,14 +273,19 @@ void MqttClient::afterLibrary(int rc)
         const MqttMessage online = statusMessage(m_url.prefix, true);
         mosquitto_publish(m_mosq, nullptr, online.topic.constData(), static_cast<int>(online.payload.size()),
                           online.payload.constData(), kQos, true);
+        // A broker that restarted without persistence knows no module's value or state
+        // any more: each goes again, unless a newer one is on its way anyway.
+        for (const auto &[topic, message] : m_retained)
+            if (!m_queue.holds(topic))
+                m_queue.push(message);
         setState(BrokerState::connected);
         emit connected();
     }
     if (rc != MOSQ_ERR_SUCCESS) {
-        if (rc == MOSQ_ERR_TLS)
-            fail(BrokerTrouble::tlsFailed, {});
-        else if (!m_connected && (error == ECONNREFUSED || rc == MOSQ_ERR_CONN_REFUSED))
+        if (!m_connected && (error == ECONNREFUSED || rc == MOSQ_ERR_CONN_REFUSED))
             fail(BrokerTrouble::refused, {});
+        else if (rc == MOSQ_ERR_TLS)
+            fail(BrokerTrouble::tlsFailed, {});
         else if (rc == MOSQ_ERR_ERRNO)
             fail(BrokerTrouble::lost, systemError(error));
         else

@@ -10,6 +10,8 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -68,6 +70,10 @@ private:
     void tearDown();
     void setState(BrokerState state);
     void takeInbox();
+    void push(MqttMessage message);
+    // What the broker may have sent by now was read, and no more: true when it
+    // sent more (a packet longer than any the library asked for, fed on and on).
+    bool readTooMuch();
 
     BrokerUrl m_url;
     QString m_caFile;
@@ -91,6 +97,12 @@ private:
     int m_connack = -1;
     std::vector<int> m_acks;
     BrokerState m_state = BrokerState::off;
+    // The latest message on each retained topic (a module's value and state): a broker
+    // that restarted without persistence has forgotten them, and a dashboard that
+    // subscribes then gets them only if they are sent again on the new connection.
+    std::map<QByteArray, MqttMessage> m_retained;
+    // How many bytes this connection may have brought by now; see readTooMuch().
+    std::uint64_t m_mayHaveRead = 0;
 };
 
 } // namespace kvp

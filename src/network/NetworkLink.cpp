@@ -1,5 +1,6 @@
 #include "NetworkLink.h"
 
+#include "platform/SocketOptions.h"
 #include "serial/PortSettings.h"
 
 #include <algorithm>
@@ -92,6 +93,9 @@ void NetworkLink::onConnected()
 {
     if (m_opening != Opening::connecting)
         return;
+    // A command is a few bytes: on the wire at once, not held for the acknowledgement
+    // of the one before.
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (!m_telnet) {
         finishOpen(Condition::none);
         return;
@@ -187,6 +191,11 @@ Condition NetworkLink::failOpen(Condition condition, const QString &detail)
 QByteArray NetworkLink::takeInput()
 {
     const QByteArray raw = m_socket.readAll();
+    // A raw server that waits for our acknowledgement before the rest of a reply
+    // (Nagle's algorithm on its side) would send it a delayed acknowledgement later:
+    // after the silence that ends the reply, and so as the next module's answer.
+    if (!raw.isEmpty())
+        ackPromptly(m_socket.socketDescriptor());
     if (!m_telnet)
         return raw;
     const auto *begin = reinterpret_cast<const std::uint8_t *>(raw.constData());

@@ -42,6 +42,10 @@ public:
     // to the COM port option.
     static constexpr int kConnectMs = 3000;
     static constexpr int kNegotiateMs = 1500;
+    // The silence that ends a reply, and that the line keeps before the next command,
+    // behind a server: the server packs what the line brings into packets on timers of
+    // its own, so a pause inside a reply grows on the way.
+    static constexpr std::chrono::milliseconds kByteGap{50};
 
 private:
     enum class Opening { none, connecting, negotiating };

@@ -338,7 +338,7 @@ void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awa
     // long have answered, and the others on the line are not to wait for it.
     m_askedTimeout = onBus() && m.silentInRow >= 2 ? std::min<Clock::duration>(m.timeout, kProbeTimeout)
                                                   : m.timeout;
-    m_gatherer.sent(command, now);
+    m_gatherer.sent(command, now, m.address);
     m_tail.reset();
     m_awaiting = awaiting;
     ++m.counters.commandsSent;
@@ -414,6 +414,7 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
     if (taken) {
         if (!length)
             learned.accepted(block);
+        m_gatherer.answered(block, m.address);
         good(out, result.value, now);
         ReadData(out, now);
         return;
@@ -437,6 +438,7 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     const Evaluation result = EvaluateBlock(reply);
     ModuleState &m = asked();
     m.framing.accepted(reply);
+    m_gatherer.answered(reply, m.address);
     // good() clears the block: measure it first.
     const size_t block = m_gatherer.block().size();
     const size_t after = block - offset - length;

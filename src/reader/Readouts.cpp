@@ -36,7 +36,9 @@ Reading Readouts::evaluate(int address, std::int32_t raw) const
 Reading Readouts::take(int address, std::int32_t raw)
 {
     Reading r = evaluate(address, raw);
-    r.crossed = m_watchers[address].observe(of(address).limits, r.value);
+    LimitWatcher &watcher = m_watchers[address];
+    r.crossed = watcher.observe(of(address).limits, r.value);
+    r.limit = watcher.state(); // inside the deadband, still out: the log says what was said
     m_lastRaw[address] = raw;
     return r;
 }
@@ -46,7 +48,10 @@ std::optional<Reading> Readouts::last(int address) const
     const auto it = m_lastRaw.find(address);
     if (it == m_lastRaw.end())
         return std::nullopt;
-    return evaluate(address, it->second);
+    Reading r = evaluate(address, it->second);
+    if (const auto watcher = m_watchers.find(address); watcher != m_watchers.end())
+        r.limit = of(address).limits.after(watcher->second.state(), r.value);
+    return r;
 }
 
 } // namespace kvp

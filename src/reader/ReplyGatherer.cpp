@@ -9,10 +9,17 @@ ReplyGatherer::ReplyGatherer(bool dropEcho) : m_dropEcho(dropEcho)
     m_block.reserve(kMaxBlock);
 }
 
-void ReplyGatherer::sent(std::string command, TimePoint now)
+void ReplyGatherer::sent(std::string command, TimePoint now, int to)
 {
     m_command = std::move(command);
     m_echoMatched = 0;
+    // Only another module's: a module's own earlier reply is also what it may well
+    // answer again, the value being steady.
+    m_repeat.clear();
+    m_repeatMatched = 0;
+    if (to >= 0 && m_lastReplyFrom >= 0 && to != m_lastReplyFrom)
+        m_repeat = m_lastReply;
+    m_lastReplyFrom = -1;
     m_sentAt = now;
     clear();
 }
@@ -23,15 +30,45 @@ void ReplyGatherer::clear()
     m_pastLength = false;
 }
 
+void ReplyGatherer::answered(std::span<const std::uint8_t> reply, int from)
+{
+    m_lastReply.assign(reply.begin(), reply.end());
+    m_lastReplyFrom = from;
+}
+
 std::size_t ReplyGatherer::add(std::span<const std::uint8_t> bytes, TimePoint now)
 {
-    bytes = withoutEcho(bytes);
+    std::size_t dropped = 0;
+    // The repeat was on the line before the command, so before its echo too.
+    bytes = withoutEcho(withoutRepeat(bytes, dropped));
     if (bytes.empty())
-        return 0;
+        return dropped;
     m_lastByteAt = now;
     const std::size_t take = std::min(bytes.size(), kMaxBlock - m_block.size());
     m_block.insert(m_block.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
-    return bytes.size() - take;
+    return dropped + bytes.size() - take;
+}
+
+std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped)
+{
+    if (m_repeat.empty())
+        return bytes;
+    std::size_t same = 0;
+    while (same < bytes.size() && m_repeatMatched < m_repeat.size() && bytes[same] == m_repeat[m_repeatMatched]) {
+        ++same;
+        ++m_repeatMatched;
+    }
+    if (m_repeatMatched == m_repeat.size()) {
+        dropped += m_repeat.size();
+    } else if (same == bytes.size()) {
+        return {}; // a copy so far: held back until it is whole or is not
+    } else if (m_repeatMatched > 0) {
+        // No copy after all: the bytes held back are the answer's first.
+        m_block.insert(m_block.end(), m_repeat.begin(), m_repeat.begin() + static_cast<std::ptrdiff_t>(m_repeatMatched));
+    }
+    m_repeat.clear();
+    m_repeatMatched = 0;
+    return bytes.subspan(same);
 }
 
 std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)

@@ -26,10 +26,14 @@ public:
 
     explicit ReplyGatherer(bool dropEcho = false);
 
-    // A command went out: a new block begins.
-    void sent(std::string command, TimePoint now);
-    // Bytes that arrived while the answer is awaited. Returns how many of them lay
-    // beyond the bound and were dropped.
+    // A command went out to module `to`: a new block begins. When the reply taken last
+    // was another module's, a copy of it that comes first is that module repeating
+    // itself: it was on the line before the command, and answers nobody.
+    void sent(std::string command, TimePoint now, int to = -1);
+    // The reply of module `from` was taken: what its repeat would look like.
+    void answered(std::span<const std::uint8_t> reply, int from);
+    // Bytes that arrived while the answer is awaited. Returns how many of them were
+    // dropped: a repeat of the reply before, or beyond the bound.
     std::size_t add(std::span<const std::uint8_t> bytes, TimePoint now);
     // Once the block reaches the learned length: where in it a reply of that length
     // stands, first at the start, then (as more comes) behind stray bytes. Nothing
@@ -60,10 +64,15 @@ public:
 
 private:
     std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
+    std::span<const std::uint8_t> withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped);
 
     bool m_dropEcho;
     std::string m_command;
     std::size_t m_echoMatched = 0;
+    std::vector<std::uint8_t> m_lastReply;
+    int m_lastReplyFrom = -1;
+    std::vector<std::uint8_t> m_repeat; // the copy that may come first; empty when none
+    std::size_t m_repeatMatched = 0;
     TimePoint m_sentAt{};
     TimePoint m_lastByteAt{};
     std::vector<std::uint8_t> m_block;

@@ -31,6 +31,7 @@ ScanActions ScanCycle::start(TimePoint now)
     m_discarded = 0;
     m_silentRun.clear();
     m_suspects.clear();
+    m_heard.clear();
     if (m_queue.empty()) {
         finish(out);
         return out;
@@ -49,6 +50,14 @@ ScanActions ScanCycle::cancel(TimePoint)
     m_cancelled = true;
     finish(out);
     return out;
+}
+
+std::vector<ScanAnswer> ScanCycle::unconfirmed() const
+{
+    std::vector<ScanAnswer> answers;
+    for (const auto &[address, value] : m_heard)
+        answers.push_back({address, value});
+    return answers;
 }
 
 bool ScanCycle::everyAddressAnswered() const
@@ -187,6 +196,7 @@ void ScanCycle::timedOut(TimePoint now)
                 std::erase(m_askedAgain, b);
         }
         m_suspects.erase(it);
+        m_heard.erase(a);
     }
     const bool watchLong = secondPass() && !askedAgainForSilence();
     m_gatherer.beginQuiet(now, now, true, watchLong ? m_settings.retryTimeout : milliseconds(0));
@@ -281,12 +291,14 @@ void ScanCycle::answered(ScanActions &out, TimePoint now, std::size_t offset, st
     const ScanAnswer answer{address(), result.value};
     if (quickPass() && !m_silentRun.empty()) {
         suspect(Suspicion::unconfirmed); // maybe the silent one's late answer
+        m_heard[answer.address] = answer.value;
     } else {
         m_found.push_back(answer);
         out.found = answer;
         if (askedAgainForSilence())
             m_lossy.push_back(answer.address);
         m_suspects.erase(answer.address);
+        m_heard.erase(answer.address);
     }
     m_silentRun.clear();
     addressDone(out, now, offset + length);

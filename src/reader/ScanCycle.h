@@ -65,6 +65,10 @@ public:
     bool cancelled() const { return m_cancelled; }
     // Addresses that answered, in the order asked.
     const std::vector<ScanAnswer> &found() const { return m_found; }
+    // Answers the quick pass heard but had yet to confirm (each right after an address
+    // that said nothing, whose late answer it may be): what a scan cut short before
+    // its second pass asked them again still knows.
+    std::vector<ScanAnswer> unconfirmed() const;
     // Addresses whose answer failed its check (also when asked again): something is
     // there, but the line is bad.
     const std::vector<int> &garbled() const { return m_garbled; }
@@ -129,6 +133,7 @@ private:
     // sender. Such answers wait for the second pass to confirm them.
     std::vector<int> m_silentRun;               // the latest addresses in a row that timed out
     std::map<int, std::vector<int>> m_suspects; // address -> whom it may stand for
+    std::map<int, std::int32_t> m_heard;        // address -> the value its unconfirmed answer gave
 };
 
 } // namespace kvp

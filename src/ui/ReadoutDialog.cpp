@@ -40,6 +40,8 @@ ReadoutDialog::ReadoutDialog(int address, const ReadoutSettings &settings, std::
     m_unit = field("ReadoutUnit", QString::fromStdString(settings.units.unit), tr("如 kg, N, °C; 显示在数值后面"));
     m_low = field("ReadoutLow", numberText(settings.limits.low), tr("空: 无下限"));
     m_high = field("ReadoutHigh", numberText(settings.limits.high), tr("空: 无上限"));
+    m_deadband = field("ReadoutDeadband", numberText(settings.limits.deadband),
+                       tr("超限的值回到限值以内这么多才算恢复; 0: 立即"));
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("ReadoutNote"));
     m_note->setWordWrap(true);
@@ -54,6 +56,7 @@ ReadoutDialog::ReadoutDialog(int address, const ReadoutSettings &settings, std::
         m_unit->clear();
         m_low->clear();
         m_high->clear();
+        m_deadband->setText(QStringLiteral("0"));
     });
 
     auto *form = new QFormLayout(this);
@@ -63,6 +66,7 @@ ReadoutDialog::ReadoutDialog(int address, const ReadoutSettings &settings, std::
     form->addRow(tr("单位:"), m_unit);
     form->addRow(tr("下限:"), m_low);
     form->addRow(tr("上限:"), m_high);
+    form->addRow(tr("回差:"), m_deadband);
     form->addRow(m_note);
     form->addRow(m_buttons);
     check();
@@ -81,6 +85,7 @@ std::optional<ReadoutSettings> ReadoutDialog::settings() const
         s.limits.low = DecimalNumber::parse(m_low->text().trimmed().toStdString());
     if (!m_high->text().trimmed().isEmpty())
         s.limits.high = DecimalNumber::parse(m_high->text().trimmed().toStdString());
+    s.limits.deadband = *DecimalNumber::parse(m_deadband->text().trimmed().toStdString());
     return s;
 }
 
@@ -102,6 +107,10 @@ void ReadoutDialog::check()
         m_problem = tr("下限") + number;
     else if (!reads(m_high, true))
         m_problem = tr("上限") + number;
+    else if (!reads(m_deadband, false))
+        m_problem = tr("回差") + number;
+    else if (DecimalNumber::parse(m_deadband->text().trimmed().toStdString())->mantissa < 0)
+        m_problem = tr("回差不能为负");
     else if (!settings()->limits.valid())
         m_problem = tr("下限高于上限: 每个值都会超限");
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(m_problem.isEmpty());

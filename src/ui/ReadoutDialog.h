@@ -43,6 +43,7 @@ private:
     QLineEdit *m_unit;
     QLineEdit *m_low;
     QLineEdit *m_high;
+    QLineEdit *m_deadband;
     QLabel *m_note;
     QDialogButtonBox *m_buttons;
     QString m_problem;
