@@ -3,6 +3,8 @@
 #include "MqttAvailable.h"
 #include "MqttClient.h"
 
+#include <QSocketNotifier>
+
 namespace kvp {
 
 bool mqttInThisBuild()

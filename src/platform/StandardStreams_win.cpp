@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <initializer_list>
 #include <io.h>
 
 namespace kvp {
