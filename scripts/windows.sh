@@ -37,7 +37,8 @@ export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko installer in a fresh prefix: the programs need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$gcc_dlls" 2>/dev/null || echo "Z:$gcc_dlls");Z:\\usr\\x86_64-w64-mingw32\\lib"
+# Drive Z: is /; winepath would start a session before the COM links are seen to.
+export WINEPATH="Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
 cleanup() {
     kill $(jobs -p) 2>/dev/null || true
     wineserver -k 2>/dev/null || true
