@@ -4,6 +4,7 @@
 #include "ReadoutOptions.h"
 #include "network/NetworkAddress.h"
 #include "platform/StderrLine.h"
+#include "mqtt/MqttAvailable.h"
 #include "serial/PortSettings.h"
 
 #include <QCommandLineParser>
@@ -193,6 +194,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return usageError(QStringLiteral("--port %1 is not a serial server's address: %2").arg(o.port, why));
     if (parser.isSet(log) && o.logFile.isEmpty())
         return usageError(QStringLiteral("--log needs a file name"));
+    // Said before the URL is judged: no URL would help.
+    if (parser.isSet(mqtt) && !mqttInThisBuild())
+        return usageError(QStringLiteral("--mqtt: ") + mqttMissingText());
     if (parser.isSet(mqtt)) {
         QString why;
         o.mqtt = BrokerUrl::parse(parser.value(mqtt), &why);

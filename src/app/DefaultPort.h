@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialPorts.h"
+#include "serial/SerialPorts.h"
 
 namespace kvp {
 

@@ -26,10 +26,4 @@ bool displayAvailable(const QString &platform, const QString &x11Display, const 
     return false;
 }
 
-bool displayAvailable()
-{
-    return displayAvailable(qEnvironmentVariable("QT_QPA_PLATFORM"), qEnvironmentVariable("DISPLAY"),
-                            qEnvironmentVariable("WAYLAND_DISPLAY"));
-}
-
 } // namespace kvp

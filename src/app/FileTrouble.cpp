@@ -2,6 +2,11 @@
 
 #include <cerrno>
 
+// Windows' C library has no disk quotas (nor their errno).
+#ifndef EDQUOT
+#define EDQUOT ENOSPC
+#endif
+
 namespace kvp {
 
 FileTrouble fileTrouble(int error, FileTrouble otherwise)
@@ -10,7 +15,9 @@ FileTrouble fileTrouble(int error, FileTrouble otherwise)
     case 0:
         return otherwise;
     case ENOSPC:
+#if EDQUOT != ENOSPC
     case EDQUOT:
+#endif
     case EFBIG:
         return FileTrouble::space;
     case EACCES:

@@ -2,7 +2,7 @@
 
 #include "network/NetworkAddress.h"
 #include "network/NetworkLink.h"
-#include "serial/SerialLink.h"
+#include "serial/NewSerialLink.h"
 
 namespace kvp {
 
@@ -10,7 +10,7 @@ std::unique_ptr<Link> makeLink(const QString &portName)
 {
     if (NetworkAddress::isServer(portName))
         return std::make_unique<NetworkLink>();
-    return std::make_unique<SerialLink>();
+    return newSerialLink();
 }
 
 } // namespace kvp

@@ -1,6 +1,6 @@
 #include "PortList.h"
 
-#include "SerialPorts.h"
+#include "serial/SerialPorts.h"
 
 namespace kvp {
 

@@ -5,7 +5,6 @@
 #include "ReadingColumns.h"
 #include "network/NetworkAddress.h"
 #include "network/NetworkLink.h"
-#include "serial/SerialLink.h"
 
 #include <QMetaMethod>
 
@@ -38,7 +37,7 @@ void ReadSession::makeLinkFor(const QString &portName)
 {
     // The same kind of link is kept: a serial link remembers which device its path was.
     const bool server = NetworkAddress::isServer(portName);
-    if (m_link && server == (qobject_cast<SerialLink *>(m_link.get()) == nullptr))
+    if (m_link && server == (qobject_cast<NetworkLink *>(m_link.get()) != nullptr))
         return;
     m_link = makeLink(portName);
     connect(m_link.get(), &Link::received, this, &ReadSession::onReceived);

@@ -1,7 +1,7 @@
 #include "ScanSession.h"
 
 #include "protocol/ReplyEvaluation.h"
-#include "serial/SerialLink.h"
+#include "platform/Link.h"
 
 #include <algorithm>
 #include <chrono>

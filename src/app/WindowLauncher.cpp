@@ -6,9 +6,6 @@
 #include "platform/StderrLine.h"
 
 #include <QCoreApplication>
-#include <QFile>
-
-#include <cstring>
 
 namespace kvp {
 
@@ -21,12 +18,9 @@ int execWindowProgram(char **argv)
     }
     // The same place relative to this program in the build tree and where installed.
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/" KVP_WINDOW_PROGRAM);
-    const QByteArray path = QFile::encodeName(program);
-    argv[0] = const_cast<char *>(path.constData());
-    const int error = replaceProgram(path, argv);
     Facts facts;
+    facts.detail = replaceProgram(program, argv);
     facts.file = program;
-    facts.detail = QString::fromLocal8Bit(std::strerror(error));
     writeStderrLine(consoleText(Condition::windowProgramMissing, facts));
     return 1;
 }

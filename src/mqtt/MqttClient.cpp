@@ -1,5 +1,6 @@
 #include "MqttClient.h"
 
+#include "MqttAvailable.h"
 #include "ValueMessages.h"
 #include "platform/SocketOptions.h"
 
@@ -49,6 +50,11 @@ QString systemError(int error)
 }
 
 } // namespace
+
+bool mqttInThisBuild()
+{
+    return true;
+}
 
 MqttClient::MqttClient(BrokerUrl url, QString caFile, PublicationInbox &inbox, std::size_t capacity)
     : m_url(std::move(url)), m_caFile(std::move(caFile)), m_inbox(inbox), m_queue(capacity)

@@ -9,20 +9,21 @@
 namespace kvp {
 namespace {
 
-std::uint8_t parityCode(QSerialPort::Parity parity)
+std::uint8_t parityCode(LineParity parity)
 {
     switch (parity) {
-    case QSerialPort::OddParity:
+    case LineParity::odd:
         return 2;
-    case QSerialPort::EvenParity:
+    case LineParity::even:
         return 3;
-    case QSerialPort::MarkParity:
+    case LineParity::mark:
         return 4;
-    case QSerialPort::SpaceParity:
+    case LineParity::space:
         return 5;
-    default:
-        return 1;
+    case LineParity::none:
+        break;
     }
+    return 1;
 }
 
 QByteArray bytesOf(const std::vector<std::uint8_t> &bytes)

@@ -7,9 +7,17 @@
 #include <QString>
 
 #include <chrono>
+#include <cstdint>
+#include <span>
 #include <string>
 
 namespace kvp {
+
+// A block received, as the pure cycles take it.
+inline std::span<const std::uint8_t> byteSpan(const QByteArray &bytes)
+{
+    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<size_t>(bytes.size())};
+}
 
 struct PortSettings;
 

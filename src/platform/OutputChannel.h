@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <memory>
+
 class QSocketNotifier;
 
 namespace kvp {
@@ -32,7 +34,8 @@ public:
 signals:
     // Everything written so far has been taken.
     void drained();
-    // Writing failed with this errno; what was waiting is dropped.
+    // Writing failed with this errno (EPIPE: the reader went away); what was waiting
+    // is dropped.
     void failed(int error);
 
 private:
@@ -43,6 +46,11 @@ private:
     int m_restoreFlags = -1;
     QByteArray m_pending;
     QSocketNotifier *m_notifier = nullptr;
+    // Where no write can be made not to wait (a pipe or console on Windows), a thread
+    // of ours writes, and m_progress wakes this one when it got further.
+    std::shared_ptr<struct OutputPump> m_pump;
+    QObject *m_progress = nullptr;
+    void takeProgress();
 };
 
 } // namespace kvp

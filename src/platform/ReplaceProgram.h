@@ -1,11 +1,14 @@
 #pragma once
 
-#include <QByteArray>
+#include <QString>
 
 namespace kvp {
 
-// Replaces this process with the program at `path`, handing it `argv` (argv[0]
-// included). Returns only when that fails, with the errno that says why.
-int replaceProgram(const QByteArray &path, char **argv);
+// Hands this run over to the program at `path`, with the arguments this program was
+// given: on Linux the process becomes that program (exec); on Windows, where a
+// program cannot become another, it is started and this one ends, leaving the
+// console to the shell at once. Returns only when that fails, with the system's
+// reason. `argv` is this program's own, argv[0] included.
+QString replaceProgram(const QString &path, char **argv);
 
 } // namespace kvp

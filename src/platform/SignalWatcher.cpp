@@ -7,8 +7,18 @@
 #include <unistd.h>
 
 namespace kvp {
+namespace {
 
-int SignalWatcher::s_pipe[2] = {-1, -1};
+int s_pipe[2] = {-1, -1};
+
+void handler(int)
+{
+    // Only async-signal-safe work here: wake the event loop.
+    const char byte = 1;
+    (void)!::write(s_pipe[1], &byte, 1);
+}
+
+} // namespace
 
 SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
 {
@@ -22,7 +32,7 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
         emit terminationRequested();
     });
     struct sigaction sa {};
-    sa.sa_handler = &SignalWatcher::handler;
+    sa.sa_handler = &handler;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, nullptr);
@@ -31,11 +41,6 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
     ::sigaction(SIGHUP, &sa, nullptr);
 }
 
-void SignalWatcher::handler(int)
-{
-    // Only async-signal-safe work here: wake the event loop.
-    const char byte = 1;
-    (void)!::write(s_pipe[1], &byte, 1);
-}
+SignalWatcher::~SignalWatcher() = default;
 
 } // namespace kvp

@@ -1,13 +1,12 @@
 #include "ValueLog.h"
 
+#include "LogFileOpen.h"
 #include "OutputChannel.h"
 
 #include <QDateTime>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,10 +43,7 @@ bool ValueLog::open(const QString &path)
     m_error.clear();
     m_errno = 0;
     m_writeFailed = false;
-    // Without waiting: a FIFO nobody reads would hold open() for ever, saying nothing.
-    // Then it fails with ENXIO, which the message words.
-    m_fd = ::open(QFile::encodeName(path).constData(),
-                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    m_fd = openLogFile(path);
     if (m_fd < 0) {
         const int error = errno;
         m_errno = error;

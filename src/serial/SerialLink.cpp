@@ -28,6 +28,23 @@ QString systemLocation(const QString &portName)
     return portName;
 }
 
+QSerialPort::Parity qtParity(LineParity parity)
+{
+    switch (parity) {
+    case LineParity::odd:
+        return QSerialPort::OddParity;
+    case LineParity::even:
+        return QSerialPort::EvenParity;
+    case LineParity::mark:
+        return QSerialPort::MarkParity;
+    case LineParity::space:
+        return QSerialPort::SpaceParity;
+    case LineParity::none:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
 #ifdef Q_OS_UNIX
 // Qt words a lack of descriptors as a busy or locked port; ask the system directly.
 int descriptorShortage()
@@ -65,9 +82,9 @@ Condition SerialLink::InitPort(const PortSettings &settings)
         // left to ask for, and every later open failed with EINVAL. So ask a
         // pseudo-terminal for what it really does: no parity.
         const bool pseudo = m_opening && isPseudoTerminal(m_opening->device);
-        ctrMSComm.setParity(pseudo ? QSerialPort::NoParity : settings.parity);
-        ctrMSComm.setDataBits(settings.dataBits);
-        ctrMSComm.setStopBits(settings.stopBits);
+        ctrMSComm.setParity(pseudo ? QSerialPort::NoParity : qtParity(settings.parity));
+        ctrMSComm.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));
+        ctrMSComm.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
         // Flow control, modem lines and buffer sizes stay as the port has them.
         if (!ctrMSComm.open(QIODevice::ReadWrite)) {
 #ifdef Q_OS_UNIX

@@ -9,18 +9,10 @@
 #include <QByteArray>
 #include <QSerialPort>
 
-#include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 
 namespace kvp {
-
-// A block received, as the pure cycles take it.
-inline std::span<const std::uint8_t> byteSpan(const QByteArray &bytes)
-{
-    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()), static_cast<size_t>(bytes.size())};
-}
 
 // The one serial port: opened and set up once, every arrival of data handed on as a
 // block with its count, commands written byte for byte. Port errors all end up in

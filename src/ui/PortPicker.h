@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SerialPorts.h"
+#include "serial/SerialPorts.h"
 
 #include <QFrame>
 #include <QTimer>

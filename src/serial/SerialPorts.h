@@ -9,8 +9,11 @@ namespace kvp {
 
 // One serial port of this machine, as the port list and --list-ports show it.
 struct SerialPortEntry {
-    QString device;     // the node the system gave it, /dev/ttyUSB0
+    QString device;     // the node the system gave it, /dev/ttyUSB0 (COM3 on Windows)
     QString stableName; // its /dev/serial/by-id/ link, empty when it has none
+    // Windows: the adapter's device instance (USB\VID_0403&PID_6001\A12345), which
+    // stays the same when it comes back under its COM number.
+    QString instanceId;
     QString description;
     QString manufacturer;
     QString serialNumber;

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# The Windows tier: cross-builds kvp-reader for 64-bit Windows with MinGW-w64 and a Qt
+# built for it, runs the core's unit tests as Windows programs under Wine, and reads
+# kvp-sim's pseudo-terminal with kvp-reader.exe through a Wine COM port.
+#   scripts/windows.sh          build and test, in build-win/ (and build/ for kvp-sim)
+# The Qt for MinGW: KVP_WINDOWS_QT, else ../shared/winqt/qt6-mingw beside the checkout.
+# Without one, the tier is skipped (exit 0), saying so.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+qt=${KVP_WINDOWS_QT:-}
+if [[ -z "$qt" && -f ../shared/winqt/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake ]]; then
+    qt=$(cd ../shared/winqt/qt6-mingw && pwd)
+fi
+if [[ -z "$qt" || ! -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]]; then
+    echo "windows: Windows tier SKIPPED: no Qt for MinGW found (KVP_WINDOWS_QT is ${KVP_WINDOWS_QT:-unset}," \
+         "and ../shared/winqt/qt6-mingw holds none); nothing was built or tested for Windows"
+    exit 0
+fi
+
+bash scripts/install-deps.sh --windows
+start=$(date +%s)
+
+# The host's kvp-sim serves the Windows reader; the Windows build is a build of its own.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$(nproc)" --target kvp-sim
+cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+    ${KVP_MOSQUITTO_ROOT:+-DKVP_MOSQUITTO_ROOT="$KVP_MOSQUITTO_ROOT"} >/dev/null
+cmake --build build-win --parallel "$(nproc)"
+sim=$root/build/sim/kvp-sim
+reader=$root/build-win/bin/kvp-reader.exe
+
+tmp=$(mktemp -d /tmp/kvp-windows.XXXXXX)
+export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko installer in a fresh prefix: the programs need neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+# Drive Z: is /; winepath would start a session before the COM links are seen to.
+export WINEPATH="Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
+cleanup() {
+    kill $(jobs -p) 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Wine maps COM1 to /dev/ttyS0, the system console here, whenever a session starts:
+# the session is made once and kept (a persistent wineserver), and every com link
+# is deleted before a program of ours runs. No Ports registry entry is made.
+mkdir -p "$WINEPREFIX/dosdevices"
+rm -f "$WINEPREFIX"/dosdevices/com*
+wineserver -p >/dev/null 2>&1
+wineboot -i >/dev/null 2>&1
+rm -f "$WINEPREFIX"/dosdevices/com*
+no_system_ports() {
+    if ls -l "$WINEPREFIX"/dosdevices/ | grep -q '/dev/ttyS'; then
+        echo "windows: a Wine COM port points at /dev/ttyS*; stopping before anything opens it" >&2
+        exit 1
+    fi
+}
+
+echo "== the core's unit tests under Wine"
+no_system_ports
+QT_QPA_PLATFORM=offscreen ctest --test-dir build-win --output-on-failure --timeout 300
+
+# The shim makes Wine see a pseudo-terminal's modem lines up, as a real port's are.
+gcc -shared -fPIC -O2 -Wall -o "$tmp/ptylines.so" tests/wine/ptylines.c -ldl
+
+passed=0 failed=0
+check() { # check WHAT COMMAND...: counts a check that passed or failed
+    if "${@:2}"; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
+}
+start_sim() { # start_sim NAME ARGS...: kvp-sim on a fresh pty, as COM5; sets $simpid
+    "$sim" --log "$tmp/$1.sent" "${@:2}" >"$tmp/$1.sim" 2>&1 &
+    simpid=$!
+    local device=
+    for _ in $(seq 100); do
+        device=$(head -1 "$tmp/$1.sim" 2>/dev/null || true)
+        [[ "$device" == /dev/pts/* ]] && break
+        sleep 0.1
+    done
+    [[ "$device" == /dev/pts/* ]] || { echo "windows: kvp-sim did not start: $(cat "$tmp/$1.sim")" >&2; exit 1; }
+    rm -f "$WINEPREFIX"/dosdevices/com*
+    ln -s "$device" "$WINEPREFIX/dosdevices/com5"
+}
+stop_sim() { kill "$simpid" 2>/dev/null || true; wait "$simpid" 2>/dev/null || true; }
+read_com5() { # read_com5 NAME ARGS...: kvp-reader.exe on COM5; out, err and status in $tmp
+    no_system_ports
+    local rc=0
+    LD_PRELOAD="$tmp/ptylines.so" timeout 120 wine "$reader" --port COM5 "${@:2}" >"$tmp/$1.out" 2>"$tmp/$1.err" || rc=$?
+    echo "$rc" >"$tmp/$1.rc"
+}
+in_order() { # in_order NAME: every value read is the one the module sent, in order
+    [[ $(wc -l <"$tmp/$1.out") -eq $2 ]] && diff -q <(head -n "$2" "$tmp/$1.sent") "$tmp/$1.out" >/dev/null
+}
+none_wrong() { # none_wrong NAME: values read are values sent, in their order (some may be missing)
+    python3 - "$tmp/$1.sent" "$tmp/$1.out" <<'PY'
+import sys
+sent = open(sys.argv[1]).read().split()
+got = open(sys.argv[2]).read().split()
+i = 0
+for v in got:
+    while i < len(sent) and sent[i] != v:
+        i += 1
+    if i == len(sent):
+        sys.exit(1)
+    i += 1
+sys.exit(0 if got else 1)
+PY
+}
+status_is() { [[ $(cat "$tmp/$1.rc") == "$2" ]]; }
+err_says() { grep -qi -- "$2" "$tmp/$1.err"; }
+
+echo "== kvp-reader.exe against kvp-sim through COM5"
+start_sim plain
+read_com5 plain --console --count 200
+stop_sim
+check "200 values, the ones sent, in order" in_order plain 200
+check "exit status 0" status_is plain 0
+
+start_sim faults --split 0.3 --drop 0.1 --corrupt 0.1 --stray 0.1 --seed 7
+read_com5 faults --console --count 200
+stop_sim
+check "split, lost, corrupt and stray replies: no value wrong" none_wrong faults
+check "the summary counts the faults" err_says faults "time-outs"
+
+start_sim scan --address 3,7,12
+read_com5 scan --scan
+stop_sim
+check "--scan finds a bus of three" bash -c "grep -q 3 '$tmp/scan.out' && grep -q 7 '$tmp/scan.out' && grep -q 12 '$tmp/scan.out'"
+
+read_com5 badaddress --console --address 32
+check "a bad address exits 2" status_is badaddress 2
+check "a bad address is named" err_says badaddress "--address must be"
+
+start_sim gone
+# Killed once values flow, however long Wine took to start.
+(
+    for _ in $(seq 600); do
+        [[ $(wc -l <"$tmp/gone.out" 2>/dev/null || echo 0) -ge 20 ]] && break
+        sleep 0.1
+    done
+    kill "$simpid"
+) &
+read_com5 gone --console --give-up 3
+check "kvp-sim killed mid-run: the device is gone" err_says gone "went away"
+check "values came before it went" test -s "$tmp/gone.out"
+
+echo "windows: $passed passed, $failed failed ($(($(date +%s) - start)) s)"
+((failed == 0))

@@ -1,0 +1,35 @@
+#include "SocketOptions.h"
+
+#include <winsock2.h>
+
+namespace kvp {
+
+// Windows acknowledges at once or after its own delayed-ACK timer, with no per-socket
+// switch like Linux's; nothing to ask.
+void ackPromptly(qintptr socket)
+{
+    (void)socket;
+}
+
+// Winsock counts no bytes received per socket; the caller then relies on what it read.
+std::optional<std::uint64_t> bytesTaken(qintptr socket)
+{
+    (void)socket;
+    return std::nullopt;
+}
+
+void limitReceiveBuffer(qintptr socket, int bytes)
+{
+    ::setsockopt(SOCKET(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&bytes), sizeof bytes);
+}
+
+int pendingError(qintptr socket)
+{
+    int error = 0;
+    int size = sizeof error;
+    if (::getsockopt(SOCKET(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &size) != 0)
+        return 0;
+    return error;
+}
+
+} // namespace kvp

@@ -1,0 +1,10 @@
+#include "PortSettings.h"
+
+namespace kvp {
+
+QString PortSettings::defaultPortName()
+{
+    return QStringLiteral("COM1");
+}
+
+} // namespace kvp
