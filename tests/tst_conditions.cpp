@@ -201,7 +201,7 @@ private slots:
         QTest::newRow("ready") << Condition::ready << false << "就绪" << "/dev/ttyUSB0" << false;
         QTest::newRow("reading, simulated") << Condition::reading << true << "读取中"
                                             << "模拟模块, 串口 /dev/ttyUSB0" << false;
-        QTest::newRow("late replies") << Condition::repliesLate << false << "应答晚于超时: 请加大 --timeout"
+        QTest::newRow("late replies") << Condition::repliesLate << false << "应答晚于超时: 请在 ⋯ 菜单中加大“应答超时”"
                                       << "/dev/ttyUSB0" << false;
         QTest::newRow("device removed") << Condition::deviceRemoved << false
                                         << "设备已断开, 等待它回来" << "/dev/ttyUSB0" << true;

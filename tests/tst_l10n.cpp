@@ -120,7 +120,8 @@ private slots:
     }
 
     // The messages of the most common failures in each language: the English ones say
-    // what stderr says, word for word; the Chinese ones keep the port and the system's reason.
+    // what stderr says, word for word, but for the console's options; the Chinese ones
+    // keep the port and the system's reason.
     void failureMessages_data()
     {
         QTest::addColumn<Condition>("condition");
@@ -162,7 +163,12 @@ private slots:
         QVERIFY(english.loaded);
         QString console = consoleText(condition, facts);
         console[0] = console[0].toUpper(); // a sentence of its own in a message box
-        QCOMPARE(windowText(condition, facts).message, console);
+        const QString window = windowText(condition, facts).message;
+        // Where the console names its options, the window points at its own controls.
+        if (console.contains(QStringLiteral("--")))
+            QVERIFY2(!window.contains(QStringLiteral("--")) && window.contains(fact), qPrintable(window));
+        else
+            QCOMPARE(window, console);
     }
 
     // Nothing the window words is left in Chinese under English: every state, every

@@ -70,6 +70,12 @@ struct Window
     std::unique_ptr<frmMain> window;
 };
 
+// Where `widget` is in its window.
+QRect inWindow(QWidget *widget)
+{
+    return QRect(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+}
+
 // The message box the window has up, if any; closes it.
 QString takeMessage()
 {
@@ -179,7 +185,9 @@ private slots:
         Window w;
         QCOMPARE(w.window->windowTitle(), QStringLiteral("数据读取演示"));
         QCOMPARE(w.window->size(), QSize(468, 284));
-        QCOMPARE(w.displayColour(), QColor(0, 0, 255));
+        // The form's caption is no value: not in the blue of a live one.
+        QCOMPARE(w.displayColour(), w.window->palette().color(QPalette::WindowText));
+        QVERIFY(!w.live());
         QCOMPARE(w.status(), QStringLiteral("就绪"));
         QVERIFY(w.port().contains(w.module.devicePath()));
         QVERIFY(!w.window->windowIcon().isNull());
@@ -274,7 +282,7 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::newRow("silent module") << "drop" << "模块无应答";
         QTest::newRow("bad check bytes") << "corrupt" << "校验错误";
-        QTest::newRow("echo on the line") << "echo" << "校验错误 (echo on the line? try --echo)";
+        QTest::newRow("echo on the line") << "echo" << "校验错误 (线路上有回波? 请在 ⋯ 菜单中选择“丢弃 RS-485 回波”)";
     }
 
     void lineFaultsGreyTheDisplay()
@@ -575,7 +583,9 @@ private slots:
         dark.setColor(QPalette::WindowText, Qt::white);
         w.window->setPalette(dark);
         QVERIFY(contrastRatio(w.displayColour(), QColor(0x35, 0x35, 0x35)) >= 4.5);
+        QVERIFY(w.startReading());
         QVERIFY(w.live());
+        QVERIFY(contrastRatio(w.displayColour(), QColor(0x35, 0x35, 0x35)) >= 4.5);
     }
 
     // The port list shows the fake machine's ports by their stable names with what
@@ -951,10 +961,11 @@ private slots:
         const int dx = (size.width() - 468) / 2;
         const int dy = size.height() - panel - 284;
         if (modules)
-            QCOMPARE(w.window->extras()->modules()->geometry(), QRect(dx, size.height() - panel, 468, panel));
+            QCOMPARE(inWindow(w.window->extras()->modules()), QRect(dx, size.height() - panel, 468, panel));
         QCOMPARE(w.child<QPushButton>("Read")->geometry(), QRect(89 + dx, 192 + dy, 89, 41));
         QCOMPARE(w.child<QLineEdit>("KVPAdr")->geometry(), QRect(264 + dx, 120 + dy, 113, 27));
-        QCOMPARE(w.child<StatusRow>("StatusRow")->geometry(), QRect(8 + dx, 258 + dy, 452, 20));
+        // The status line takes the window's width, not the form's.
+        QCOMPARE(w.child<StatusRow>("StatusRow")->geometry(), QRect(8, 258 + dy, size.width() - 16, 20));
         const QRect value = w.display()->geometry();
         if (size == QSize(468, 284)) {
             QCOMPARE(value, formValue);

@@ -141,18 +141,6 @@
         <translation>Check byte wrong</translation>
     </message>
     <message>
-        <source>校验错误 (echo on the line? try --echo)</source>
-        <translation>Check byte wrong (echo on the line? try --echo)</translation>
-    </message>
-    <message>
-        <source>应答晚于超时: 请加大 --timeout</source>
-        <translation>Replies come after the time-out: try a longer --timeout</translation>
-    </message>
-    <message>
-        <source>设备已断开 (another device at this path, left alone)</source>
-        <translation>Device gone (another device at this path, left alone)</translation>
-    </message>
-    <message>
         <source>地址无效: 仍在读取地址 %1</source>
         <translation>Address not valid: still reading address %1</translation>
     </message>
@@ -173,10 +161,6 @@
         <translation>Serial port does not accept 19200,e,8,1</translation>
     </message>
     <message>
-        <source>串口 %1 不存在. 请检查适配器是否已插好, 并用 --list-ports 列出本机的串口.</source>
-        <translation>Serial port %1 does not exist. Check that the adapter is plugged in, and list the ports of this machine with --list-ports.</translation>
-    </message>
-    <message>
         <source>无权限打开串口 %1. 请把您的用户加入拥有它的用户组 &apos;%2&apos; (sudo adduser $USER %2), 然后注销并重新登录.</source>
         <translation>No permission to open serial port %1. Add your user to the group &apos;%2&apos; that owns it (sudo adduser $USER %2), then log out and in again.</translation>
     </message>
@@ -193,24 +177,8 @@
         <translation>Serial port %1 does not accept 19200 bit/s, even parity, 8 data bits, 1 stop bit. Check that it is a serial port and its driver is working.</translation>
     </message>
     <message>
-        <source>%1 是终端, 不是串口适配器; 读取它会占用这个终端. 请用 --port 指定串口适配器的设备 (见 --list-ports).</source>
-        <translation>%1 is a terminal, not a serial adapter; reading it would take the terminal over. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
-    </message>
-    <message>
         <source>系统控制台: 从不打开</source>
         <translation>system console: never opened</translation>
-    </message>
-    <message>
-        <source>%1 · 设置无法保存到 %2</source>
-        <translation>%1 · settings could not be saved to %2</translation>
-    </message>
-    <message>
-        <source>%1 是系统控制台: 内核在这里输出消息, 也可能有人在此登录, 所以从不打开它. 请用 --port 指定串口适配器的设备 (见 --list-ports).</source>
-        <translation>%1 is the system console: the kernel writes its messages there and a login may run on it, so it is never opened. Give the serial adapter&apos;s device with --port (see --list-ports).</translation>
-    </message>
-    <message>
-        <source>--port 给出的设备路径超过了本系统允许的长度. 请给出设备的短名称, 例如 --list-ports 列出的名称.</source>
-        <translation>The device path given with --port is longer than this system allows. Give the device&apos;s short name, e.g. from --list-ports.</translation>
     </message>
     <message>
         <source>无法打开串口 %1: 没有剩余的文件描述符. 请关闭其他程序, 或提高上限 (ulimit -n), 然后重试.</source>
@@ -319,16 +287,8 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>Choose serial port…</translation>
     </message>
     <message>
-        <source>丢弃 RS-485 回波 (--echo)</source>
-        <translation>Drop the RS-485 echo (--echo)</translation>
-    </message>
-    <message>
         <source>应答超时…</source>
         <translation>Reply time-out…</translation>
-    </message>
-    <message>
-        <source>应答超时 (毫秒):</source>
-        <translation>Reply time-out (ms):</translation>
     </message>
     <message>
         <source>应答结尾与先前不同: 重新学习中</source>
@@ -453,6 +413,126 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>正在连接串口服务器 …</source>
         <translation>Connecting to the serial server …</translation>
+    </message>
+    <message>
+        <source>%1 · %2</source>
+        <translation>%1 · %2</translation>
+    </message>
+    <message>
+        <source>设置无法保存到 %1</source>
+        <translation>settings could not be saved to %1</translation>
+    </message>
+    <message>
+        <source>校验错误 (线路上有回波? 请在 ⋯ 菜单中选择“丢弃 RS-485 回波”)</source>
+        <translation>Bad check byte (an echo on the line? choose “Drop the RS-485 echo” in the ⋯ menu)</translation>
+    </message>
+    <message>
+        <source>应答晚于超时: 请在 ⋯ 菜单中加大“应答超时”</source>
+        <translation>Replies come after the time-out: raise the “Reply time-out” in the ⋯ menu</translation>
+    </message>
+    <message>
+        <source>设备已断开 (此路径上已是另一个设备, 未去动它)</source>
+        <translation>Device disconnected (another device at this path, left alone)</translation>
+    </message>
+    <message>
+        <source>串口 %1 不存在. 请检查适配器是否已插好, 然后点击状态栏右侧的串口名 (或按 Ctrl+P) 选择串口.</source>
+        <translation>Serial port %1 does not exist. Check that the adapter is plugged in, then click the port name at the right of the status line (or press Ctrl+P) to choose a port.</translation>
+    </message>
+    <message>
+        <source>%1 是终端, 不是串口适配器; 读取它会占用这个终端. 请点击状态栏右侧的串口名 (或按 Ctrl+P) 选择串口适配器.</source>
+        <translation>%1 is a terminal, not a serial adapter; reading it would take over that terminal. Click the port name at the right of the status line (or press Ctrl+P) to choose the serial adapter.</translation>
+    </message>
+    <message>
+        <source>%1 是系统控制台: 内核在这里输出消息, 也可能有人在此登录, 所以从不打开它. 请点击状态栏右侧的串口名 (或按 Ctrl+P) 选择串口适配器.</source>
+        <translation>%1 is the system console: the kernel writes its messages there and someone may be logged in on it, so it is never opened. Click the port name at the right of the status line (or press Ctrl+P) to choose the serial adapter.</translation>
+    </message>
+    <message>
+        <source>设备路径超过了本系统允许的长度. 请在串口列表 (Ctrl+P) 中选择设备的短名称.</source>
+        <translation>The device path is longer than this system allows. Choose the device&apos;s short name in the port list (Ctrl+P).</translation>
+    </message>
+    <message>
+        <source>丢弃 RS-485 回波</source>
+        <translation>Drop the RS-485 echo</translation>
+    </message>
+    <message>
+        <source>应答超时 (毫秒, %1 到 %2):</source>
+        <translation>Reply time-out (ms, %1 to %2):</translation>
+    </message>
+    <message>
+        <source>应答超时</source>
+        <translation>Reply time-out</translation>
+    </message>
+    <message>
+        <source>数值先保留, 恢复后发送</source>
+        <translation>values are kept and sent when it is back</translation>
+    </message>
+    <message>
+        <source>连接被拒绝: 代理是否在运行, 并在该端口监听?</source>
+        <translation>connection refused: is the broker running and listening on that port?</translation>
+    </message>
+    <message>
+        <source>主机名 %1 未知: 请检查代理地址</source>
+        <translation>host name %1 not found: check the broker address</translation>
+    </message>
+    <message>
+        <source>登录被拒绝: 请检查代理地址中的用户名和密码</source>
+        <translation>login refused: check the user name in the broker address and the password</translation>
+    </message>
+    <message>
+        <source>TLS 失败: 请检查 CA 证书, 以及代理在该端口是否使用 TLS</source>
+        <translation>TLS failed: check the CA certificate, and that the broker speaks TLS on that port</translation>
+    </message>
+    <message>
+        <source>10 s 内无应答: 请检查地址, 端口和防火墙</source>
+        <translation>no answer within 10 s: check the address, the port and the firewall</translation>
+    </message>
+    <message>
+        <source>连接已断开</source>
+        <translation>connection lost</translation>
+    </message>
+    <message>
+        <source>MQTT 代理 %1 无法连接: %2; %3</source>
+        <translation>MQTT broker %1 unreachable: %2; %3</translation>
+    </message>
+    <message>
+        <source>地址须以 mqtt:// 或 mqtts:// 开头, 例如 mqtt://broker.example:1883/plant/kvp</source>
+        <translation>the address must begin with mqtt:// or mqtts://, e.g. mqtt://broker.example:1883/plant/kvp</translation>
+    </message>
+    <message>
+        <source>主机后面须有主题前缀, 例如 mqtt://主机/plant/kvp</source>
+        <translation>a topic prefix must follow the host, e.g. mqtt://HOST/plant/kvp</translation>
+    </message>
+    <message>
+        <source>&apos;@&apos; 前面没有用户名</source>
+        <translation>there is an &apos;@&apos; but no user name before it</translation>
+    </message>
+    <message>
+        <source>IPv6 地址缺少结尾的 &apos;]&apos;</source>
+        <translation>the IPv6 address lacks its closing &apos;]&apos;</translation>
+    </message>
+    <message>
+        <source>IPv6 地址后面有 %1; 端口写作 ]:端口</source>
+        <translation>there is %1 after the IPv6 address; a port is written ]:PORT</translation>
+    </message>
+    <message>
+        <source>&apos;:&apos; 后面没有端口</source>
+        <translation>there is a &apos;:&apos; but no port after it</translation>
+    </message>
+    <message>
+        <source>缺少主机名或地址, 例如 mqtt://127.0.0.1/plant/kvp</source>
+        <translation>a host name or address is missing, e.g. mqtt://127.0.0.1/plant/kvp</translation>
+    </message>
+    <message>
+        <source>主机名 %1 无效</source>
+        <translation>%1 is no valid host name</translation>
+    </message>
+    <message>
+        <source>端口须是 1 到 65535 之间的数字, 而不是 %1</source>
+        <translation>the port must be a number from 1 to 65535, not %1</translation>
+    </message>
+    <message>
+        <source>主题前缀 %1 须由单个 &apos;/&apos; 分隔的层级组成, 不含 &apos;+&apos;, &apos;#&apos;, 两端不带 &apos;/&apos; (密码中的 &apos;/&apos; 写作 %2F)</source>
+        <translation>the topic prefix %1 must be levels separated by single &apos;/&apos;, without &apos;+&apos;, &apos;#&apos; or a &apos;/&apos; at either end (a &apos;/&apos; in a password is written %2F)</translation>
     </message>
 </context>
 <context>
@@ -816,6 +896,40 @@ Click to choose the serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
+    <name>kvp::RecordingControl</name>
+    <message>
+        <source>记录到 CSV 文件</source>
+        <translation>Record to a CSV file</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message numerus="yes">
+        <source>已记录 %n 行到 %1</source>
+        <translation>
+            <numerusform>%n row recorded to %1</numerusform>
+            <numerusform>%n rows recorded to %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>记录已停止: %1</source>
+        <translation>Recording stopped: %1</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>开始记录…</source>
+        <translation>Record…</translation>
+    </message>
+    <message>
+        <source>● %1: %2 行</source>
+        <translation>● %1: %2 rows</translation>
+    </message>
+</context>
+<context>
     <name>kvp::TrafficView</name>
     <message>
         <source>暂停</source>
@@ -990,8 +1104,12 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>Units and limits of address %1…</translation>
     </message>
     <message>
-        <source>查询间隔 (毫秒; 0 = 模块一应答就再问):</source>
-        <translation>Poll interval (milliseconds; 0 = ask again as soon as the module answers):</translation>
+        <source>查询间隔</source>
+        <translation>Poll interval</translation>
+    </message>
+    <message>
+        <source>查询间隔 (毫秒, 0 到 %1; 0 = 模块一应答就再问):</source>
+        <translation>Poll interval (ms, 0 to %1; 0 = ask again as soon as the module answers):</translation>
     </message>
 </context>
 <context>
@@ -1003,6 +1121,13 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>只显示数值, 全屏 (F11; F11 或 Esc 返回)</source>
         <translation>The value alone, full screen (F11; F11 or Esc returns)</translation>
+    </message>
+</context>
+<context>
+    <name>kvp::ValueView</name>
+    <message>
+        <source>%1 (过时)</source>
+        <translation>%1 (stale)</translation>
     </message>
 </context>
 <context>
@@ -1028,39 +1153,8 @@ Click to choose the serial port (Ctrl+P)</translation>
         <translation>Find module…</translation>
     </message>
     <message>
-        <source>记录到 CSV 文件</source>
-        <translation>Record to a CSV file</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv)</source>
-        <translation>CSV files (*.csv)</translation>
-    </message>
-    <message>
-        <source>记录已停止: %1</source>
-        <translation>Recording stopped: %1</translation>
-    </message>
-    <message>
-        <source>停止记录</source>
-        <translation>Stop recording</translation>
-    </message>
-    <message>
         <source>模块</source>
         <translation>Modules</translation>
-    </message>
-    <message>
-        <source>%1 (过时)</source>
-        <translation>%1 (stale)</translation>
-    </message>
-    <message numerus="yes">
-        <source>已记录 %n 行到 %1</source>
-        <translation>
-            <numerusform>%n row recorded to %1</numerusform>
-            <numerusform>%n rows recorded to %1</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>● %1: %2 行</source>
-        <translation>● %1: %2 rows</translation>
     </message>
     <message>
         <source>趋势图缺失</source>

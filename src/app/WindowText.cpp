@@ -25,9 +25,9 @@ QString stateWord(Condition condition)
     case Condition::badCheck:
         return QCoreApplication::translate("kvp", "校验错误");
     case Condition::echoOnLine:
-        return QCoreApplication::translate("kvp", "校验错误 (echo on the line? try --echo)");
+        return QCoreApplication::translate("kvp", "校验错误 (线路上有回波? 请在 ⋯ 菜单中选择“丢弃 RS-485 回波”)");
     case Condition::repliesLate:
-        return QCoreApplication::translate("kvp", "应答晚于超时: 请加大 --timeout");
+        return QCoreApplication::translate("kvp", "应答晚于超时: 请在 ⋯ 菜单中加大“应答超时”");
     case Condition::badTrailer:
         return QCoreApplication::translate("kvp", "应答结尾与先前不同: 重新学习中");
     case Condition::timeoutGrown:
@@ -40,7 +40,7 @@ QString stateWord(Condition condition)
     case Condition::belowLow:
         return QCoreApplication::translate("kvp", "读取中; ▼ 低于下限 %1");
     case Condition::portChanged:
-        return QCoreApplication::translate("kvp", "设备已断开 (another device at this path, left alone)");
+        return QCoreApplication::translate("kvp", "设备已断开 (此路径上已是另一个设备, 未去动它)");
     case Condition::addressKept:
         return QCoreApplication::translate("kvp", "地址无效: 仍在读取地址 %1");
     // A port that could not be opened: the port list is one click away on the same line.
@@ -137,7 +137,7 @@ QString windowMessage(Condition condition, const Facts &facts)
 {
     switch (condition) {
     case Condition::portMissing:
-        return withDetail(QCoreApplication::translate("kvp", "串口 %1 不存在. 请检查适配器是否已插好, 并用 --list-ports 列出本机的串口.")
+        return withDetail(QCoreApplication::translate("kvp", "串口 %1 不存在. 请检查适配器是否已插好, 然后点击状态栏右侧的串口名 (或按 Ctrl+P) 选择串口.")
                               .arg(facts.port), facts);
     case Condition::permissionDenied:
         return withDetail(QCoreApplication::translate("kvp", "无权限打开串口 %1. 请把您的用户加入拥有它的用户组 '%2' "
@@ -155,13 +155,13 @@ QString windowMessage(Condition condition, const Facts &facts)
         return withDetail(QCoreApplication::translate("kvp", "串口 %1 不接受 19200 bit/s, 偶校验, 8 个数据位, 1 个停止位. "
                              "请检查它是否是串口, 以及它的驱动是否正常.").arg(facts.port), facts);
     case Condition::portIsTerminal:
-        return QCoreApplication::translate("kvp", "%1 是终端, 不是串口适配器; 读取它会占用这个终端. 请用 --port 指定串口适配器的设备 "
-                  "(见 --list-ports).").arg(facts.port);
+        return QCoreApplication::translate("kvp", "%1 是终端, 不是串口适配器; 读取它会占用这个终端. "
+                  "请点击状态栏右侧的串口名 (或按 Ctrl+P) 选择串口适配器.").arg(facts.port);
     case Condition::portIsConsole:
         return QCoreApplication::translate("kvp", "%1 是系统控制台: 内核在这里输出消息, 也可能有人在此登录, 所以从不打开它. "
-                  "请用 --port 指定串口适配器的设备 (见 --list-ports).").arg(facts.port);
+                  "请点击状态栏右侧的串口名 (或按 Ctrl+P) 选择串口适配器.").arg(facts.port);
     case Condition::pathTooLong:
-        return withDetail(QCoreApplication::translate("kvp", "--port 给出的设备路径超过了本系统允许的长度. 请给出设备的短名称, 例如 --list-ports 列出的名称."),
+        return withDetail(QCoreApplication::translate("kvp", "设备路径超过了本系统允许的长度. 请在串口列表 (Ctrl+P) 中选择设备的短名称."),
                           facts);
     case Condition::tooManyFiles:
         return withDetail(QCoreApplication::translate("kvp", "无法打开串口 %1: 没有剩余的文件描述符. 请关闭其他程序, 或提高上限 (ulimit -n), 然后重试.")
@@ -264,13 +264,78 @@ QString windowWord(WindowWord word)
     case WindowWord::portMenuEntry:
         return QCoreApplication::translate("kvp", "选择串口…");
     case WindowWord::echoMenuEntry:
-        return QCoreApplication::translate("kvp", "丢弃 RS-485 回波 (--echo)");
+        return QCoreApplication::translate("kvp", "丢弃 RS-485 回波");
     case WindowWord::timeoutMenuEntry:
         return QCoreApplication::translate("kvp", "应答超时…");
     case WindowWord::timeoutQuestion:
-        return QCoreApplication::translate("kvp", "应答超时 (毫秒):");
+        return QCoreApplication::translate("kvp", "应答超时 (毫秒, %1 到 %2):");
+    case WindowWord::timeoutTitle:
+        return QCoreApplication::translate("kvp", "应答超时");
     case WindowWord::boxNotOnBus:
         return QCoreApplication::translate("kvp", "读取模块列表; 地址框中的模块不在其中");
+    }
+    return {};
+}
+
+QString windowBrokerText(BrokerTrouble trouble, const BrokerUrl &url, const QString &detail)
+{
+    const QString broker = url.hostAndPort();
+    const QString kept = QCoreApplication::translate("kvp", "数值先保留, 恢复后发送");
+    QString why;
+    switch (trouble) {
+    case BrokerTrouble::refused:
+        why = QCoreApplication::translate("kvp", "连接被拒绝: 代理是否在运行, 并在该端口监听?");
+        break;
+    case BrokerTrouble::unknownHost:
+        why = QCoreApplication::translate("kvp", "主机名 %1 未知: 请检查代理地址").arg(url.host);
+        break;
+    case BrokerTrouble::loginRefused:
+    case BrokerTrouble::notAuthorised:
+        why = QCoreApplication::translate("kvp", "登录被拒绝: 请检查代理地址中的用户名和密码");
+        break;
+    case BrokerTrouble::tlsFailed:
+        why = QCoreApplication::translate("kvp", "TLS 失败: 请检查 CA 证书, 以及代理在该端口是否使用 TLS");
+        break;
+    case BrokerTrouble::noAnswer:
+        why = QCoreApplication::translate("kvp", "10 s 内无应答: 请检查地址, 端口和防火墙");
+        break;
+    case BrokerTrouble::lost:
+        why = QCoreApplication::translate("kvp", "连接已断开");
+        break;
+    case BrokerTrouble::other:
+        why = detail;
+        break;
+    }
+    // The library's and the system's own words stay as they are.
+    if (!detail.isEmpty() && trouble != BrokerTrouble::other)
+        why += QStringLiteral(" (%1)").arg(detail);
+    return QCoreApplication::translate("kvp", "MQTT 代理 %1 无法连接: %2; %3").arg(broker, why, kept);
+}
+
+QString windowBrokerUrlText(BrokerUrlFault fault, const QString &part)
+{
+    switch (fault) {
+    case BrokerUrlFault::scheme:
+        return QCoreApplication::translate("kvp", "地址须以 mqtt:// 或 mqtts:// 开头, 例如 mqtt://broker.example:1883/plant/kvp");
+    case BrokerUrlFault::noPrefix:
+        return QCoreApplication::translate("kvp", "主机后面须有主题前缀, 例如 mqtt://主机/plant/kvp");
+    case BrokerUrlFault::noUser:
+        return QCoreApplication::translate("kvp", "'@' 前面没有用户名");
+    case BrokerUrlFault::openIpv6:
+        return QCoreApplication::translate("kvp", "IPv6 地址缺少结尾的 ']'");
+    case BrokerUrlFault::afterIpv6:
+        return QCoreApplication::translate("kvp", "IPv6 地址后面有 %1; 端口写作 ]:端口").arg(part);
+    case BrokerUrlFault::noPort:
+        return QCoreApplication::translate("kvp", "':' 后面没有端口");
+    case BrokerUrlFault::noHost:
+        return QCoreApplication::translate("kvp", "缺少主机名或地址, 例如 mqtt://127.0.0.1/plant/kvp");
+    case BrokerUrlFault::badHost:
+        return QCoreApplication::translate("kvp", "主机名 %1 无效").arg(part);
+    case BrokerUrlFault::badPort:
+        return QCoreApplication::translate("kvp", "端口须是 1 到 65535 之间的数字, 而不是 %1").arg(part);
+    case BrokerUrlFault::badPrefix:
+        return QCoreApplication::translate("kvp", "主题前缀 %1 须由单个 '/' 分隔的层级组成, 不含 '+', '#', 两端不带 '/' "
+                                                  "(密码中的 '/' 写作 %2F)").arg(part);
     }
     return {};
 }

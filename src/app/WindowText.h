@@ -1,6 +1,8 @@
 #pragma once
 
 #include "condition/Condition.h"
+#include "mqtt/BrokerTrouble.h"
+#include "mqtt/BrokerUrl.h"
 #include "reader/CycleCounters.h"
 
 namespace kvp {
@@ -34,11 +36,17 @@ enum class WindowWord {
     portMenuEntry,
     echoMenuEntry,
     timeoutMenuEntry,
-    timeoutQuestion,
+    timeoutTitle,
+    timeoutQuestion, // %1 and %2: the shortest and the longest time-out
     boxNotOnBus, // reading a bus that the address box's module is not part of
 };
 
 QString windowWord(WindowWord word);
+
+// The broker out of reach, and a broker address that is none, in the window's
+// language; `part` is what the address got wrong, when it can be quoted.
+QString windowBrokerText(BrokerTrouble trouble, const BrokerUrl &url, const QString &detail);
+QString windowBrokerUrlText(BrokerUrlFault fault, const QString &part);
 
 // The counts of a run, for the value's tooltip, in the window's language.
 QString windowCounterSummary(const CycleCounters &counters, TimePoint now);

@@ -40,4 +40,23 @@ QString widestValueText()
     return QStringLiteral("-8888888");
 }
 
+QString widestValueText(const ReadoutSettings &settings)
+{
+    // Scaling is linear: the longest texts are those of the two extreme counts.
+    QString widest;
+    for (const std::int32_t raw : {-8388608, 8388607}) {
+        QString text = QString::fromStdString(settings.units.text(raw));
+        for (QChar &c : text)
+            if (c.isDigit())
+                c = QLatin1Char('8');
+        if (text.size() > widest.size())
+            widest = text;
+    }
+    if (settings.limits.any())
+        widest.prepend(QStringLiteral("▲ "));
+    if (!settings.units.unit.empty())
+        widest += QLatin1Char(' ') + QString::fromStdString(settings.units.unit);
+    return widest;
+}
+
 } // namespace kvp

@@ -33,6 +33,8 @@ FullScreenValue::FullScreenValue(const QFont &valueFont, QWidget *parent)
     m_unit->hide();
     m_state->setObjectName(QStringLiteral("FullScreenState"));
     m_state->setAlignment(Qt::AlignCenter);
+    m_state->setWordWrap(true); // a long state in a large font: on two lines rather than cut
+    m_widest = widestValueText();
 
     auto *line = new QHBoxLayout;
     line->addStretch(1);
@@ -66,8 +68,19 @@ void FullScreenValue::setUnit(const QString &unit)
 
 void FullScreenValue::setState(const QString &state)
 {
+    const bool fitAgain = state.size() != m_state->text().size();
     m_state->setText(state);
     nameValue();
+    if (fitAgain)
+        fit();
+}
+
+void FullScreenValue::setWidest(const QString &widest)
+{
+    if (widest == m_widest)
+        return;
+    m_widest = widest;
+    fit();
 }
 
 void FullScreenValue::nameValue()
@@ -106,14 +119,21 @@ void FullScreenValue::resizeEvent(QResizeEvent *event)
 void FullScreenValue::fit()
 {
     const QSize room = size();
-    const QFont small = fittingFont(font(), QStringLiteral("Mg"), QSize(room.width(), int(room.height() * kSmallHeight)));
-    m_state->setFont(small);
+    const QSize smallRoom(room.width(), int(room.height() * kSmallHeight));
+    const QFont small = fittingFont(font(), QStringLiteral("Mg"), smallRoom);
+    // The state on one line across the screen if it can be read so, else on two.
+    const QSize stateRoom(int(room.width() * kValueWidth), smallRoom.height());
+    QFont state = fittingFont(small, m_state->text(), stateRoom, small.pointSizeF());
+    if (state.pointSizeF() < small.pointSizeF() / 2)
+        state = fittingFont(small, m_state->text().left((m_state->text().size() + 1) / 2) + QStringLiteral("MM"),
+                            QSize(stateRoom.width(), stateRoom.height() / 2), small.pointSizeF());
+    m_state->setFont(state);
     m_unit->setFont(small);
     const int unitWidth = m_unit->text().isEmpty() ? 0 : QFontMetrics(small).horizontalAdvance(m_unit->text() + QLatin1Char(' '));
     const QSize valueRoom(int(room.width() * kValueWidth) - unitWidth, int(room.height() * kValueHeight));
-    const QFont big = fittingFont(m_value->font(), widestValueText(), valueRoom);
+    const QFont big = fittingFont(m_value->font(), m_widest, valueRoom);
     m_value->setFont(big);
-    m_value->setFixedSize(QFontMetrics(big).horizontalAdvance(widestValueText()) + 4, QFontMetrics(big).height());
+    m_value->setFixedSize(QFontMetrics(big).horizontalAdvance(m_widest) + 4, QFontMetrics(big).height());
 }
 
 } // namespace kvp

@@ -19,6 +19,8 @@ public:
     void setValue(const QString &text, const QColor &colour);
     void setUnit(const QString &unit);
     void setState(const QString &state);
+    // The widest value the module's settings can give: the number is sized by it.
+    void setWidest(const QString &widest);
     QLabel *valueLabel() const { return m_value; }
     QLabel *unitLabel() const { return m_unit; }
     QLabel *stateLabel() const { return m_state; }
@@ -38,6 +40,7 @@ private:
     QLabel *m_value;
     QLabel *m_unit;
     QLabel *m_state;
+    QString m_widest;
 };
 
 } // namespace kvp

@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace kvp {
 namespace {
 
@@ -81,6 +83,7 @@ void LineDetails::update()
         m_lastGood = counters.goodValues;
         m_lastAt = now;
         m_rate = 0;
+        m_counts->setMinimumWidth(0);
     }
     // Over the last tick, not the whole run: the rate now, not its history.
     const std::uint64_t good = counters.goodValues >= m_lastGood ? counters.goodValues - m_lastGood : counters.goodValues;
@@ -99,6 +102,9 @@ void LineDetails::update()
         if (counters.badChecks > 0)
             text += tr(" · 校验 %1").arg(counters.badChecks);
         m_counts->setText(text);
+        // It only grows during a run: the buttons beside it stay where they are
+        // while the rate's digits come and go.
+        m_counts->setMinimumWidth(std::max(m_counts->minimumWidth(), m_counts->sizeHint().width()));
         m_counts->setAccessibleName(tr("每秒 %1 个数值, %2 次超时, %3 次校验错误")
                                         .arg(m_rate, 0, 'f', 1)
                                         .arg(counters.timeouts)

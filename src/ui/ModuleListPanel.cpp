@@ -128,6 +128,8 @@ bool ModuleListPanel::addAddress(int address)
 {
     if (address < kLowestAddress || address > kHighestAddress || rowOf(address) >= 0)
         return false;
+    // It starts blank: a value of the time it was not listed is no value of the bus.
+    m_values.erase(address);
     m_quiet = true;
     insertRow(address);
     m_quiet = false;

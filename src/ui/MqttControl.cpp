@@ -5,7 +5,7 @@
 
 #include "app/ReadSession.h"
 #include "app/Remembered.h"
-#include "mqtt/BrokerText.h"
+#include "app/WindowText.h"
 
 #include <QAction>
 #include <QLabel>
@@ -74,7 +74,7 @@ void MqttControl::start(const BrokerUrl &url, const QString &caFile)
     m_feed = std::make_unique<MqttFeed>(m_session, *m_publisher);
     connect(m_publisher.get(), &MqttPublisher::stateChanged, this, &MqttControl::showState);
     connect(m_publisher.get(), &MqttPublisher::trouble, this, [this](BrokerTrouble trouble, const QString &detail) {
-        m_trouble = brokerText(trouble, *m_url, detail);
+        m_trouble = windowBrokerText(trouble, *m_url, detail);
         showState();
     });
     connect(m_publisher.get(), &MqttPublisher::connected, this, [this] {

@@ -1,5 +1,7 @@
 #include "MqttDialog.h"
 
+#include "app/WindowText.h"
+
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -84,11 +86,11 @@ void MqttDialog::setState(const QString &state)
 
 void MqttDialog::onConnect()
 {
-    QString error;
-    std::optional<BrokerUrl> url = BrokerUrl::parse(m_url->text().trimmed(), &error);
+    BrokerUrlFault fault{};
+    QString part;
+    std::optional<BrokerUrl> url = BrokerUrl::parse(m_url->text().trimmed(), nullptr, &fault, &part);
     if (!url) {
-        // The reason is the command line's own, in English.
-        setState(tr("地址无效: %1").arg(error));
+        setState(tr("地址无效: %1").arg(windowBrokerUrlText(fault, part)));
         return;
     }
     // A password typed into the URL moves to its masked field.

@@ -1,5 +1,7 @@
 #include "StatusRow.h"
 
+#include "app/WindowText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -40,6 +42,8 @@ StatusRow::StatusRow(QLabel *state, QWidget *parent)
     m_menuButton->setMenu(m_menu);
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
     m_menuButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    m_menuButton->setToolTip(windowWord(WindowWord::menuTip));
+    m_menuButton->setAccessibleName(windowWord(WindowWord::menuTip));
     m_layout->addWidget(m_menuButton);
 }
 
@@ -52,6 +56,20 @@ void StatusRow::setPort(const QString &port, const QString &toolTip)
 {
     m_port->setText(m_port->fontMetrics().elidedText(port, Qt::ElideMiddle, kPortWidth));
     m_port->setToolTip(toolTip);
+}
+
+void StatusRow::followInTabOrder(QWidget *previous)
+{
+    for (const char *name : {"TrendToggle", "ModulesToggle", "LineCounts", "PortButton", "StatusMenuButton"}) {
+        if (auto *button = findChild<QToolButton *>(QLatin1String(name))) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setCursor(Qt::PointingHandCursor);
+            setTabOrder(previous, button);
+            previous = button;
+        }
+    }
+    // Looks like what it is, a link-like button: underlined under the pointer.
+    setStyleSheet(styleSheet() + QStringLiteral("QToolButton:hover, QToolButton:focus { text-decoration: underline; }"));
 }
 
 } // namespace kvp

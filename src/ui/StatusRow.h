@@ -27,6 +27,8 @@ public:
     QToolButton *portButton() const { return m_port; }
     // The port's name, shortened in the middle when it does not fit.
     void setPort(const QString &port, const QString &toolTip);
+    // The row's buttons, as they are now, come after `previous` in the tab order.
+    void followInTabOrder(QWidget *previous);
 
 signals:
     void portClicked();

@@ -88,8 +88,9 @@ void UnitsAndLimits::askInterval()
 {
     CycleSettings settings = m_session.cycleSettings();
     bool ok = false;
-    const int ms = QInputDialog::getInt(&m_window, m_window.windowTitle(),
-                                        tr("查询间隔 (毫秒; 0 = 模块一应答就再问):"),
+    const int ms = QInputDialog::getInt(&m_window, tr("查询间隔"),
+                                        tr("查询间隔 (毫秒, 0 到 %1; 0 = 模块一应答就再问):")
+                                            .arg(CycleSettings::kLongestPollInterval.count()),
                                         static_cast<int>(settings.pollInterval.count()), 0,
                                         static_cast<int>(CycleSettings::kLongestPollInterval.count()), 100, &ok);
     if (!ok || milliseconds(ms) == settings.pollInterval)
@@ -139,10 +140,16 @@ void UnitsAndLimits::showOn(QLabel *value, const QString &text)
         wanted = font.pointSizeF();
     font.setPointSizeF(wanted);
     const int room = value->contentsRect().width() - 2 * value->margin();
+    // Fitted to the widest value the module can show, not to this one: the digits
+    // keep their size when a symbol of a limit comes and goes.
+    const QString widest = value->property("kvpWidest").toString();
+    const auto need = [&] {
+        const QFontMetrics metrics(font);
+        return std::max(metrics.horizontalAdvance(text), metrics.horizontalAdvance(widest));
+    };
     // Glyphs do not scale quite in proportion (hinting): step down until it fits.
-    for (int need = QFontMetrics(font).horizontalAdvance(text); room > 0 && need > room && font.pointSizeF() > wanted / 2;
-         need = QFontMetrics(font).horizontalAdvance(text))
-        font.setPointSizeF(std::max(font.pointSizeF() * room / need * 0.98, wanted / 2));
+    for (int n = need(); room > 0 && n > room && font.pointSizeF() > wanted / 2; n = need())
+        font.setPointSizeF(std::max(font.pointSizeF() * room / n * 0.98, wanted / 2));
     value->setProperty(kWanted, wanted);
     value->setProperty(kFitted, font.pointSizeF());
     if (font != value->font())

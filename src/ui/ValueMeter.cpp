@@ -2,7 +2,7 @@
 
 #include "FontFit.h"
 #include "FullScreenValue.h"
-#include "WindowExtras.h"
+#include "PanelStack.h"
 
 #include <QAction>
 #include <QEvent>
@@ -24,9 +24,11 @@ constexpr int kMargin = 8;
 
 } // namespace
 
-ValueMeter::ValueMeter(QWidget &window, QLabel *value, std::vector<QWidget *> form, WindowExtras *extras)
-    : QObject(&window), m_window(window), m_value(value), m_extras(extras), m_valueRect(value->geometry()),
-      m_valueFont(value->font()), m_valueAlignment(value->alignment())
+ValueMeter::ValueMeter(QWidget &window, QLabel *value, std::vector<QWidget *> form, QWidget *statusRow,
+                       PanelStack *panels)
+    : QObject(&window), m_window(window), m_value(value), m_statusRow(statusRow), m_statusRect(statusRow->geometry()),
+      m_panels(panels), m_valueRect(value->geometry()),
+      m_valueFont(value->font()), m_valueAlignment(value->alignment()), m_widest(widestValueText())
 {
     for (QWidget *w : form)
         m_form.emplace_back(w, w->geometry());
@@ -58,12 +60,25 @@ void ValueMeter::showValue(const QString &text, const QColor &colour)
     // The caption of the form keeps its place; a number is right-aligned, so its
     // last digit stays put when its length changes.
     // A value beyond a limit begins with its symbol, ▲ or ▼.
+    // "—", no value yet, stands where a number would.
     const bool number = !text.isEmpty()
                         && (text.front().isDigit() || text.front() == QLatin1Char('-') || text.front() == QChar(0x25B2)
-                            || text.front() == QChar(0x25BC));
+                            || text.front() == QChar(0x25BC) || text.front() == QChar(0x2014));
     m_value->setAlignment(number ? (Qt::AlignRight | Qt::AlignVCenter) : m_valueAlignment);
     if (m_full)
         m_full->setValue(text, colour);
+}
+
+void ValueMeter::setWidest(const QString &widest)
+{
+    if (widest == m_widest)
+        return;
+    m_widest = widest;
+    // Read by UnitsAndLimits::showOn, which fits the value's font to the label.
+    m_value->setProperty("kvpWidest", widest);
+    if (m_full)
+        m_full->setWidest(widest);
+    layOut();
 }
 
 void ValueMeter::showState(const QString &state)
@@ -103,6 +118,7 @@ void ValueMeter::setFullScreen(bool on)
     m_full->setPalette(m_window.palette());
     m_full->setValue(m_value->text(), m_colour.isValid() ? m_colour : m_value->palette().color(QPalette::WindowText));
     m_full->setUnit(m_unit);
+    m_full->setWidest(m_widest);
     m_full->setState(m_state);
     // On the window's screen, and as large as it even where no window manager
     // acts on the request for full screen.
@@ -114,15 +130,18 @@ void ValueMeter::setFullScreen(bool on)
 
 void ValueMeter::layOut()
 {
-    const int panels = m_extras ? m_extras->panelsHeight() : 0;
+    const int panels = m_panels ? m_panels->height() : 0;
     const int width = m_window.width();
     const int height = std::max(kFormHeight, m_window.height() - panels);
     const int dx = std::max(0, (width - kFormWidth) / 2);
     const int dy = height - kFormHeight;
     for (const auto &[w, rect] : m_form)
         w->setGeometry(rect.translated(dx, dy));
-    if (m_extras)
-        m_extras->placePanels();
+    // The status line has more to say than the form's width holds: it takes the window's.
+    const int margin = m_statusRect.x();
+    m_statusRow->setGeometry(margin, m_statusRect.y() + dy, width - 2 * margin, m_statusRect.height());
+    if (m_panels)
+        m_panels->place();
     const qreal scale = std::min(qreal(width) / kFormWidth, qreal(height) / kFormHeight);
     if (scale <= 1.0) {
         m_value->setFont(m_valueFont);
@@ -134,13 +153,13 @@ void ValueMeter::layOut()
     const QSize room(width - 2 * kMargin, roomBottom - 2 * kMargin);
     QFont font = m_valueFont;
     font.setPointSizeF(m_valueFont.pointSizeF() * scale);
-    const QFont fitting = fittingFont(m_valueFont, widestValueText(), room);
+    const QFont fitting = fittingFont(m_valueFont, m_widest, room);
     if (fitting.pointSizeF() < font.pointSizeF())
         font = fitting;
     m_value->setFont(font);
     const QFontMetrics metrics(font);
     const int boxWidth = std::min(room.width(), std::max(int(m_valueRect.width() * scale),
-                                                          metrics.horizontalAdvance(widestValueText()) + 4));
+                                                          metrics.horizontalAdvance(m_widest) + 4));
     const int boxHeight = std::min(room.height(), std::max(int(m_valueRect.height() * scale), metrics.height()));
     // Centred across, and where the form has it down its room.
     const qreal down = qreal(m_valueRect.center().y()) / kValueRoomBottom;

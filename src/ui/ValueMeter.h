@@ -17,7 +17,7 @@ class QWidget;
 namespace kvp {
 
 class FullScreenValue;
-class WindowExtras;
+class PanelStack;
 
 // The value as a meter: in a window made larger the form stays centred at the
 // bottom and the value grows into the room above it; F11 shows it alone, full
@@ -27,8 +27,9 @@ class ValueMeter : public QObject
     Q_OBJECT
 
 public:
-    // `form`: the window's controls besides the value, at their places in the form.
-    ValueMeter(QWidget &window, QLabel *value, std::vector<QWidget *> form, WindowExtras *extras);
+    // `form`: the window's controls besides the value, at their places in the form;
+    // `statusRow` stays at the form's bottom and takes the window's width.
+    ValueMeter(QWidget &window, QLabel *value, std::vector<QWidget *> form, QWidget *statusRow, PanelStack *panels);
     ~ValueMeter() override;
 
     // The unit shown after the value in the full-screen view (none when empty).
@@ -37,6 +38,10 @@ public:
     // What the window shows now, for the full-screen view.
     void showValue(const QString &text, const QColor &colour);
     void showState(const QString &state);
+    // The widest value the shown module's settings can give (see widestValueText):
+    // the value's box and font are sized by it, so they stay as the value changes.
+    void setWidest(const QString &widest);
+    QString widest() const { return m_widest; }
 
     void setFullScreen(bool on);
     bool fullScreen() const;
@@ -52,13 +57,16 @@ protected:
 private:
     QWidget &m_window;
     QLabel *m_value;
-    WindowExtras *m_extras;
+    QWidget *m_statusRow;
+    QRect m_statusRect;
+    PanelStack *m_panels;
     std::vector<std::pair<QWidget *, QRect>> m_form;
     QRect m_valueRect;
     QFont m_valueFont;
     Qt::Alignment m_valueAlignment;
     QString m_unit;
     QString m_state;
+    QString m_widest;
     QColor m_colour;
     QPointer<FullScreenValue> m_full;
     QAction *m_action = nullptr;

@@ -4,43 +4,32 @@
 
 #include "FindModuleDialog.h"
 #include "ModuleListPanel.h"
+#include "PanelStack.h"
 #include "PlaceBeside.h"
-#include "TrendChartLoader.h"
+#include "RecordingControl.h"
 #include "TrendPanel.h"
 #include "UnitsAndLimits.h"
+#include "ValueView.h"
+#include "WindowBench.h"
 
 #include "app/ConditionOf.h"
-#include "app/LastFolder.h"
 #include "app/ReadSession.h"
-#include "app/ReadingColumns.h"
-#include "app/WindowText.h"
 #include "protocol/Address.h"
+#include "trend/TrendSeries.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QClipboard>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
-#include <QScreen>
 #include <QToolButton>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace kvp {
 namespace {
 
-constexpr int kFormWidth = 468;
-constexpr int kFormHeight = 284;
 constexpr int kStatusHeight = 20;
 
 // The window's value display is live while reading goes well; anything else shows
@@ -50,37 +39,17 @@ bool liveCondition(Condition condition)
     return condition == Condition::reading || condition == Condition::ready;
 }
 
-QString wallClockText(TrendSeries::TimePoint at)
-{
-    const auto ago = std::chrono::duration_cast<std::chrono::milliseconds>(TrendSeries::Clock::now() - at);
-    QDateTime t = QDateTime::currentDateTime().addMSecs(-ago.count());
-    t.setOffsetFromUtc(t.offsetFromUtc()); // the value log's form: with the UTC offset
-    return t.toString(Qt::ISODateWithMs);
-}
-
-long peakRssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
 } // namespace
 
-WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value, QLineEdit *address)
-    : QObject(&window), m_window(window), m_session(session), m_value(value), m_address(address)
+WindowExtras::WindowExtras(QWidget &window, ReadSession &session, ValueView &view, QLineEdit *address,
+                           WindowNotices &notices)
+    : QObject(&window), m_window(window), m_session(session), m_view(view), m_address(address)
 {
     m_trend = new TrendPanel(&window);
-    m_trend->setGeometry(0, kFormHeight, kFormWidth, TrendPanel::kHeight);
-    m_trend->hide();
     m_trend->setPortSource([this] { return m_session.portName(); });
     connect(m_trend, &TrendPanel::choiceChanged, this, &WindowExtras::trendChoiceChanged);
     m_modules = new ModuleListPanel([this](int address) { return moduleNow(address); }, &window);
-    m_modules->hide();
+    m_panels = new PanelStack(window, m_trend, m_modules);
 
     m_trendAction = addAction("TrendAction", tr("趋势"), QKeySequence(Qt::CTRL | Qt::Key_T));
     m_trendAction->setCheckable(true);
@@ -89,12 +58,6 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     m_modulesAction->setCheckable(true);
     connect(m_modulesAction, &QAction::toggled, this, &WindowExtras::setModulesOpen);
     m_recordAction = addAction("RecordAction", tr("开始记录…"), QKeySequence(Qt::CTRL | Qt::Key_R));
-    connect(m_recordAction, &QAction::triggered, this, [this] {
-        if (m_recording.active())
-            stopRecording();
-        else
-            startRecording();
-    });
     QAction *copy = addAction("CopyAction", tr("复制数值"), QKeySequence::Copy);
     connect(copy, &QAction::triggered, this, [this] { copyValue(false); });
     QAction *copyTimed = addAction("CopyWithTimeAction", tr("复制数值和时间"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
@@ -102,50 +65,14 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     QAction *find = addAction("FindAction", tr("查找模块…"), QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(find, &QAction::triggered, this, &WindowExtras::findModule);
 
-    // On the status line: the row count while recording and the trend's toggle;
-    // the actions themselves join the status line's menu (attachTo).
-    m_bar = new QWidget(&window);
-    m_bar->setObjectName(QStringLiteral("StatusExtras"));
-    auto *row = new QHBoxLayout(m_bar);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
-    m_recLabel = new QLabel(m_bar);
-    m_recLabel->setObjectName(QStringLiteral("RecordingRows"));
-    m_recLabel->hide();
-    row->addWidget(m_recLabel);
-    m_trendNote = new QLabel(tr("趋势图缺失"), m_bar);
-    m_trendNote->setObjectName(QStringLiteral("TrendNote"));
-    m_trendNote->hide();
-    row->addWidget(m_trendNote);
-    connect(m_trend, &TrendPanel::chartUnavailable, this, [this](const QString &message) {
-        m_trendNote->setToolTip(message);
-        m_trendNote->show();
-        m_bar->adjustSize();
-    });
-    m_trendButton = new QToolButton(m_bar);
-    m_trendButton->setObjectName(QStringLiteral("TrendToggle"));
-    m_trendButton->setDefaultAction(m_trendAction);
-    m_trendButton->setAutoRaise(true);
-    m_trendButton->setFocusPolicy(Qt::NoFocus); // the form's tab order stays its own
-    row->addWidget(m_trendButton);
-    m_modulesButton = new QToolButton(m_bar);
-    m_modulesButton->setObjectName(QStringLiteral("ModulesToggle"));
-    m_modulesButton->setDefaultAction(m_modulesAction);
-    m_modulesButton->setAutoRaise(true);
-    m_modulesButton->setFocusPolicy(Qt::NoFocus);
-    row->addWidget(m_modulesButton);
-    for (QWidget *w : {static_cast<QWidget *>(m_recLabel), static_cast<QWidget *>(m_trendButton),
-                       static_cast<QWidget *>(m_modulesButton)})
-        w->setFixedHeight(kStatusHeight);
-    m_units = new UnitsAndLimits(window, session, [this]() -> std::optional<int> {
-        if (m_session.onBus())
-            return boxModuleOnBus();
-        // Another module typed into the box: nothing of it is shown yet, and the
-        // last module's value is not to come back under its address.
-        if (const auto box = validAddress(m_address->text().toStdString()); box && box != m_lastShownAddress)
-            return std::nullopt;
-        return m_lastShownAddress;
-    }, [this] { return validAddress(m_address->text().toStdString()); });
+    buildBar();
+    m_recording = new RecordingControl(window, session, notices, m_recordAction, m_recLabel);
+    connect(m_recordAction, &QAction::triggered, m_recording, &RecordingControl::toggle);
+    connect(m_recording, &RecordingControl::labelChanged, m_bar, &QWidget::adjustSize);
+    m_units = new UnitsAndLimits(window, session, [this] { return m_view.shownAddress(); },
+                                 [this] { return validAddress(m_address->text().toStdString()); });
+    m_view.setUnits(m_units);
+    m_view.setLastOnBus([this](int address) { return m_modules->lastValue(address); });
     connect(m_units, &UnitsAndLimits::changed, this, [this](int address) {
         if (const QString last = m_modules->lastValue(address); !last.isEmpty())
             m_modules->updateText(address, m_units->shownText(address, last));
@@ -155,17 +82,17 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     m_trend->setReadouts([this](int address) { return m_session.readouts().of(address).units; });
     m_menuActions = {m_trendAction, m_modulesAction, m_recordAction, nullptr, copy, copyTimed, nullptr, find,
                      nullptr, m_units->editAction(), m_units->intervalAction()};
-    showRecordingState();
 
     // The value's own menu: copy it, with or without its time.
-    m_value->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_value, &QWidget::customContextMenuRequested, this, [this, copy, copyTimed](const QPoint &at) {
+    QLabel *value = window.findChild<QLabel *>(QStringLiteral("DataText"));
+    value->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(value, &QWidget::customContextMenuRequested, this, [this, value, copy, copyTimed](const QPoint &at) {
         QMenu menu;
         menu.addAction(copy);
         menu.addAction(copyTimed);
         menu.addSeparator();
         menu.addAction(m_units->editAction());
-        menu.exec(m_value->mapToGlobal(at));
+        menu.exec(value->mapToGlobal(at));
     });
     // Ctrl+C in the address box copies its selection; with nothing selected there,
     // it copies the value, as everywhere else in the window.
@@ -189,15 +116,46 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, QLabel *value,
     followInTrend();
     connect(m_modules, &ModuleListPanel::addressChosen, this,
             [this](int address) { m_address->setText(QString::number(address)); });
-
-    m_recLabelTimer.setInterval(250);
-    connect(&m_recLabelTimer, &QTimer::timeout, this, &WindowExtras::showRecordingState);
-    startBenchIfAsked();
+    m_bench = new WindowBench(session, [this](bool open) { setTrendOpen(open); }, [this] { return trendOpen(); }, this);
 }
 
 WindowExtras::~WindowExtras()
 {
     delete m_find; // a search still running hands the port back first
+}
+
+void WindowExtras::buildBar()
+{
+    // On the status line: the row count while recording and the panels' toggles;
+    // the actions themselves join the status line's menu (attachTo).
+    m_bar = new QWidget(&m_window);
+    m_bar->setObjectName(QStringLiteral("StatusExtras"));
+    auto *row = new QHBoxLayout(m_bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    m_recLabel = new QLabel(m_bar);
+    m_recLabel->setObjectName(QStringLiteral("RecordingRows"));
+    m_recLabel->hide();
+    row->addWidget(m_recLabel);
+    m_trendNote = new QLabel(tr("趋势图缺失"), m_bar);
+    m_trendNote->setObjectName(QStringLiteral("TrendNote"));
+    m_trendNote->hide();
+    row->addWidget(m_trendNote);
+    connect(m_trend, &TrendPanel::chartUnavailable, this, [this](const QString &message) {
+        m_trendNote->setToolTip(message);
+        m_trendNote->show();
+        m_bar->adjustSize();
+    });
+    for (auto [name, action] : {std::pair{"TrendToggle", m_trendAction}, std::pair{"ModulesToggle", m_modulesAction}}) {
+        auto *button = new QToolButton(m_bar);
+        button->setObjectName(QLatin1String(name));
+        button->setDefaultAction(action);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus); // the form's tab order stays its own
+        button->setFixedHeight(kStatusHeight);
+        row->addWidget(button);
+    }
+    m_recLabel->setFixedHeight(kStatusHeight);
 }
 
 QAction *WindowExtras::addAction(const char *name, const QString &text, const QKeySequence &keys)
@@ -219,11 +177,15 @@ void WindowExtras::setTrendOpen(bool open)
 {
     if (m_trendAction->isChecked() != open)
         m_trendAction->setChecked(open); // comes back here through toggled()
-    if (open == !m_trend->isHidden()) // hidden or not, whether the window is shown yet
+    if (open == m_panels->trendOpen())
         return;
-    m_trend->setVisible(open);
-    layOutPanels();
+    m_panels->setTrendOpen(open);
     emit trendChoiceChanged();
+}
+
+bool WindowExtras::trendOpen() const
+{
+    return m_panels->trendOpen();
 }
 
 void WindowExtras::restoreTrend(const Remembered &last)
@@ -247,83 +209,37 @@ void WindowExtras::followInTrend()
     m_trend->follow(std::vector<int>(listed.begin(), listed.end()), validAddress(m_address->text().toStdString()));
 }
 
-int WindowExtras::trendHeight(int above) const
-{
-    // At a high scale factor the form and the trend may not fit the screen: the
-    // trend gives up height, down to what still shows a chart, rather than the
-    // window reaching under the screen's edge.
-    const QScreen *screen = m_window.screen();
-    if (!screen)
-        return TrendPanel::kHeight;
-    const int frame = m_window.isVisible() ? m_window.frameGeometry().height() - m_window.height() : 0;
-    const int room = screen->availableGeometry().height() - frame - above;
-    return std::clamp(room, TrendPanel::kMinHeight, TrendPanel::kHeight);
-}
-
 void WindowExtras::setModulesOpen(bool open)
 {
     if (m_modulesAction->isChecked() != open)
         m_modulesAction->setChecked(open);
-    if (open == !m_modules->isHidden())
-        return;
-    m_modules->setVisible(open);
-    layOutPanels();
+    if (open != m_panels->modulesOpen())
+        m_panels->setModulesOpen(open);
 }
 
 bool WindowExtras::modulesOpen() const
 {
-    return !m_modules->isHidden();
-}
-
-void WindowExtras::layOutPanels()
-{
-    // The window grows by the panels; one the user made larger keeps its size, as
-    // long as the form still fits above them.
-    const int base = kFormHeight + panelsHeight();
-    const bool atBase = m_window.height() <= m_baseHeight;
-    m_baseHeight = base;
-    m_window.setMinimumSize(kFormWidth, base);
-    if (atBase || m_window.height() < base)
-        m_window.resize(m_window.width(), base);
-    placePanels();
-}
-
-int WindowExtras::panelsHeight() const
-{
-    const int modules = m_modules->isHidden() ? 0 : ModuleListPanel::kHeight;
-    return (m_trend->isHidden() ? 0 : trendHeight(kFormHeight + modules)) + modules;
-}
-
-void WindowExtras::placePanels()
-{
-    // At the bottom, under the form, centred with it.
-    const int x = std::max(0, (m_window.width() - kFormWidth) / 2);
-    int top = std::max(kFormHeight, m_window.height() - panelsHeight());
-    if (!m_trend->isHidden()) {
-        const int height = trendHeight(kFormHeight + (m_modules->isHidden() ? 0 : ModuleListPanel::kHeight));
-        m_trend->setGeometry(x, top, kFormWidth, height);
-        top += height;
-    }
-    if (!m_modules->isHidden())
-        m_modules->setGeometry(x, top, kFormWidth, ModuleListPanel::kHeight);
+    return m_panels->modulesOpen();
 }
 
 std::optional<int> WindowExtras::boxModuleOnBus() const
 {
+    return m_view.boxModuleOnBus();
+}
+
+void WindowExtras::followModuleList()
+{
+    const QList<int> list = m_modules->addresses();
     const auto box = validAddress(m_address->text().toStdString());
-    if (!box || !m_session.onBus())
-        return std::nullopt;
-    const auto &bus = m_session.cycle().addresses();
-    return std::find(bus.begin(), bus.end(), *box) != bus.end() ? box : std::nullopt;
+    if (list.size() > 1 && box && list.contains(*box))
+        m_session.setBus(list);
+    else if (m_session.onBus())
+        m_session.setBus({}); // the cycle follows the address box again, and keeps what it learned
 }
 
 bool WindowExtras::isShownModule(int address) const
 {
-    if (m_session.onBus())
-        return boxModuleOnBus() == address;
-    // A reply of the module read before another address was typed is not the box's.
-    const auto box = validAddress(m_address->text().toStdString());
-    return !box || *box == address;
+    return m_view.isShownModule(address);
 }
 
 ModuleListPanel::Module WindowExtras::moduleNow(int address) const
@@ -342,9 +258,9 @@ ModuleListPanel::Module WindowExtras::moduleNow(int address) const
     case Condition::ready:
         return module;
     case Condition::reading:
-        module.state = !m_session.portOpen() ? State::stale
-                       : counters.goodValues > 0 ? State::live
-                                                 : State::notRead;
+        module.state = !m_session.portOpen()                                        ? State::stale
+                       : counters.goodValues > 0 && !m_modules->lastValue(address).isEmpty() ? State::live
+                                                                                              : State::notRead;
         return module;
     case Condition::noAnswer:
         module.state = State::noAnswer;
@@ -355,42 +271,19 @@ ModuleListPanel::Module WindowExtras::moduleNow(int address) const
     }
 }
 
-bool WindowExtras::trendOpen() const
-{
-    return !m_trend->isHidden(); // open, whether the window is shown yet or not
-}
-
 void WindowExtras::onValue(const QString &text, int address)
 {
     const auto now = TrendSeries::Clock::now();
     // The text is the scaled value; the trend draws, and the recording keeps, the count.
     const auto reading = m_session.lastReading(address);
     m_modules->noteValue(address, m_units->shownText(address, text), now);
-    if (isShownModule(address)) {
-        // The window has shown it already, with its unit and the symbol of a limit.
-        m_lastShownAddress = address;
-        m_lastText = text;
-        m_lastAt = now;
-    }
     // Every module's values, for its own line in the trend: the count the module sent.
     bool ok = false;
     const int value = reading ? reading->raw : text.toInt(&ok);
     if (ok || reading)
         m_trend->addValue(address, now, value);
-    if (m_recording.active()
-        && !(reading ? m_recording.add(address, QString::number(reading->raw),
-                                       readingColumns(*reading, m_session.readouts().of(address)))
-                     : m_recording.add(address, text)))
-        recordingFailed();
-    if (m_benchValues > 0 && ++m_benchSeen == m_benchValues) {
-        const double seconds = std::chrono::duration<double>(now - m_benchStart).count();
-        std::printf("values %lld seconds %.3f rate %.1f peak_rss_kb %ld trend %s chart %s\n",
-                    static_cast<long long>(m_benchSeen), seconds, m_benchSeen / seconds, peakRssKb(),
-                    trendOpen() ? "open" : "closed",
-                    !TrendChartLoader::tried() ? "unused" : TrendChartLoader::factory() ? "loaded" : "missing");
-        std::fflush(stdout);
-        QCoreApplication::exit(0);
-    }
+    m_recording->add(address, text);
+    m_bench->counted();
 }
 
 void WindowExtras::onCondition(Condition condition)
@@ -411,13 +304,13 @@ void WindowExtras::onCondition(Condition condition)
             live = address == box && liveCondition(condition);
         m_trend->setStale(address, !live || !open, now);
         if (address == box)
-            m_stale = !live || !open;
+            m_view.setStale(!live || !open);
     }
 }
 
 void WindowExtras::setStale(bool stale)
 {
-    m_stale = stale;
+    m_view.setStale(stale);
     const auto now = TrendSeries::Clock::now();
     if (stale)
         for (const int address : m_trend->store().addresses())
@@ -428,97 +321,22 @@ void WindowExtras::setStale(bool stale)
 
 bool WindowExtras::copyValue(bool withTime)
 {
-    if (m_lastText.isEmpty())
-        return false;
-    // A stale value says so: pasted somewhere, it would pass for a reading of now.
-    const QString value = m_stale ? tr("%1 (过时)").arg(m_lastText) : m_lastText;
-    const QString text = withTime ? wallClockText(m_lastAt) + QLatin1Char('\t') + value : value;
-    QApplication::clipboard()->setText(text);
-    return true;
+    return m_view.copy(withTime);
 }
 
 bool WindowExtras::startRecording(const QString &path)
 {
-    QString file = path;
-    if (file.isEmpty()) {
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        file = QFileDialog::getSaveFileName(&m_window, tr("记录到 CSV 文件"),
-                                            QDir(LastFolder::get()).filePath(QStringLiteral("kvp-values-%1.csv").arg(stamp)),
-                                            tr("CSV 文件 (*.csv)"), nullptr, QFileDialog::DontConfirmOverwrite);
-        if (file.isEmpty())
-            return false;
-    }
-    if (!m_recording.start(file)) {
-        Facts facts = m_session.facts();
-        facts.file = file;
-        facts.detail = m_recording.errorString();
-        facts.error = m_recording.error();
-        auto *box = new QMessageBox(QMessageBox::Warning, m_window.windowTitle(),
-                                    windowText(Condition::logFile, facts).message, QMessageBox::Ok, &m_window);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-        showRecordingState();
-        return false;
-    }
-    LastFolder::noteFile(file);
-    m_recLabelTimer.start();
-    showRecordingState();
-    return true;
+    return m_recording->start(path);
 }
 
 void WindowExtras::stopRecording()
 {
-    const qint64 rows = m_recording.rows();
-    const QString path = m_recording.path();
-    const bool was = m_recording.active();
-    m_recording.stop();
-    m_recLabelTimer.stop();
-    showRecordingState();
-    if (was) {
-        // Where the rows went, until the next recording starts.
-        m_recLabel->setText(tr("已记录 %n 行到 %1", nullptr, int(rows)).arg(shortFileName(path)));
-        m_recLabel->setToolTip(path);
-        m_recLabel->show();
-        m_bar->adjustSize();
-    }
+    m_recording->stop();
 }
 
-void WindowExtras::recordingFailed()
+const Recording &WindowExtras::recording() const
 {
-    m_recLabelTimer.stop();
-    Facts facts = m_session.facts();
-    facts.file = m_recording.path();
-    facts.detail = m_recording.errorString();
-    facts.error = m_recording.error();
-    showRecordingState();
-    m_recLabel->setText(tr("记录已停止: %1").arg(m_recording.errorString()));
-    m_recLabel->show();
-    auto *box = new QMessageBox(QMessageBox::Warning, m_window.windowTitle(),
-                                windowText(Condition::recordingFailed, facts).message, QMessageBox::Ok, &m_window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open(); // reading goes on meanwhile
-}
-
-QString WindowExtras::shortFileName(const QString &path) const
-{
-    // The status line is shared with the state and the port: a long name gives way
-    // in its middle (the whole path is the tooltip).
-    constexpr int kWidth = 110;
-    return m_recLabel->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, kWidth);
-}
-
-void WindowExtras::showRecordingState()
-{
-    const bool on = m_recording.active();
-    m_recordAction->setText(on ? tr("停止记录") : tr("开始记录…"));
-    if (on) {
-        m_recLabel->setText(tr("● %1: %2 行").arg(shortFileName(m_recording.path())).arg(m_recording.rows()));
-        m_recLabel->setToolTip(m_recording.path());
-        m_recLabel->show();
-    } else if (m_recording.errorString().isEmpty()) {
-        m_recLabel->hide();
-    }
-    m_bar->adjustSize();
+    return m_recording->recording();
 }
 
 void WindowExtras::attachTo(StatusRow *row, QMenu *menu)
@@ -561,23 +379,6 @@ bool WindowExtras::eventFilter(QObject *watched, QEvent *event)
         && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy) && !m_address->hasSelectedText())
         return true; // not taken by the box: the window's Copy runs
     return QObject::eventFilter(watched, event);
-}
-
-void WindowExtras::startBenchIfAsked()
-{
-    // KVP_WINDOW_BENCH=N reads N values unpaced with the window up (and the trend
-    // open with KVP_WINDOW_BENCH_TREND=1), prints the rate and peak RSS, and quits:
-    // what scripts/bench.sh compares.
-    const qint64 values = qEnvironmentVariableIntValue("KVP_WINDOW_BENCH");
-    if (values <= 0)
-        return;
-    m_benchValues = values;
-    const bool trend = qEnvironmentVariableIntValue("KVP_WINDOW_BENCH_TREND") != 0;
-    QTimer::singleShot(0, this, [this, trend] {
-        setTrendOpen(trend);
-        m_benchStart = TrendSeries::Clock::now();
-        m_session.read();
-    });
 }
 
 } // namespace kvp

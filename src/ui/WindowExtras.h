@@ -5,7 +5,6 @@
 #include "app/Recording.h"
 #include "app/Remembered.h"
 #include "condition/Condition.h"
-#include "trend/TrendSeries.h"
 
 #include <QObject>
 
@@ -13,7 +12,6 @@
 #include <vector>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 class QAction;
 class QMenu;
@@ -25,7 +23,12 @@ class QWidget;
 namespace kvp {
 
 class FindModuleDialog;
+class PanelStack;
+class RecordingControl;
 class StatusRow;
+class ValueView;
+class WindowBench;
+class WindowNotices;
 class ReadSession;
 class TrendPanel;
 class UnitsAndLimits;
@@ -41,9 +44,9 @@ class WindowExtras : public QObject
     Q_OBJECT
 
 public:
-    // `window` is the form of 468 x 284; it grows by the trend panel's height while
-    // the panel is open.
-    WindowExtras(QWidget &window, ReadSession &session, QLabel *value, QLineEdit *address);
+    // `window` is the form of 468 x 284; it grows by the panels' height while they
+    // are open. `view` is the big value's.
+    WindowExtras(QWidget &window, ReadSession &session, ValueView &view, QLineEdit *address, WindowNotices &notices);
     ~WindowExtras() override;
     // Puts the trend's toggle and the row count on the status line, and the actions
     // into its menu.
@@ -61,9 +64,11 @@ public:
     bool modulesOpen() const;
     ModuleListPanel *modules() const { return m_modules; }
     // Whether a value of `address` is the one the window shows big, copies and
-    // draws: on a bus only the module in the address box; else every value but a
-    // late one of the module read before another address was typed.
+    // draws (see ValueView).
     bool isShownModule(int address) const;
+    // Read with two or more modules in the list, the box's among them, reads them
+    // as a bus; otherwise the box's module alone, as the form always did.
+    void followModuleList();
     // On a bus, the module in the address box when it is one of the bus.
     std::optional<int> boxModuleOnBus() const;
 
@@ -71,25 +76,19 @@ public:
     // cannot be written.
     bool startRecording(const QString &path = {});
     void stopRecording();
-    const Recording &recording() const { return m_recording; }
+    const Recording &recording() const;
 
-    // The value shown, alone or after the time it came ("time<TAB>value", which a
-    // spreadsheet splits into two cells). False when no value was shown yet.
+    // The value shown, alone or after the time it came. False when none is shown.
     bool copyValue(bool withTime);
 
     // Opens the search for modules; the address picked goes into the address box,
     // or every address found into the list of modules, which is then read.
     FindModuleDialog *findModule();
 
-
     QAction *action(const char *name) const;
     // Units, limits and the poll interval, and how a value beyond a limit looks.
     UnitsAndLimits *units() const { return m_units; }
-
-    // The height of the panels open below the form, and putting them at the
-    // window's bottom (the window may have been made larger).
-    int panelsHeight() const;
-    void placePanels();
+    PanelStack *panels() const { return m_panels; }
 
 signals:
     // The list of modules holds every address found; the window reads them.
@@ -102,52 +101,32 @@ protected:
 
 private:
     void onValue(const QString &text, int address);
-    // The panels that are open, one below the other under the form.
-    void layOutPanels();
     ModuleListPanel::Module moduleNow(int address) const;
     void onCondition(Condition condition);
     void setStale(bool stale);
     // The trend keeps the modules of the list and the box's.
     void followInTrend();
-    // The trend's height: its own, or less on a screen too short for it.
-    int trendHeight(int above) const;
-    void showRecordingState();
-    QString shortFileName(const QString &path) const;
-    void recordingFailed();
-    void startBenchIfAsked();
+    void buildBar();
     QAction *addAction(const char *name, const QString &text, const QKeySequence &keys);
 
     QWidget &m_window;
     ReadSession &m_session;
-    QLabel *m_value;
+    ValueView &m_view;
     QLineEdit *m_address;
     TrendPanel *m_trend = nullptr;
     ModuleListPanel *m_modules = nullptr;
+    PanelStack *m_panels = nullptr;
     QWidget *m_bar = nullptr;
     std::vector<QAction *> m_menuActions; // null: a separator
     QLabel *m_recLabel = nullptr;
     QLabel *m_trendNote = nullptr;
-    QToolButton *m_trendButton = nullptr;
     QAction *m_trendAction = nullptr;
-    QToolButton *m_modulesButton = nullptr;
     QAction *m_modulesAction = nullptr;
     QAction *m_recordAction = nullptr;
     QPointer<FindModuleDialog> m_find;
-    int m_baseHeight = 284; // the window's height when not made larger
     UnitsAndLimits *m_units = nullptr;
-    std::optional<int> m_lastShownAddress; // of the value shown big last, when not on a bus
-
-    Recording m_recording;
-    QTimer m_recLabelTimer; // the row count follows a few times a second, not per value
-
-    QString m_lastText;
-    TrendSeries::TimePoint m_lastAt{};
-    bool m_stale = false;
-
-    // A hidden mode for the benchmark: read N values, print the rate, and quit.
-    qint64 m_benchValues = 0;
-    qint64 m_benchSeen = 0;
-    TrendSeries::TimePoint m_benchStart{};
+    RecordingControl *m_recording = nullptr;
+    WindowBench *m_bench = nullptr;
 };
 
 } // namespace kvp

@@ -5,6 +5,7 @@
 #include "UnitsAndLimits.h"
 #include "MqttControl.h"
 #include "WindowExtras.h"
+#include "WindowNotices.h"
 #include "frmMain.h"
 
 #include "app/CommandLine.h"
@@ -21,7 +22,6 @@
 
 #include <QApplication>
 #include <QScreen>
-#include <QMessageBox>
 #include <QTranslator>
 
 namespace kvp {
@@ -57,8 +57,7 @@ int runWindow(int argc, char **argv)
 
     ReaderSetup setup(options, SimulatedModule::maker());
     if (setup.failure() != Condition::none) {
-        const WindowText text = windowText(setup.failure(), setup.facts());
-        QMessageBox::critical(nullptr, text.title, text.message);
+        WindowNotices::refuse(windowText(setup.failure(), setup.facts()));
         return 1;
     }
     frmMain window(setup.port(), setup.cycle());

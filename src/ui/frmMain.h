@@ -1,19 +1,18 @@
 #pragma once
 
 #include "PortPicker.h"
+#include "StatusRow.h"
 #include "ValueColours.h"
 
 #include "app/ReadSession.h"
 #include "app/WindowText.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 #include <optional>
 
 class QMenu;
-class QMessageBox;
 
 namespace Ui {
 class frmMain;
@@ -22,8 +21,13 @@ class frmMain;
 namespace kvp {
 
 class LineDetails;
+class LineMenu;
+class StatusLine;
 class StatusRow;
 class ValueMeter;
+class ValueView;
+class WindowMemory;
+class WindowNotices;
 
 // The program's one window: the address box, the value display, Read, Stop, Quit,
 // and a status line. It owns the session, which owns the port.
@@ -64,11 +68,16 @@ public:
     // Where the port list comes from; the machine's own ports unless a test says otherwise.
     void setPortSource(PortPicker::Source source);
     // Keep the port and line settings of each Read, and the window's position, for the next start.
-    void setRemembering(bool remember) { m_remember = remember; }
+    void setRemembering(bool remember);
 
-    // The status line, for whoever adds to it (see StatusRow).
+    // The status line, for whoever adds to it (see StatusRow), and its message area.
     StatusRow *statusRow() const { return m_statusRow; }
-    QMenu *statusMenu() const;
+    StatusLine *statusLine() const { return m_line; }
+    // How the window says a condition: a message box, or a notice on the status line.
+    WindowNotices *notices() const { return m_notices; }
+    // The big value and the module it belongs to.
+    ValueView *valueView() const { return m_view; }
+    QMenu *statusMenu() const { return m_statusRow->statusMenu(); }
     // Opens the port list under the port on the status line (Ctrl+P, or a click on it).
     void openPortList();
     // The value as a meter: the window made larger, full screen (F11), the unit.
@@ -90,55 +99,38 @@ private:
     void Quit_Click();
     void KVPAdr_Change(const QString &text);
     void onValue(const QString &text, int address);
-    // Read with two or more modules in the list, the box's among them, reads them
-    // as a bus; otherwise the box's module alone, as the form always did.
-    void followModuleList();
     void onModuleListChanged(const QList<int> &addresses);
     void onPortFailed(Condition failure);
     void onPortRestored();
     void onPortChosen(const QString &port);
-    void setCycleSettings(CycleSettings settings);
-    void askTimeout();
-    void buildStatusMenu();
     // Shows what is true now: the state and port on the status line, the value's colour.
     void showState();
     // The window's words for a condition of this window's session.
     WindowText textFor(Condition condition) const;
-    // A notice that leaves the window working; a new one replaces the one before.
-    void tell(const QString &message);
-    void savePosition();
-    // Notes a failed save of the remembered settings, to be said once.
-    void remembered(bool saved);
+    Facts textFacts() const;
     // Everything outside the original form: a panel below it, shortcuts, and a few
     // buttons at the end of the status line.
     void installExtras();
     void installMeter();
-    // The value's accessible name: the value and whether it is live.
-    void nameValue();
 
     std::unique_ptr<Ui::frmMain> ui;
     ReadSession ctrMSComm;
     StatusRow *m_statusRow = nullptr;
+    StatusLine *m_line = nullptr;
+    WindowNotices *m_notices = nullptr;
+    ValueView *m_view = nullptr;
+    LineMenu *m_lineMenu = nullptr;
+    WindowMemory *m_memory = nullptr;
     PortPicker *m_picker = nullptr;
-    QPointer<QMessageBox> m_notice;
     ValueColours m_colours;
     bool m_simulated = false;
     WindowExtras *m_extras = nullptr; // a child QObject of the window
     ValueLog *m_log = nullptr; // of --log; reading goes on without it once it fails
-    bool m_remember = false;
-    bool m_toldUnsaved = false;  // the settings file could not be written; said once
-    bool m_unsavedShown = false; // to be said at the next showState()
-    QString m_unsavedState;      // the state the notice was shown with; null when none is
 
-    // The display still shows its caption from the form, not a value.
-    bool m_caption = true;
     // The address box holds no valid address; while reading, the last valid one is read on.
     bool m_addressKept = false;
     ValueMeter *m_meter = nullptr;
     LineDetails *m_lineDetails = nullptr;
-    bool m_valueLive = true;
-    // The module whose value is on display, once one is.
-    std::optional<int> m_shownAddress;
     // Why no port is open, when none is.
     Condition m_portFailure = Condition::none;
     // The connection being made was asked for by Read: its failure is told as Read's.
