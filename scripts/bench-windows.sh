@@ -21,9 +21,10 @@ gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 export WINEPATH="Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
 trap 'kill $(jobs -p) 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$tmp"' EXIT
 # As in scripts/windows.sh: a kept session, and no COM link to the machine's ttyS*.
-mkdir -p "$WINEPREFIX/dosdevices"
-wineserver -p >/dev/null 2>&1
 wineboot -i >/dev/null 2>&1
+wineserver -w
+wineserver -p >/dev/null 2>&1
+wine cmd /c exit >/dev/null 2>&1
 rm -f "$WINEPREFIX"/dosdevices/com*
 gcc -shared -fPIC -O2 -o "$tmp/ptylines.so" tests/wine/ptylines.c -ldl
 

@@ -49,10 +49,10 @@ trap cleanup EXIT
 # Wine maps COM1 to /dev/ttyS0, the system console here, whenever a session starts:
 # the session is made once and kept (a persistent wineserver), and every com link
 # is deleted before a program of ours runs. No Ports registry entry is made.
-mkdir -p "$WINEPREFIX/dosdevices"
-rm -f "$WINEPREFIX"/dosdevices/com*
-wineserver -p >/dev/null 2>&1
 wineboot -i >/dev/null 2>&1
+wineserver -w
+wineserver -p >/dev/null 2>&1
+wine cmd /c exit >/dev/null 2>&1 # the session's services start, and make their links
 rm -f "$WINEPREFIX"/dosdevices/com*
 no_system_ports() {
     if ls -l "$WINEPREFIX"/dosdevices/ | grep -q '/dev/ttyS'; then
