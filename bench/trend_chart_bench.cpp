@@ -2,7 +2,8 @@
 // the picture of a bus of four modules at one column per pixel (a gap in each line),
 // timed for a redraw on screen (draw() and a paint of the widget) and for the PNG's
 // picture. Prints figures; asserts nothing.
-//   trend_chart_bench [CHART_LIBRARY]   (QT_QPA_PLATFORM=offscreen)
+//   trend_chart_bench [CHART_LIBRARY [PNG]]   (QT_QPA_PLATFORM=offscreen); PNG receives the
+//   picture, to look at.
 #include "ui/TrendChart.h"
 
 #include <QApplication>
@@ -86,6 +87,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < kImages; ++i)
         chart->image(i % 2 ? shifted : picture, QSize(1200, 540));
     const double image = t.nsecsElapsed() / 1e6 / kImages;
+    if (argc > 2)
+        chart->image(picture, QSize(1200, 540)).save(QString::fromLocal8Bit(argv[2]));
     std::printf("trend chart: 4 lines x %d columns, widget 1920 x 400: redraw %.2f ms (%.1f %% of a 50 ms frame); "
                 "PNG picture 1200 x 540: %.1f ms\n",
                 columns, redraw, redraw / 50 * 100, image);
