@@ -6,9 +6,6 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
-    # The window's trend panel draws its chart with Qt Charts; Debian 12's package
-    # misses its dependency on the OpenGL module's CMake files, so it is named here.
-    qt6-charts-dev libqt6opengl6-dev
     # The window's English translation: lrelease compiles translations/*.ts into the
     # program, lupdate brings them up to date with the sources (qt_add_translations).
     qt6-l10n-tools qt6-tools-dev

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # The window's own memory (RssAnon: heap, stacks, relocated library data; not the
 # shared library code) while it reads a module paced like a real 19200 bit/s line,
-# with the trend closed and after a while with it open, and whether Qt Charts is
-# mapped. For comparison, the trend closed with Qt Charts preloaded, as it was when
-# the window's program linked it. Prints figures; exits 1 only when something did
-# not run.
+# with the trend closed and after a while with it open, and whether the trend's chart
+# library is mapped. Prints figures; exits 1 only when something did not run.
 #   scripts/trend-footprint.sh [BUILD_DIR]
 #   CLOSED_SECONDS=60 OPEN_MINUTES=10 (the defaults) set how long each reads;
 #   OPEN_MINUTES=0 leaves the open run out.
@@ -24,12 +22,12 @@ trap 'kill $window 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true; rm 
 
 field() { awk -v f="$1:" '$1 == f { print $2 }' "/proc/$2/status"; }
 
-measure() { # measure LABEL TREND(0|1) SECONDS [PRELOAD]
+measure() { # measure LABEL TREND(0|1) SECONDS
     start_sim "$1" --pace
     local simulator=$!
     # The window's bench mode presses Read itself and opens the trend when asked;
     # a count it never reaches keeps it reading until it is ended here.
-    LD_PRELOAD=${4:-} XDG_CONFIG_HOME=$tmp/config KVP_WINDOW_BENCH=1000000000 KVP_WINDOW_BENCH_TREND=$2 \
+    XDG_CONFIG_HOME=$tmp/config KVP_WINDOW_BENCH=1000000000 KVP_WINDOW_BENCH_TREND=$2 \
         QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$reader" --port "$device" >"$tmp/$1.out" 2>"$tmp/$1.err" &
     window=$!
     sleep "$3"
@@ -37,8 +35,8 @@ measure() { # measure LABEL TREND(0|1) SECONDS [PRELOAD]
     local anon rss charts=no
     anon=$(field RssAnon "$window")
     rss=$(field VmRSS "$window")
-    grep -q libQt6Charts "/proc/$window/maps" && charts=yes
-    printf '%-34s RssAnon %5.1f MB   VmRSS %5.1f MB   libQt6Charts mapped: %s\n' \
+    grep -q kvp-trend-chart "/proc/$window/maps" && charts=yes
+    printf '%-34s RssAnon %5.1f MB   VmRSS %5.1f MB   chart library mapped: %s\n' \
         "$1:" "$(echo "$anon / 1024" | bc -l)" "$(echo "$rss / 1024" | bc -l)" "$charts"
     kill "$window"
     for _ in $(seq 50); do kill -0 "$window" 2>/dev/null || break; sleep 0.1; done
@@ -51,7 +49,5 @@ measure() { # measure LABEL TREND(0|1) SECONDS [PRELOAD]
 
 command -v bc >/dev/null || { echo "trend-footprint: needs bc (apt-get install bc)" >&2; exit 1; }
 measure "trend closed, ${closed_seconds} s" 0 "$closed_seconds"
-charts=$(ldconfig -p | awk '/libQt6Charts.so.6 / { print $NF; exit }')
-[[ -n $charts ]] && measure "trend closed, Qt Charts preloaded" 0 "$closed_seconds" "$charts"
 ((open_minutes > 0)) && measure "trend open, ${open_minutes} min" 1 $((open_minutes * 60))
 exit 0

@@ -548,7 +548,6 @@ private slots:
         if (open)
             QTRY_VERIFY_WITH_TIMEOUT(mapsOf(pid).contains(QLatin1String("kvp-trend-chart")), 10000);
         const QString maps = mapsOf(pid);
-        QCOMPARE(maps.contains(QLatin1String("libQt6Charts")), open);
         QCOMPARE(maps.contains(QLatin1String("kvp-trend-chart")), open);
         window.terminate();
         if (!window.waitForFinished(5000)) {

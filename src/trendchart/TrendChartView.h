@@ -2,19 +2,13 @@
 
 #include "ui/TrendChart.h"
 
-#include <QChartView>
-
-#include <optional>
-#include <vector>
-
-class QLineSeries;
-class QValueAxis;
+#include <QWidget>
 
 namespace kvp {
 
-// The trend's picture in Qt Charts: one series per run of a line (a gap breaks the
-// line), both axes with their ticks and titles, in the colours the panel chose.
-class TrendChartView : public QChartView, public TrendChart
+// The trend's picture on screen: the panel hands it over, the widget paints it
+// (TrendChartPainter), and paints the same picture again at another size for a file.
+class TrendChartView : public QWidget, public TrendChart
 {
 public:
     explicit TrendChartView(QWidget *parent);
@@ -24,17 +18,17 @@ public:
     void draw(const TrendPicture &picture) override;
     QImage image(const TrendPicture &picture, QSize size) const override;
 
-private:
-    void applyLook(const TrendPicture &picture);
-    static void setAxis(QValueAxis *axis, const AxisRange &range);
+    QSize sizeHint() const override { return {600, 400}; }
+    QSize minimumSizeHint() const override { return {68, 68}; }
 
-    QChart *m_chart;
-    QValueAxis *m_timeAxis;
-    QValueAxis *m_valueAxis;
-    std::vector<QLineSeries *> m_series;
-    std::optional<bool> m_dark; // the theme set last
-    QColor m_background, m_text, m_grid;
-    qreal m_fontPoints = 7;
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    // Labels and titles a little smaller than the window's text, as a chart's are.
+    QFont smallFont() const;
+
+    TrendPicture m_picture;
 };
 
 } // namespace kvp

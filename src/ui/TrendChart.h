@@ -13,9 +13,8 @@ class QWidget;
 namespace kvp {
 
 // The trend's chart, drawn by a library of its own (kvp-trend-chart) that the
-// window loads the first time the trend opens: the chart library and the OpenGL
-// libraries it pulls in cost about 2.5 MB, which a window whose trend stays
-// closed does not pay. Only this header is shared between the two.
+// window loads the first time the trend opens, so that a window whose trend stays
+// closed does not map it. Only this header is shared between the two.
 class TrendChart
 {
 public:

@@ -12,7 +12,7 @@ namespace kvp {
 class TrendChartLoader
 {
 public:
-    static constexpr const char *kFileName = "plugins/kvp-trend-chart.so";
+    static constexpr const char *kFileName = KVP_CHART_FILE; // plugins/kvp-trend-chart.so or .dll
 
     // Null when it cannot be loaded; error() says why.
     static TrendChartFactory *factory();
