@@ -28,9 +28,10 @@ struct ModuleState {
     // bus, where a module waits its turn, only once it has failed since.
     void updateStale(TimePoint now, bool reading, bool onBus);
     CycleStatus status(bool reading, bool everRead) const;
-    // While it does not answer at all, a module on a bus is asked less and less
-    // often, at most once a second, so that it does not hold the others up.
-    Clock::duration backOff() const;
+
+    // On a bus, a module that does not answer, or answers only after a time-out that
+    // may not grow, is asked only in the share of the line the silent ones have.
+    enum class Aside { no, silent, late };
 
     int address = 0;
     ReplyFraming framing;
@@ -48,8 +49,9 @@ struct ModuleState {
     int lateInRow = 0;
     TimePoint lastGoodAt{};
     TimePoint lastFailedAt{};
-    TimePoint nextAskAt{}; // not asked before this
-    bool backedOffSaid = false;
+    Aside aside = Aside::no;
+    bool askedSinceStart = false;
+    bool backedOffSaid = false; // that it is aside, said once
     CycleCounters counters;
 };
 

@@ -40,12 +40,13 @@
 // before it is over (the state is nothing meanwhile), except the query that follows
 // a module's acknowledged set-up; Read, and a new address typed, start at once.
 //
-// "Next command" goes to the next module in turn that is due: on a bus the modules
-// are asked one after the other, each set up with its own parameter command first
-// (and again after three failures of its own). A module that keeps not answering at
-// all is due less and less often, at most once a second, and while it backs off it
-// is given less time to answer, so that the others keep most of the line; when
-// nothing is due the cycle waits (state nothing) until something is.
+// "Next command" goes to the module whose turn it is (ModuleRoster): on a bus the
+// modules are asked one after the other, each set up with its own parameter command
+// first (and again after three failures of its own), its first query right after.
+// A module that says nothing to its first set-up, or to two commands in a row, and
+// one that answers only after a time-out that may not grow, is set aside: the
+// modules aside share a small part of the line, and a silent one is given only a
+// probe's time to answer, so that the others keep their pace.
 
 namespace kvp {
 namespace {
@@ -59,12 +60,6 @@ Clock::duration grownTimeout(Clock::duration late, Clock::duration longest)
     const auto rounded = milliseconds((wanted.count() + 99) / 100 * 100);
     return std::min<Clock::duration>(rounded, longest);
 }
-
-// A module that has not answered twice in a row is probed this long on a bus: long
-// enough for any module that answers at all at 19200 bit/s (a slow one shows up as
-// late, and is given its full time-out again), short enough to leave the line to
-// the others.
-constexpr Clock::duration kProbeTimeout = std::chrono::milliseconds(50);
 
 } // namespace
 
@@ -90,11 +85,6 @@ void ReadCycle::setAddresses(std::vector<int> addresses)
     m_roster.setBus(std::move(addresses), m_addressText);
 }
 
-ModuleState &ReadCycle::module(int address)
-{
-    return m_roster.module(address);
-}
-
 const ReplyFraming &ReadCycle::framing() const
 {
     static const ReplyFraming nothingLearned;
@@ -102,32 +92,11 @@ const ReplyFraming &ReadCycle::framing() const
     return m ? m->framing : nothingLearned;
 }
 
-Framings ReadCycle::framings() const
-{
-    return m_roster.framings();
-}
-
-Clock::duration ReadCycle::replyTimeout() const
-{
-    const ModuleState *m = m_roster.find(address());
-    return m ? m->timeout : Clock::duration(m_settings.replyTimeout);
-}
-
-CycleStatus ReadCycle::status() const
-{
-    return status(address());
-}
-
 CycleStatus ReadCycle::status(int address) const
 {
     if (const ModuleState *m = m_roster.find(address))
         return m->status(bolReading, m_everRead);
     return ModuleState(address, m_settings).status(bolReading, m_everRead);
-}
-
-CycleCounters ReadCycle::counters() const
-{
-    return m_roster.counters(m_strayBytes);
 }
 
 const CycleCounters &ReadCycle::counters(int address) const
@@ -193,6 +162,10 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
             ++c.lateReplies;
             ++asked().lateInRow;
             asked().silentInRow = 0; // slow, not silent
+            if (asked().aside == ModuleState::Aside::silent && m_roster.answered(asked())) {
+                out.answersAgain = true;
+                out.address = m_asked;
+            }
         }
         break;
     }
@@ -217,11 +190,6 @@ bool ReadCycle::silenceEnds() const
     // stops short is waited for up to the time-out: adapters hold bytes back.
     const ModuleState *m = m_roster.find(m_asked);
     return m_awaiting == Awaiting::parameterReply || !m || !m->framing.length() || m_gatherer.pastLength();
-}
-
-Clock::duration ReadCycle::askedTimeout() const
-{
-    return m_askedTimeout;
 }
 
 TimePoint ReadCycle::answerDue() const
@@ -285,8 +253,9 @@ std::optional<TimePoint> ReadCycle::deadline() const
         consider(m_gatherer.quietDue(m_settings.byteGap, askedTimeout()));
         break;
     case Awaiting::nothing:
-        if (const auto due = m_roster.nextAskAt(); bolReading && due)
-            consider(std::max(*due, m_nextQueryAt));
+        // Some module always has its turn: only the poll interval keeps it waiting.
+        if (bolReading)
+            consider(m_nextQueryAt);
         break;
     }
     if (const auto stale = m_roster.nextStaleAt(); bolReading && stale)
@@ -308,17 +277,18 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> se
     if (!bolReading)
         return;
     m_roster.followAddressBox(m_addressText);
-    const std::size_t turnBefore = m_roster.turn();
-    // Paced, the query right after a module's set-up is the rest of its turn, on a bus
-    // too (unpaced, a bus sets every module up first, then asks them in turn).
-    const bool paced = m_settings.pollInterval.count() > 0;
-    ModuleState *m = setUpNow && paced ? &m_roster.module(*setUpNow) : m_roster.nextDue(now);
+    // The query right after a module's set-up is the rest of its turn, paced or not.
+    if (!setUpNow)
+        m_roster.turnOver(now, m_settings.pollInterval);
+    const std::vector<int> news = m_roster.takeNews();
+    out.setAside.insert(out.setAside.end(), news.begin(), news.end());
+    ModuleState *m = setUpNow ? &m_roster.module(*setUpNow) : m_roster.nextDue(now);
     if (!m)
-        return; // every module backs off: tick() asks the first that comes due
-    if (now < m_nextQueryAt && m->address != setUpNow) {
-        m_roster.rewindTo(turnBefore); // its turn is still to come: tick() asks it when the interval is over
         return;
-    }
+    if (now < m_nextQueryAt && !setUpNow)
+        return; // its turn is still to come: tick() asks it when the interval is over
+    if (!setUpNow)
+        m_roster.asking(*m, now);
     m_asked = m->address;
     m_nextQueryAt = now + m_settings.pollInterval;
     // A module is always set up before it is queried: the first time, after it
@@ -334,10 +304,13 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> se
 void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now)
 {
     ModuleState &m = asked();
-    // A module that keeps not answering is only probed: if it were there it would
-    // long have answered, and the others on the line are not to wait for it.
-    m_askedTimeout = onBus() && m.silentInRow >= 2 ? std::min<Clock::duration>(m.timeout, kProbeTimeout)
-                                                  : m.timeout;
+    // A silent module is only probed: if it were there it would long have answered,
+    // and the others on the line are not to wait for it. So is every module's first
+    // set-up, unless the user chose the time-out (then a module of the bus is given
+    // it once, and one that answers after it is seen to be late).
+    const bool firstSetUp = !m.answered && !m.setUp && m.failuresInRow == 0 && m.lateInRow == 0 && !m.timeoutGrown;
+    const bool probe = onBus() && (m.aside == ModuleState::Aside::silent || (firstSetUp && m_settings.adaptTimeout));
+    m_askedTimeout = probe ? std::min<Clock::duration>(m.timeout, ModuleRoster::kProbeTimeout) : m.timeout;
     m_gatherer.sent(command, now);
     m_tail.reset();
     m_awaiting = awaiting;
@@ -465,10 +438,8 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
     out.address = m.address;
     if (m_awaiting == Awaiting::valueReply)
         m.counters.noteReplyTime(now - m_gatherer.sentAt());
-    if (m.backedOffSaid) {
+    if (m_roster.answered(m))
         out.answersAgain = true;
-        m.backedOffSaid = false;
-    }
     m.good(now);
     m_awaiting = Awaiting::nothing;
     m_gatherer.clear();
@@ -489,16 +460,14 @@ void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, boo
     // grow to cover it) rather than taken for the answer to the next command. A
     // module that said nothing the first two times (on a bus, where the others
     // wait, the first time) is not slow but silent.
-    const Clock::duration watch = nothingHeard && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2)
+    const bool probed = m_askedTimeout < m.timeout;
+    const Clock::duration watch
+        = nothingHeard && !probed && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2)
         ? m.timeout : Clock::duration{};
-    if (onBus() && nothingHeard) {
-        m.nextAskAt = now + m.backOff();
-        if (m.backOff() >= std::chrono::seconds(1) && !m.backedOffSaid) {
-            m.backedOffSaid = true;
-            out.backedOff = true;
-            out.address = m.address;
-        }
-    }
+    // On a bus, a module that said nothing to its set-up, or twice in a row, is set
+    // aside; a late answer heard in the watch brings it back at once.
+    if (onBus() && nothingHeard && (!m.setUp || m.silentInRow >= 2))
+        m_roster.setAside(m, ModuleState::Aside::silent);
     // After a time-out the silence is measured from now, so a reply that comes
     // just late is seen and reported rather than taken for the next one.
     m_gatherer.beginQuiet(now, timedOut ? now : m_gatherer.lastByteAt(), timedOut, watch);
@@ -518,15 +487,19 @@ void ReadCycle::leaveQuiet(CycleActions &out, TimePoint now)
 
 void ReadCycle::learnFromLateAnswer(CycleActions &out)
 {
-    if (!m_gatherer.lateAnswerSeen() || !m_settings.adaptTimeout)
+    if (!m_gatherer.lateAnswerSeen())
         return;
     ModuleState &m = asked();
     const Clock::duration late = m_gatherer.lastByteAt() - m_gatherer.sentAt();
     const Clock::duration grown = grownTimeout(late, m_settings.longestTimeout);
-    if (grown <= m.timeout)
+    if (!m_settings.adaptTimeout || grown <= m.timeout) {
+        // Its time-out may not grow to cover it: each of its turns is a time-out and
+        // a watch for nothing, so on a bus it is asked in the share of the silent.
+        if (late > m.timeout && m.lateInRow >= 2)
+            m_roster.setAside(m, ModuleState::Aside::late);
         return;
+    }
     m.timeout = grown;
-    m.nextAskAt = {}; // it is not silent, merely slow
     if (!m.timeoutGrown) {
         out.timeoutGrown = std::chrono::duration_cast<milliseconds>(grown);
         out.address = m.address;

@@ -63,10 +63,10 @@ public:
     std::optional<TimePoint> deadline() const;
 
     // Of the module in the address box (the first on a bus), and of any module read.
-    CycleStatus status() const;
+    CycleStatus status() const { return status(address()); }
     CycleStatus status(int address) const;
     // The counts of the run: of every module together, and of one.
-    CycleCounters counters() const;
+    CycleCounters counters() const { return m_roster.counters(m_strayBytes); }
     const CycleCounters &counters(int address) const;
     bool reading() const { return bolReading; }
     // The address in the box (the last valid one), or the first on a bus.
@@ -75,10 +75,13 @@ public:
     const std::vector<int> &addresses() const { return m_roster.order(); }
     // What was learned of the replies of the module in the box, and of every module.
     const ReplyFraming &framing() const;
-    Framings framings() const;
+    Framings framings() const { return m_roster.framings(); }
     // How long the module in the box is given to answer; grows with late replies
     // when the settings let it.
-    Clock::duration replyTimeout() const;
+    Clock::duration replyTimeout() const { return framingOwner() ? framingOwner()->timeout : m_settings.replyTimeout; }
+    // On a bus: the modules set aside (silent or late), how often each is asked now,
+    // and when one of them is next asked.
+    const ModuleRoster &roster() const { return m_roster; }
     const CycleSettings &settings() const { return m_settings; }
 
 private:
@@ -111,10 +114,11 @@ private:
     TimePoint answerDue() const;
     bool silenceEnds() const;
     bool silentFor(TimePoint now) const { return m_gatherer.silentFor(now, m_settings.byteGap); }
-    // How long the module asked now is given: its time-out, or less while it backs off.
-    Clock::duration askedTimeout() const;
+    // How long the module asked now is given: its time-out, or a probe's.
+    Clock::duration askedTimeout() const { return m_askedTimeout; }
     void updateStale(TimePoint now);
-    ModuleState &module(int address);
+    ModuleState &module(int address) { return m_roster.module(address); }
+    const ModuleState *framingOwner() const { return m_roster.find(address()); }
     ModuleState &asked() { return module(m_asked); }
     bool onBus() const { return m_roster.onBus(); }
     bool needsSetUp(const ModuleState &m) const
