@@ -72,6 +72,34 @@ ModuleState *ModuleRoster::nextDue(TimePoint now)
     return i ? &module(m_order[*i]) : nullptr;
 }
 
+ModuleState *ModuleRoster::nextTurn(std::vector<int> &news, TimePoint now, std::optional<int> setUpNow,
+                                    bool intervalOver)
+{
+    // The query right after a module's set-up is the rest of its turn, paced or not.
+    if (!setUpNow)
+        turnOver(now, m_settings.pollInterval);
+    const std::vector<int> said = takeNews();
+    news.insert(news.end(), said.begin(), said.end());
+    if (setUpNow)
+        return &module(*setUpNow);
+    ModuleState *m = nextDue(now);
+    if (!m || !intervalOver)
+        return nullptr;
+    asking(*m, now);
+    return m;
+}
+
+Clock::duration ModuleRoster::timeoutFor(const ModuleState &m) const
+{
+    // A silent module is only probed: if it were there it would long have answered,
+    // and the others on the line are not to wait for it. So is every module's first
+    // set-up, unless the user chose the time-out (then a module of the bus is given
+    // it once, and one that answers after it is seen to be late).
+    const bool firstSetUp = !m.answered && !m.setUp && m.failuresInRow == 0 && m.lateInRow == 0 && !m.timeoutGrown;
+    const bool probe = onBus() && (m.aside == ModuleState::Aside::silent || (firstSetUp && m_settings.adaptTimeout));
+    return probe ? std::min<Clock::duration>(m.timeout, kProbeTimeout) : m.timeout;
+}
+
 void ModuleRoster::asking(ModuleState &m, TimePoint now)
 {
     const auto at = std::find(m_order.begin(), m_order.end(), m.address);
@@ -209,6 +237,27 @@ const ModuleState *ModuleRoster::find(int address) const
 {
     const auto it = m_modules.find(address);
     return it == m_modules.end() ? nullptr : &it->second;
+}
+
+CycleStatus ModuleRoster::status(int address, bool reading, bool everRead) const
+{
+    if (const ModuleState *m = find(address))
+        return m->status(reading, everRead);
+    return ModuleState(address, m_settings).status(reading, everRead);
+}
+
+const ReplyFraming &ModuleRoster::framing(int address) const
+{
+    static const ReplyFraming nothingLearned;
+    const ModuleState *m = find(address);
+    return m ? m->framing : nothingLearned;
+}
+
+const CycleCounters &ModuleRoster::counters(int address) const
+{
+    static const CycleCounters none;
+    const ModuleState *m = find(address);
+    return m ? m->counters : none;
 }
 
 CycleCounters ModuleRoster::counters(std::uint64_t stray) const

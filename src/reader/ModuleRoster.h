@@ -45,6 +45,12 @@ public:
 
     // A new start: the first in order is asked next; a new run starts every count.
     void start(TimePoint now, bool newRun);
+    // The turn before is over; whose turn it is now, if the poll interval is over
+    // (`intervalOver`), but the rest of the turn of `setUpNow`, whose set-up was just
+    // taken, in any case. The news of modules set aside go to `news`.
+    ModuleState *nextTurn(std::vector<int> &news, TimePoint now, std::optional<int> setUpNow, bool intervalOver);
+    // How long `m` is given to answer the command it is sent now.
+    Clock::duration timeoutFor(const ModuleState &m) const;
     // Whose turn it is now; nothing asked yet (asking() says so).
     ModuleState *nextDue(TimePoint now);
     // The turn of `m` begins: its command goes out now.
@@ -71,6 +77,10 @@ public:
 
     ModuleState &module(int address);
     const ModuleState *find(int address) const;
+    // Of any address, also one never read.
+    CycleStatus status(int address, bool reading, bool everRead) const;
+    const ReplyFraming &framing(int address) const;
+    const CycleCounters &counters(int address) const;
     const std::vector<int> &order() const { return m_order; }
     int first() const { return m_order.front(); }
 

@@ -70,4 +70,16 @@ CycleStatus ModuleState::status(bool reading, bool everRead) const
     return s;
 }
 
+std::optional<milliseconds> ModuleState::lateAnswer(Clock::duration late, const CycleSettings &settings)
+{
+    using namespace std::chrono;
+    const auto wanted = ceil<milliseconds>(late * 3 / 2);
+    const auto grown = std::min(milliseconds((wanted.count() + 99) / 100 * 100), settings.longestTimeout);
+    if (!settings.adaptTimeout || grown <= timeout)
+        return std::nullopt;
+    timeout = grown;
+    timeoutGrown = true;
+    return grown;
+}
+
 } // namespace kvp

@@ -6,63 +6,7 @@
 
 #include <algorithm>
 
-// The cycle, state by state ("the block" is what has arrived of the awaited reply):
-//
-//   state           event                                  then
-//   --------------  -------------------------------------  ------------------------------------------
-//   any             Read, address 0..31                    parameter command to the first module;
-//                                                          -> parameterReply
-//   any             Stop                                   reading off; a reply in flight still shows
-//   nothing         bytes                                  discarded and counted
-//   parameterReply  silence after bytes, or the time-out   short or a value: set up, query
-//                   with bytes                             -> valueReply; bad check: give up
-//   valueReply      the learned length is reached          it fits: show, query at once (or, when more
-//                                                          came behind it, quiet first); it does not:
-//                                                          look behind stray bytes as more arrives
-//   valueReply      silence, with no learned length or     judge the whole block: show and query,
-//                   past it                                or give up
-//   valueReply      the time-out, with bytes               judge what was gathered, as on silence, once
-//                                                          it is silent (at most a byte gap later)
-//   either reply    the time-out, nothing arrived          give up; watch the line a time-out long for
-//                                                          a late answer when the module has not
-//                                                          answered yet, or timed out before
-//   quiet           bytes                                  discarded and counted; the silence restarts
-//   quiet           a byte gap of silence (and the watch   next command: a query, or the parameter
-//                   over, unless a late answer came), or   command when not set up or after three
-//                   a time-out of flood                    failures in a row; a late answer heard
-//                                                          first makes the time-out grow to cover
-//                                                          it, when the settings allow
-//
-// Giving up counts the failure and goes quiet, so that nothing late is ever joined
-// to the reply of the next command.
-//
-// With a poll interval, "next command" waits until the interval since the command
-// before it is over (the state is nothing meanwhile), except the query that follows
-// a module's acknowledged set-up; Read, and a new address typed, start at once.
-//
-// "Next command" goes to the module whose turn it is (ModuleRoster): on a bus the
-// modules are asked one after the other, each set up with its own parameter command
-// first (and again after three failures of its own), its first query right after.
-// A module that says nothing to its first set-up, or to two commands in a row, and
-// one that answers only after a time-out that may not grow, is set aside: the
-// modules aside share a small part of the line, and a silent one is given only a
-// probe's time to answer, so that the others keep their pace.
-
 namespace kvp {
-namespace {
-
-// A late answer ends this long after its command: give the next ones half as long
-// again, in whole tenths of a second.
-Clock::duration grownTimeout(Clock::duration late, Clock::duration longest)
-{
-    using namespace std::chrono;
-    const auto wanted = ceil<milliseconds>(late * 3 / 2);
-    const auto rounded = milliseconds((wanted.count() + 99) / 100 * 100);
-    return std::min<Clock::duration>(rounded, longest);
-}
-
-} // namespace
-
 ReadCycle::ReadCycle(CycleSettings settings)
     : m_settings(settings), m_roster(settings), m_gatherer(settings.dropEcho)
 {
@@ -83,27 +27,6 @@ bool ReadCycle::setAddressText(std::string addressText)
 void ReadCycle::setAddresses(std::vector<int> addresses)
 {
     m_roster.setBus(std::move(addresses), m_addressText);
-}
-
-const ReplyFraming &ReadCycle::framing() const
-{
-    static const ReplyFraming nothingLearned;
-    const ModuleState *m = m_roster.find(address());
-    return m ? m->framing : nothingLearned;
-}
-
-CycleStatus ReadCycle::status(int address) const
-{
-    if (const ModuleState *m = m_roster.find(address))
-        return m->status(bolReading, m_everRead);
-    return ModuleState(address, m_settings).status(bolReading, m_everRead);
-}
-
-const CycleCounters &ReadCycle::counters(int address) const
-{
-    static const CycleCounters none;
-    const ModuleState *m = m_roster.find(address);
-    return m ? m->counters : none;
 }
 
 CycleActions ReadCycle::Read_Click(TimePoint now)
@@ -277,18 +200,9 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> se
     if (!bolReading)
         return;
     m_roster.followAddressBox(m_addressText);
-    // The query right after a module's set-up is the rest of its turn, paced or not.
-    if (!setUpNow)
-        m_roster.turnOver(now, m_settings.pollInterval);
-    const std::vector<int> news = m_roster.takeNews();
-    out.setAside.insert(out.setAside.end(), news.begin(), news.end());
-    ModuleState *m = setUpNow ? &m_roster.module(*setUpNow) : m_roster.nextDue(now);
+    ModuleState *m = m_roster.nextTurn(out.setAside, now, setUpNow, now >= m_nextQueryAt);
     if (!m)
-        return;
-    if (now < m_nextQueryAt && !setUpNow)
         return; // its turn is still to come: tick() asks it when the interval is over
-    if (!setUpNow)
-        m_roster.asking(*m, now);
     m_asked = m->address;
     m_nextQueryAt = now + m_settings.pollInterval;
     // A module is always set up before it is queried: the first time, after it
@@ -304,13 +218,7 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> se
 void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now)
 {
     ModuleState &m = asked();
-    // A silent module is only probed: if it were there it would long have answered,
-    // and the others on the line are not to wait for it. So is every module's first
-    // set-up, unless the user chose the time-out (then a module of the bus is given
-    // it once, and one that answers after it is seen to be late).
-    const bool firstSetUp = !m.answered && !m.setUp && m.failuresInRow == 0 && m.lateInRow == 0 && !m.timeoutGrown;
-    const bool probe = onBus() && (m.aside == ModuleState::Aside::silent || (firstSetUp && m_settings.adaptTimeout));
-    m_askedTimeout = probe ? std::min<Clock::duration>(m.timeout, ModuleRoster::kProbeTimeout) : m.timeout;
+    m_askedTimeout = m_roster.timeoutFor(m);
     m_gatherer.sent(command, now);
     m_tail.reset();
     m_awaiting = awaiting;
@@ -490,21 +398,15 @@ void ReadCycle::learnFromLateAnswer(CycleActions &out)
     if (!m_gatherer.lateAnswerSeen())
         return;
     ModuleState &m = asked();
-    const Clock::duration late = m_gatherer.lastByteAt() - m_gatherer.sentAt();
-    const Clock::duration grown = grownTimeout(late, m_settings.longestTimeout);
-    if (!m_settings.adaptTimeout || grown <= m.timeout) {
-        // Its time-out may not grow to cover it: each of its turns is a time-out and
-        // a watch for nothing, so on a bus it is asked in the share of the silent.
-        if (late > m.timeout && m.lateInRow >= 2)
+    const bool first = !m.timeoutGrown;
+    const auto grown = m.lateAnswer(m_gatherer.lastByteAt() - m_gatherer.sentAt(), m_settings);
+    if (!grown) {
+        if (m.lateInRow >= 2 && m_gatherer.lastByteAt() - m_gatherer.sentAt() > m.timeout)
             m_roster.setAside(m, ModuleState::Aside::late);
-        return;
-    }
-    m.timeout = grown;
-    if (!m.timeoutGrown) {
-        out.timeoutGrown = std::chrono::duration_cast<milliseconds>(grown);
+    } else if (first) {
+        out.timeoutGrown = *grown;
         out.address = m.address;
     }
-    m.timeoutGrown = true;
 }
 
 void ReadCycle::updateStale(TimePoint now)

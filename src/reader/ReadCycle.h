@@ -18,6 +18,48 @@
 
 namespace kvp {
 
+// The cycle, state by state ("the block" is what has arrived of the awaited reply):
+//
+//   state           event                                  then
+//   --------------  -------------------------------------  ------------------------------------------
+//   any             Read, address 0..31                    parameter command to the first module;
+//                                                          -> parameterReply
+//   any             Stop                                   reading off; a reply in flight still shows
+//   nothing         bytes                                  discarded and counted
+//   parameterReply  silence after bytes, or the time-out   short or a value: set up, query
+//                   with bytes                             -> valueReply; bad check: give up
+//   valueReply      the learned length is reached          it fits: show, query at once (or, when more
+//                                                          came behind it, quiet first); it does not:
+//                                                          look behind stray bytes as more arrives
+//   valueReply      silence, with no learned length or     judge the whole block: show and query,
+//                   past it                                or give up
+//   valueReply      the time-out, with bytes               judge what was gathered, as on silence, once
+//                                                          it is silent (at most a byte gap later)
+//   either reply    the time-out, nothing arrived          give up; watch the line a time-out long for
+//                                                          a late answer when the module has not
+//                                                          answered yet, or timed out before
+//   quiet           bytes                                  discarded and counted; the silence restarts
+//   quiet           a byte gap of silence (and the watch   next command: a query, or the parameter
+//                   over, unless a late answer came), or   command when not set up or after three
+//                   a time-out of flood                    failures in a row; a late answer heard
+//                                                          first makes the time-out grow to cover
+//                                                          it, when the settings allow
+//
+// Giving up counts the failure and goes quiet, so that nothing late is ever joined
+// to the reply of the next command.
+//
+// With a poll interval, "next command" waits until the interval since the command
+// before it is over (the state is nothing meanwhile), except the query that follows
+// a module's acknowledged set-up; Read, and a new address typed, start at once.
+//
+// "Next command" goes to the module whose turn it is (ModuleRoster): on a bus the
+// modules are asked one after the other, each set up with its own parameter command
+// first (and again after three failures of its own), its first query right after.
+// A module that says nothing to its first set-up, or to two commands in a row, and
+// one that answers only after a time-out that may not grow, is set aside: the
+// modules aside share a small part of the line, and a silent one is given only a
+// probe's time to answer, so that the others keep their pace.
+
 // The self-clocking read cycle: Read sends the parameter command, and every reply
 // that is handled sends the next value query while reading is on. One command is on
 // the line at a time. A reply is gathered until the line falls silent, or, once
@@ -64,17 +106,17 @@ public:
 
     // Of the module in the address box (the first on a bus), and of any module read.
     CycleStatus status() const { return status(address()); }
-    CycleStatus status(int address) const;
+    CycleStatus status(int address) const { return m_roster.status(address, bolReading, m_everRead); }
     // The counts of the run: of every module together, and of one.
     CycleCounters counters() const { return m_roster.counters(m_strayBytes); }
-    const CycleCounters &counters(int address) const;
+    const CycleCounters &counters(int address) const { return m_roster.counters(address); }
     bool reading() const { return bolReading; }
     // The address in the box (the last valid one), or the first on a bus.
     int address() const { return m_roster.first(); }
     // The modules asked in turn.
     const std::vector<int> &addresses() const { return m_roster.order(); }
     // What was learned of the replies of the module in the box, and of every module.
-    const ReplyFraming &framing() const;
+    const ReplyFraming &framing() const { return m_roster.framing(address()); }
     Framings framings() const { return m_roster.framings(); }
     // How long the module in the box is given to answer; grows with late replies
     // when the settings let it.
