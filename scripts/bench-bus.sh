@@ -1,50 +1,70 @@
 #!/usr/bin/env bash
-# A bus read by kvp-reader --console against kvp-sim playing several modules, paced
-# like a real 19200 bit/s 8E1 line, beside the one-module floor loop in the same run:
-#   - three live modules read in turn against the floor (at least 0.95: one command
-#     on the line at a time, so the line's rate is the limit either way);
-#   - two live modules beside a third that never answers, against the two alone
-#     (the live ones keep at least 0.8 of their rate).
-#   scripts/bench-bus.sh [VALUES]
+# A bus with silent addresses: kvp-sim plays modules 3 and 7 only, paced like a real
+# 19200 bit/s 8E1 line, and kvp-reader --console is asked for lists that name
+# silent addresses too, in every order. For each list it prints when the first value
+# of 3 and of 7 came (from the reader's start) and how many values of the live
+# modules came per second in the second half of the run, for this build and, beside
+# it, for another reader (the landed one) when there is one:
+#   scripts/bench-bus.sh [SECONDS]
+#   KVP_BENCH_READER=/path/to/kvp-reader scripts/bench-bus.sh   (default: /work/main/build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-n=${1:-3000}
+seconds=${1:-20}
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh >/dev/null
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)" >/dev/null
-reader=build/src/kvp-reader sim=build/sim/kvp-sim floor=build/bench/floor_poll
+cmake --build build --parallel 2 --target kvp-reader kvp-sim >/dev/null
+reader=build/src/kvp-reader sim=build/sim/kvp-sim
+other=${KVP_BENCH_READER:-/work/main/build/src/kvp-reader}
+[[ -x "$other" ]] || other=
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 
 # shellcheck source=scripts/bench-sim.sh
 . scripts/bench-sim.sh
 stop_sim() { kill %% 2>/dev/null; wait 2>/dev/null || true; }
-rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s }'; }
 
-# Values per second of the reader on a bus: rate ADDRESSES SIM_ARGS...
-reader_rate() {
-    start_sim bus --pace --address "$1" "${@:2}"
-    local t0 t1
-    t0=$(date +%s.%N)
-    "$reader" --console --port "$device" --address "$1" --count "$n" >"$tmp/out" 2>"$tmp/err"
-    t1=$(date +%s.%N)
+# One run: READER ADDRESSES; prints "first3 first7 rate" (first values in s, "-" if none).
+row() {
+    start_sim bus --pace --address 3,7 2>/dev/null
+    python3 - "$1" "$device" "$2" "$seconds" <<'EOF'
+import os, select, signal, subprocess, sys, time
+reader, device, addresses, seconds = sys.argv[1], sys.argv[2], sys.argv[3], float(sys.argv[4])
+t0 = time.monotonic()
+p = subprocess.Popen([reader, "--console", "--port", device, "--address", addresses],
+                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+first, late, buf = {}, 0, b""
+while (now := time.monotonic() - t0) < seconds:
+    if select.select([p.stdout], [], [], 0.05)[0]:
+        chunk = os.read(p.stdout.fileno(), 65536)
+        if not chunk:
+            break
+        buf += chunk
+        *lines, buf = buf.split(b"\n")
+        for line in lines:
+            address = line.split(b" ")[0].decode()
+            first.setdefault(address, now)
+            late += now >= seconds / 2 and address in ("3", "7")
+p.send_signal(signal.SIGTERM)
+p.wait()
+f = lambda a: "%.2f" % first[a] if a in first else "-"
+print(f("3"), f("7"), "%.1f" % (late / (seconds / 2)))
+EOF
     stop_sim
-    rate "$n" "$(echo "$t1 - $t0" | bc -l)"
 }
 
-command -v bc >/dev/null || { apt-get update -qq && apt-get install -y -qq bc; }
-start_sim floor --pace --address 0
-read -r fn fwall _ < <("$floor" "$device" "$n" 6)
-stop_sim
-floor_rate=$(rate "$fn" "$fwall")
-bus_rate=$(reader_rate 0,1,2)
-two_rate=$(reader_rate 0,1)
-dead_rate=$(reader_rate 0,1,2 --drop 2=1)
-awk -v f="$floor_rate" -v b="$bus_rate" -v t="$two_rate" -v d="$dead_rate" -v n="$n" 'BEGIN {
-    printf "paced at 19200 bit/s 8E1, 6-byte replies, %d values\n", n
-    printf "  floor_poll, one module:          %8.1f values/s\n", f
-    printf "  kvp-reader, bus of 3:            %8.1f values/s   bus / floor: %.3f (at least 0.95)\n", b, b / f
-    printf "  kvp-reader, 2 live:              %8.1f values/s\n", t
-    printf "  kvp-reader, 2 live and 1 dead:   %8.1f values/s   with / without: %.3f (at least 0.8)\n", d, d / t
-}'
+printf 'kvp-sim plays 3 and 7, paced at 19200 bit/s 8E1; %s s a run, values/s over its second half\n' "$seconds"
+printf '%-16s | %-22s | %-10s' "--address" "first of 3 / 7, s" "values/s"
+[[ -n "$other" ]] && printf ' || %-22s | %-10s' "landed: first 3 / 7" "values/s"
+printf '\n'
+for list in 3,7 3,7,9 9,3,7 3,7,9,10,11,12 0-31; do
+    read -r a b r < <(row "$reader" "$list")
+    printf '%-16s | %-22s | %-10s' "$list" "$a / $b" "$r"
+    [[ "$list" == 3,7 ]] && alone=$r
+    if [[ -n "$other" ]]; then
+        read -r oa ob orate < <(row "$other" "$list")
+        printf ' || %-22s | %-10s' "$oa / $ob" "$orate"
+    fi
+    [[ "$list" != 3,7 ]] && printf '  (%.2f of 3,7 alone)' "$(echo "$r / $alone" | bc -l)"
+    printf '\n'
+done

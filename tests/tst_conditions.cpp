@@ -140,26 +140,37 @@ private slots:
         QVERIFY2(message.contains(facts.port) && message.contains(facts.detail), qPrintable(message));
     }
 
-    // A silent module on a bus is asked less often; the words give the pace the others
-    // keep, which a poll interval sets.
-    void backOffSaysThePace_data()
+    // A module set aside on a bus: the words say how many share the silent ones' turn
+    // and so how often each is asked, and a late one is told apart from a silent one.
+    void setAsideSaysHowOften_data()
     {
-        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<Condition>("condition");
+        QTest::addColumn<int>("aside");
+        QTest::addColumn<int>("periodMs");
         QTest::addColumn<QString>("says");
-        QTest::newRow("no interval") << 0 << "asking it once a second, the others as fast as they answer";
-        QTest::newRow("a short interval") << 500 << "asking it once a second, the others at the poll interval of 500 ms";
-        QTest::newRow("an interval over a second") << 2000 << "asking it at the poll interval of 2000 ms, as the others";
+        QTest::newRow("one silent") << Condition::moduleBackedOff << 1 << 940 << "does not answer; asking it every 0.9 s";
+        QTest::newRow("30 silent") << Condition::moduleBackedOff << 30 << 15'200
+                                   << "does not answer; asking the 30 silent ones in turn, each every 15 s";
+        QTest::newRow("late, alone") << Condition::moduleLate << 1 << 6'500
+                                     << "answers only after the time-out; asking it every 6.5 s, so that the others keep "
+                                        "their pace. A longer --timeout reads it in turn again.";
+        QTest::newRow("late, with 2 silent") << Condition::moduleLate << 3 << 21'000
+                                             << "answers only after the time-out; asking it in turn with the 3 silent or "
+                                                "late ones, each every 21 s, so that";
     }
-    void backOffSaysThePace()
+    void setAsideSaysHowOften()
     {
-        QFETCH(int, intervalMs);
+        QFETCH(Condition, condition);
+        QFETCH(int, aside);
+        QFETCH(int, periodMs);
         QFETCH(QString, says);
         Facts facts;
         facts.address = 9;
         facts.port = QStringLiteral("/dev/ttyKVP7");
-        facts.count = intervalMs;
-        const QString text = consoleText(Condition::moduleBackedOff, facts);
-        QVERIFY2(text == "address 9 on /dev/ttyKVP7 does not answer; " + says, qPrintable(text));
+        facts.count = aside;
+        facts.periodMs = periodMs;
+        const QString text = consoleText(condition, facts);
+        QVERIFY2(text.startsWith("address 9 on /dev/ttyKVP7 " + says), qPrintable(text));
     }
 
     // The advice for a file that cannot be written fits the errno of the failing call.

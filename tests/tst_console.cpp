@@ -164,7 +164,7 @@ private slots:
         Simulator sim({"--address", "3,7,9", "--reply-bytes", "7=8", "--drop", "9=1", "--log", log});
         QProcess reader;
         reader.start(QStringLiteral(KVP_READER), {"--console", "--port", sim.device(), "--address", "3,7,9"});
-        const QString backedOff = "address 9 on " + sim.device() + " does not answer; asking it once a second";
+        const QString backedOff = "address 9 on " + sim.device() + " does not answer; asking it every ";
         QByteArray errors;
         QTRY_VERIFY_WITH_TIMEOUT((errors += reader.readAllStandardError()).contains(backedOff.toUtf8()), 10000);
         reader.terminate();

@@ -171,8 +171,12 @@ void ConsoleFrontEnd::tellOf(Condition condition, int address)
 {
     Facts facts = m_session.facts();
     facts.address = address;
-    if (condition == Condition::moduleBackedOff) // the pace the others keep
-        facts.count = static_cast<int>(m_session.cycleSettings().pollInterval.count());
+    if (condition == Condition::moduleBackedOff || condition == Condition::moduleLate) {
+        // How many share the turn of the silent, and so how often each is asked.
+        const ModuleRoster &roster = m_session.cycle().roster();
+        facts.count = roster.asideCount();
+        facts.periodMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(roster.asideEvery()).count());
+    }
     const QString text = consoleText(condition, facts);
     if (!text.isEmpty())
         writeStderrLine(text);

@@ -38,6 +38,12 @@ QString fileAdvice(const Facts &facts, FileTrouble otherwise)
 
 } // namespace
 
+QString secondsText(int milliseconds)
+{
+    const double s = milliseconds / 1000.0;
+    return s < 10 ? QString::number(s, 'f', 1) : QString::number(qRound(s));
+}
+
 QString consoleText(Condition condition, const Facts &facts)
 {
     const QString where = QStringLiteral("address %1 on %2").arg(facts.address).arg(facts.port);
@@ -61,7 +67,7 @@ QString consoleText(Condition condition, const Facts &facts)
         return QStringLiteral("replies from %1 fail their check byte; they begin with our own command, "
                               "so the adapter echoes: try --echo. Still asking.").arg(where);
     case Condition::repliesLate:
-        return QStringLiteral("replies come after the time-out: try a longer --timeout");
+        return QStringLiteral("replies from %1 come after the time-out: try a longer --timeout").arg(where);
     case Condition::badTrailer:
         return QStringLiteral("replies from %1 pass their check byte but end otherwise than its replies did "
                               "(another length, or other bytes after the check byte); learning them anew. "
@@ -70,16 +76,18 @@ QString consoleText(Condition condition, const Facts &facts)
         return QStringLiteral("replies from %1 come after the time-out; waiting up to %2 ms for them from now "
                               "on (--timeout sets a time-out that stays)").arg(where).arg(facts.count);
     case Condition::moduleBackedOff:
-        // With a poll interval the others keep it, and one longer than a second is
-        // the silent module's pace too.
-        if (facts.count >= 1000)
-            return QStringLiteral("address %1 on %2 does not answer; asking it at the poll interval of %3 ms, as "
-                                  "the others").arg(facts.address).arg(facts.port).arg(facts.count);
-        return QStringLiteral("address %1 on %2 does not answer; asking it once a second, the others %3")
+        if (facts.count <= 1)
+            return QStringLiteral("address %1 on %2 does not answer; asking it every %3 s")
+                .arg(facts.address).arg(facts.port, secondsText(facts.periodMs));
+        return QStringLiteral("address %1 on %2 does not answer; asking the %3 silent ones in turn, each every %4 s")
+            .arg(facts.address).arg(facts.port).arg(facts.count).arg(secondsText(facts.periodMs));
+    case Condition::moduleLate:
+        return QStringLiteral("address %1 on %2 answers only after the time-out; asking it %3every %4 s, so that the "
+                              "others keep their pace. A longer --timeout reads it in turn again.")
             .arg(facts.address)
-            .arg(facts.port)
-            .arg(facts.count > 0 ? QStringLiteral("at the poll interval of %1 ms").arg(facts.count)
-                                 : QStringLiteral("as fast as they answer"));
+            .arg(facts.port, facts.count > 1 ? QStringLiteral("in turn with the %1 silent or late ones, each ").arg(facts.count)
+                                             : QString(),
+                 secondsText(facts.periodMs));
     case Condition::moduleBack:
         return QStringLiteral("address %1 on %2 answers again").arg(facts.address).arg(facts.port);
     case Condition::aboveHigh:

@@ -284,8 +284,11 @@ void ReadSession::apply(const CycleActions &actions)
     }
     if (actions.timeoutGrown)
         emit timeoutGrown(static_cast<int>(actions.timeoutGrown->count()), actions.address);
-    if (actions.backedOff)
-        emit moduleNote(Condition::moduleBackedOff, actions.address);
+    for (const int address : actions.setAside) {
+        const ModuleState *m = m_cycle.roster().find(address);
+        emit moduleNote(m && m->aside == ModuleState::Aside::late ? Condition::moduleLate : Condition::moduleBackedOff,
+                        address);
+    }
     if (actions.answersAgain)
         emit moduleNote(Condition::moduleBack, actions.address);
     if (actions.show) {

@@ -23,7 +23,9 @@ enum class Condition {
     repliesLate, // replies come, but after the reply time-out
     badTrailer,  // replies pass their check byte but end otherwise than the module's did
     timeoutGrown, // replies came after the time-out, so it was made longer (count: ms)
-    moduleBackedOff, // on a bus: the module does not answer and is asked about once a second
+    moduleBackedOff, // on a bus: the module does not answer and is asked in the silent ones' turn (count: how
+                     // many share it, detail: how often each is asked)
+    moduleLate,      // on a bus: the module answers only after its fixed time-out, and is asked as the silent are
     moduleBack,      // on a bus: the module answers again
     scanGarbled,  // the search heard garbled answers at these addresses (detail)
     scanLate,     // the search heard answers after the time-out at these addresses (detail)
@@ -84,6 +86,7 @@ struct Facts {
     QString detail; // the system's own wording of the failure, added where it helps
     int error = 0;  // errno of the call that failed, where the advice depends on it
     int count = 0;  // values, or seconds, that the words give a number for
+    int periodMs = 0; // how often something is done, where the words say it
     bool simulated = false;
     QString value; // a module's value as shown, with its unit
     QString limit; // the limit it crossed, with its unit

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kvp {
 
@@ -16,14 +17,15 @@ struct CycleActions {
     std::optional<std::string> show;
     // The value behind `show`, as the module sent it.
     std::optional<std::int32_t> value;
-    // The module whose reply was judged: the one `show`, `timeoutGrown`,
-    // `backedOff` and `answersAgain` speak of.
+    // The module whose reply was judged: the one `show`, `timeoutGrown` and
+    // `answersAgain` speak of.
     int address = 0;
     // Replies came after the time-out, so it was made this long (once per module).
     std::optional<std::chrono::milliseconds> timeoutGrown;
-    // On a bus: the module does not answer and is asked about once a second now;
-    // or it answers again and is back in the turn. Each said once.
-    bool backedOff = false;
+    // On a bus: modules now set aside, silent or late, asked in the share of the line
+    // the silent ones have; or the module answers again and is back in the turn.
+    // Each said once.
+    std::vector<int> setAside;
     bool answersAgain = false;
     // Read was refused because the address box holds no address 0..31.
     bool invalidAddress = false;

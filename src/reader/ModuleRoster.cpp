@@ -3,6 +3,7 @@
 #include "protocol/Address.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kvp {
 
@@ -13,7 +14,8 @@ void ModuleRoster::setBus(std::vector<int> addresses, const std::string &box)
         m_order = std::move(addresses);
     else
         m_order = {validAddress(box).value_or(m_order.front())};
-    m_turn = m_order.size() - 1; // the first is asked first
+    m_turn = m_asideTurn = m_order.size() - 1; // the first is asked first
+    m_asked.reset();
 }
 
 void ModuleRoster::followAddressBox(const std::string &box)
@@ -24,7 +26,8 @@ void ModuleRoster::followAddressBox(const std::string &box)
     if (!wanted || *wanted == m_order.front())
         return;
     m_order = {*wanted};
-    m_turn = 0;
+    m_turn = m_asideTurn = 0;
+    m_asked.reset();
     // A module is always set up before it is queried at a new address; the module
     // there may have been another, or restarted, since it was last read.
     module(*wanted).setUp = false;
@@ -37,29 +40,164 @@ void ModuleRoster::start(TimePoint now, bool newRun)
             m.start(now, true);
     for (const int a : m_order)
         module(a).start(now, newRun);
-    m_turn = m_order.size() - 1;
+    m_turn = m_asideTurn = m_order.size() - 1;
+    m_asked.reset();
+    m_nextAsideAt = {};
+    m_news.clear();
+}
+
+std::optional<std::size_t> ModuleRoster::nextOf(std::size_t from, bool aside) const
+{
+    for (std::size_t k = 1; k <= m_order.size(); ++k) {
+        const std::size_t i = (from + k) % m_order.size();
+        const ModuleState *m = find(m_order[i]);
+        if ((m && m->aside != ModuleState::Aside::no) == aside)
+            return i;
+    }
+    return std::nullopt;
+}
+
+bool ModuleRoster::anyTakingTurns() const
+{
+    return nextOf(0, false).has_value();
 }
 
 ModuleState *ModuleRoster::nextDue(TimePoint now)
 {
-    for (std::size_t k = 1; k <= m_order.size(); ++k) {
-        const std::size_t i = (m_turn + k) % m_order.size();
-        ModuleState &m = module(m_order[i]);
-        if (m.nextAskAt <= now) {
-            m_turn = i;
-            return &m;
-        }
-    }
-    return nullptr;
+    std::optional<std::size_t> i;
+    if (now >= m_nextAsideAt || !anyTakingTurns())
+        i = nextOf(m_asideTurn, true);
+    if (!i)
+        i = nextOf(m_turn, false);
+    return i ? &module(m_order[*i]) : nullptr;
 }
 
-std::optional<TimePoint> ModuleRoster::nextAskAt() const
+ModuleState *ModuleRoster::nextTurn(std::vector<int> &news, TimePoint now, std::optional<int> setUpNow,
+                                    bool intervalOver)
 {
-    std::optional<TimePoint> next;
+    // The query right after a module's set-up is the rest of its turn, paced or not.
+    if (!setUpNow)
+        turnOver(now, m_settings.pollInterval);
+    const std::vector<int> said = takeNews();
+    news.insert(news.end(), said.begin(), said.end());
+    if (setUpNow)
+        return &module(*setUpNow);
+    ModuleState *m = nextDue(now);
+    if (!m || !intervalOver)
+        return nullptr;
+    asking(*m, now);
+    return m;
+}
+
+Clock::duration ModuleRoster::timeoutFor(const ModuleState &m) const
+{
+    // A silent module is only probed: if it were there it would long have answered,
+    // and the others on the line are not to wait for it. So is every module's first
+    // set-up, unless the user chose the time-out (then a module of the bus is given
+    // it once, and one that answers after it is seen to be late).
+    const bool firstSetUp = !m.answered && !m.setUp && m.failuresInRow == 0 && m.lateInRow == 0 && !m.timeoutGrown;
+    const bool probe = onBus() && (m.aside == ModuleState::Aside::silent || (firstSetUp && m_settings.adaptTimeout));
+    return probe ? std::min<Clock::duration>(m.timeout, kProbeTimeout) : m.timeout;
+}
+
+void ModuleRoster::asking(ModuleState &m, TimePoint now)
+{
+    const auto at = std::find(m_order.begin(), m_order.end(), m.address);
+    if (at == m_order.end())
+        return;
+    const auto i = static_cast<std::size_t>(at - m_order.begin());
+    (m.aside == ModuleState::Aside::no ? m_turn : m_asideTurn) = i;
+    m_asked = i;
+    m_turnStarted = now;
+    m.askedSinceStart = true;
+}
+
+void ModuleRoster::turnOver(TimePoint now, Clock::duration pace)
+{
+    if (!m_asked)
+        return;
+    const ModuleState &m = module(m_order[*m_asked]);
+    m_asked.reset();
+    if (m.aside == ModuleState::Aside::no)
+        return;
+    // A turn that ended in the module being set aside is charged too: it was
+    // spent on a module that does not answer.
+    const Clock::duration took = std::max(now - m_turnStarted, pace);
+    m_asideCost = m_asideCost == Clock::duration{} ? took : (3 * m_asideCost + took) / 4;
+    m_nextAsideAt = std::max(m_nextAsideAt, m_turnStarted + took * kAsideShare);
+}
+
+void ModuleRoster::setAside(ModuleState &m, ModuleState::Aside why)
+{
+    if (!onBus())
+        return;
+    if (m.aside == ModuleState::Aside::no && !m.backedOffSaid)
+        m_news.push_back(m.address);
+    m.aside = why;
+}
+
+bool ModuleRoster::answered(ModuleState &m)
+{
+    if (m.aside == ModuleState::Aside::no)
+        return false;
+    m.aside = ModuleState::Aside::no;
+    std::erase(m_news, m.address);
+    return std::exchange(m.backedOffSaid, false);
+}
+
+std::vector<int> ModuleRoster::takeNews()
+{
     for (const int a : m_order)
-        if (const ModuleState *m = find(a); m && (!next || m->nextAskAt < *next))
-            next = m->nextAskAt;
-    return next;
+        if (const ModuleState *m = find(a); !m || !m->askedSinceStart)
+            return {};
+    std::vector<int> news;
+    for (const int a : m_news)
+        if (ModuleState &m = module(a); m.aside != ModuleState::Aside::no) {
+            m.backedOffSaid = true;
+            news.push_back(a);
+        }
+    m_news.clear();
+    return news;
+}
+
+int ModuleRoster::asideCount() const
+{
+    return static_cast<int>(std::count_if(m_order.begin(), m_order.end(), [this](int a) {
+        const ModuleState *m = find(a);
+        return m && m->aside != ModuleState::Aside::no;
+    }));
+}
+
+Clock::duration ModuleRoster::asideSpacing() const
+{
+    // Before one was timed: the probe, the byte gap after it and a command's time on the line.
+    const Clock::duration cost = m_asideCost != Clock::duration{}
+        ? m_asideCost
+        : std::max<Clock::duration>(kProbeTimeout + m_settings.byteGap + std::chrono::milliseconds(5),
+                                    m_settings.pollInterval);
+    return anyTakingTurns() ? cost * kAsideShare : cost;
+}
+
+Clock::duration ModuleRoster::asideEvery() const
+{
+    return asideCount() * asideSpacing();
+}
+
+std::optional<TimePoint> ModuleRoster::nextAskOf(int address, TimePoint now) const
+{
+    const ModuleState *m = find(address);
+    if (!m || m->aside == ModuleState::Aside::no)
+        return std::nullopt;
+    if (m_asked && m_order[*m_asked] == address)
+        return now;
+    const TimePoint first = anyTakingTurns() ? std::max(m_nextAsideAt, now) : now;
+    int before = 0;
+    for (std::size_t i = nextOf(m_asideTurn, true).value_or(0); m_order[i] != address;
+         i = nextOf(i, true).value_or(i), ++before) {
+        if (before > static_cast<int>(m_order.size()))
+            return std::nullopt;
+    }
+    return first + before * asideSpacing();
 }
 
 std::optional<TimePoint> ModuleRoster::nextStaleAt() const
@@ -99,6 +237,27 @@ const ModuleState *ModuleRoster::find(int address) const
 {
     const auto it = m_modules.find(address);
     return it == m_modules.end() ? nullptr : &it->second;
+}
+
+CycleStatus ModuleRoster::status(int address, bool reading, bool everRead) const
+{
+    if (const ModuleState *m = find(address))
+        return m->status(reading, everRead);
+    return ModuleState(address, m_settings).status(reading, everRead);
+}
+
+const ReplyFraming &ModuleRoster::framing(int address) const
+{
+    static const ReplyFraming nothingLearned;
+    const ModuleState *m = find(address);
+    return m ? m->framing : nothingLearned;
+}
+
+const CycleCounters &ModuleRoster::counters(int address) const
+{
+    static const CycleCounters none;
+    const ModuleState *m = find(address);
+    return m ? m->counters : none;
 }
 
 CycleCounters ModuleRoster::counters(std::uint64_t stray) const

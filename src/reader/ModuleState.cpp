@@ -13,6 +13,8 @@ void ModuleState::start(TimePoint now, bool newRun)
 {
     live(now);
     setUp = false;
+    aside = Aside::no;
+    askedSinceStart = false;
     backedOffSaid = false;
     if (newRun) {
         counters = {};
@@ -38,7 +40,6 @@ void ModuleState::live(TimePoint now)
     echoSuspected = false;
     lateInRow = 0;
     lastGoodAt = now;
-    nextAskAt = now;
 }
 
 void ModuleState::failed(StaleReason reason, bool silent, TimePoint now)
@@ -63,16 +64,22 @@ CycleStatus ModuleState::status(bool reading, bool everRead) const
         s.stale = lastFailure == StaleReason::none ? StaleReason::noAnswer : lastFailure;
         s.echoSuspected = echoSuspected;
     }
-    s.repliesLate = reading && lateInRow >= 2;
+    // Once the time-outs are explained by answers that came after them, the words are
+    // "late", not "no answer".
+    s.repliesLate = reading && (lateInRow >= 2 || (stale && lateInRow >= 1 && lastFailure == StaleReason::noAnswer));
     return s;
 }
 
-Clock::duration ModuleState::backOff() const
+std::optional<milliseconds> ModuleState::lateAnswer(Clock::duration late, const CycleSettings &settings)
 {
     using namespace std::chrono;
-    if (silentInRow < 2)
-        return Clock::duration{};
-    return std::min<Clock::duration>(milliseconds(125 << std::min(silentInRow - 2, 3)), seconds(1));
+    const auto wanted = ceil<milliseconds>(late * 3 / 2);
+    const auto grown = std::min(milliseconds((wanted.count() + 99) / 100 * 100), settings.longestTimeout);
+    if (!settings.adaptTimeout || grown <= timeout)
+        return std::nullopt;
+    timeout = grown;
+    timeoutGrown = true;
+    return grown;
 }
 
 } // namespace kvp

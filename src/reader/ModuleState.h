@@ -5,6 +5,8 @@
 #include "CycleStatus.h"
 #include "ReplyFraming.h"
 
+#include <optional>
+
 namespace kvp {
 
 // What the reader knows of one module on the line and how its replies have gone:
@@ -28,9 +30,15 @@ struct ModuleState {
     // bus, where a module waits its turn, only once it has failed since.
     void updateStale(TimePoint now, bool reading, bool onBus);
     CycleStatus status(bool reading, bool everRead) const;
-    // While it does not answer at all, a module on a bus is asked less and less
-    // often, at most once a second, so that it does not hold the others up.
-    Clock::duration backOff() const;
+    // A late answer ended this long after its command: the time-out grows to cover
+    // the next ones with half as much again, in whole tenths of a second, when the
+    // settings let it. Its new length; nothing when it stays (it may not grow, or
+    // already covers it: the answer was late only for a probe's shorter wait).
+    std::optional<milliseconds> lateAnswer(Clock::duration late, const CycleSettings &settings);
+
+    // On a bus, a module that does not answer, or answers only after a time-out that
+    // may not grow, is asked only in the share of the line the silent ones have.
+    enum class Aside { no, silent, late };
 
     int address = 0;
     ReplyFraming framing;
@@ -48,8 +56,9 @@ struct ModuleState {
     int lateInRow = 0;
     TimePoint lastGoodAt{};
     TimePoint lastFailedAt{};
-    TimePoint nextAskAt{}; // not asked before this
-    bool backedOffSaid = false;
+    Aside aside = Aside::no;
+    bool askedSinceStart = false;
+    bool backedOffSaid = false; // that it is aside, said once
     CycleCounters counters;
 };
 

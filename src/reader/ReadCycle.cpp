@@ -6,68 +6,7 @@
 
 #include <algorithm>
 
-// The cycle, state by state ("the block" is what has arrived of the awaited reply):
-//
-//   state           event                                  then
-//   --------------  -------------------------------------  ------------------------------------------
-//   any             Read, address 0..31                    parameter command to the first module;
-//                                                          -> parameterReply
-//   any             Stop                                   reading off; a reply in flight still shows
-//   nothing         bytes                                  discarded and counted
-//   parameterReply  silence after bytes, or the time-out   short or a value: set up, query
-//                   with bytes                             -> valueReply; bad check: give up
-//   valueReply      the learned length is reached          it fits: show, query at once (or, when more
-//                                                          came behind it, quiet first); it does not:
-//                                                          look behind stray bytes as more arrives
-//   valueReply      silence, with no learned length or     judge the whole block: show and query,
-//                   past it                                or give up
-//   valueReply      the time-out, with bytes               judge what was gathered, as on silence, once
-//                                                          it is silent (at most a byte gap later)
-//   either reply    the time-out, nothing arrived          give up; watch the line a time-out long for
-//                                                          a late answer when the module has not
-//                                                          answered yet, or timed out before
-//   quiet           bytes                                  discarded and counted; the silence restarts
-//   quiet           a byte gap of silence (and the watch   next command: a query, or the parameter
-//                   over, unless a late answer came), or   command when not set up or after three
-//                   a time-out of flood                    failures in a row; a late answer heard
-//                                                          first makes the time-out grow to cover
-//                                                          it, when the settings allow
-//
-// Giving up counts the failure and goes quiet, so that nothing late is ever joined
-// to the reply of the next command.
-//
-// With a poll interval, "next command" waits until the interval since the command
-// before it is over (the state is nothing meanwhile), except the query that follows
-// a module's acknowledged set-up; Read, and a new address typed, start at once.
-//
-// "Next command" goes to the next module in turn that is due: on a bus the modules
-// are asked one after the other, each set up with its own parameter command first
-// (and again after three failures of its own). A module that keeps not answering at
-// all is due less and less often, at most once a second, and while it backs off it
-// is given less time to answer, so that the others keep most of the line; when
-// nothing is due the cycle waits (state nothing) until something is.
-
 namespace kvp {
-namespace {
-
-// A late answer ends this long after its command: give the next ones half as long
-// again, in whole tenths of a second.
-Clock::duration grownTimeout(Clock::duration late, Clock::duration longest)
-{
-    using namespace std::chrono;
-    const auto wanted = ceil<milliseconds>(late * 3 / 2);
-    const auto rounded = milliseconds((wanted.count() + 99) / 100 * 100);
-    return std::min<Clock::duration>(rounded, longest);
-}
-
-// A module that has not answered twice in a row is probed this long on a bus: long
-// enough for any module that answers at all at 19200 bit/s (a slow one shows up as
-// late, and is given its full time-out again), short enough to leave the line to
-// the others.
-constexpr Clock::duration kProbeTimeout = std::chrono::milliseconds(50);
-
-} // namespace
-
 ReadCycle::ReadCycle(CycleSettings settings)
     : m_settings(settings), m_roster(settings), m_gatherer(settings.dropEcho)
 {
@@ -88,53 +27,6 @@ bool ReadCycle::setAddressText(std::string addressText)
 void ReadCycle::setAddresses(std::vector<int> addresses)
 {
     m_roster.setBus(std::move(addresses), m_addressText);
-}
-
-ModuleState &ReadCycle::module(int address)
-{
-    return m_roster.module(address);
-}
-
-const ReplyFraming &ReadCycle::framing() const
-{
-    static const ReplyFraming nothingLearned;
-    const ModuleState *m = m_roster.find(address());
-    return m ? m->framing : nothingLearned;
-}
-
-Framings ReadCycle::framings() const
-{
-    return m_roster.framings();
-}
-
-Clock::duration ReadCycle::replyTimeout() const
-{
-    const ModuleState *m = m_roster.find(address());
-    return m ? m->timeout : Clock::duration(m_settings.replyTimeout);
-}
-
-CycleStatus ReadCycle::status() const
-{
-    return status(address());
-}
-
-CycleStatus ReadCycle::status(int address) const
-{
-    if (const ModuleState *m = m_roster.find(address))
-        return m->status(bolReading, m_everRead);
-    return ModuleState(address, m_settings).status(bolReading, m_everRead);
-}
-
-CycleCounters ReadCycle::counters() const
-{
-    return m_roster.counters(m_strayBytes);
-}
-
-const CycleCounters &ReadCycle::counters(int address) const
-{
-    static const CycleCounters none;
-    const ModuleState *m = m_roster.find(address);
-    return m ? m->counters : none;
 }
 
 CycleActions ReadCycle::Read_Click(TimePoint now)
@@ -193,6 +85,10 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
             ++c.lateReplies;
             ++asked().lateInRow;
             asked().silentInRow = 0; // slow, not silent
+            if (asked().aside == ModuleState::Aside::silent && m_roster.answered(asked())) {
+                out.answersAgain = true;
+                out.address = m_asked;
+            }
         }
         break;
     }
@@ -217,11 +113,6 @@ bool ReadCycle::silenceEnds() const
     // stops short is waited for up to the time-out: adapters hold bytes back.
     const ModuleState *m = m_roster.find(m_asked);
     return m_awaiting == Awaiting::parameterReply || !m || !m->framing.length() || m_gatherer.pastLength();
-}
-
-Clock::duration ReadCycle::askedTimeout() const
-{
-    return m_askedTimeout;
 }
 
 TimePoint ReadCycle::answerDue() const
@@ -285,8 +176,9 @@ std::optional<TimePoint> ReadCycle::deadline() const
         consider(m_gatherer.quietDue(m_settings.byteGap, askedTimeout()));
         break;
     case Awaiting::nothing:
-        if (const auto due = m_roster.nextAskAt(); bolReading && due)
-            consider(std::max(*due, m_nextQueryAt));
+        // Some module always has its turn: only the poll interval keeps it waiting.
+        if (bolReading)
+            consider(m_nextQueryAt);
         break;
     }
     if (const auto stale = m_roster.nextStaleAt(); bolReading && stale)
@@ -308,17 +200,9 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> se
     if (!bolReading)
         return;
     m_roster.followAddressBox(m_addressText);
-    const std::size_t turnBefore = m_roster.turn();
-    // Paced, the query right after a module's set-up is the rest of its turn, on a bus
-    // too (unpaced, a bus sets every module up first, then asks them in turn).
-    const bool paced = m_settings.pollInterval.count() > 0;
-    ModuleState *m = setUpNow && paced ? &m_roster.module(*setUpNow) : m_roster.nextDue(now);
+    ModuleState *m = m_roster.nextTurn(out.setAside, now, setUpNow, now >= m_nextQueryAt);
     if (!m)
-        return; // every module backs off: tick() asks the first that comes due
-    if (now < m_nextQueryAt && m->address != setUpNow) {
-        m_roster.rewindTo(turnBefore); // its turn is still to come: tick() asks it when the interval is over
-        return;
-    }
+        return; // its turn is still to come: tick() asks it when the interval is over
     m_asked = m->address;
     m_nextQueryAt = now + m_settings.pollInterval;
     // A module is always set up before it is queried: the first time, after it
@@ -334,10 +218,7 @@ void ReadCycle::ReadData(CycleActions &out, TimePoint now, std::optional<int> se
 void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awaiting, TimePoint now)
 {
     ModuleState &m = asked();
-    // A module that keeps not answering is only probed: if it were there it would
-    // long have answered, and the others on the line are not to wait for it.
-    m_askedTimeout = onBus() && m.silentInRow >= 2 ? std::min<Clock::duration>(m.timeout, kProbeTimeout)
-                                                  : m.timeout;
+    m_askedTimeout = m_roster.timeoutFor(m);
     m_gatherer.sent(command, now, m.address);
     m_tail.reset();
     m_awaiting = awaiting;
@@ -467,10 +348,8 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
     out.address = m.address;
     if (m_awaiting == Awaiting::valueReply)
         m.counters.noteReplyTime(now - m_gatherer.sentAt());
-    if (m.backedOffSaid) {
+    if (m_roster.answered(m))
         out.answersAgain = true;
-        m.backedOffSaid = false;
-    }
     m.good(now);
     m_awaiting = Awaiting::nothing;
     m_gatherer.clear();
@@ -491,16 +370,14 @@ void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, boo
     // grow to cover it) rather than taken for the answer to the next command. A
     // module that said nothing the first two times (on a bus, where the others
     // wait, the first time) is not slow but silent.
-    const Clock::duration watch = nothingHeard && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2)
+    const bool probed = m_askedTimeout < m.timeout;
+    const Clock::duration watch
+        = nothingHeard && !probed && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2)
         ? m.timeout : Clock::duration{};
-    if (onBus() && nothingHeard) {
-        m.nextAskAt = now + m.backOff();
-        if (m.backOff() >= std::chrono::seconds(1) && !m.backedOffSaid) {
-            m.backedOffSaid = true;
-            out.backedOff = true;
-            out.address = m.address;
-        }
-    }
+    // On a bus, a module that said nothing to its set-up, or twice in a row, is set
+    // aside; a late answer heard in the watch brings it back at once.
+    if (onBus() && nothingHeard && (!m.setUp || m.silentInRow >= 2))
+        m_roster.setAside(m, ModuleState::Aside::silent);
     // After a time-out the silence is measured from now, so a reply that comes
     // just late is seen and reported rather than taken for the next one.
     m_gatherer.beginQuiet(now, timedOut ? now : m_gatherer.lastByteAt(), timedOut, watch);
@@ -520,20 +397,18 @@ void ReadCycle::leaveQuiet(CycleActions &out, TimePoint now)
 
 void ReadCycle::learnFromLateAnswer(CycleActions &out)
 {
-    if (!m_gatherer.lateAnswerSeen() || !m_settings.adaptTimeout)
+    if (!m_gatherer.lateAnswerSeen())
         return;
     ModuleState &m = asked();
-    const Clock::duration late = m_gatherer.lastByteAt() - m_gatherer.sentAt();
-    const Clock::duration grown = grownTimeout(late, m_settings.longestTimeout);
-    if (grown <= m.timeout)
-        return;
-    m.timeout = grown;
-    m.nextAskAt = {}; // it is not silent, merely slow
-    if (!m.timeoutGrown) {
-        out.timeoutGrown = std::chrono::duration_cast<milliseconds>(grown);
+    const bool first = !m.timeoutGrown;
+    const auto grown = m.lateAnswer(m_gatherer.lastByteAt() - m_gatherer.sentAt(), m_settings);
+    if (!grown) {
+        if (m.lateInRow >= 2 && m_gatherer.lastByteAt() - m_gatherer.sentAt() > m.timeout)
+            m_roster.setAside(m, ModuleState::Aside::late);
+    } else if (first) {
+        out.timeoutGrown = *grown;
         out.address = m.address;
     }
-    m.timeoutGrown = true;
 }
 
 void ReadCycle::updateStale(TimePoint now)

@@ -18,6 +18,48 @@
 
 namespace kvp {
 
+// The cycle, state by state ("the block" is what has arrived of the awaited reply):
+//
+//   state           event                                  then
+//   --------------  -------------------------------------  ------------------------------------------
+//   any             Read, address 0..31                    parameter command to the first module;
+//                                                          -> parameterReply
+//   any             Stop                                   reading off; a reply in flight still shows
+//   nothing         bytes                                  discarded and counted
+//   parameterReply  silence after bytes, or the time-out   short or a value: set up, query
+//                   with bytes                             -> valueReply; bad check: give up
+//   valueReply      the learned length is reached          it fits: show, query at once (or, when more
+//                                                          came behind it, quiet first); it does not:
+//                                                          look behind stray bytes as more arrives
+//   valueReply      silence, with no learned length or     judge the whole block: show and query,
+//                   past it                                or give up
+//   valueReply      the time-out, with bytes               judge what was gathered, as on silence, once
+//                                                          it is silent (at most a byte gap later)
+//   either reply    the time-out, nothing arrived          give up; watch the line a time-out long for
+//                                                          a late answer when the module has not
+//                                                          answered yet, or timed out before
+//   quiet           bytes                                  discarded and counted; the silence restarts
+//   quiet           a byte gap of silence (and the watch   next command: a query, or the parameter
+//                   over, unless a late answer came), or   command when not set up or after three
+//                   a time-out of flood                    failures in a row; a late answer heard
+//                                                          first makes the time-out grow to cover
+//                                                          it, when the settings allow
+//
+// Giving up counts the failure and goes quiet, so that nothing late is ever joined
+// to the reply of the next command.
+//
+// With a poll interval, "next command" waits until the interval since the command
+// before it is over (the state is nothing meanwhile), except the query that follows
+// a module's acknowledged set-up; Read, and a new address typed, start at once.
+//
+// "Next command" goes to the module whose turn it is (ModuleRoster): on a bus the
+// modules are asked one after the other, each set up with its own parameter command
+// first (and again after three failures of its own), its first query right after.
+// A module that says nothing to its first set-up, or to two commands in a row, and
+// one that answers only after a time-out that may not grow, is set aside: the
+// modules aside share a small part of the line, and a silent one is given only a
+// probe's time to answer, so that the others keep their pace.
+
 // The self-clocking read cycle: Read sends the parameter command, and every reply
 // that is handled sends the next value query while reading is on. One command is on
 // the line at a time. A reply is gathered until the line falls silent, or, once
@@ -63,22 +105,25 @@ public:
     std::optional<TimePoint> deadline() const;
 
     // Of the module in the address box (the first on a bus), and of any module read.
-    CycleStatus status() const;
-    CycleStatus status(int address) const;
+    CycleStatus status() const { return status(address()); }
+    CycleStatus status(int address) const { return m_roster.status(address, bolReading, m_everRead); }
     // The counts of the run: of every module together, and of one.
-    CycleCounters counters() const;
-    const CycleCounters &counters(int address) const;
+    CycleCounters counters() const { return m_roster.counters(m_strayBytes); }
+    const CycleCounters &counters(int address) const { return m_roster.counters(address); }
     bool reading() const { return bolReading; }
     // The address in the box (the last valid one), or the first on a bus.
     int address() const { return m_roster.first(); }
     // The modules asked in turn.
     const std::vector<int> &addresses() const { return m_roster.order(); }
     // What was learned of the replies of the module in the box, and of every module.
-    const ReplyFraming &framing() const;
-    Framings framings() const;
+    const ReplyFraming &framing() const { return m_roster.framing(address()); }
+    Framings framings() const { return m_roster.framings(); }
     // How long the module in the box is given to answer; grows with late replies
     // when the settings let it.
-    Clock::duration replyTimeout() const;
+    Clock::duration replyTimeout() const { return framingOwner() ? framingOwner()->timeout : m_settings.replyTimeout; }
+    // On a bus: the modules set aside (silent or late), how often each is asked now,
+    // and when one of them is next asked.
+    const ModuleRoster &roster() const { return m_roster; }
     const CycleSettings &settings() const { return m_settings; }
 
 private:
@@ -111,10 +156,11 @@ private:
     TimePoint answerDue() const;
     bool silenceEnds() const;
     bool silentFor(TimePoint now) const { return m_gatherer.silentFor(now, m_settings.byteGap); }
-    // How long the module asked now is given: its time-out, or less while it backs off.
-    Clock::duration askedTimeout() const;
+    // How long the module asked now is given: its time-out, or a probe's.
+    Clock::duration askedTimeout() const { return m_askedTimeout; }
     void updateStale(TimePoint now);
-    ModuleState &module(int address);
+    ModuleState &module(int address) { return m_roster.module(address); }
+    const ModuleState *framingOwner() const { return m_roster.find(address()); }
     ModuleState &asked() { return module(m_asked); }
     bool onBus() const { return m_roster.onBus(); }
     bool needsSetUp(const ModuleState &m) const

@@ -4,7 +4,8 @@
 // of any length among them, so that the framing is learned, relearned and attacked.
 // Whatever happens:
 // only well-formed commands go out, only 24-bit values are shown, and a cycle that
-// is reading always has a deadline, so it can never stall.
+// is reading always has a deadline, so it can never stall, and never one before now,
+// so that it never spins.
 #include "protocol/ValueReply.h"
 #include "reader/ReadCycle.h"
 
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace {
+
+kvp::TimePoint now = kvp::TimePoint{} + std::chrono::hours(1000);
 
 void check(const kvp::CycleActions &a, const kvp::ReadCycle &cycle)
 {
@@ -30,7 +33,7 @@ void check(const kvp::CycleActions &a, const kvp::ReadCycle &cycle)
         if (value < -8388608 || value > 8388607 || std::to_string(value) != *a.show)
             std::abort();
     }
-    if (cycle.reading() && !cycle.deadline())
+    if (cycle.reading() && (!cycle.deadline() || *cycle.deadline() < now))
         std::abort();
 }
 
@@ -47,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     // A bus of three modules, asked in turn, or the address box.
     if (data[0] & 2)
         cycle.setAddresses({1, 2, 3});
-    kvp::TimePoint now = kvp::TimePoint{} + std::chrono::hours(1000);
+    now = kvp::TimePoint{} + std::chrono::hours(1000);
     size_t i = 1;
     const auto take = [&](size_t n) {
         n = std::min(n, size - i);
@@ -66,7 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
             break;
         case 2: {
             const auto text = take(op / 7 % 8);
-            cycle.setAddressText(std::string(text.begin(), text.end()));
+            // As the caller does when told the next command may go sooner.
+            if (cycle.setAddressText(std::string(text.begin(), text.end())))
+                check(cycle.tick(now), cycle);
             break;
         }
         case 3:
