@@ -11,13 +11,18 @@ if(NOT KVP_ICOTOOL)
 endif()
 set(_kvp_icons "${PROJECT_SOURCE_DIR}/src/ui/icons")
 set(KVP_ICO "${PROJECT_BINARY_DIR}/kvp-reader.ico")
-add_custom_command(OUTPUT "${KVP_ICO}"
+# Made when configuring: the programs are in other folders of the build, whose
+# targets could not depend on a command's output made here.
+execute_process(
     COMMAND "${KVP_ICOTOOL}" -c -o "${KVP_ICO}" "${_kvp_icons}/kvp-reader-16.png" "${_kvp_icons}/kvp-reader-32.png"
-    DEPENDS "${_kvp_icons}/kvp-reader-16.png" "${_kvp_icons}/kvp-reader-32.png"
-    VERBATIM)
+    RESULT_VARIABLE _kvp_ico_result)
+if(NOT _kvp_ico_result EQUAL 0)
+    message(FATAL_ERROR "icotool could not make ${KVP_ICO} from ${_kvp_icons}")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    "${_kvp_icons}/kvp-reader-16.png" "${_kvp_icons}/kvp-reader-32.png")
 # Explorer, the task bar and the Start menu take a program's icon from its resources.
 file(WRITE "${PROJECT_BINARY_DIR}/kvp-reader-icon.rc" "1 ICON \"${KVP_ICO}\"\n")
-set_source_files_properties("${PROJECT_BINARY_DIR}/kvp-reader-icon.rc" PROPERTIES OBJECT_DEPENDS "${KVP_ICO}")
 foreach(_kvp_program IN ITEMS kvp-reader kvp-reader-window)
     if(TARGET ${_kvp_program})
         target_sources(${_kvp_program} PRIVATE "${PROJECT_BINARY_DIR}/kvp-reader-icon.rc")
