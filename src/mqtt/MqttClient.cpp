@@ -224,7 +224,12 @@ void MqttClient::onSocket(bool writable)
         // The connection is made or failed. TLS would take a refusal for a failed
         // handshake, or leave it to the time-out: it is said for what it is.
         if (const int error = pendingError(mosquitto_socket(m_mosq)); error != 0) {
-            fail(error == ECONNREFUSED ? BrokerTrouble::refused : BrokerTrouble::other, systemError(error));
+            // A broker that speaks no TLS resets the connection at our first handshake
+            // message; seen before the library reads, it is the handshake that failed.
+            if (error == ECONNRESET && m_url.tls)
+                fail(BrokerTrouble::tlsFailed, {});
+            else
+                fail(error == ECONNREFUSED ? BrokerTrouble::refused : BrokerTrouble::other, systemError(error));
             return;
         }
     }
