@@ -14,6 +14,7 @@
 #include "ui/UnitsAndLimits.h"
 #include "ui/WindowExtras.h"
 #include "ui/frmMain.h"
+#include "ui/WindowNotices.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -400,7 +401,7 @@ private slots:
         QTRY_VERIFY(w.value() != value); // reading goes on
     }
 
-    // A trend that cannot be saved says why.
+    // A trend that cannot be saved says why, as every other file the window writes does.
     void trendExportGivesTheReason_data()
     {
         QTest::addColumn<bool>("png");
@@ -421,6 +422,10 @@ private slots:
         Window w;
         const QString said = png ? w.trend().savePng(path) : w.trend().saveCsv(path);
         QVERIFY2(said.contains(reason), qPrintable(said));
+        emit w.trend().saveFailed(path, said);
+        const QMessageBox *box = w.window->notices()->box();
+        QVERIFY(box && box->isVisible() && !box->isModal()); // reading goes on behind it
+        QCOMPARE(box->text(), QStringLiteral("无法保存 %1 (%2). 请选择另一个文件.").arg(path, said));
     }
 
     // A --log that stops taking values says so in the window, as the console does.

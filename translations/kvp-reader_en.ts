@@ -58,10 +58,6 @@
         <source>CSV 文件 (*.csv)</source>
         <translation>CSV files (*.csv)</translation>
     </message>
-    <message>
-        <source>无法保存 %1 (%2). 请选择另一个文件.</source>
-        <translation>Cannot save %1 (%2). Choose another file.</translation>
-    </message>
 </context>
 <context>
     <name>frmMain</name>
@@ -533,6 +529,10 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>主题前缀 %1 须由单个 &apos;/&apos; 分隔的层级组成, 不含 &apos;+&apos;, &apos;#&apos;, 两端不带 &apos;/&apos; (密码中的 &apos;/&apos; 写作 %2F)</source>
         <translation>the topic prefix %1 must be levels separated by single &apos;/&apos;, without &apos;+&apos;, &apos;#&apos; or a &apos;/&apos; at either end (a &apos;/&apos; in a password is written %2F)</translation>
+    </message>
+    <message>
+        <source>无法保存 %1 (%2). 请选择另一个文件.</source>
+        <translation>Cannot save %1 (%2). Choose another file.</translation>
     </message>
 </context>
 <context>

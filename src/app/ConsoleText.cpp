@@ -221,6 +221,8 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::recordingFailed:
         return withDetail(QStringLiteral("Recording to %1 stopped: a value could not be written. %2 Then record "
                                          "again.").arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
+    case Condition::exportFailed:
+        return QStringLiteral("Could not save %1 (%2). Choose another file.").arg(facts.file, facts.detail);
     case Condition::noModuleFound:
         return QStringLiteral("no module answered on %1 at any address from 0 to 31; check the wiring, the "
                               "module's power and --echo").arg(facts.port);

@@ -87,6 +87,7 @@ bool needsMessage(Condition condition)
     case Condition::invalidAddress:
     case Condition::logFile:
     case Condition::recordingFailed:
+    case Condition::exportFailed:
     case Condition::simulatorFailed:
     case Condition::badServerAddress:
     case Condition::connectionRefused:
@@ -186,6 +187,8 @@ QString windowMessage(Condition condition, const Facts &facts)
     case Condition::recordingFailed:
         return withDetail(QCoreApplication::translate("kvp", "记录到 %1 已停止: 有一个数值无法写入. %2 然后重新记录.")
                               .arg(facts.file, fileAdvice(facts, FileTrouble::space)), facts);
+    case Condition::exportFailed:
+        return QCoreApplication::translate("kvp", "无法保存 %1 (%2). 请选择另一个文件.").arg(facts.file, facts.detail);
     case Condition::simulatorFailed:
         return withDetail(QCoreApplication::translate("kvp", "无法启动模拟模块."), facts);
     case Condition::badServerAddress:

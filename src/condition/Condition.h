@@ -72,6 +72,7 @@ enum class Condition {
     outputPaused,   // standard output is not taken; queries wait until it is
     outputDropped,  // values still waiting for standard output at the end
     recordingFailed, // a recording started from the window could not be written on
+    exportFailed,    // the trend's picture or data could not be saved to the file chosen (detail: why)
     noModuleFound,   // the search asked every address and none answered
     simulatorFailed,
     noDisplay,

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QFontMetrics>
-#include <QMessageBox>
 #include <QSaveFile>
 #include <QPainter>
 
@@ -189,7 +188,8 @@ QString TrendExport::saveCsv(const QString &path, const std::string &text)
     return saveWhole(path, [&](QString &) -> std::optional<QByteArray> { return QByteArray::fromStdString(text); });
 }
 
-void TrendExport::chooseAndSave(QWidget *parent, bool png, const std::function<QString(const QString &)> &save)
+void TrendExport::chooseAndSave(QWidget *parent, bool png, const std::function<QString(const QString &)> &save,
+                                const std::function<void(const QString &, const QString &)> &failed)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString path = QFileDialog::getSaveFileName(
@@ -201,8 +201,7 @@ void TrendExport::chooseAndSave(QWidget *parent, bool png, const std::function<Q
         return;
     LastFolder::noteFile(path); // the next dialog, of the trend or a recording, starts there
     if (const QString reason = save(path); !reason.isEmpty())
-        QMessageBox::warning(parent, parent->window()->windowTitle(),
-                             tr("无法保存 %1 (%2). 请选择另一个文件.").arg(path, reason));
+        failed(path, reason);
 }
 
 } // namespace kvp

@@ -48,9 +48,10 @@ public:
     // keeps what it held.
     static QString savePng(const QString &path, const std::function<QImage(QString &reason)> &render);
     static QString saveCsv(const QString &path, const std::string &text);
-    // Asks for the file to save to (empty: the user cancelled), and says why it
-    // could not be saved when `save` gives a reason.
-    static void chooseAndSave(QWidget *parent, bool png, const std::function<QString(const QString &)> &save);
+    // Asks for the file to save to (empty: the user cancelled), and hands `failed`
+    // the file and the reason when `save` gives one.
+    static void chooseAndSave(QWidget *parent, bool png, const std::function<QString(const QString &)> &save,
+                              const std::function<void(const QString &file, const QString &reason)> &failed);
 };
 
 } // namespace kvp

@@ -52,10 +52,13 @@ TrendPanel::TrendPanel(QWidget *parent) : QWidget(parent)
         emit choiceChanged();
     });
     connect(m_controls, &TrendControls::pauseToggled, this, &TrendPanel::setPaused);
-    connect(m_controls, &TrendControls::savePngAsked, this,
-            [this] { TrendExport::chooseAndSave(this, true, [this](const QString &path) { return savePng(path); }); });
-    connect(m_controls, &TrendControls::saveCsvAsked, this,
-            [this] { TrendExport::chooseAndSave(this, false, [this](const QString &path) { return saveCsv(path); }); });
+    const auto failed = [this](const QString &file, const QString &reason) { emit saveFailed(file, reason); };
+    connect(m_controls, &TrendControls::savePngAsked, this, [this, failed] {
+        TrendExport::chooseAndSave(this, true, [this](const QString &path) { return savePng(path); }, failed);
+    });
+    connect(m_controls, &TrendControls::saveCsvAsked, this, [this, failed] {
+        TrendExport::chooseAndSave(this, false, [this](const QString &path) { return saveCsv(path); }, failed);
+    });
 
     m_statsLabel = new QLabel(this);
     m_statsLabel->setObjectName(QStringLiteral("TrendStats"));

@@ -110,6 +110,8 @@ signals:
     void chartUnavailable(const QString &message);
     // The user chose another span, or all modules or one.
     void choiceChanged();
+    // The picture or the data could not be saved to `file`, for `reason`.
+    void saveFailed(const QString &file, const QString &reason);
 
 protected:
     void showEvent(QShowEvent *event) override;

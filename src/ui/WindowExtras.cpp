@@ -11,6 +11,7 @@
 #include "UnitsAndLimits.h"
 #include "ValueView.h"
 #include "WindowBench.h"
+#include "WindowNotices.h"
 
 #include "app/ConditionOf.h"
 #include "app/ReadSession.h"
@@ -48,6 +49,9 @@ WindowExtras::WindowExtras(QWidget &window, ReadSession &session, ValueView &vie
     m_trend = new TrendPanel(&window);
     m_trend->setPortSource([this] { return m_session.portName(); });
     connect(m_trend, &TrendPanel::choiceChanged, this, &WindowExtras::trendChoiceChanged);
+    connect(m_trend, &TrendPanel::saveFailed, this, [&notices](const QString &file, const QString &reason) {
+        notices.fileTrouble(Condition::exportFailed, file, reason, 0);
+    });
     m_modules = new ModuleListPanel([this](int address) { return moduleNow(address); }, &window);
     m_panels = new PanelStack(window, m_trend, m_modules);
 

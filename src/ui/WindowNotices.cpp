@@ -33,6 +33,11 @@ void WindowNotices::fileTrouble(Condition condition, const QString &file, const 
     tell(condition, facts);
 }
 
+WindowNotices::~WindowNotices()
+{
+    delete m_box;
+}
+
 void WindowNotices::closeBox()
 {
     if (m_box)

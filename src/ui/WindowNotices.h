@@ -25,6 +25,8 @@ class WindowNotices : public QObject
 public:
     // `facts` are the session's as the window words them (simulated or not).
     WindowNotices(QWidget &window, StatusLine &line, std::function<Facts()> facts);
+    // A box shown before the window was has no parent: it goes with the window all the same.
+    ~WindowNotices() override;
 
     // The condition's message in a box; a new one replaces the one before.
     void tell(Condition condition);
