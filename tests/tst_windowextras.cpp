@@ -803,6 +803,39 @@ private slots:
         QVERIFY(chain.indexOf(w.child<QWidget>("ModuleNewAddress")) < chain.indexOf(w.modules().table()));
     }
 
+    // A module that loses answers is asked again, listed, and said to lose them,
+    // whether the first answer was lost or the one that would have confirmed it.
+    void findNamesAModuleThatLosesAnswers_data()
+    {
+        QTest::addColumn<unsigned>("seed");
+        QTest::addColumn<std::vector<bool>>("heard"); // what the seed makes of module 5's first answers
+        QTest::newRow("the first lost") << 6u << std::vector<bool>{false, true};
+        QTest::newRow("heard, then lost when asked to confirm") << 7u << std::vector<bool>{true, false, true};
+    }
+    void findNamesAModuleThatLosesAnswers()
+    {
+        QFETCH(unsigned, seed);
+        QFETCH(std::vector<bool>, heard);
+        SimulatorSettings sim{.address = 3, .moreAddresses = {5}, .seed = seed};
+        sim.differences[5].drop = 0.5;
+        Window w(sim);
+        std::vector<bool> answers;
+        w.module.module().setReplyObserver([&](const ModuleSimulator::Reply &r) {
+            if (r.address == 5)
+                answers.push_back(r.intact());
+        });
+        QVERIFY(w.showAndRead());
+        FindModuleDialog *dialog = w.extras().findModule();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->searching(), 10000);
+        answers.resize(std::min(answers.size(), heard.size()));
+        QCOMPARE(answers, heard);
+        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("FindList"));
+        QCOMPARE(list->count(), 2);
+        QVERIFY(list->item(1)->text().startsWith(QStringLiteral("地址 5:")));
+        const QString state = dialog->findChild<QLabel *>(QStringLiteral("FindState"))->text();
+        QVERIFY2(state.contains(QStringLiteral("地址 5 再次询问时才应答")), qPrintable(state));
+    }
+
     // "Read all found" puts every module that answered into the list and reads them all.
     void readAllFoundReadsTheBus()
     {

@@ -197,6 +197,12 @@ void ScanCycle::timedOut(TimePoint now)
         }
         m_suspects.erase(it);
         m_heard.erase(a);
+        // Or a module that lost this answer, as it may have lost the first: asked once
+        // more, as briefly as the silent are, it is found and named as losing answers.
+        if (m_settings.askSilentAgain && std::find(m_askedAgain.begin(), m_askedAgain.end(), a) == m_askedAgain.end()) {
+            m_queue.push_back(a);
+            m_askedAgain.push_back(a);
+        }
     }
     const bool watchLong = secondPass() && !askedAgainForSilence();
     m_gatherer.beginQuiet(now, now, true, watchLong ? m_settings.retryTimeout : milliseconds(0));
