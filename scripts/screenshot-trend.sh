@@ -37,7 +37,7 @@ done
 tmp=$(mktemp -d)
 sim=build/sim/kvp-sim
 reader= xvfb= device=
-trap 'kill $reader $xvfb 2>/dev/null || true; kill -CONT %1 2>/dev/null || true; kill %1 2>/dev/null || true; rm -rf "$tmp"' EXIT
+trap 'kill $reader 2>/dev/null || true; { [ -z "$reader" ] || wait $reader; } 2>/dev/null || true; kill $xvfb 2>/dev/null || true; kill -CONT %1 2>/dev/null || true; kill %1 2>/dev/null || true; rm -rf "$tmp"' EXIT
 # shellcheck source=scripts/bench-sim.sh
 . scripts/bench-sim.sh
 # shellcheck source=scripts/screenshot-x.sh

@@ -19,7 +19,7 @@ reader= xvfb=
 # shellcheck source=scripts/screenshot-x.sh
 . scripts/screenshot-x.sh
 config=$(mktemp -d)
-trap 'kill $reader $xvfb 2>/dev/null || true; rm -rf "$config"' EXIT
+trap 'kill $reader 2>/dev/null || true; { [ -z "$reader" ] || wait $reader; } 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$config"' EXIT
 export XDG_CONFIG_HOME=$config
 
 # run SCREEN LANG ARGS...: a fresh X server and settings, the window up and focused.

@@ -47,7 +47,7 @@ reader= xvfb=
 # shellcheck source=scripts/screenshot-x.sh
 . scripts/screenshot-x.sh
 config=$(mktemp -d)
-trap 'kill $reader $xvfb 2>/dev/null || true; rm -rf "$config"' EXIT
+trap 'kill $reader 2>/dev/null || true; { [ -z "$reader" ] || wait $reader; } 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$config"' EXIT
 start_xvfb "$screen"
 
 # Settings of its own, so the picture never depends on, or changes, the user's.
@@ -56,7 +56,7 @@ if [[ -n $traffic ]]; then
     # A line with faults on it, so that the view has more than good values to show.
     build/sim/kvp-sim --address 3 --corrupt 0.1 --drop 0.1 --split 0.3 >"$config/sim.out" &
     sim=$!
-    trap 'kill $reader $xvfb $sim 2>/dev/null || true; rm -rf "$config"' EXIT
+    trap 'kill $reader 2>/dev/null || true; { [ -z "$reader" ] || wait $reader; } 2>/dev/null || true; kill $xvfb $sim 2>/dev/null || true; rm -rf "$config"' EXIT
     device=
     for _ in $(seq 50); do
         device=$(grep -o '/dev/pts/[0-9]*' "$config/sim.out" | head -n 1) && [[ -n $device ]] && break

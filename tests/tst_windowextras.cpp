@@ -1,5 +1,6 @@
 // What the window offers besides its form: the trend below it, recording, copying
 // the value, and finding the module, each against the simulated module.
+#include "WindowFixture.h"
 #include "sim/SimulatedModule.h"
 #include "app/LastFolder.h"
 #include "ui/FindModuleDialog.h"
@@ -47,27 +48,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Window
+// The window's fixture, with the panels' own ways in.
+struct Window : kvp::test::Window
 {
-    explicit Window(SimulatorSettings sim = {}) : module(sim)
-    {
-        PortSettings port;
-        port.portName = module.devicePath();
-        window = std::make_unique<frmMain>(port, CycleSettings{});
-    }
-    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
-    QString value() { return child<QLabel>("DataText")->text(); }
+    using kvp::test::Window::Window;
+    QString value() { return display()->text(); }
     WindowExtras &extras() { return *window->extras(); }
     ModuleListPanel &modules() { return *extras().modules(); }
-    // Every intact value each module sent, in order.
-    std::map<int, QStringList> &observeValues()
-    {
-        module.module().setReplyObserver([this](const ModuleSimulator::Reply &r) {
-            if (r.intact())
-                sent[r.address] << QString::number(r.value);
-        });
-        return sent;
-    }
     // The list opened and filled as a user does, with the box at `box`.
     void fillList(const QList<int> &addresses, int box)
     {
@@ -95,8 +82,8 @@ struct Window
         dialog->findChild<QSpinBox *>(QStringLiteral("ReadoutDecimals"))->setValue(decimals);
         dialog->accept();
     }
-    std::map<int, QStringList> sent;
     TrendPanel &trend() { return *extras().trend(); }
+    // Read pressed once the window is active; nothing is waited for of the module.
     bool showAndRead()
     {
         if (!window->Form_Load())
@@ -104,23 +91,15 @@ struct Window
         window->show();
         if (!QTest::qWaitForWindowActive(window.get()))
             return false;
-        QTest::mouseClick(child<QPushButton>("Read"), Qt::LeftButton);
+        click("Read");
         return true;
     }
-    // Waits until the module has sent `n` more good replies.
+    // Waits until the module has sent `n` more good replies, as long as a slow machine takes.
     bool waitValues(int n)
     {
-        const qint64 before = module.module().counters().intactValues;
-        for (int waited = 0; waited < 10000; waited += 5) {
-            if (static_cast<qint64>(module.module().counters().intactValues) - before >= n)
-                return true;
-            QTest::qWait(5);
-        }
-        return false;
+        const auto before = module.module().counters().intactValues;
+        return QTest::qWaitFor([&] { return module.module().counters().intactValues >= before + n; }, 10000 + 20 * n);
     }
-
-    SimulatedModule module;
-    std::unique_ptr<frmMain> window;
 };
 
 QMessageBox *openMessage()
@@ -319,6 +298,19 @@ private slots:
         QVERIFY(form.match(w.value()).hasMatch());
     }
 
+    // Back within its limits, the line says the state again, not the crossing it left.
+    void backWithinTheLineSaysTheStateAgain()
+    {
+        Window w;
+        QVERIFY(w.showAndRead());
+        QVERIFY(w.waitValues(2));
+        w.setUnits(0, {{"ReadoutHigh", "-9000000"}}, 0);
+        QTRY_VERIFY2(w.status().startsWith(QStringLiteral("读取中; ▲ 高于上限")), qPrintable(w.status()));
+        w.setUnits(0, {{"ReadoutHigh", ""}}, 0);
+        QVERIFY(w.waitValues(2));
+        QCOMPARE(w.status(), QStringLiteral("读取中"));
+    }
+
     // The dialog takes nothing the console's options would refuse, and says why.
     void unitsDialogRefuses_data()
     {
@@ -361,7 +353,7 @@ private slots:
         w.window->setAddressText(QStringLiteral("7"));
         QVERIFY(w.showAndRead());
         QVERIFY(w.extras().startRecording(path));
-        QVERIFY(w.waitValues(50));
+        QTRY_VERIFY_WITH_TIMEOUT(w.extras().recording().rows() >= 50, 10000); // sent is not yet recorded
         QTRY_VERIFY(w.child<QLabel>("RecordingRows")->text().contains(QRegularExpression(QStringLiteral("\\d\\d"))));
         QTest::keyClick(w.window.get(), Qt::Key_R, Qt::ControlModifier); // stops
         QVERIFY(!w.extras().recording().active());

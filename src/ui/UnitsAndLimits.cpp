@@ -111,21 +111,21 @@ QString UnitsAndLimits::shownText(int address, const QString &text) const
            + (unit.empty() ? QString() : QLatin1Char(' ') + QString::fromStdString(unit));
 }
 
-void UnitsAndLimits::decorate(QLabel *value, QLabel *status, bool live) const
+QString UnitsAndLimits::decorate(QLabel *value, bool live) const
 {
     const auto address = m_shownModule();
     const auto last = address ? m_session.lastReading(*address) : std::nullopt;
     if (!last)
-        return; // the form's caption, or nothing of this module yet
+        return {}; // the form's caption, or nothing of this module yet
     showOn(value, shownText(*address, value->text()));
     if (last->limit == LimitState::within || !live)
-        return;
+        return {};
     QPalette palette = value->palette();
     palette.setColor(QPalette::WindowText, alarmColourOn(m_window.palette().color(QPalette::Window)));
     value->setPalette(palette);
-    status->setText(windowText(last->limit == LimitState::above ? Condition::aboveHigh : Condition::belowLow,
-                               m_session.limitFacts(*address))
-                        .status);
+    return windowText(last->limit == LimitState::above ? Condition::aboveHigh : Condition::belowLow,
+                      m_session.limitFacts(*address))
+        .status;
 }
 
 void UnitsAndLimits::showOn(QLabel *value, const QString &text)

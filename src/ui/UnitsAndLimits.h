@@ -55,9 +55,9 @@ public:
     // The value of `address` as the window shows it: with the symbol of a limit it is
     // beyond and its unit; `text` as it is when nothing of this applies.
     QString shownText(int address, const QString &text) const;
-    // Marks the big value and the status line for the module shown; `live` as the
-    // window judged it. Called after the window has set both.
-    void decorate(QLabel *value, QLabel *status, bool live) const;
+    // Marks the big value for the module shown, `live` as the window judged it, and
+    // gives the state of the line while it is beyond a limit (empty: within, or none set).
+    QString decorate(QLabel *value, bool live) const;
     // The colour of a live value beyond a limit on `background`: a red that reads.
     static QColor alarmColourOn(const QColor &background);
     // Shows `text` on the big value, smaller when it would not fit (a symbol and a

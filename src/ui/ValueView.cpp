@@ -96,7 +96,7 @@ void ValueView::show(const QString &text)
     nameValue();
 }
 
-void ValueView::showState(bool live, const ValueColours &colours, QLabel *status)
+QString ValueView::showState(bool live, const ValueColours &colours)
 {
     // Blue only while the value on display is the module's value now. The form's
     // caption is no value at all: it keeps the window's own text colour.
@@ -108,11 +108,11 @@ void ValueView::showState(bool live, const ValueColours &colours, QLabel *status
     m_live = live;
     // Units, limits and the alarm colour first: the full-screen meter and the value's
     // accessible name show the value as decorated.
-    if (m_units && m_shown)
-        m_units->decorate(m_value, status, live);
+    const QString limit = m_units && m_shown ? m_units->decorate(m_value, live) : QString();
     if (m_meter)
         m_meter->showValue(m_value->text(), m_value->palette().color(QPalette::WindowText));
     nameValue();
+    return limit;
 }
 
 void ValueView::nameValue()

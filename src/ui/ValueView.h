@@ -52,8 +52,9 @@ public:
     // The module to show may have changed (the box, the bus): the value of another
     // module leaves the display.
     void follow();
-    // Colours the value, live or not, and decorates it with its unit and limit.
-    void showState(bool live, const ValueColours &colours, QLabel *status);
+    // Colours the value, live or not, and decorates it with its unit and limit; gives
+    // the line's state while the value is beyond a limit (else empty).
+    QString showState(bool live, const ValueColours &colours);
     void setStale(bool stale) { m_stale = stale; }
 
     // The value shown, alone or after the time it came ("time<TAB>value", which a

@@ -366,8 +366,6 @@ void frmMain::showState()
     WindowText text = textFor(shown);
     if (shown == Condition::none)
         text.status = windowWord(WindowWord::boxNotOnBus);
-    if (!text.status.isEmpty())
-        m_line->setState(text.status);
     m_statusRow->setPort(text.port, windowWord(WindowWord::portTip).arg(text.port));
 
     // Live only while the value on display is the module's value now: values arriving
@@ -379,7 +377,11 @@ void frmMain::showState()
         const auto module = m_view->target();
         m_meter->setWidest(module ? widestValueText(ctrMSComm.readouts().of(*module)) : widestValueText());
     }
-    m_view->showState(live, m_colours, ui->StatusText);
+    // Beyond a limit the line says so; back within, it says the state again.
+    if (const QString limit = m_view->showState(live, m_colours); !limit.isEmpty())
+        m_line->setState(limit);
+    else if (!text.status.isEmpty())
+        m_line->setState(text.status);
     if (m_meter)
         m_meter->showState(ui->StatusText->text());
 }
