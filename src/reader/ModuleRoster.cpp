@@ -136,6 +136,42 @@ void ModuleRoster::setAside(ModuleState &m, ModuleState::Aside why)
     m.aside = why;
 }
 
+bool ModuleRoster::heardLate(ModuleState &m)
+{
+    ++m.counters.lateReplies;
+    ++m.lateInRow;
+    m.silentInRow = 0;
+    return m.aside == ModuleState::Aside::silent && answered(m);
+}
+
+Clock::duration ModuleRoster::gaveUp(ModuleState &m, bool nothingHeard, bool timedOutBefore, Clock::duration asked)
+{
+    // After a time-out with nothing heard, the answer may merely be late: until the
+    // module has answered in time, and when it times out again, the line is watched
+    // a time-out long, so that a late answer is seen as such (and the time-out can
+    // grow to cover it) rather than taken for the answer to the next command. A
+    // module that said nothing the first two times (on a bus, where the others
+    // wait, the first time) is not slow but silent.
+    const bool probed = asked < m.timeout;
+    const Clock::duration watch
+        = nothingHeard && !probed && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2)
+        ? m.timeout : Clock::duration{};
+    // On a bus, a module that said nothing to its set-up, or twice in a row, is set
+    // aside; a late answer heard in the watch brings it back at once.
+    if (onBus() && nothingHeard && (!m.setUp || m.silentInRow >= 2))
+        setAside(m, ModuleState::Aside::silent);
+    return watch;
+}
+
+std::optional<milliseconds> ModuleRoster::lateAnswer(ModuleState &m, Clock::duration late)
+{
+    const bool first = !m.timeoutGrown;
+    const auto grown = m.lateAnswer(late, m_settings);
+    if (!grown && m.lateInRow >= 2 && late > m.timeout)
+        setAside(m, ModuleState::Aside::late);
+    return grown && first ? grown : std::nullopt;
+}
+
 bool ModuleRoster::answered(ModuleState &m)
 {
     if (m.aside == ModuleState::Aside::no)
