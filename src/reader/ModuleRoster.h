@@ -30,6 +30,8 @@ public:
     // answers at all at 19200 bit/s (a slow one shows up as late, and is given its
     // full time-out again), short enough to leave the line to the others.
     static constexpr Clock::duration kProbeTimeout = std::chrono::milliseconds(50);
+    // How long the first probe of a module set aside watches for its late answer.
+    static constexpr Clock::duration kSlowWatch = 4 * kProbeTimeout;
     // The modules aside take at most one part in this many of the line's time.
     static constexpr int kAsideShare = 12;
 
@@ -60,9 +62,9 @@ public:
     void turnOver(TimePoint now, Clock::duration pace);
     // `m` is set aside (nothing heard: silent; else late), or was already.
     void setAside(ModuleState &m, ModuleState::Aside why);
-    // An answer from `m` came after its time-out, nothing else in the block: slow,
-    // not silent. True when it had been said to be aside, and is back.
-    bool heardLate(ModuleState &m);
+    // An answer from `m` came after the time it was given (`asked`): slow, not
+    // silent. True when it had been said to be aside, and is back.
+    bool heardLate(ModuleState &m, Clock::duration asked);
     // `m` was given up (`nothingHeard`: not a byte came in `asked`, the time it was
     // given); sets it aside when it is silent. How long to watch the line for its
     // late answer before the next command.

@@ -80,7 +80,7 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
         asked().counters.discardedBytes += bytInput.size();
         if (m_tail)
             *m_tail += bytInput.size();
-        if (m_gatherer.noise(bytInput.size(), now) && m_roster.heardLate(asked())) {
+        if (m_gatherer.noise(bytInput.size(), now) && m_roster.heardLate(asked(), m_askedTimeout)) {
             out.answersAgain = true;
             out.address = m_asked;
         }
