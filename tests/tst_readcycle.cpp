@@ -1278,7 +1278,7 @@ private slots:
         QTest::addColumn<QChar>("fault");
         QTest::addColumn<StaleReason>("reason");
         QTest::newRow("lost") << QChar('l') << StaleReason::noAnswer;
-        QTest::newRow("stopping partway") << QChar('p') << StaleReason::noAnswer;
+        QTest::newRow("stopping partway: garbled, not silent") << QChar('p') << StaleReason::cutShort;
         QTest::newRow("bad check byte") << QChar('b') << StaleReason::badCheck;
         QTest::newRow("garbled line end") << QChar('e') << StaleReason::badTrailer;
     }

@@ -534,6 +534,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>主题前缀 %1 须由单个 &apos;/&apos; 分隔的层级组成, 不含 &apos;+&apos;, &apos;#&apos;, 两端不带 &apos;/&apos; (密码中的 &apos;/&apos; 写作 %2F)</source>
         <translation>the topic prefix %1 must be levels separated by single &apos;/&apos;, without &apos;+&apos;, &apos;#&apos; or a &apos;/&apos; at either end (a &apos;/&apos; in a password is written %2F)</translation>
     </message>
+    <message>
+        <source>应答残缺: 可能有两个模块使用同一地址 (冲突), 或线路丢失字节</source>
+        <translation>Replies garbled, cut short: two modules may share this address (a collision), or the line loses bytes</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>

@@ -296,7 +296,7 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
     }
     if (result.outcome == Outcome::short_ || (length && block.size() < *length)) {
         ++m.counters.shortReplies; // the reply stopped partway
-        giveUp(out, StaleReason::noAnswer, now, timedOut);
+        giveUp(out, StaleReason::cutShort, now, timedOut);
     } else if (result.outcome == Outcome::value) {
         // It checks, but is not yet believed: another length than learned.
         ++m.counters.badTrailers;
