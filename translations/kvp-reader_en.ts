@@ -717,6 +717,14 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>要加入列表的地址</source>
         <translation>Address to add to the list</translation>
     </message>
+    <message>
+        <source>无应答, %1 秒后再问</source>
+        <translation>silent, next ask in %1 s</translation>
+    </message>
+    <message>
+        <source>应答太迟, %1 秒后再问</source>
+        <translation>late, next ask in %1 s</translation>
+    </message>
 </context>
 <context>
     <name>kvp::MqttControl</name>
