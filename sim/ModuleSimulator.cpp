@@ -131,6 +131,21 @@ int ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
     } else {
         ++m_counters.intactValues;
     }
+    if (chance(own && own->clash ? *own->clash : m_settings.clash)) {
+        // Both modules drive the line at once: the reader gets a mix of the two
+        // replies, and a byte or two whose start bit was lost in the fight never
+        // arrives at all.
+        m_twin.address = address;
+        const std::vector<std::uint8_t> theirs = valueReply(nextValue(m_twin), m_twin);
+        for (size_t i = 0; i < bytes.size() && i < theirs.size(); ++i)
+            bytes[i] &= theirs[i];
+        for (int lost = 1 + int(m_random() % 2); lost > 0 && bytes.size() > 1; --lost)
+            bytes.erase(bytes.begin() + std::ptrdiff_t(m_random() % bytes.size()));
+        if (!event.corrupted)
+            --m_counters.intactValues;
+        ++m_counters.clashes;
+        event.clashed = true;
+    }
     if (chance(m_settings.stray)) {
         const auto junk = static_cast<std::uint8_t>(m_random());
         if (m_random() % 2)

@@ -34,6 +34,7 @@ public:
         std::uint64_t leads = 0;
         std::uint64_t pauses = 0;
         std::uint64_t repeats = 0;
+        std::uint64_t clashes = 0;
         std::uint64_t ignored = 0; // commands for another address
     };
 
@@ -52,7 +53,8 @@ public:
         bool lead = false;
         bool pause = false;
         bool repeated = false;
-        bool intact() const { return !dropped && !corrupted; }
+        bool clashed = false;
+        bool intact() const { return !dropped && !corrupted && !clashed; }
     };
     // Called for every value query answered (or not), in order.
     void setReplyObserver(std::function<void(const Reply &)> observer) { m_observer = std::move(observer); }
@@ -82,6 +84,7 @@ private:
     bool chance(double p);
 
     SimulatorSettings m_settings;
+    Module m_twin; // the second module at an address, for clash
     std::mt19937 m_random;
     std::string m_pending;
     std::map<int, Module> m_modules; // by address

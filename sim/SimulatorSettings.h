@@ -13,6 +13,7 @@ struct ModuleDifferences {
     std::optional<double> drop;
     std::optional<double> corrupt;
     std::optional<int> turnaroundMs;
+    std::optional<double> clash;
 };
 
 // How the simulated module behaves, and which faults it puts on the line. Every
@@ -34,6 +35,7 @@ struct SimulatorSettings {
     double lead = 0.0;    // a spurious 0x00 or 0xFF ahead of a reply, as RS-485 drivers make
     double pause = 0.0;   // one pause of pauseMs somewhere inside a reply
     double repeat = 0.0;  // send a value reply a second time, right behind the first
+    double clash = 0.0;   // a second module at the same address answers at the same time
     int pauseMs = 0;      // the pause inside split replies (0: 1 to 5 ms) and of `pause`
     int replyBytes = 6;   // the length of a value reply: value, check byte, filler, CR LF
     bool statusByte = false; // the byte after the check byte changes with every reply

@@ -155,6 +155,10 @@ int main(int argc, char **argv)
     option("lead", "Probability of a spurious 0x00 or 0xFF byte ahead of a reply.", "P", "0");
     option("pause", "Probability of one pause of --pause-ms inside a reply.", "P", "0");
     option("repeat", "Probability of sending a value reply a second time, right behind the first.", "P", "0");
+    option("clash",
+           "Probability that a second module at the same address answers a query too, garbling the reply; "
+           "ADDRESS=P for one module of several.",
+           "P[,ADDRESS=P...]", "0");
     option("pause-ms", "The pause inside a split reply (default 1 to 5 ms) and of --pause (default 40 ms).", "MS", "0");
     option("reply-bytes",
            "Length of a value reply, 6 to 32: value, check byte, filler, CR LF (default 6); ADDRESS=N for one module "
@@ -230,6 +234,8 @@ int main(int argc, char **argv)
               [&](int a, const QString &v) { settings.differences[a].drop = probability(v, "drop"); });
     perModule(parser, "corrupt", addresses, [&](const QString &v) { settings.corrupt = probability(v, "corrupt"); },
               [&](int a, const QString &v) { settings.differences[a].corrupt = probability(v, "corrupt"); });
+    perModule(parser, "clash", addresses, [&](const QString &v) { settings.clash = probability(v, "clash"); },
+              [&](int a, const QString &v) { settings.differences[a].clash = probability(v, "clash"); });
     settings.stray = probability(parser, "stray");
     settings.lead = probability(parser, "lead");
     settings.pause = probability(parser, "pause");
@@ -307,7 +313,8 @@ int main(int argc, char **argv)
             put(trace, who + (r.dropped ? QByteArray("dropped")
                                         : (r.corrupted ? "corrupted " : "value ") + QByteArray::number(r.value))
                            + (r.stray ? " stray" : "") + (r.split ? " split" : "") + (r.lead ? " lead" : "")
-                           + (r.pause ? " pause" : "") + (r.repeated ? " repeated" : "") + '\n');
+                           + (r.pause ? " pause" : "") + (r.repeated ? " repeated" : "")
+                           + (r.clashed ? " clash" : "") + '\n');
         }
     });
     // On the monotonic clock, so a script can line these up with the reader's output.
@@ -334,12 +341,13 @@ int main(int argc, char **argv)
     trace.close();
     const auto &c = endpoint.module().counters();
     std::printf("kvp-sim: setups %llu, queries %llu, intact %llu, dropped %llu, corrupted %llu, split %llu, "
-                "stray %llu, lead %llu, pauses %llu, repeats %llu, ignored %llu\n",
+                "stray %llu, lead %llu, pauses %llu, repeats %llu, clashes %llu, ignored %llu\n",
                 static_cast<unsigned long long>(c.setups), static_cast<unsigned long long>(c.queries),
                 static_cast<unsigned long long>(c.intactValues), static_cast<unsigned long long>(c.dropped),
                 static_cast<unsigned long long>(c.corrupted), static_cast<unsigned long long>(c.split),
                 static_cast<unsigned long long>(c.strays), static_cast<unsigned long long>(c.leads),
                 static_cast<unsigned long long>(c.pauses), static_cast<unsigned long long>(c.repeats),
+                static_cast<unsigned long long>(c.clashes),
                 static_cast<unsigned long long>(c.ignored));
     if (!pty && fd >= 0)
         ::close(fd);

@@ -90,6 +90,8 @@ private slots:
                                        << Condition::noAnswer;
         QTest::newRow("silent because late") << CyclePhase::reading << StaleReason::noAnswer << false << true
                                              << Condition::repliesLate;
+        QTest::newRow("replies cut short") << CyclePhase::reading << StaleReason::cutShort << false << false
+                                           << Condition::repliesCutShort;
         QTest::newRow("bad check bytes") << CyclePhase::reading << StaleReason::badCheck << false << false
                                          << Condition::badCheck;
         QTest::newRow("bad check bytes from an echo") << CyclePhase::reading << StaleReason::badCheck << true

@@ -88,6 +88,7 @@ struct Line
     int answersAgain = 0;
     std::map<int, TimePoint> firstShown; // of each module, the first value's time
     std::vector<std::pair<int, TimePoint>> shownAt;
+    std::map<int, Clock::duration> delayOf; // modules that answer later than the others in serve()
     int pastDeadlines = 0; // a deadline before now would spin the caller's timer
     bool refused = false;
 
@@ -167,8 +168,10 @@ struct Line
         while (now < end) {
             for (; answered < sent.size(); ++answered) {
                 const std::string &c = sent[answered];
-                if (auto bytes = respond(std::stoi(c.substr(1, 2)), c.find("COF8") != std::string::npos))
-                    arriving.emplace(now + delay, std::move(*bytes));
+                const int address = std::stoi(c.substr(1, 2));
+                const auto own = delayOf.find(address);
+                if (auto bytes = respond(address, c.find("COF8") != std::string::npos))
+                    arriving.emplace(now + (own == delayOf.end() ? delay : own->second), std::move(*bytes));
             }
             const auto due = cycle.deadline();
             const TimePoint bytesAt = arriving.empty() ? TimePoint::max() : arriving.begin()->first;
@@ -629,35 +632,38 @@ private slots:
             line.cycle.setAddresses(addresses);
             line.read();
             const TimePoint start = line.now;
-            line.serve(60s, [&](int address, bool setUp) -> std::optional<Bytes> {
-                if (!live(address) && (address != backAt || line.now - start < 40s))
+            line.serve(200s, [&](int address, bool setUp) -> std::optional<Bytes> {
+                if (!live(address) && (address != backAt || line.now - start < 160s))
                     return std::nullopt;
                 return setUp ? kAck : reply(address);
             });
             return start;
         };
         Line alone;
-        run({3, 7}, -1, alone);
+        const TimePoint aloneStart = run({3, 7}, -1, alone);
         Line line;
         const int back = bus.back() == 7 ? bus[bus.size() - 3] : bus.back(); // a silent one
         const TimePoint start = run(std::vector<int>(bus.begin(), bus.end()), back, line);
         for (const int a : {3, 7})
             QVERIFY2(line.firstShown.count(a) && line.firstShown[a] - start <= milliseconds(firstWithinMs),
                      qPrintable(QString::number(a)));
-        // The live ones' share, over the time the silent ones were silent.
-        const auto liveValues = [](const Line &l) {
-            return double(l.cycle.counters(3).goodValues + l.cycle.counters(7).goodValues);
+        // The live ones' share after the start, over the time the silent ones were silent;
+        // their probe period once each had its first probe, which watches longer.
+        const auto liveValues = [](const Line &l, TimePoint from) {
+            return double(std::count_if(l.shownAt.begin(), l.shownAt.end(), [&](const auto &s) {
+                return (s.first == 3 || s.first == 7) && s.second >= from + 5s && s.second < from + 160s;
+            }));
         };
-        QVERIFY2(liveValues(line) >= 0.9 * liveValues(alone) - 2 * line.cycle.counters(back).goodValues,
-                 qPrintable(QStringLiteral("%1 of %2").arg(liveValues(line)).arg(liveValues(alone))));
+        QVERIFY2(liveValues(line, start) >= 0.9 * liveValues(alone, aloneStart),
+                 qPrintable(QStringLiteral("%1 of %2").arg(liveValues(line, start)).arg(liveValues(alone, aloneStart))));
         // Each silent one asked about as often as said: every n x (a turn) x the share.
         const int silent = int(bus.size()) - 2;
         int probes = 0;
         for (size_t i = 0; i < line.sent.size(); ++i) {
             const int a = std::stoi(line.sent[i].substr(1, 2));
-            probes += !live(a) && line.sentTimes[i] - start > 10s && line.sentTimes[i] - start < 40s;
+            probes += !live(a) && line.sentTimes[i] - start > 110s && line.sentTimes[i] - start < 160s;
         }
-        const auto every = milliseconds(30000) * silent / std::max(probes, 1);
+        const auto every = milliseconds(50000) * silent / std::max(probes, 1);
         QVERIFY2(every > silent * 12 * 50ms && every < silent * 12 * 100ms,
                  qPrintable(QString::number(std::chrono::duration_cast<milliseconds>(every).count())));
         QCOMPARE(line.backedOff, silent);
@@ -706,6 +712,43 @@ private slots:
         QCOMPARE(line.cycle.roster().asideCount(), aside);
         if (bus.isEmpty()) // a time-out and its watch, then the next
             QVERIFY2(line.cycle.counters(2).commandsSent >= 9, qPrintable(QString::number(line.cycle.counters(2).commandsSent)));
+    }
+
+    // A module of a bus slower than a probe, at its first set-up and ever after: its
+    // late answer is heard as such and it is read, whatever the time-out, never lost
+    // among the silent ones while its answers go to the next module's command.
+    void slowModuleOnABus_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("timeoutMs"); // 0: none chosen
+        QTest::newRow("30 ms") << 30 << 0;
+        QTest::newRow("80 ms") << 80 << 0;
+        QTest::newRow("190 ms") << 190 << 0;
+        QTest::newRow("80 ms, --timeout 500") << 80 << 500;
+    }
+
+    void slowModuleOnABus()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(int, timeoutMs);
+        CycleSettings settings;
+        if (timeoutMs > 0)
+            settings = CycleSettings{.replyTimeout = milliseconds(timeoutMs), .adaptTimeout = false};
+        Line line(settings);
+        line.delayOf[3] = milliseconds(delayMs);
+        line.cycle.setAddresses({3, 7, 9});
+        line.read();
+        line.serve(20s, [](int address, bool setUp) -> std::optional<Bytes> {
+            if (address == 9)
+                return std::nullopt;
+            return setUp ? kAck : reply(address);
+        });
+        const auto values = line.cycle.counters(3).goodValues;
+        QVERIFY2(values >= 20000u / std::uint64_t(delayMs + 40) / 3, qPrintable(QString::number(values)));
+        QCOMPARE(line.cycle.status(3).stale, StaleReason::none);
+        QVERIFY(!line.cycle.status(3).repliesLate); // late only for a probe: its time-out covers it
+        QVERIFY(line.cycle.counters(7).goodValues + 1 >= values);
+        QCOMPARE(line.pastDeadlines, 0);
     }
 
     // What is learned of a module is its own: another address, read in between, is
@@ -1235,7 +1278,7 @@ private slots:
         QTest::addColumn<QChar>("fault");
         QTest::addColumn<StaleReason>("reason");
         QTest::newRow("lost") << QChar('l') << StaleReason::noAnswer;
-        QTest::newRow("stopping partway") << QChar('p') << StaleReason::noAnswer;
+        QTest::newRow("stopping partway: garbled, not silent") << QChar('p') << StaleReason::cutShort;
         QTest::newRow("bad check byte") << QChar('b') << StaleReason::badCheck;
         QTest::newRow("garbled line end") << QChar('e') << StaleReason::badTrailer;
     }

@@ -687,6 +687,26 @@ private slots:
         QTRY_COMPARE(w.row(7, 1), w.value()); // the table follows within a refresh
     }
 
+    // A module of the list that does not answer is said to be set aside, with when it
+    // is next asked, wherever it stands; the live one is read on.
+    void aSilentModuleOfTheList_data()
+    {
+        QTest::addColumn<QList<int>>("list");
+        QTest::newRow("after the live one") << QList<int>{3, 9};
+        QTest::newRow("before the live one") << QList<int>{9, 3};
+    }
+
+    void aSilentModuleOfTheList()
+    {
+        QFETCH(QList<int>, list);
+        Window w(SimulatorSettings{.address = 3});
+        w.fillList(list, 3);
+        QVERIFY(w.showAndRead());
+        const QRegularExpression said(QStringLiteral("^无应答, \\d+ 秒后再问$"));
+        QTRY_VERIFY2(said.match(w.row(9, 2)).hasMatch(), qPrintable(w.row(9, 2)));
+        QTRY_COMPARE(w.row(3, 2), QStringLiteral("实时"));
+    }
+
     // Read reads the list as a bus only when it holds two modules or more, the box's
     // among them; else the box's module alone, as ever. A change while reading counts at once.
     void whatReadAsks_data()

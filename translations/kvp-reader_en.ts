@@ -534,6 +534,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>无法保存 %1 (%2). 请选择另一个文件.</source>
         <translation>Cannot save %1 (%2). Choose another file.</translation>
     </message>
+    <message>
+        <source>应答残缺: 可能有两个模块使用同一地址 (冲突), 或线路丢失字节</source>
+        <translation>Replies garbled, cut short: two modules may share this address (a collision), or the line loses bytes</translation>
+    </message>
 </context>
 <context>
     <name>kvp::FindModuleDialog</name>
@@ -712,6 +716,14 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>要加入列表的地址</source>
         <translation>Address to add to the list</translation>
+    </message>
+    <message>
+        <source>无应答, %1 秒后再问</source>
+        <translation>silent, next ask in %1 s</translation>
+    </message>
+    <message>
+        <source>应答太迟, %1 秒后再问</source>
+        <translation>late, next ask in %1 s</translation>
     </message>
 </context>
 <context>

@@ -25,6 +25,8 @@ Condition conditionOf(const CycleStatus &status)
         return status.echoSuspected ? Condition::echoOnLine : Condition::badCheck;
     case StaleReason::badTrailer:
         return Condition::badTrailer;
+    case StaleReason::cutShort:
+        return Condition::repliesCutShort;
     }
     return Condition::reading;
 }

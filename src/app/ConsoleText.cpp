@@ -66,6 +66,10 @@ QString consoleText(Condition condition, const Facts &facts)
     case Condition::echoOnLine:
         return QStringLiteral("replies from %1 fail their check byte; they begin with our own command, "
                               "so the adapter echoes: try --echo. Still asking.").arg(where);
+    case Condition::repliesCutShort:
+        return QStringLiteral("replies from %1 stop partway, garbled: two modules may answer this address at once "
+                              "(a collision), or the line loses bytes; check that no other module has this "
+                              "address, and the wiring. Still asking.").arg(where);
     case Condition::repliesLate:
         return QStringLiteral("replies from %1 come after the time-out: try a longer --timeout").arg(where);
     case Condition::badTrailer:

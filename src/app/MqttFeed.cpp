@@ -36,6 +36,7 @@ QString MqttFeed::stateOf(Condition condition)
     case Condition::echoOnLine:
     case Condition::repliesLate:
     case Condition::badTrailer:
+    case Condition::repliesCutShort:
     case Condition::stopped:
         return QStringLiteral("stale");
     default:

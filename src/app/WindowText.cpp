@@ -30,6 +30,8 @@ QString stateWord(Condition condition)
         return QCoreApplication::translate("kvp", "应答晚于超时: 请在 ⋯ 菜单中加大“应答超时”");
     case Condition::badTrailer:
         return QCoreApplication::translate("kvp", "应答结尾与先前不同: 重新学习中");
+    case Condition::repliesCutShort:
+        return QCoreApplication::translate("kvp", "应答残缺: 可能有两个模块使用同一地址 (冲突), 或线路丢失字节");
     case Condition::timeoutGrown:
         return QCoreApplication::translate("kvp", "读取中; 应答较慢, 超时已延长至 %1 ms");
     case Condition::deviceRemoved:

@@ -22,6 +22,7 @@ enum class Condition {
     echoOnLine,  // the bad replies begin with our own command: an RS-485 echo
     repliesLate, // replies come, but after the reply time-out
     badTrailer,  // replies pass their check byte but end otherwise than the module's did
+    repliesCutShort, // replies come but stop partway: a collision of two modules at one address, or lost bytes
     timeoutGrown, // replies came after the time-out, so it was made longer (count: ms)
     moduleBackedOff, // on a bus: the module does not answer and is asked in the silent ones' turn (count: how
                      // many share it, detail: how often each is asked)

@@ -16,6 +16,9 @@ enum class StaleReason {
     // Replies pass their check byte but do not end as this module's replies did:
     // another length, or other fixed bytes after the check byte.
     badTrailer,
+    // Replies come but stop partway: two modules answering the same address at once
+    // (a collision), or a line that loses bytes. Not silence: the module is there.
+    cutShort,
 };
 
 struct CycleStatus {

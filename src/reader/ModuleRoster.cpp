@@ -95,7 +95,8 @@ Clock::duration ModuleRoster::timeoutFor(const ModuleState &m) const
     // and the others on the line are not to wait for it. So is every module's first
     // set-up, unless the user chose the time-out (then a module of the bus is given
     // it once, and one that answers after it is seen to be late).
-    const bool firstSetUp = !m.answered && !m.setUp && m.failuresInRow == 0 && m.lateInRow == 0 && !m.timeoutGrown;
+    const bool firstSetUp = !m.answered && !m.setUp && m.failuresInRow == 0 && m.counters.lateReplies == 0
+        && !m.timeoutGrown;
     const bool probe = onBus() && (m.aside == ModuleState::Aside::silent || (firstSetUp && m_settings.adaptTimeout));
     return probe ? std::min<Clock::duration>(m.timeout, kProbeTimeout) : m.timeout;
 }
@@ -134,6 +135,51 @@ void ModuleRoster::setAside(ModuleState &m, ModuleState::Aside why)
     if (m.aside == ModuleState::Aside::no && !m.backedOffSaid)
         m_news.push_back(m.address);
     m.aside = why;
+}
+
+bool ModuleRoster::heardLate(ModuleState &m, Clock::duration asked)
+{
+    ++m.counters.lateReplies;
+    // Late for a probe's short wait is not late for its time-out: no advice to lengthen it.
+    if (asked >= m.timeout)
+        ++m.lateInRow;
+    m.silentInRow = 0;
+    return m.aside == ModuleState::Aside::silent && answered(m);
+}
+
+Clock::duration ModuleRoster::gaveUp(ModuleState &m, bool nothingHeard, bool timedOutBefore, Clock::duration asked)
+{
+    // After a time-out with nothing heard, the answer may merely be late: until the
+    // module has answered in time, and when it times out again, the line is watched
+    // a time-out long, so that a late answer is seen as such (and the time-out can
+    // grow to cover it) rather than taken for the answer to the next command. A
+    // module that said nothing the first two times (on a bus, where the others
+    // wait, the first time) is not slow but silent.
+    //
+    // A probe is too short for a module that is merely slow, and its answer would
+    // come while the next module is asked: the first probe once set aside watches
+    // the line a few probes long, in the modules aside's share (the whole time-out
+    // would stretch their first round as much again).
+    const bool probed = asked < m.timeout;
+    Clock::duration watch{};
+    if (nothingHeard && !probed && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2))
+        watch = m.timeout;
+    else if (nothingHeard && probed && m.aside == ModuleState::Aside::silent && m.silentInRow == 2)
+        watch = std::min(m.timeout, kSlowWatch);
+    // On a bus, a module that said nothing to its set-up, or twice in a row, is set
+    // aside; a late answer heard in the watch brings it back at once.
+    if (onBus() && nothingHeard && (!m.setUp || m.silentInRow >= 2))
+        setAside(m, ModuleState::Aside::silent);
+    return watch;
+}
+
+std::optional<milliseconds> ModuleRoster::lateAnswer(ModuleState &m, Clock::duration late)
+{
+    const bool first = !m.timeoutGrown;
+    const auto grown = m.lateAnswer(late, m_settings);
+    if (!grown && m.lateInRow >= 2 && late > m.timeout)
+        setAside(m, ModuleState::Aside::late);
+    return grown && first ? grown : std::nullopt;
 }
 
 bool ModuleRoster::answered(ModuleState &m)

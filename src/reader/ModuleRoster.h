@@ -30,6 +30,8 @@ public:
     // answers at all at 19200 bit/s (a slow one shows up as late, and is given its
     // full time-out again), short enough to leave the line to the others.
     static constexpr Clock::duration kProbeTimeout = std::chrono::milliseconds(50);
+    // How long the first probe of a module set aside watches for its late answer.
+    static constexpr Clock::duration kSlowWatch = 4 * kProbeTimeout;
     // The modules aside take at most one part in this many of the line's time.
     static constexpr int kAsideShare = 12;
 
@@ -60,6 +62,17 @@ public:
     void turnOver(TimePoint now, Clock::duration pace);
     // `m` is set aside (nothing heard: silent; else late), or was already.
     void setAside(ModuleState &m, ModuleState::Aside why);
+    // An answer from `m` came after the time it was given (`asked`): slow, not
+    // silent. True when it had been said to be aside, and is back.
+    bool heardLate(ModuleState &m, Clock::duration asked);
+    // `m` was given up (`nothingHeard`: not a byte came in `asked`, the time it was
+    // given); sets it aside when it is silent. How long to watch the line for its
+    // late answer before the next command.
+    Clock::duration gaveUp(ModuleState &m, bool nothingHeard, bool timedOutBefore, Clock::duration asked);
+    // A late answer of `m` ended this long after its command: its time-out grows when
+    // it may (its new length, the first time); else one that keeps answering past a
+    // time-out that may not grow is set aside.
+    std::optional<milliseconds> lateAnswer(ModuleState &m, Clock::duration late);
     // A good value from `m`: back among those that take turns. True when it had been
     // said to be aside, so that its coming back is said too.
     bool answered(ModuleState &m);

@@ -77,18 +77,12 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
         m_strayBytes += bytInput.size();
         break;
     case Awaiting::quiet: {
-        CycleCounters &c = asked().counters;
-        c.discardedBytes += bytInput.size();
+        asked().counters.discardedBytes += bytInput.size();
         if (m_tail)
             *m_tail += bytInput.size();
-        if (m_gatherer.noise(bytInput.size(), now)) {
-            ++c.lateReplies;
-            ++asked().lateInRow;
-            asked().silentInRow = 0; // slow, not silent
-            if (asked().aside == ModuleState::Aside::silent && m_roster.answered(asked())) {
-                out.answersAgain = true;
-                out.address = m_asked;
-            }
+        if (m_gatherer.noise(bytInput.size(), now) && m_roster.heardLate(asked(), m_askedTimeout)) {
+            out.answersAgain = true;
+            out.address = m_asked;
         }
         break;
     }
@@ -302,7 +296,7 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
     }
     if (result.outcome == Outcome::short_ || (length && block.size() < *length)) {
         ++m.counters.shortReplies; // the reply stopped partway
-        giveUp(out, StaleReason::noAnswer, now, timedOut);
+        giveUp(out, StaleReason::cutShort, now, timedOut);
     } else if (result.outcome == Outcome::value) {
         // It checks, but is not yet believed: another length than learned.
         ++m.counters.badTrailers;
@@ -364,20 +358,7 @@ void ReadCycle::giveUp(CycleActions &out, StaleReason reason, TimePoint now, boo
     if (reason == StaleReason::badCheck)
         m.echoSuspected = m_gatherer.startsWithCommand();
     m_awaiting = Awaiting::quiet;
-    // After a time-out with nothing heard, the answer may merely be late: until the
-    // module has answered in time, and when it times out again, the line is watched
-    // a time-out long, so that a late answer is seen as such (and the time-out can
-    // grow to cover it) rather than taken for the answer to the next command. A
-    // module that said nothing the first two times (on a bus, where the others
-    // wait, the first time) is not slow but silent.
-    const bool probed = m_askedTimeout < m.timeout;
-    const Clock::duration watch
-        = nothingHeard && !probed && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2)
-        ? m.timeout : Clock::duration{};
-    // On a bus, a module that said nothing to its set-up, or twice in a row, is set
-    // aside; a late answer heard in the watch brings it back at once.
-    if (onBus() && nothingHeard && (!m.setUp || m.silentInRow >= 2))
-        m_roster.setAside(m, ModuleState::Aside::silent);
+    const Clock::duration watch = m_roster.gaveUp(m, nothingHeard, timedOutBefore, m_askedTimeout);
     // After a time-out the silence is measured from now, so a reply that comes
     // just late is seen and reported rather than taken for the next one.
     m_gatherer.beginQuiet(now, timedOut ? now : m_gatherer.lastByteAt(), timedOut, watch);
@@ -399,15 +380,9 @@ void ReadCycle::learnFromLateAnswer(CycleActions &out)
 {
     if (!m_gatherer.lateAnswerSeen())
         return;
-    ModuleState &m = asked();
-    const bool first = !m.timeoutGrown;
-    const auto grown = m.lateAnswer(m_gatherer.lastByteAt() - m_gatherer.sentAt(), m_settings);
-    if (!grown) {
-        if (m.lateInRow >= 2 && m_gatherer.lastByteAt() - m_gatherer.sentAt() > m.timeout)
-            m_roster.setAside(m, ModuleState::Aside::late);
-    } else if (first) {
+    if (const auto grown = m_roster.lateAnswer(asked(), m_gatherer.lastByteAt() - m_gatherer.sentAt())) {
         out.timeoutGrown = *grown;
-        out.address = m.address;
+        out.address = m_asked;
     }
 }
 

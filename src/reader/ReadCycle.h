@@ -67,7 +67,8 @@ namespace kvp {
 // a reply that never comes is asked for again after a time-out. Several modules on
 // one line are asked in turn, one command on the line at a time; what is learned of
 // a module's replies, its time-out, failures and counts belong to its address alone
-// (ModuleState), whose turn it is is ModuleRoster's, and a module that does not
+// (ModuleState), whose turn it is and which modules are silent or late is
+// ModuleRoster's, and a module that does not
 // answer is asked less often.
 //
 // The names that come from the module's protocol and its first window keep their
@@ -162,7 +163,6 @@ private:
     ModuleState &module(int address) { return m_roster.module(address); }
     const ModuleState *framingOwner() const { return m_roster.find(address()); }
     ModuleState &asked() { return module(m_asked); }
-    bool onBus() const { return m_roster.onBus(); }
     bool needsSetUp(const ModuleState &m) const
     {
         return !m.setUp || m.failuresInRow >= m_settings.failuresBeforeSetup;

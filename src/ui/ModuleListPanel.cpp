@@ -13,6 +13,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kvp {
 namespace {
 
@@ -259,6 +261,13 @@ void ModuleListPanel::refresh()
         case Module::State::noAnswer:
             state = tr("无应答");
             break;
+        case Module::State::silent:
+        case Module::State::late: {
+            const int s = module.nextAskIn ? int(std::chrono::ceil<std::chrono::seconds>(*module.nextAskIn).count()) : 0;
+            state = (module.state == Module::State::silent ? tr("无应答, %1 秒后再问") : tr("应答太迟, %1 秒后再问"))
+                        .arg(std::max(s, 0));
+            break;
+        }
         }
         const QColor colour = module.state == Module::State::live ? m_colours.live : m_colours.stale;
         m_table->item(row, valueColumn)->setText(hasValue ? shown->second.text : QStringLiteral("—"));

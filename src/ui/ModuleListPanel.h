@@ -36,8 +36,10 @@ public:
 
     // What the reader knows of one module now.
     struct Module {
-        enum class State { notRead, live, stale, noAnswer };
+        // silent, late: on a bus, set aside and asked only in the silent ones' turn.
+        enum class State { notRead, live, stale, noAnswer, silent, late };
         State state = State::notRead;
+        std::optional<Clock::duration> nextAskIn; // silent or late: when it is asked next, about
         std::optional<std::chrono::duration<double, std::milli>> meanReply; // none before a timed reply
     };
     using Source = std::function<Module(int address)>;

@@ -258,6 +258,14 @@ ModuleListPanel::Module WindowExtras::moduleNow(int address) const
     const auto &asked = cycle.addresses();
     if (std::find(asked.begin(), asked.end(), address) == asked.end())
         return module;
+    // Set aside on a bus: said as such, with the roster's time of its next turn.
+    if (const ModuleState *m = cycle.roster().find(address); m && m->aside != ModuleState::Aside::no) {
+        module.state = m->aside == ModuleState::Aside::silent ? State::silent : State::late;
+        const auto now = Clock::now();
+        if (const auto next = cycle.roster().nextAskOf(address, now))
+            module.nextAskIn = *next - now;
+        return module;
+    }
     switch (conditionOf(cycle.status(address))) {
     case Condition::ready:
         return module;
