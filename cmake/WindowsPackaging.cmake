@@ -123,6 +123,10 @@ set(CPACK_NSIS_MUI_ICON "${KVP_ICO}")
 set(CPACK_NSIS_MUI_UNIICON "${KVP_ICO}")
 set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\kvp-reader-window.exe")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer for a 64-bit program: NSIS makes a 32-bit one by default, which
+# a Windows without its 32-bit layer (and a 64-bit-only Wine) cannot start at all, and
+# which would see the 32-bit view of the registry.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 # CPack's uninstaller removes what it installed; the folder it leaves when empty goes too.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "RMDir /r \\\"$INSTDIR\\\"")
 include(CPack)
