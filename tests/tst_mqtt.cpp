@@ -439,14 +439,16 @@ private slots:
         // CONNACK, then PUBLISH with the longest remaining length there is.
         broker->write(QByteArray::fromHex("20020000" "30ffffff7f"));
         const QByteArray chunk(64 * 1024, 'x');
-        constexpr qint64 kEnough = 16 * 1024 * 1024;
+        // Far below the 256 MB claimed; a loaded machine lets the kernel's buffers and
+        // the library's reads take some MB before the reader's check runs.
+        constexpr qint64 kEnough = 64 * 1024 * 1024;
         qint64 written = 0;
         while (broker->state() == QAbstractSocket::ConnectedState && written < kEnough) {
             if (broker->bytesToWrite() < 4 * chunk.size())
                 written += broker->write(chunk);
             broker->waitForBytesWritten(100);
         }
-        QVERIFY2(written < kEnough, "the reader took 16 MB of one packet");
+        QVERIFY2(written < kEnough, "the reader took 64 MB of one packet");
         QTRY_VERIFY(!trouble.isEmpty());
         QVERIFY2(trouble.first().at(1).toString().contains(QLatin1String("sent more than")),
                  qPrintable(trouble.first().at(1).toString()));
