@@ -68,8 +68,7 @@ namespace kvp {
 // one line are asked in turn, one command on the line at a time; what is learned of
 // a module's replies, its time-out, failures and counts belong to its address alone
 // (ModuleState), whose turn it is and which modules are silent or late is
-// ModuleRoster's, and a module that does not
-// answer is asked less often.
+// ModuleRoster's, and a module that does not answer is asked less often.
 //
 // The names that come from the module's protocol and its first window keep their
 // old convention: handlers are a control and an event joined by an underscore

@@ -199,7 +199,7 @@ void ScanCycle::timedOut(TimePoint now)
         m_heard.erase(a);
         // Or a module that lost this answer, as it may have lost the first: asked once
         // more, as briefly as the silent are, it is found and named as losing answers.
-        if (m_settings.askSilentAgain && std::find(m_askedAgain.begin(), m_askedAgain.end(), a) == m_askedAgain.end()) {
+        if (m_settings.askSilentAgain && !askedAgainForSilence()) {
             m_queue.push_back(a);
             m_askedAgain.push_back(a);
         }
