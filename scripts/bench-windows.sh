@@ -20,12 +20,9 @@ export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="ms
 gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 export WINEPATH="Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
 trap 'kill $(jobs -p) 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$tmp"' EXIT
-# As in scripts/windows.sh: a kept session, and no COM link to the machine's ttyS*.
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wineserver -p >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1
-rm -f "$WINEPREFIX"/dosdevices/com*
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+wine_session || { echo "bench-windows: wineboot could not make a Wine prefix" >&2; exit 1; }
 gcc -shared -fPIC -O2 -o "$tmp/ptylines.so" tests/wine/ptylines.c -ldl
 
 # shellcheck source=scripts/bench-sim.sh
@@ -39,8 +36,7 @@ start_sim linux --pace
 build/src/kvp-reader --console --port "$device" --count "$n" >/dev/null 2>"$tmp/linux.err"
 kill %% 2>/dev/null; wait 2>/dev/null || true
 start_sim windows --pace
-rm -f "$WINEPREFIX"/dosdevices/com*
-ln -s "$device" "$WINEPREFIX/dosdevices/com5"
+com_port 5 "$device"
 LD_PRELOAD="$tmp/ptylines.so" wine build-win/bin/kvp-reader.exe --console --port COM5 --count "$n" >/dev/null 2>"$tmp/windows.err"
 kill %% 2>/dev/null; wait 2>/dev/null || true
 

@@ -27,7 +27,13 @@ note() { echo "guest: $*"; }
 # the port and sysfs for the consoles, so that nothing is opened to find out.
 not_a_console() {
     port_dev=$(stat -L -c '%t:%T' "$1") || return 1
-    for c in $(cat /sys/class/tty/console/active); do
+    # No list of consoles, no telling: the port is left alone.
+    consoles=$(cat /sys/class/tty/console/active) || consoles=
+    if [ -z "$consoles" ]; then
+        note "the consoles are not known: $1 not opened"
+        return 1
+    fi
+    for c in $consoles; do
         [ -r "/sys/class/tty/$c/dev" ] || continue
         IFS=: read -r major minor < "/sys/class/tty/$c/dev"
         if [ "$(printf '%x:%x' "$major" "$minor")" = "$port_dev" ]; then

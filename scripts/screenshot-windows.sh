@@ -48,14 +48,11 @@ start_xvfb 1024x768
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 export WINEPATH="Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
-# Wine maps COM1 to /dev/ttyS0, the system console here, whenever a session starts: one
-# session is kept and its com links deleted before anything of ours runs.
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wineserver -p >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1
-rm -f "$WINEPREFIX"/dosdevices/com*
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+wine_session || fail "wineboot could not make a Wine prefix"
 if ((dpi != 96)); then
+    # The dots per inch are read when a session starts: a new one, kept as the first was.
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     wineserver -k
     wineserver -w
@@ -80,8 +77,7 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [[ $device == /dev/pts/* ]] || fail "kvp-sim did not start: $(cat "$tmp/sim")"
-ls -l "$WINEPREFIX"/dosdevices/ | grep -q '/dev/ttyS' && fail "a Wine COM port points at /dev/ttyS*; stopping"
-ln -s "$device" "$WINEPREFIX/dosdevices/com5"
+com_port 5 "$device"
 # The window's own language, whatever the machine's; Wine needs no such host locale.
 LANG=zh_CN.UTF-8 LD_PRELOAD=$tmp/ptylines.so wine "$program" --port COM5 >"$tmp/window.log" 2>&1 &
 reader=$!

@@ -19,10 +19,10 @@ say "made $installer and ${installer%.exe}.zip"
 prefix=$(mktemp -d)
 trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i >/dev/null 2>&1 || fail "wineboot could not make a Wine prefix"
-wineserver -w
-# Wine maps COM1 to /dev/ttyS0, which is the system console on such machines.
-rm -f "$prefix"/dosdevices/com*
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+wine_session || fail "wineboot could not make a Wine prefix"
+no_system_ports
 wine "$installer" /S >/dev/null 2>&1 || fail "the installer failed"
 wineserver -w
 found=$(find "$prefix/drive_c" -path '*/kvp-reader/bin/kvp-reader.exe' -print -quit)

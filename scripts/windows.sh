@@ -46,20 +46,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Wine maps COM1 to /dev/ttyS0, the system console here, whenever a session starts:
-# the session is made once and kept (a persistent wineserver), and every com link
-# is deleted before a program of ours runs. No Ports registry entry is made.
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wineserver -p >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1 # the session's services start, and make their links
-rm -f "$WINEPREFIX"/dosdevices/com*
-no_system_ports() {
-    if ls -l "$WINEPREFIX"/dosdevices/ | grep -q '/dev/ttyS'; then
-        echo "windows: a Wine COM port points at /dev/ttyS*; stopping before anything opens it" >&2
-        exit 1
-    fi
-}
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+wine_session || { echo "windows: wineboot could not make a Wine prefix" >&2; exit 1; }
 
 echo "== the core's unit tests under Wine"
 no_system_ports
@@ -82,8 +71,7 @@ start_sim() { # start_sim NAME ARGS...: kvp-sim on a fresh pty, as COM5; sets $s
         sleep 0.1
     done
     [[ "$device" == /dev/pts/* ]] || { echo "windows: kvp-sim did not start: $(cat "$tmp/$1.sim")" >&2; exit 1; }
-    rm -f "$WINEPREFIX"/dosdevices/com*
-    ln -s "$device" "$WINEPREFIX/dosdevices/com5"
+    com_port 5 "$device"
 }
 stop_sim() { kill "$simpid" 2>/dev/null || true; wait "$simpid" 2>/dev/null || true; }
 read_com5() { # read_com5 NAME ARGS...: kvp-reader.exe on COM5; out, err and status in $tmp
@@ -139,7 +127,7 @@ start_sim gone
 # Killed once values flow, however long Wine took to start.
 (
     for _ in $(seq 600); do
-        [[ $(wc -l <"$tmp/gone.out" 2>/dev/null || echo 0) -ge 20 ]] && break
+        [[ $({ wc -l <"$tmp/gone.out"; } 2>/dev/null || echo 0) -ge 20 ]] && break # the file comes with the reader
         sleep 0.1
     done
     kill "$simpid"
