@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 
 namespace kvp {
@@ -42,11 +41,6 @@ void initLibrary()
 {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
-}
-
-QString systemError(int error)
-{
-    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
 }
 
 } // namespace
@@ -159,7 +153,7 @@ void MqttClient::connectNow()
 {
     m_mosq = mosquitto_new(nullptr, true, this);
     if (!m_mosq) {
-        fail(BrokerTrouble::other, systemError(errno));
+        fail(BrokerTrouble::other, socketErrorText(errno));
         return;
     }
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -193,13 +187,13 @@ void MqttClient::connectNow()
                  QString::fromUtf8(mosquitto_strerror(rc)));
         return;
     }
-    if (rc == MOSQ_ERR_ERRNO && errno != EINPROGRESS) {
+    if (rc == MOSQ_ERR_ERRNO && socketFailure(errno) != SocketFailure::inProgress) {
         afterLibrary(rc);
         return;
     }
     // With TLS the library writes its first handshake message at once; a refusal that
     // is already back fails that write, and would otherwise wait out the time-out.
-    if (errno == ECONNREFUSED) {
+    if (socketFailure(errno) == SocketFailure::refused) {
         fail(BrokerTrouble::refused, {});
         return;
     }
@@ -226,10 +220,10 @@ void MqttClient::onSocket(bool writable)
         if (const int error = pendingError(mosquitto_socket(m_mosq)); error != 0) {
             // A broker that speaks no TLS resets the connection at our first handshake
             // message; seen before the library reads, it is the handshake that failed.
-            if (error == ECONNRESET && m_url.tls)
+            if (socketFailure(error) == SocketFailure::reset && m_url.tls)
                 fail(BrokerTrouble::tlsFailed, {});
             else
-                fail(error == ECONNREFUSED ? BrokerTrouble::refused : BrokerTrouble::other, systemError(error));
+                fail(socketFailure(error) == SocketFailure::refused ? BrokerTrouble::refused : BrokerTrouble::other, socketErrorText(error));
             return;
         }
     }
@@ -293,12 +287,12 @@ void MqttClient::afterLibrary(int rc)
         emit connected();
     }
     if (rc != MOSQ_ERR_SUCCESS) {
-        if (!m_connected && (error == ECONNREFUSED || rc == MOSQ_ERR_CONN_REFUSED))
+        if (!m_connected && (socketFailure(error) == SocketFailure::refused || rc == MOSQ_ERR_CONN_REFUSED))
             fail(BrokerTrouble::refused, {});
         else if (rc == MOSQ_ERR_TLS)
             fail(BrokerTrouble::tlsFailed, {});
         else if (rc == MOSQ_ERR_ERRNO)
-            fail(BrokerTrouble::lost, systemError(error));
+            fail(BrokerTrouble::lost, socketErrorText(error));
         else
             fail(BrokerTrouble::lost, rc == MOSQ_ERR_CONN_LOST ? QString()
                                                                : QString::fromUtf8(mosquitto_strerror(rc)));

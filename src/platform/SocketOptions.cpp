@@ -1,6 +1,8 @@
 #include "SocketOptions.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -59,6 +61,27 @@ int pendingError(qintptr socket)
     if (::getsockopt(int(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0)
         return 0;
     return error;
+}
+
+SocketFailure socketFailure(int error)
+{
+    switch (error) {
+    case 0:
+        return SocketFailure::none;
+    case EINPROGRESS:
+        return SocketFailure::inProgress;
+    case ECONNREFUSED:
+        return SocketFailure::refused;
+    case ECONNRESET:
+        return SocketFailure::reset;
+    default:
+        return SocketFailure::other;
+    }
+}
+
+QString socketErrorText(int error)
+{
+    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
 }
 
 } // namespace kvp

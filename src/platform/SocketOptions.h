@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -22,7 +23,15 @@ std::optional<std::uint64_t> bytesTaken(qintptr socket);
 // Keeps the kernel's receive buffer to about `bytes`, so that one read takes no more.
 void limitReceiveBuffer(qintptr socket, int bytes);
 
-// The error a connection in progress ended with (errno's value), 0 for none.
+// The error a connection in progress ended with (errno's value, or Winsock's), 0 for none.
 int pendingError(qintptr socket);
+
+// What a socket's error (errno's value, or Winsock's) means to a connection. Windows
+// says the same things in codes of its own, and a network library there hands those
+// on through errno.
+enum class SocketFailure { none, inProgress, refused, reset, other };
+SocketFailure socketFailure(int error);
+// The system's wording of such an error, for a message's detail; empty for 0.
+QString socketErrorText(int error);
 
 } // namespace kvp

@@ -1,6 +1,11 @@
 #include "SocketOptions.h"
 
+#include "WinErrorText.h"
+
 #include <winsock2.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace kvp {
 
@@ -30,6 +35,36 @@ int pendingError(qintptr socket)
     if (::getsockopt(SOCKET(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &size) != 0)
         return 0;
     return error;
+}
+
+// Winsock's codes first; the C library's own are there too, for code that sets errno
+// from them.
+SocketFailure socketFailure(int error)
+{
+    switch (error) {
+    case 0:
+        return SocketFailure::none;
+    case WSAEINPROGRESS:
+    case WSAEWOULDBLOCK:
+    case EINPROGRESS:
+        return SocketFailure::inProgress;
+    case WSAECONNREFUSED:
+    case ECONNREFUSED:
+        return SocketFailure::refused;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case ECONNRESET:
+        return SocketFailure::reset;
+    default:
+        return SocketFailure::other;
+    }
+}
+
+QString socketErrorText(int error)
+{
+    if (error >= WSABASEERR)
+        return winErrorText(static_cast<unsigned long>(error));
+    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
 }
 
 } // namespace kvp
