@@ -2,12 +2,15 @@
 # The trend under a virtual X server: a bus of modules played by kvp-sim, read as
 # the window reads a bus (the list of modules), with a gap where the simulator was
 # held for a few seconds, saved as a picture of the window.
-#   scripts/screenshot-trend.sh [FILE] [--modules 3,7,9,12] [--scale 2] [--this] [--units]
+#   scripts/screenshot-trend.sh [FILE] [--modules 3,7,9,12] [--scale 2] [--this] [--units] [--list]
 #     --modules  the addresses on the bus (default 3,7,9,12; one address: no bus)
 #     --scale    QT_SCALE_FACTOR, on a 1280x900 screen; prints whether the window fits
 #     --this     the box's module alone instead of every module
 #     --units    every module in kg (count × 0.001), the first with limits of ±1000 kg,
 #                and the list of modules open below the trend
+#     --list     the list of modules alone, no trend, in English, the last address
+#                on the bus silent: docs/modules.png is made with
+#                `scripts/screenshot-trend.sh docs/modules.png --modules 3,7,9 --list`
 # Needs a build (build/); installs Xvfb and its tools like scripts/screenshot.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,12 +19,14 @@ modules=3,7,9,12
 scale=
 all=true
 units=
+list=
 while (($#)); do
     case $1 in
     --modules) modules=$2; shift ;;
     --scale) scale=$2; shift ;;
     --this) all=false ;;
     --units) units=1 ;;
+    --list) list=1 ;;
     *) out=$1 ;;
     esac
     shift
@@ -42,7 +47,9 @@ trap 'kill $reader 2>/dev/null || true; { [ -z "$reader" ] || wait $reader; } 2>
 . scripts/bench-sim.sh
 # shellcheck source=scripts/screenshot-x.sh
 . scripts/screenshot-x.sh
-start_sim bus --address "$modules" --pace # as fast as a real 19200 bit/s line
+answering=$modules
+[[ -n $list ]] && answering=${modules%,*}
+start_sim bus --address "$answering" --pace # as fast as a real 19200 bit/s line
 
 screen=640x900
 [[ -n $scale ]] && screen=1280x900
@@ -57,7 +64,7 @@ address=${modules%%,*}
 [window]
 modules=$modules
 [trend]
-open=true
+open=$([[ -n $list ]] && echo false || echo true)
 spanSeconds=30
 allModules=$all
 CONF
@@ -70,20 +77,25 @@ if [[ -n $units ]]; then
     printf '%s\\low=-1000\n%s\\high=1000\n' "${addresses[0]}" "${addresses[0]}" >>"$XDG_CONFIG_HOME/kvp-reader/kvp-reader.conf"
 fi
 [[ -n $scale ]] && export QT_SCALE_FACTOR=$scale
+if [[ -n $list ]]; then
+    export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 LANGUAGE=
+fi
 build/src/kvp-reader --port "$device" &
 reader=$!
 wait_window
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 sleep 0.5
 xdotool key Tab space || fail "could not press Read"
-if [[ -n $units ]]; then
+if [[ -n $units || -n $list ]]; then
     xdotool key ctrl+b || fail "could not open the list of modules"
 fi
 sleep 9
-kill -STOP %1 # every module falls silent: a gap in each line
-sleep 5
-kill -CONT %1
-sleep 9
+if [[ -z $list ]]; then
+    kill -STOP %1 # every module falls silent: a gap in each line
+    sleep 5
+    kill -CONT %1
+    sleep 9
+fi
 kill -0 $reader 2>/dev/null || fail "kvp-reader ended while reading"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window ${WIDTH}x${HEIGHT} at ${X},${Y} on a ${screen} screen"

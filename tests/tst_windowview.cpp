@@ -133,6 +133,8 @@ private slots:
         } else {
             QVERIFY2(sent[shown].contains(text), qPrintable(text));
             QCOMPARE(copied, text);
+            if (bus) // the list's row says the very number, not the one of its last refresh
+                QCOMPARE(row(*w.window->extras()->modules(), shown, 1), text);
         }
         QVERIFY(w.display()->accessibleName().startsWith(text));
     }

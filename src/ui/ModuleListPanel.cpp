@@ -192,6 +192,10 @@ void ModuleListPanel::insertRow(int address)
 void ModuleListPanel::noteValue(int address, const QString &text, Clock::time_point at)
 {
     m_values[address] = Shown{text, at};
+    // At once, not at the next refresh: the row of the box's module shows the very
+    // number the big value shows.
+    if (const int row = rowOf(address); row >= 0)
+        m_table->item(row, valueColumn)->setText(text);
 }
 
 void ModuleListPanel::updateText(int address, const QString &text)
