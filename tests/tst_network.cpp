@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSet>
@@ -417,6 +418,36 @@ private slots:
         const qsizetype before = r.values();
         QTRY_VERIFY_WITH_TIMEOUT(r.values() >= before + 5, 10000);
         QCOMPARE(r.err.count("was lost"), 1);
+        r.reader.terminate();
+        QVERIFY(r.reader.waitForFinished(5000));
+    }
+
+    // A server that takes every connection and closes it at once (its device is
+    // missing, or taken): each failed connection waits longer before the next, so that
+    // the reader does not knock on it twice a second for ever.
+    void serverThatDropsEveryConnection()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QElapsedTimer clock;
+        QList<qint64> at;
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            while (QTcpSocket *c = server.nextPendingConnection()) {
+                at << clock.elapsed();
+                c->abort();
+                c->deleteLater();
+            }
+        });
+        clock.start();
+        Reading r;
+        r.reader.start(QStringLiteral(KVP_READER),
+                       {"--console", "--port", QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort())});
+        // Waits of 0.5, 1 and 2 s: the fourth connection 3.5 s after the first.
+        QTRY_VERIFY_WITH_TIMEOUT(at.size() >= 4, 15000);
+        QStringList times;
+        for (const qint64 t : at)
+            times << QString::number(t);
+        QVERIFY2(at[3] - at[0] >= 3000, qPrintable(QStringLiteral("connections at %1 ms").arg(times.join(u' '))));
         r.reader.terminate();
         QVERIFY(r.reader.waitForFinished(5000));
     }
