@@ -424,7 +424,8 @@ private slots:
 
     // A server that takes every connection and closes it at once (its device is
     // missing, or taken): each failed connection waits longer before the next, so that
-    // the reader does not knock on it twice a second for ever.
+    // the reader does not knock on it twice a second for ever; the line is never
+    // said to be back, and --give-up gives up.
     void serverThatDropsEveryConnection()
     {
         QTcpServer server;
@@ -441,15 +442,19 @@ private slots:
         clock.start();
         Reading r;
         r.reader.start(QStringLiteral(KVP_READER),
-                       {"--console", "--port", QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort())});
+                       {"--console", "--give-up", "6", "--port",
+                        QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort())});
         // Waits of 0.5, 1 and 2 s: the fourth connection 3.5 s after the first.
         QTRY_VERIFY_WITH_TIMEOUT(at.size() >= 4, 15000);
         QStringList times;
         for (const qint64 t : at)
             times << QString::number(t);
         QVERIFY2(at[3] - at[0] >= 3000, qPrintable(QStringLiteral("connections at %1 ms").arg(times.join(u' '))));
-        r.reader.terminate();
-        QVERIFY(r.reader.waitForFinished(5000));
+        QVERIFY(r.reader.waitForFinished(15000));
+        r.poll();
+        QCOMPARE(r.reader.exitCode(), 1);
+        QVERIFY2(r.err.count("was lost") == 1 && !r.says("is back") && r.says("was not back within 6 s"),
+                 r.err.constData());
     }
 
     // The window's session through a server: values, the search for modules on the

@@ -23,6 +23,9 @@ ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject 
     makeLinkFor(m_port.portName);
     m_cycle = ReadCycle(lineSettings());
     connect(&m_reopenTimer, &QTimer::timeout, this, &ReadSession::tryReopen);
+    m_proving.setSingleShot(true);
+    m_proving.setInterval(kHeldToBeBack);
+    connect(&m_proving, &QTimer::timeout, this, &ReadSession::proven);
 }
 
 CycleSettings ReadSession::lineSettings() const
@@ -175,6 +178,8 @@ Condition ReadSession::switchPort(const QString &portName)
     // stopped only after freshCycle() has seen it.
     const bool wasReading = freshCycle();
     m_reopenTimer.stop();
+    if (m_proving.isActive())
+        proven(); // the old line is left as it was; the new one is said on its own
     m_link->close();
     m_tellOutcome = m_readWhenUp = false;
     m_port.portName = portName;
@@ -205,6 +210,8 @@ void ReadSession::onReceived(const QByteArray &bytes, qint16 count)
 {
     if (m_lent)
         return;
+    if (m_proving.isActive())
+        proven();
     m_traffic.received(byteSpan(bytes));
     apply(m_cycle.ShowData(byteSpan(bytes), count, Clock::now()));
 }
@@ -221,7 +228,11 @@ void ReadSession::onPortFailed(Condition failure)
     m_resumeReading = m_cycle.reading();
     apply(m_cycle.Stop_Click(Clock::now()));
     m_timer.stop();
-    emit portFailed(failure);
+    // Lost again before it was said to be back: nothing new to say.
+    const bool saidBack = !m_proving.isActive();
+    m_proving.stop();
+    if (saidBack)
+        emit portFailed(failure);
     // A line that fails again before a single value came (a server that takes the
     // connection and drops it) keeps the wait growing.
     m_reopenFailures = m_valueSinceReopen ? 0 : m_reopenFailures + 1;
@@ -254,9 +265,18 @@ void ReadSession::reopened(Condition failure)
     }
     m_refusedReopen = Condition::none;
     m_reopenTimer.stop();
-    emit portRestored();
+    if (NetworkAddress::isServer(m_port.portName))
+        m_proving.start();
+    else
+        emit portRestored();
     if (m_resumeReading && !m_lent)
         apply(m_cycle.resume(Clock::now()));
+}
+
+void ReadSession::proven()
+{
+    m_proving.stop();
+    emit portRestored();
 }
 
 void ReadSession::onLinkOpened(Condition outcome)

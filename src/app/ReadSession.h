@@ -125,6 +125,7 @@ private:
     void tryReopen();
     // What an attempt to open the line again came to.
     void reopened(Condition failure);
+    void proven();
     void onLinkOpened(Condition outcome);
     // An open the user asked for that the link is still making: opened() will say
     // how it went (the automatic reopen's outcome goes to reopened() instead).
@@ -145,6 +146,11 @@ private:
     Readouts m_readouts;
     QTimer m_timer;
     QTimer m_reopenTimer;
+    // A serial server takes a connection even when its device is missing or taken,
+    // and closes it at once: a line got back through one is back once it has held
+    // this long, or bytes came.
+    QTimer m_proving;
+    static constexpr std::chrono::milliseconds kHeldToBeBack{1000};
     bool m_resumeReading = false;
     bool m_lent = false;
     bool m_readingWhenLent = false;
