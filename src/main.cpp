@@ -9,13 +9,13 @@
 #include "platform/StderrLine.h"
 #include "app/ScanProgram.h"
 #include "app/WindowLauncher.h"
+#include "platform/SystemErrorText.h"
 #include "sim/SimulatedModule.h"
 
 #include <QCoreApplication>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 using namespace kvp;
 
@@ -33,7 +33,7 @@ int main(int argc, char **argv)
         // A list that went nowhere is no list: a script would take "no ports" from it.
         if (std::fputs(qPrintable(portListing()), stdout) < 0 || std::fflush(stdout) != 0) {
             Facts facts;
-            facts.detail = QString::fromLocal8Bit(std::strerror(errno));
+            facts.detail = systemErrorText(errno);
             writeStderrLine(consoleText(Condition::portListFailed, facts));
             return 1;
         }

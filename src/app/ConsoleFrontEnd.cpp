@@ -4,12 +4,12 @@
 #include "platform/StandardStreams.h"
 #include "platform/StderrLine.h"
 #include "platform/SignalWatcher.h"
+#include "platform/SystemErrorText.h"
 #include "reader/CounterSummary.h"
 
 #include <QCoreApplication>
 
 #include <cerrno>
-#include <cstring>
 
 namespace kvp {
 
@@ -143,7 +143,7 @@ void ConsoleFrontEnd::onOutputFailed(int error)
         tell(Condition::stdoutBroken);
     } else {
         Facts facts = m_session.facts();
-        facts.detail = QString::fromLocal8Bit(std::strerror(error));
+        facts.detail = systemErrorText(error);
         tell(Condition::stdoutFailed, facts);
     }
     finishLater(1);

@@ -10,6 +10,7 @@
 #include "network/NetworkLink.h"
 #include "platform/Link.h"
 #include "platform/StandardStreams.h"
+#include "platform/SystemErrorText.h"
 #include "protocol/ReplyEvaluation.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace kvp {
 namespace {
@@ -84,7 +84,7 @@ int runScan(const Options &options, const SimulatedPortMaker &simulated)
     const auto print = [&](int address, const QString &value) {
         if (std::printf("%d %s\n", address, qPrintable(value)) < 0 || std::fflush(stdout) != 0) {
             if (!outputLost) {
-                facts.detail = QString::fromLocal8Bit(std::strerror(errno));
+                facts.detail = systemErrorText(errno);
                 writeStderrLine(consoleText(Condition::stdoutFailed, facts));
             }
             outputLost = true;

@@ -1,9 +1,10 @@
 #include "ReplaceProgram.h"
 
+#include "SystemErrorText.h"
+
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 namespace kvp {
@@ -13,7 +14,7 @@ QString replaceProgram(const QString &path, char **argv)
     const QByteArray file = QFile::encodeName(path);
     argv[0] = const_cast<char *>(file.constData());
     ::execv(file.constData(), argv);
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return systemErrorText(errno);
 }
 
 } // namespace kvp

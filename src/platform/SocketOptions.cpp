@@ -1,8 +1,9 @@
 #include "SocketOptions.h"
 
+#include "SystemErrorText.h"
+
 #include <cerrno>
 #include <cstddef>
-#include <cstring>
 
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -81,7 +82,7 @@ SocketFailure socketFailure(int error)
 
 QString socketErrorText(int error)
 {
-    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
+    return error ? systemErrorText(error) : QString();
 }
 
 } // namespace kvp

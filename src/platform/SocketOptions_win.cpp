@@ -1,11 +1,11 @@
 #include "SocketOptions.h"
 
+#include "SystemErrorText.h"
 #include "WinErrorText.h"
 
 #include <winsock2.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace kvp {
 
@@ -64,7 +64,7 @@ QString socketErrorText(int error)
 {
     if (error >= WSABASEERR)
         return winErrorText(static_cast<unsigned long>(error));
-    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
+    return error ? systemErrorText(error) : QString();
 }
 
 } // namespace kvp

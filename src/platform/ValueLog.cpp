@@ -2,21 +2,16 @@
 
 #include "LogFileOpen.h"
 #include "OutputChannel.h"
+#include "SystemErrorText.h"
 
 #include <QDateTime>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kvp {
 namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // A unit is typed by the user: "kg", but also "N, net" or "°C".
 QByteArray csvField(const QString &text)
@@ -47,7 +42,7 @@ bool ValueLog::open(const QString &path)
     if (m_fd < 0) {
         const int error = errno;
         m_errno = error;
-        m_error = systemError(error);
+        m_error = systemErrorText(error);
         return false;
     }
     struct stat st {};
@@ -80,7 +75,7 @@ bool ValueLog::append(int address, const QString &valueText, const Shown &shown)
 void ValueLog::fail(int error)
 {
     m_errno = error;
-    m_error = systemError(error);
+    m_error = systemErrorText(error);
     m_writeFailed = true;
 }
 
@@ -128,7 +123,7 @@ bool ValueLog::close()
     m_fd = -1;
     if (result != 0 && error != EINTR) {
         m_errno = error;
-        m_error = systemError(error);
+        m_error = systemErrorText(error);
         return false;
     }
     return true;

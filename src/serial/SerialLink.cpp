@@ -1,6 +1,7 @@
 #include "SerialLink.h"
 
 #include "DeviceIdentity.h"
+#include "platform/SystemErrorText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -95,7 +96,7 @@ Condition SerialLink::InitPort(const PortSettings &settings)
             const bool outOfDescriptors = openError == EMFILE || openError == ENFILE;
             if (const int shortage = outOfDescriptors ? openError : descriptorShortage(); shortage != 0) {
                 ctrMSComm.clearError();
-                m_errorDetail = QString::fromLocal8Bit(std::strerror(shortage));
+                m_errorDetail = systemErrorText(shortage);
                 return Condition::tooManyFiles;
             }
 #endif
@@ -186,7 +187,7 @@ Condition SerialLink::checkDevice()
 #ifdef Q_OS_UNIX
     const DeviceLookup found = lookUpDevice(systemLocation(m_settings.portName));
     if (found.error == ENAMETOOLONG) {
-        m_errorDetail = QString::fromLocal8Bit(std::strerror(found.error));
+        m_errorDetail = systemErrorText(found.error);
         return Condition::pathTooLong;
     }
     // Anything else that is not a device is left to the port's own open, which names it.
@@ -216,7 +217,7 @@ QString SerialLink::removalReason() const
 {
 #ifdef Q_OS_UNIX
     if (const DeviceLookup now = lookUpDevice(systemLocation(m_settings.portName)); now.error != 0)
-        return QString::fromLocal8Bit(std::strerror(now.error)); // errno of that very look-up
+        return systemErrorText(now.error); // errno of that very look-up
 #endif
     return QStringLiteral("the device hung up");
 }

@@ -1,0 +1,12 @@
+#include "SystemErrorText.h"
+
+#include <cstring>
+
+namespace kvp {
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace kvp
