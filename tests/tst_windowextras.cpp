@@ -525,6 +525,31 @@ private slots:
             QVERIFY2(counts.contains(QStringLiteral("校验")), qPrintable(counts));
     }
 
+    // The rate's text narrows from "0.0/s" to "50/s"; its button keeps the width it
+    // had, so the buttons beside it stay put. Times an hour ahead keep the real tick
+    // out of it.
+    void countsButtonOnlyGrows()
+    {
+        Window w;
+        QVERIFY(w.showAndRead());
+        LineDetails &details = *w.window->lineDetails();
+        const auto good = [&] { return w.window->session().cycle().counters().goodValues; };
+        const TimePoint later = Clock::now() + 1h;
+        details.update(later);
+        const std::uint64_t from = good();
+        details.update(later + 1s);
+        QCOMPARE(details.countsButton()->text(), QStringLiteral("0.0/s"));
+        QCoreApplication::sendPostedEvents(); // the status line's layout
+        const int wide = details.countsButton()->width();
+        QTRY_VERIFY_WITH_TIMEOUT(good() >= from + 20, 5000);
+        const std::uint64_t came = good() - from;
+        details.update(later + 1s + std::chrono::milliseconds(came * 20));
+        QCOMPARE(details.countsButton()->text(), QStringLiteral("50/s"));
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(details.countsButton()->sizeHint().width() < wide);
+        QCOMPARE(details.countsButton()->width(), wide);
+    }
+
     // The search is no modal dialog; what the window is asked meanwhile never puts a
     // second master on the line: Read waits for the search, new line settings too,
     // and another port is refused with the reason. Once it is over, Cancel is Close.

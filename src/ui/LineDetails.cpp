@@ -46,8 +46,8 @@ LineDetails::LineDetails(QWidget &window, ReadSession &session, StatusRow *row)
     });
     // Ticks only while reading: an idle window wakes nobody.
     m_tick.setInterval(kTickMs);
-    connect(&m_tick, &QTimer::timeout, this, &LineDetails::update);
-    connect(&m_session, &ReadSession::conditionChanged, this, &LineDetails::update);
+    connect(&m_tick, &QTimer::timeout, this, qOverload<>(&LineDetails::update));
+    connect(&m_session, &ReadSession::conditionChanged, this, qOverload<>(&LineDetails::update));
 }
 
 LineDetails::~LineDetails()
@@ -74,10 +74,9 @@ TrafficView *LineDetails::openTraffic()
     return m_view;
 }
 
-void LineDetails::update()
+void LineDetails::update(TimePoint now)
 {
     const CycleCounters counters = m_session.cycle().counters();
-    const TimePoint now = Clock::now();
     if (m_session.cycle().reading() && !m_tick.isActive()) {
         // Reading starts: the rate is measured from now, not from the last run.
         m_lastGood = counters.goodValues;

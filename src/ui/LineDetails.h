@@ -35,7 +35,9 @@ public:
     const TrafficRing &ring() const { return m_ring; }
     QToolButton *countsButton() const { return m_counts; }
     // Reads the counts now rather than at the next tick.
-    void update();
+    void update() { update(Clock::now()); }
+    // As of `now`, so that a test can say how fast values came.
+    void update(TimePoint now);
 
 private:
     QWidget &m_window;
