@@ -1,5 +1,6 @@
 // The window against the simulated module: what the user sees at start, while
 // reading, when the module falls silent, and when something is refused.
+#include "WindowFixture.h"
 #include "sim/SimulatedModule.h"
 #include "PortLink.h"
 #include "ui/FullScreenValue.h"
@@ -43,20 +44,12 @@ Q_DECLARE_METATYPE(kvp::SerialPortEntry)
 
 namespace {
 
-struct Window
+// The window's fixture, with what these tests look at.
+struct Window : kvp::test::Window
 {
-    explicit Window(SimulatorSettings sim = {}, CycleSettings cycle = {}) : module(sim)
-    {
-        PortSettings port;
-        port.portName = module.devicePath();
-        window = std::make_unique<frmMain>(port, cycle);
-    }
-    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
-    QLabel *display() { return child<QLabel>("DataText"); }
-    QString status() { return child<QLabel>("StatusText")->text(); }
+    using kvp::test::Window::Window;
     QString port() { return child<QToolButton>("PortButton")->toolTip(); }
     QColor displayColour() { return display()->palette().color(QPalette::WindowText); }
-    void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
     bool startReading()
     {
         if (!window->Form_Load())
@@ -65,9 +58,6 @@ struct Window
         return QTest::qWaitFor([&] { return status() == QStringLiteral("读取中") && display()->text() != QStringLiteral("数据显示"); }, 3000);
     }
     bool live() { return displayColour() == valueColoursOn(window->palette().color(QPalette::Window)).live; }
-
-    SimulatedModule module;
-    std::unique_ptr<frmMain> window;
 };
 
 // Where `widget` is in its window.

@@ -1,9 +1,8 @@
 #include "frmMain.h"
 
 #include "AppIcon.h"
-#include "FormLook.h"
-#include "ElidedLabel.h"
 #include "FontFit.h"
+#include "FormLook.h"
 #include "LineDetails.h"
 #include "LineMenu.h"
 #include "ModuleListPanel.h"
@@ -367,7 +366,6 @@ void frmMain::showState()
     if (shown == Condition::none)
         text.status = windowWord(WindowWord::boxNotOnBus);
     m_statusRow->setPort(text.port, windowWord(WindowWord::portTip).arg(text.port));
-
     // Live only while the value on display is the module's value now: values arriving
     // in time for the address in the box. Stopped, stale, at a kept address or with
     // the device gone: grey.
