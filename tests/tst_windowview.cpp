@@ -180,6 +180,11 @@ private slots:
             QVERIFY(label->shownText().endsWith(QStringLiteral("…")));
         else
             QCOMPARE(label->shownText(), whole);
+        // What is drawn is what it says is shown.
+        const QImage drawn = label->grab().toImage();
+        label->setText(label->shownText());
+        QCOMPARE(label->grab().toImage(), drawn);
+        label->setText(whole);
         QVERIFY(label->accessibleDescription().startsWith(whole));
         QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), label->mapToGlobal(QPoint(4, 4)));
         QApplication::sendEvent(label, &hover);
