@@ -8,6 +8,7 @@
 #include "ui/MqttDialog.h"
 #include "ui/StatusRow.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +26,7 @@ class tst_mqttwindow : public QObject
 
 private slots:
     void initTestCase() { qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit()); }
+    void cleanup() { QFile::remove(RememberedStore::fileName()); } // a row that failed leaves its broker behind
 
     void dialog_data()
     {
