@@ -180,6 +180,11 @@ private slots:
             QVERIFY(label->shownText().endsWith(QStringLiteral("…")));
         else
             QCOMPARE(label->shownText(), whole);
+        // What is drawn is what it says is shown.
+        const QImage drawn = label->grab().toImage();
+        label->setText(label->shownText());
+        QCOMPARE(label->grab().toImage(), drawn);
+        label->setText(whole);
         QVERIFY(label->accessibleDescription().startsWith(whole));
         QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), label->mapToGlobal(QPoint(4, 4)));
         QApplication::sendEvent(label, &hover);
@@ -192,13 +197,16 @@ private slots:
     void noticesGiveWay_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("it expires") << "wait";
-        QTest::newRow("a click dismisses it") << "click";
-        QTest::newRow("a new state wins over it") << "stop";
+        QTest::addColumn<QString>("after");
+        QTest::newRow("it expires") << "wait" << "读取中";
+        QTest::newRow("a click dismisses it") << "click" << "读取中";
+        QTest::newRow("a new state wins over it") << "stop" << "已停止";
+        QTest::newRow("the device gone wins over it") << "unplug" << "设备已断开, 等待它回来";
     }
     void noticesGiveWay()
     {
         QFETCH(QString, how);
+        QFETCH(QString, after);
         QTemporaryDir dir;
         Window w;
         QVERIFY(w.showAndRead());
@@ -212,7 +220,9 @@ private slots:
             QTest::mouseClick(w.child<QLabel>("StatusText"), Qt::LeftButton);
         else if (how == QLatin1String("stop"))
             w.click("Stop");
-        QTRY_COMPARE(w.status(), how == QLatin1String("stop") ? QStringLiteral("已停止") : QStringLiteral("读取中"));
+        else if (how == QLatin1String("unplug"))
+            w.module.unplug();
+        QTRY_COMPARE(w.status(), after);
     }
 
     // Full screen, the value fits whatever its module's settings make of it, and the
