@@ -7,6 +7,7 @@
 # it, for another reader (the landed one) when there is one:
 #   scripts/bench-bus.sh [SECONDS]
 #   KVP_BENCH_READER=/path/to/kvp-reader scripts/bench-bus.sh   (default: /work/main/build)
+#   KVP_BENCH_LISTS="3,7 0-31" scripts/bench-bus.sh 60       (the lists to run; 3,7 first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
@@ -57,7 +58,7 @@ printf 'kvp-sim plays 3 and 7, paced at 19200 bit/s 8E1; %s s a run, values/s ov
 printf '%-16s | %-22s | %-10s' "--address" "first of 3 / 7, s" "values/s"
 [[ -n "$other" ]] && printf ' || %-22s | %-10s' "landed: first 3 / 7" "values/s"
 printf '\n'
-for list in 3,7 3,7,9 9,3,7 3,7,9,10,11,12 0-31; do
+for list in ${KVP_BENCH_LISTS:-3,7 3,7,9 9,3,7 3,7,9,10,11,12 0-31}; do
     read -r a b r < <(row "$reader" "$list")
     printf '%-16s | %-22s | %-10s' "$list" "$a / $b" "$r"
     [[ "$list" == 3,7 ]] && alone=$r

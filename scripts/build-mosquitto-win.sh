@@ -7,7 +7,7 @@
 #
 # PREFIX (default build-win/mosquitto) receives include/mosquitto.h,
 # lib/libmosquitto.dll.a and bin/libmosquitto.dll; hand it to the Windows build as
-# -DKVP_WINDOWS_MOSQUITTO=PREFIX. A prefix that holds the library already is left as
+# -DKVP_MOSQUITTO_ROOT=PREFIX. A prefix that holds the library already is left as
 # it is, so a second run costs nothing; delete it to build again.
 #
 # Without TLS: the Windows build refuses mqtts:// with a message saying so. The

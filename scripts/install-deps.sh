@@ -34,8 +34,9 @@ fi
 if [[ "${1:-}" == "--windows" ]]; then
     # scripts/windows.sh: MinGW-w64 cross-builds for 64-bit Windows, Wine 8 runs the
     # programs it built, gcc builds the harness's shim for Wine; NSIS and zip make the
-    # installer and the portable ZIP; Xvfb shows the window under Wine.
-    packages+=(g++-mingw-w64-x86-64-posix wine64 wine gcc libc6-dev nsis zip icoutils xvfb xauth python3)
+    # installer and the portable ZIP; Xvfb shows the window under Wine; dpkg-dev unpacks
+    # Debian's mosquitto source for libmosquitto's MinGW build.
+    packages+=(g++-mingw-w64-x86-64-posix wine64 wine gcc libc6-dev nsis zip icoutils xvfb xauth python3 dpkg-dev)
 fi
 if [[ "${1:-}" == "--realdrivers" ]]; then
     # scripts/realdrivers.sh boots Debian's kernel under QEMU to read through the real

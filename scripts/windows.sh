@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows tier: cross-builds kvp-reader for 64-bit Windows with MinGW-w64 and a Qt
 # built for it, runs the core's unit tests as Windows programs under Wine, and reads
-# kvp-sim's pseudo-terminal with kvp-reader.exe through a Wine COM port.
+# kvp-sim's pseudo-terminal with kvp-reader.exe through a Wine COM port, then makes the
+# installer and the ZIP and tries them (scripts/windows-package.sh).
 #   scripts/windows.sh          build and test, in build-win/ (and build/ for kvp-sim)
 # The Qt for MinGW: KVP_WINDOWS_QT, else ../shared/winqt/qt6-mingw beside the checkout.
 # Without one, the tier is skipped (exit 0), saying so.
@@ -25,9 +26,20 @@ start=$(date +%s)
 # The host's kvp-sim serves the Windows reader; the Windows build is a build of its own.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)" --target kvp-sim
+# --mqtt on Windows: libmosquitto cross-built from Debian's source, kept in build-win/ (a
+# second run finds it). Where that cannot be done (no package archive), the program is
+# built without MQTT, and says so.
+mosquitto=${KVP_MOSQUITTO_ROOT:-}
+if [[ -z $mosquitto ]]; then
+    if bash scripts/build-mosquitto-win.sh "$root/build-win/mosquitto"; then
+        mosquitto=$root/build-win/mosquitto
+    else
+        echo "windows: building without MQTT: libmosquitto for MinGW could not be built (said above)"
+    fi
+fi
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
-    ${KVP_MOSQUITTO_ROOT:+-DKVP_MOSQUITTO_ROOT="$KVP_MOSQUITTO_ROOT"} >/dev/null
+    ${mosquitto:+-DKVP_MOSQUITTO_ROOT="$mosquitto"} >/dev/null
 cmake --build build-win --parallel "$(nproc)"
 sim=$root/build/sim/kvp-sim
 reader=$root/build-win/bin/kvp-reader.exe
@@ -38,7 +50,7 @@ export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml="
 gcc_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 # Drive Z: is /; winepath would start a session before the COM links are seen to.
-export WINEPATH="Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
+export WINEPATH="Z:${mosquitto//\//\\}\\bin;Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
 cleanup() {
     kill $(jobs -p) 2>/dev/null || true
     wineserver -k 2>/dev/null || true
@@ -98,6 +110,40 @@ for v in got:
 sys.exit(0 if got else 1)
 PY
 }
+interrupt_com5() { # interrupt_com5 NAME [stalled] ARGS...: kvp-reader.exe on COM5 ended by Ctrl+C
+    # (SIGINT, which Wine hands to the console's handlers) once 20 values came, or, with
+    # its standard output a pipe that nobody reads, once it says so; status in $tmp/NAME.rc
+    no_system_ports
+    local name=$1 stalled=
+    shift
+    [[ ${1:-} == stalled ]] && { stalled=1; shift; }
+    LD_PRELOAD="$tmp/ptylines.so" python3 - "$tmp/$name" "$stalled" wine "$reader" --port COM5 "$@" <<'PY'
+import fcntl, os, signal, subprocess, sys, time
+base, stalled, command = sys.argv[1], sys.argv[2] == "1", sys.argv[3:]
+if stalled:
+    r, out = os.pipe()
+    fcntl.fcntl(out, 1031, 4096)  # F_SETPIPE_SZ: the least a pipe holds
+else:
+    out = os.open(base + ".out", os.O_WRONLY | os.O_CREAT | os.O_TRUNC)
+with open(base + ".err", "wb") as err:
+    p = subprocess.Popen(command, stdout=out, stderr=err)
+os.close(out)
+def due():
+    if stalled:
+        return b"not taking" in open(base + ".err", "rb").read()
+    return open(base + ".out", "rb").read().count(b"\n") >= 20
+deadline = time.monotonic() + 90
+while p.poll() is None and not due() and time.monotonic() < deadline:
+    time.sleep(0.1)
+p.send_signal(signal.SIGINT)
+try:
+    rc = p.wait(30)
+except subprocess.TimeoutExpired:
+    p.kill()
+    rc = "hung"
+open(base + ".rc", "w").write(str(rc))
+PY
+}
 status_is() { [[ $(cat "$tmp/$1.rc") == "$2" ]]; }
 err_says() { grep -qi -- "$2" "$tmp/$1.err"; }
 
@@ -123,6 +169,43 @@ read_com5 badaddress --console --address 32
 check "a bad address exits 2" status_is badaddress 2
 check "a bad address is named" err_says badaddress "--address must be"
 
+no_system_ports
+LD_PRELOAD="$tmp/ptylines.so" timeout 120 wine "$reader" --list-ports >"$tmp/ports.out" 2>"$tmp/ports.err" && echo 0 >"$tmp/ports.rc" || echo $? >"$tmp/ports.rc"
+# Wine's own list (SetupAPI, the registry's SERIALCOMM) holds the COM ports it made at
+# start, not the link made since: listed is what Windows says it has.
+check "--list-ports lists what Windows says it has, exit status 0" \
+    bash -c "grep -q '^COM[0-9]' '$tmp/ports.out' && [[ \$(cat '$tmp/ports.rc') == 0 ]]"
+
+start_sim interrupted
+interrupt_com5 interrupted --console
+check "Ctrl+C ends the run with status 0" status_is interrupted 0
+check "Ctrl+C: the run's summary" err_says interrupted " commands, "
+interrupt_com5 stalled stalled --console
+stop_sim
+check "standard output that nobody reads is said, and the run goes on" err_says stalled "is not taking"
+check "Ctrl+C with standard output stalled: status 0, what was not taken said" \
+    bash -c "[[ \$(cat '$tmp/stalled.rc') == 0 ]] && grep -q 'not yet taken by standard output' '$tmp/stalled.err'"
+
+if [[ -n $mosquitto ]]; then
+    broker_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$broker_port" >"$tmp/broker.conf"
+    mosquitto -c "$tmp/broker.conf" >"$tmp/broker.log" 2>&1 &
+    brokerpid=$!
+    for _ in $(seq 50); do mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t x -W 1 -C 1 -E >/dev/null 2>&1 && break; sleep 0.1; done
+    mosquitto_sub -h 127.0.0.1 -p "$broker_port" -v -t 'kvp/#' -C 8 -W 90 >"$tmp/mqtt.sub" 2>&1 &
+    subpid=$!
+    start_sim mqtt
+    read_com5 mqtt --console --count 20 --mqtt "mqtt://127.0.0.1:$broker_port/kvp"
+    stop_sim
+    wait "$subpid" || true
+    kill "$brokerpid" 2>/dev/null || true
+    check "--mqtt publishes to a broker on the host: status, state and values" \
+        bash -c "grep -q '^kvp/status online' '$tmp/mqtt.sub' && grep -q '^kvp/0/state live' '$tmp/mqtt.sub' && grep -q '^kvp/0/value ' '$tmp/mqtt.sub'"
+    read_com5 mqtts --console --count 1 --mqtt mqtts://127.0.0.1/kvp
+    check "mqtts:// without TLS in the build: refused, exit 2, saying why" \
+        bash -c "[[ \$(cat '$tmp/mqtts.rc') == 2 ]] && grep -q 'not in this build' '$tmp/mqtts.err'"
+fi
+
 start_sim gone
 # Killed once values flow, however long Wine took to start.
 (
@@ -135,6 +218,14 @@ start_sim gone
 read_com5 gone --console --give-up 3
 check "kvp-sim killed mid-run: the device is gone" err_says gone "went away"
 check "values came before it went" test -s "$tmp/gone.out"
+
+echo "== the installer and the ZIP"
+# Without the build's search path: what the installed program needs must be installed.
+start_sim installed
+check "installer and ZIP made; installed, read values and uninstalled under Wine" \
+    env -u WINEPATH -u LD_PRELOAD KVP_PACKAGE_DEVICE="$(head -1 "$tmp/installed.sim")" KVP_PACKAGE_SHIM="$tmp/ptylines.so" \
+    bash scripts/windows-package.sh "$root/build-win"
+stop_sim
 
 echo "windows: $passed passed, $failed failed ($(($(date +%s) - start)) s)"
 ((failed == 0))

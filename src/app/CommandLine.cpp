@@ -202,6 +202,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         o.mqtt = BrokerUrl::parse(parser.value(mqtt), &why);
         if (!o.mqtt)
             return usageError(why);
+        if (o.mqtt->tls && !mqttTlsInThisBuild())
+            return usageError(QStringLiteral("--mqtt: ") + mqttTlsMissingText());
         if (const auto failed = takeMqttPassword(*o.mqtt, parser.value(mqttPasswordFile), parser.isSet(mqttPasswordFile)))
             return usageError(*failed);
         if (o.scan)

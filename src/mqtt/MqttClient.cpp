@@ -50,6 +50,18 @@ bool mqttInThisBuild()
     return true;
 }
 
+bool mqttTlsInThisBuild()
+{
+    // A libmosquitto built without TLS says so only when asked to use it.
+    initLibrary();
+    mosquitto *probe = mosquitto_new(nullptr, true, nullptr);
+    if (!probe)
+        return true; // the connection will say what fails
+    const int rc = mosquitto_tls_set(probe, nullptr, ".", nullptr, nullptr, nullptr);
+    mosquitto_destroy(probe);
+    return rc != MOSQ_ERR_NOT_SUPPORTED;
+}
+
 MqttClient::MqttClient(BrokerUrl url, QString caFile, PublicationInbox &inbox, std::size_t capacity)
     : m_url(std::move(url)), m_caFile(std::move(caFile)), m_inbox(inbox), m_queue(capacity)
 {
@@ -170,6 +182,10 @@ void MqttClient::connectNow()
         const QByteArray ca = m_caFile.toLocal8Bit();
         const int rc = mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(),
                                          ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
+        if (rc == MOSQ_ERR_NOT_SUPPORTED) {
+            fail(BrokerTrouble::other, mqttTlsMissingText());
+            return;
+        }
         if (rc != MOSQ_ERR_SUCCESS) {
             fail(BrokerTrouble::tlsFailed, m_caFile.isEmpty() ? QString::fromUtf8(mosquitto_strerror(rc))
                                                                 : QStringLiteral("cannot use %1").arg(m_caFile));

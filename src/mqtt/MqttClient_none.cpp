@@ -12,6 +12,11 @@ bool mqttInThisBuild()
     return false;
 }
 
+bool mqttTlsInThisBuild()
+{
+    return false;
+}
+
 MqttClient::MqttClient(BrokerUrl url, QString caFile, PublicationInbox &inbox, std::size_t capacity)
     : m_url(std::move(url)), m_caFile(std::move(caFile)), m_inbox(inbox), m_queue(capacity)
 {
