@@ -5,7 +5,8 @@
 # installer and the ZIP and tries them (scripts/windows-package.sh).
 #   scripts/windows.sh          build and test, in build-win/ (and build/ for kvp-sim)
 # The Qt for MinGW: KVP_WINDOWS_QT, else ../shared/winqt/qt6-mingw beside the checkout.
-# Without one, the tier is skipped (exit 0), saying so.
+# Without one, the tier is skipped (exit 0), saying so. KVP_WINDOWS_KEEP=1 keeps what
+# the checks saw (each program's output, the prefix) in /tmp.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -54,7 +55,7 @@ export WINEPATH="Z:${mosquitto//\//\\}\\bin;Z:${qt//\//\\}\\bin;Z:${gcc_dlls//\/
 cleanup() {
     kill $(jobs -p) 2>/dev/null || true
     wineserver -k 2>/dev/null || true
-    rm -rf "$tmp"
+    if [[ -n ${KVP_WINDOWS_KEEP:-} ]]; then echo "windows: what the checks saw is kept in $tmp"; else rm -rf "$tmp"; fi
 }
 trap cleanup EXIT
 
@@ -180,6 +181,10 @@ start_sim interrupted
 interrupt_com5 interrupted --console
 check "Ctrl+C ends the run with status 0" status_is interrupted 0
 check "Ctrl+C: the run's summary" err_says interrupted " commands, "
+stop_sim
+# A fresh module, as every run here has: the same pseudo-terminal opened again after a
+# run ended by Ctrl+C was refused its line settings by Wine (error 87).
+start_sim stalled
 interrupt_com5 stalled stalled --console
 stop_sim
 check "standard output that nobody reads is said, and the run goes on" err_says stalled "is not taking"
@@ -203,7 +208,7 @@ if [[ -n $mosquitto ]]; then
         bash -c "grep -q '^kvp/status online' '$tmp/mqtt.sub' && grep -q '^kvp/0/state live' '$tmp/mqtt.sub' && grep -q '^kvp/0/value ' '$tmp/mqtt.sub'"
     read_com5 mqtts --console --count 1 --mqtt mqtts://127.0.0.1/kvp
     check "mqtts:// without TLS in the build: refused, exit 2, saying why" \
-        bash -c "[[ \$(cat '$tmp/mqtts.rc') == 2 ]] && grep -q 'not in this build' '$tmp/mqtts.err'"
+        bash -c "[[ \$(cat '$tmp/mqtts.rc') == 2 ]] && grep -qF 'mqtts:// (TLS) is not in this build' '$tmp/mqtts.err'"
 fi
 
 start_sim gone
