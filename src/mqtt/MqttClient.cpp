@@ -236,10 +236,12 @@ void MqttClient::onSocket(bool writable)
         if (const int error = pendingError(mosquitto_socket(m_mosq)); error != 0) {
             // A broker that speaks no TLS resets the connection at our first handshake
             // message; seen before the library reads, it is the handshake that failed.
-            if (socketFailure(error) == SocketFailure::reset && m_url.tls)
+            const SocketFailure failure = socketFailure(error);
+            if (failure == SocketFailure::reset && m_url.tls)
                 fail(BrokerTrouble::tlsFailed, {});
             else
-                fail(socketFailure(error) == SocketFailure::refused ? BrokerTrouble::refused : BrokerTrouble::other, socketErrorText(error));
+                fail(failure == SocketFailure::refused ? BrokerTrouble::refused : BrokerTrouble::other,
+                     socketErrorText(error));
             return;
         }
     }
