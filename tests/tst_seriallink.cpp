@@ -2,6 +2,7 @@
 // the line, and what the user is shown for each fault the line can have.
 #include "sim/PseudoTerminal.h"
 #include "sim/SimulatedModule.h"
+#include "FakeLink.h"
 #include "PortLink.h"
 #include "app/ReadSession.h"
 #include "serial/SerialLink.h"
@@ -374,6 +375,44 @@ private slots:
 
         ValueLog refused;
         QVERIFY(!refused.open(dir.filePath(QStringLiteral("no-such-dir/values.csv"))));
+    }
+
+    // Bytes that reached the driver before a command went out answer nothing of it:
+    // they are thrown away, not taken for the reply, nor for the next module's.
+    void inputWaitingBeforeACommandIsDropped_data()
+    {
+        QTest::addColumn<QList<int>>("addresses");
+        QTest::newRow("one module") << QList<int>{0};
+        QTest::newRow("a bus") << QList<int>{3, 7};
+    }
+
+    void inputWaitingBeforeACommandIsDropped()
+    {
+        QFETCH(QList<int>, addresses);
+        SimulatorSettings sim;
+        sim.address = addresses.first();
+        sim.moreAddresses.assign(addresses.begin() + 1, addresses.end());
+        auto owned = std::make_unique<FakeLink>(sim);
+        FakeLink &link = *owned;
+        link.echoLater = true;
+        std::map<int, QStringList> sent, shown;
+        link.module().setReplyObserver([&](const ModuleSimulator::Reply &r) {
+            sent[r.address] << QString::number(r.value);
+        });
+        ReadSession session(PortSettings{}, std::move(owned));
+        session.setAddressText(QString::number(addresses.first()));
+        session.setBus(addresses);
+        QObject::connect(&session, &ReadSession::valueShown,
+                         [&](const QString &v, int address) { shown[address] << v; });
+        QCOMPARE(session.open(), Condition::none);
+        QCOMPARE(session.read(), Condition::none);
+        QTRY_VERIFY_WITH_TIMEOUT(session.cycle().counters().goodValues >= 30, 5000);
+        session.stop();
+        for (const int a : addresses) {
+            QVERIFY2(isOrderedSubsequence(shown[a], sent[a]), qPrintable(QString::number(a)));
+            QVERIFY(sent[a].size() - shown[a].size() <= 1); // the one on its way at Stop
+        }
+        QCOMPARE(session.cycle().counters().timeouts, 0u);
     }
 
     void openFailuresAreNamed()

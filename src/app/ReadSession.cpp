@@ -15,12 +15,17 @@
 namespace kvp {
 
 ReadSession::ReadSession(const PortSettings &port, CycleSettings cycle, QObject *parent)
+    : ReadSession(port, makeLink(port.portName), cycle, parent)
+{
+}
+
+ReadSession::ReadSession(const PortSettings &port, std::unique_ptr<Link> link, CycleSettings cycle, QObject *parent)
     : QObject(parent), m_port(port), m_cycleSettings(cycle), m_cycle(cycle)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer); // the byte gap is a few tens of milliseconds
     connect(&m_timer, &QTimer::timeout, this, &ReadSession::onTimer);
-    makeLinkFor(m_port.portName);
+    attach(std::move(link));
     m_cycle = ReadCycle(lineSettings());
     connect(&m_reopenTimer, &QTimer::timeout, this, &ReadSession::tryReopen);
     m_proving.setSingleShot(true);
@@ -42,7 +47,12 @@ void ReadSession::makeLinkFor(const QString &portName)
     const bool server = NetworkAddress::isServer(portName);
     if (m_link && server == (qobject_cast<NetworkLink *>(m_link.get()) != nullptr))
         return;
-    m_link = makeLink(portName);
+    attach(makeLink(portName));
+}
+
+void ReadSession::attach(std::unique_ptr<Link> link)
+{
+    m_link = std::move(link);
     connect(m_link.get(), &Link::received, this, &ReadSession::onReceived);
     connect(m_link.get(), &Link::failed, this, &ReadSession::onPortFailed);
     connect(m_link.get(), &Link::opened, this, &ReadSession::onLinkOpened);

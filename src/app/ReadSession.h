@@ -24,6 +24,9 @@ class ReadSession : public QObject
 
 public:
     explicit ReadSession(const PortSettings &port, CycleSettings cycle = {}, QObject *parent = nullptr);
+    // On a link of the caller's instead of the one the port's name asks for.
+    ReadSession(const PortSettings &port, std::unique_ptr<Link> link, CycleSettings cycle = {},
+                QObject *parent = nullptr);
 
     // Condition::connecting: a serial server's connection is being made, and
     // opened() says how it went. So do read() and switchPort().
@@ -137,6 +140,7 @@ private:
     CycleSettings lineSettings() const;
     // A link of the kind the port's name asks for: a device or a serial server.
     void makeLinkFor(const QString &portName);
+    void attach(std::unique_ptr<Link> link);
 
     PortSettings m_port;
     CycleSettings m_cycleSettings;
