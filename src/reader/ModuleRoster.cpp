@@ -256,7 +256,7 @@ std::optional<TimePoint> ModuleRoster::nextStaleAt() const
         // On a bus a module waiting its turn is not stale until it has failed.
         std::optional<TimePoint> at;
         // A value read at a poll interval is not stale before the next one is due.
-        const Clock::duration fresh = m->timeout + m->pace;
+        const Clock::duration fresh = m->freshFor();
         if (!onBus())
             at = m->lastGoodAt + fresh;
         else if (m->lastFailedAt > m->lastGoodAt)

@@ -26,9 +26,13 @@ struct ModuleState {
     void live(TimePoint now);
     // Its answer was given up; `silent` when nothing at all came.
     void failed(StaleReason reason, bool silent, TimePoint now);
-    // No good value for longer than its time-out: what is on display is stale. On a
-    // bus, where a module waits its turn, only once it has failed since.
+    // No good value for two of its time-outs: what is on display is stale. One lost
+    // answer is asked again and costs one time-out; a line that loses one now and then
+    // is not a module gone. On a bus, where a module waits its turn, only once it has
+    // failed since.
     void updateStale(TimePoint now, bool reading, bool onBus);
+    // How long a value stays live without a good one after it.
+    Clock::duration freshFor() const { return 2 * timeout + pace; }
     CycleStatus status(bool reading, bool everRead) const;
     // A late answer ended this long after its command: the time-out grows to cover
     // the next ones with half as much again, in whole tenths of a second, when the
