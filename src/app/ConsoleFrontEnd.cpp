@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace kvp {
@@ -167,19 +168,86 @@ void ConsoleFrontEnd::onPortRestored()
     }
 }
 
+void ConsoleFrontEnd::sumUpBus()
+{
+    const ReadCycle &cycle = m_session.cycle();
+    const TimePoint now = Clock::now();
+    // Modules that were never heard at all, as many as a list like 0-31 names, share
+    // one line; every other module has its own.
+    std::vector<int> unheard;
+    std::uint64_t commands = 0;
+    for (const int a : cycle.addresses()) {
+        const CycleCounters &c = cycle.counters(a);
+        const bool heard = c.goodValues || c.badChecks || c.badTrailers || c.shortReplies || c.lateReplies
+            || c.discardedBytes || c.skippedBytes;
+        if (!heard) {
+            unheard.push_back(a);
+            commands += c.commandsSent;
+        }
+    }
+    if (unheard.size() < 2)
+        unheard.clear();
+    for (const int a : cycle.addresses())
+        if (std::find(unheard.begin(), unheard.end(), a) == unheard.end())
+            writeStderrLine(QStringLiteral("address %1: ").arg(a)
+                            + QString::fromStdString(counterSummary(cycle.counters(a), now)));
+    if (!unheard.empty()) {
+        const double seconds = std::chrono::duration<double>(now - cycle.counters(unheard.front()).runStart).count();
+        writeStderrLine(QStringLiteral("addresses %1: nothing heard in %2 s (%3 commands)")
+                            .arg(addressListText(unheard), QString::number(seconds, 'f', 1))
+                            .arg(commands));
+    }
+}
+
+void ConsoleFrontEnd::saySilent()
+{
+    const ModuleRoster &roster = m_session.cycle().roster();
+    Facts facts = m_session.facts();
+    facts.count = roster.asideCount();
+    facts.periodMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(roster.asideEvery()).count());
+    std::sort(m_silentToSay.begin(), m_silentToSay.end());
+    writeStderrLine(silentText(std::exchange(m_silentToSay, {}), facts));
+}
+
 void ConsoleFrontEnd::tellOf(Condition condition, int address)
 {
+    Condition &told = m_toldOf.try_emplace(address, Condition::ready).first->second;
+    const ModuleState *module = m_session.cycle().roster().find(address);
+    if (condition == Condition::reading) {
+        // At the start the bus is said once, not each of its modules; later, reading
+        // again is news only after a trouble was said.
+        if (!m_busStartSaid) {
+            m_busStartSaid = true;
+            writeStderrLine(busReadingText(m_session.cycle().roster().order(), m_session.facts().port));
+        }
+        if (told == Condition::ready || told == Condition::reading || told == Condition::moduleBack)
+            return;
+    }
+    // A module on a bus that has not answered in this run is set aside as silent, and
+    // that says it does not answer, with how often it is asked.
+    if (condition == Condition::noAnswer && module && !module->answered)
+        return;
+    if (condition == Condition::moduleBackedOff) {
+        // Those set aside together (all of a 0-31 at the start) are said in one line.
+        if (m_silentToSay.empty())
+            QMetaObject::invokeMethod(this, &ConsoleFrontEnd::saySilent, Qt::QueuedConnection);
+        m_silentToSay.push_back(address);
+        told = condition;
+        return;
+    }
     Facts facts = m_session.facts();
     facts.address = address;
-    if (condition == Condition::moduleBackedOff || condition == Condition::moduleLate) {
+    if (condition == Condition::moduleLate) {
         // How many share the turn of the silent, and so how often each is asked.
         const ModuleRoster &roster = m_session.cycle().roster();
         facts.count = roster.asideCount();
         facts.periodMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(roster.asideEvery()).count());
     }
     const QString text = consoleText(condition, facts);
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
+        told = condition;
         writeStderrLine(text);
+    }
 }
 
 void ConsoleFrontEnd::tell(Condition condition)
@@ -223,9 +291,7 @@ void ConsoleFrontEnd::finish(int exitCode, bool drain)
     if (m_session.cycle().status().phase != CyclePhase::ready) {
         const ReadCycle &cycle = m_session.cycle();
         if (m_session.onBus()) {
-            for (const int a : cycle.addresses())
-                writeStderrLine(QStringLiteral("address %1: ").arg(a)
-                                + QString::fromStdString(counterSummary(cycle.counters(a), Clock::now())));
+            sumUpBus();
         } else {
             writeStderrLine(QString::fromStdString(counterSummary(cycle.counters(), Clock::now())));
         }

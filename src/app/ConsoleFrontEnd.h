@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <map>
+
 namespace kvp {
 
 // Reading without a window: values on standard output, one a line, everything
@@ -40,8 +42,12 @@ private:
     void onPortRestored();
     void tell(Condition condition, Facts facts);
     void tell(Condition condition);
-    // Of one module on a bus: every change is said.
+    // Of one module on a bus: every change is said, but the start once for all.
     void tellOf(Condition condition, int address);
+    // The summary of a bus at the end of the run.
+    void sumUpBus();
+    // The modules set aside as silent since this was last called.
+    void saySilent();
     // Ends the run: with values still waiting, a clean end (`drain`) waits for
     // standard output to take them; a signal or a failure ends at once.
     void finish(int exitCode, bool drain);
@@ -68,6 +74,9 @@ private:
     bool m_awaitingDrain = false; // and waits for standard output to take the rest
     int m_exitCode = 0;
     QString m_lastTold;
+    std::map<int, Condition> m_toldOf; // on a bus: what was last said of each module
+    bool m_busStartSaid = false;
+    std::vector<int> m_silentToSay;
 };
 
 } // namespace kvp

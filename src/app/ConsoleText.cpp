@@ -4,6 +4,7 @@
 #include "network/NetworkAddress.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 namespace kvp {
 namespace {
@@ -44,6 +45,42 @@ QString secondsText(int milliseconds)
     return s < 10 ? QString::number(s, 'f', 1) : QString::number(qRound(s));
 }
 
+QString addressListText(const std::vector<int> &addresses)
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < addresses.size();) {
+        std::size_t end = i + 1;
+        while (end < addresses.size() && addresses[end] == addresses[end - 1] + 1)
+            ++end;
+        if (end - i >= 3) {
+            parts << QStringLiteral("%1-%2").arg(addresses[i]).arg(addresses[end - 1]);
+            i = end;
+        } else {
+            parts << QString::number(addresses[i++]);
+        }
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+QString silentText(const std::vector<int> &addresses, const Facts &facts)
+{
+    const QString who = addresses.size() == 1
+        ? QStringLiteral("address %1 on %2 does not answer").arg(addresses.front()).arg(facts.port)
+        : QStringLiteral("addresses %1 on %2 do not answer").arg(addressListText(addresses), facts.port);
+    const QString how = facts.count <= 1
+        ? QStringLiteral("asking it every %1 s").arg(secondsText(facts.periodMs))
+        : QStringLiteral("asking the %1 silent ones in turn, each every %2 s").arg(facts.count).arg(secondsText(facts.periodMs));
+    const QString advice = addresses.size() == 1
+        ? QStringLiteral("If it should, check its address, the wiring and its power.")
+        : QStringLiteral("If they should, check their addresses, the wiring and their power.");
+    return QStringLiteral("%1; %2. %3").arg(who, how, advice);
+}
+
+QString busReadingText(const std::vector<int> &addresses, const QString &port)
+{
+    return QStringLiteral("reading addresses %1 on %2 in turn").arg(addressListText(addresses), port);
+}
+
 QString consoleText(Condition condition, const Facts &facts)
 {
     const QString where = QStringLiteral("address %1 on %2").arg(facts.address).arg(facts.port);
@@ -80,11 +117,7 @@ QString consoleText(Condition condition, const Facts &facts)
         return QStringLiteral("replies from %1 come after the time-out; waiting up to %2 ms for them from now "
                               "on (--timeout sets a time-out that stays)").arg(where).arg(facts.count);
     case Condition::moduleBackedOff:
-        if (facts.count <= 1)
-            return QStringLiteral("address %1 on %2 does not answer; asking it every %3 s")
-                .arg(facts.address).arg(facts.port, secondsText(facts.periodMs));
-        return QStringLiteral("address %1 on %2 does not answer; asking the %3 silent ones in turn, each every %4 s")
-            .arg(facts.address).arg(facts.port).arg(facts.count).arg(secondsText(facts.periodMs));
+        return silentText({facts.address}, facts);
     case Condition::moduleLate:
         return QStringLiteral("address %1 on %2 answers only after the time-out; asking it %3every %4 s, so that the "
                               "others keep their pace. A longer --timeout reads it in turn again.")
