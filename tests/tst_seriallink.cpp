@@ -5,6 +5,7 @@
 #include "FakeLink.h"
 #include "PortLink.h"
 #include "app/ReadSession.h"
+#include "app/ScanSession.h"
 #include "serial/SerialLink.h"
 
 #include <QFile>
@@ -413,6 +414,26 @@ private slots:
             QVERIFY(sent[a].size() - shown[a].size() <= 1); // the one on its way at Stop
         }
         QCOMPARE(session.cycle().counters().timeouts, 0u);
+    }
+
+    // So it is for the search: the echo of 5's answer is not a module at 6.
+    void searchDropsInputWaitingBeforeACommand()
+    {
+        SimulatorSettings sim;
+        sim.address = 5;
+        FakeLink link(sim);
+        link.echoLater = true;
+        QCOMPARE(link.InitPort(PortSettings{}), Condition::none);
+        ScanSettings settings;
+        settings.firstAddress = 3;
+        settings.lastAddress = 8;
+        ScanSession scan(link, settings);
+        QSignalSpy found(&scan, &ScanSession::found);
+        QSignalSpy finished(&scan, &ScanSession::finished);
+        scan.start();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().at(0).toInt(), 5);
     }
 
     void openFailuresAreNamed()
