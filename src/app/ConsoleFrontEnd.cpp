@@ -199,12 +199,19 @@ void ConsoleFrontEnd::sumUpBus()
     }
 }
 
-void ConsoleFrontEnd::saySilent()
+Facts ConsoleFrontEnd::asideFacts() const
 {
+    // How many share the turn of those set aside, and so how often each is asked.
     const ModuleRoster &roster = m_session.cycle().roster();
     Facts facts = m_session.facts();
     facts.count = roster.asideCount();
     facts.periodMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(roster.asideEvery()).count());
+    return facts;
+}
+
+void ConsoleFrontEnd::saySilent()
+{
+    const Facts facts = asideFacts();
     std::sort(m_silentToSay.begin(), m_silentToSay.end());
     writeStderrLine(silentText(std::exchange(m_silentToSay, {}), facts));
 }
@@ -235,14 +242,8 @@ void ConsoleFrontEnd::tellOf(Condition condition, int address)
         told = condition;
         return;
     }
-    Facts facts = m_session.facts();
+    Facts facts = condition == Condition::moduleLate ? asideFacts() : m_session.facts();
     facts.address = address;
-    if (condition == Condition::moduleLate) {
-        // How many share the turn of the silent, and so how often each is asked.
-        const ModuleRoster &roster = m_session.cycle().roster();
-        facts.count = roster.asideCount();
-        facts.periodMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(roster.asideEvery()).count());
-    }
     const QString text = consoleText(condition, facts);
     if (!text.isEmpty()) {
         told = condition;

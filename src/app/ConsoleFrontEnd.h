@@ -48,6 +48,7 @@ private:
     void sumUpBus();
     // The modules set aside as silent since this was last called.
     void saySilent();
+    Facts asideFacts() const;
     // Ends the run: with values still waiting, a clean end (`drain`) waits for
     // standard output to take them; a signal or a failure ends at once.
     void finish(int exitCode, bool drain);
