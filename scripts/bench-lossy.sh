@@ -10,17 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 
-bash scripts/install-deps.sh >/dev/null
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel 2 --target kvp-reader kvp-sim >/dev/null
-reader=build/src/kvp-reader sim=build/sim/kvp-sim
-other=${KVP_BENCH_READER:-/work/main/build/src/kvp-reader}
-[[ -x "$other" ]] || other=
-tmp=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
-
 # shellcheck source=scripts/bench-sim.sh
 . scripts/bench-sim.sh
+bench_reader_setup
 
 # One run: READER FAULT; prints "values/s stderr-lines".
 row() {
