@@ -713,23 +713,35 @@ private slots:
     }
 
     // A module of the list that does not answer is said to be set aside, with when it
-    // is next asked, wherever it stands; the live one is read on.
+    // is next asked, wherever it stands; the live one is read on. Once nobody asks it
+    // (stopped, the device gone), no time of a next question is promised.
     void aSilentModuleOfTheList_data()
     {
         QTest::addColumn<QList<int>>("list");
-        QTest::newRow("after the live one") << QList<int>{3, 9};
-        QTest::newRow("before the live one") << QList<int>{9, 3};
+        QTest::addColumn<QString>("then");
+        QTest::newRow("after the live one") << QList<int>{3, 9} << QString();
+        QTest::newRow("before the live one") << QList<int>{9, 3} << QString();
+        QTest::newRow("stopped") << QList<int>{3, 9} << "stop";
+        QTest::newRow("the device gone") << QList<int>{3, 9} << "unplug";
     }
 
     void aSilentModuleOfTheList()
     {
         QFETCH(QList<int>, list);
+        QFETCH(QString, then);
         Window w(SimulatorSettings{.address = 3});
         w.fillList(list, 3);
         QVERIFY(w.showAndRead());
         const QRegularExpression said(QStringLiteral("^无应答, \\d+ 秒后再问$"));
         QTRY_VERIFY2(said.match(w.row(9, 2)).hasMatch(), qPrintable(w.row(9, 2)));
         QTRY_COMPARE(w.row(3, 2), QStringLiteral("实时"));
+        if (then.isEmpty())
+            return;
+        if (then == QLatin1String("stop"))
+            w.click("Stop");
+        else
+            w.module.unplug();
+        QTRY_COMPARE(w.row(9, 2), QStringLiteral("无应答"));
     }
 
     // Read reads the list as a bus only when it holds two modules or more, the box's

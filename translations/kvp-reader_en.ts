@@ -725,6 +725,10 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>应答太迟, %1 秒后再问</source>
         <translation>late, next ask in %1 s</translation>
     </message>
+    <message>
+        <source>应答太迟</source>
+        <translation>late</translation>
+    </message>
 </context>
 <context>
     <name>kvp::MqttControl</name>

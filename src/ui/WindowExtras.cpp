@@ -261,6 +261,9 @@ ModuleListPanel::Module WindowExtras::moduleNow(int address) const
     // Set aside on a bus: said as such, with the roster's time of its next turn.
     if (const ModuleState *m = cycle.roster().find(address); m && m->aside != ModuleState::Aside::no) {
         module.state = m->aside == ModuleState::Aside::silent ? State::silent : State::late;
+        // Stopped, searching or with the device gone, nobody asks it: a countdown would lie.
+        if (!cycle.reading() || !m_session.portOpen())
+            return module;
         const auto now = Clock::now();
         if (const auto next = cycle.roster().nextAskOf(address, now))
             module.nextAskIn = *next - now;
