@@ -193,6 +193,44 @@ private slots:
         QToolTip::hideText();
     }
 
+    // The trend's figures under the chart stay within the panel: what does not fit
+    // ends in "…", and hovering shows the whole of it.
+    void trendFiguresFitThePanel_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("bus"); // the figures name their module, in whole kilograms
+        QTest::newRow("Chinese, a bus") << "zh" << true;
+        QTest::newRow("English, a bus") << "en" << true;
+        QTest::newRow("English, one module") << "en" << false;
+    }
+    void trendFiguresFitThePanel()
+    {
+        QFETCH(QString, language);
+        QFETCH(bool, bus);
+        Language lang(language);
+        Window w(twoModules());
+        ReadoutSettings readout = kilograms();
+        if (bus) {
+            w.window->extras()->modules()->setAddresses({0, 3});
+            readout.units.scale = *DecimalNumber::parse("1");
+        }
+        w.window->session().setReadout(0, readout);
+        QVERIFY(w.showAndRead());
+        w.window->extras()->setTrendOpen(true);
+        QVERIFY(w.waitCommands(6));
+        w.window->extras()->trend()->redraw();
+        auto *figures = w.child<QLabel>("TrendStats");
+        const QString whole = figures->text();
+        QVERIFY2(whole.contains(QStringLiteral(" kg")), qPrintable(whole));
+        const auto *elided = qobject_cast<ElidedLabel *>(figures);
+        const QString shown = elided ? elided->shownText() : whole;
+        const QRect room(figures->mapTo(w.window.get(), figures->contentsRect().topLeft()), figures->contentsRect().size());
+        const int right = room.left() + figures->fontMetrics().horizontalAdvance(shown);
+        QVERIFY2(right <= room.right() + 1 && right <= w.window->width(), qPrintable(shown));
+        QCOMPARE(shown == whole, !bus);
+        QCOMPARE(figures->toolTip(), whole);
+    }
+
     // A notice gives way: it goes after a while, at a click, or when the state changes.
     void noticesGiveWay_data()
     {
