@@ -883,6 +883,8 @@ private slots:
         QVERIFY(list->item(1)->text().startsWith(QStringLiteral("地址 5:")));
         const QString state = dialog->findChild<QLabel *>(QStringLiteral("FindState"))->text();
         QVERIFY2(state.contains(QStringLiteral("地址 5 再次询问时才应答")), qPrintable(state));
+        // Said in the dialog's width, on as many lines as it takes, not by widening it.
+        QVERIFY2(dialog->minimumSizeHint().width() <= 320, qPrintable(QString::number(dialog->minimumSizeHint().width())));
     }
 
     // "Read all found" puts every module that answered into the list and reads them all.

@@ -22,6 +22,9 @@ FindModuleDialog::FindModuleDialog(ReadSession &session, QWidget *parent) : QDia
     setModal(false);
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("FindState"));
+    // What the search heard but could not take runs to long sentences: they wrap in
+    // the dialog's width instead of stretching it across the screen.
+    m_state->setWordWrap(true);
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 32);
     m_list = new QListWidget(this);
