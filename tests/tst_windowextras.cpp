@@ -887,6 +887,32 @@ private slots:
         QVERIFY2(dialog->minimumSizeHint().width() <= 320, qPrintable(QString::number(dialog->minimumSizeHint().width())));
     }
 
+    // What the search ends with says what to do about it, in the window's own terms.
+    void findSaysWhatToDo_data()
+    {
+        QTest::addColumn<double>("drop");
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("nothing answers") << 1.0 << false << "(Ctrl+P)";
+        QTest::newRow("the line echoes") << 0.0 << true << "回波";
+    }
+    void findSaysWhatToDo()
+    {
+        QFETCH(double, drop);
+        QFETCH(bool, echo);
+        QFETCH(QString, advice);
+        CycleSettings quick;
+        quick.replyTimeout = 50ms;
+        quick.adaptTimeout = false;
+        Window w(SimulatorSettings{.drop = drop, .echo = echo}, quick);
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        FindModuleDialog *dialog = w.extras().findModule();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->searching(), 20000);
+        const QString state = dialog->findChild<QLabel *>(QStringLiteral("FindState"))->text();
+        QVERIFY2(state.contains(advice), qPrintable(state));
+    }
+
     // "Read all found" puts every module that answered into the list and reads them all.
     void readAllFoundReadsTheBus()
     {
