@@ -91,6 +91,7 @@ private slots:
         QTest::newRow("a silent address, past an invalid one, back to it")
             << false << QStringList{"12", "enter", "wait", "40", "12", "enter", "wait"} << -1;
         QTest::newRow("typed without Enter") << false << QStringList{"12", "wait"} << -1;
+        QTest::newRow("typed, not yet answered") << false << QStringList{"12"} << -1;
         QTest::newRow("back to the module read") << false << QStringList{"12", "enter", "wait", "0", "enter", "wait"} << 0;
         QTest::newRow("an invalid address reads on the last valid one") << false << QStringList{"x", "wait"} << 0;
         QTest::newRow("stopped, another address") << false << QStringList{"stop", "5"} << -1;
@@ -130,6 +131,9 @@ private slots:
         if (shown < 0) {
             QCOMPARE(text, kNoValue);
             QCOMPARE(copied, QString());
+            // No value is no live value: never in its blue.
+            QVERIFY(w.display()->palette().color(QPalette::WindowText)
+                    != valueColoursOn(w.window->palette().color(QPalette::Window)).live);
         } else {
             QVERIFY2(sent[shown].contains(text), qPrintable(text));
             QCOMPARE(copied, text);
