@@ -609,12 +609,27 @@ private slots:
         QCOMPARE(LastFolder::get(), QFileInfo(path).absolutePath());
     }
 
+    // With no value of the box's module to copy, the clipboard keeps what it held, and
+    // the status line says so: what was there before would be pasted for this module's.
+    void nothingIsCopiedBeforeAValueWasShown_data()
+    {
+        QTest::addColumn<QString>("typed"); // into the box once a value came; empty: nothing read
+        QTest::newRow("nothing read") << QString();
+        QTest::newRow("another address, not yet answered") << "12";
+    }
     void nothingIsCopiedBeforeAValueWasShown()
     {
+        QFETCH(QString, typed);
         Window w;
+        if (!typed.isEmpty()) {
+            QVERIFY(w.showAndRead());
+            QVERIFY(w.waitValues(2));
+            w.type(typed);
+        }
         QApplication::clipboard()->setText(QStringLiteral("before"));
         QVERIFY(!w.extras().copyValue(false));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+        QVERIFY2(w.status().contains(QStringLiteral("没有可复制的数值")), qPrintable(w.status()));
     }
 
     // Three modules on one line: the search lists each with the value it sent (in the

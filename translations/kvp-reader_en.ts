@@ -1176,5 +1176,9 @@ Click to choose the serial port (Ctrl+P)</translation>
         <source>趋势图缺失</source>
         <translation>Trend chart missing</translation>
     </message>
+    <message>
+        <source>没有可复制的数值: 模块应答后再复制</source>
+        <translation>No value to copy: copy once the module has answered</translation>
+    </message>
 </context>
 </TS>

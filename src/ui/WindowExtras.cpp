@@ -44,7 +44,7 @@ bool liveCondition(Condition condition)
 
 WindowExtras::WindowExtras(QWidget &window, ReadSession &session, ValueView &view, QLineEdit *address,
                            WindowNotices &notices)
-    : QObject(&window), m_window(window), m_session(session), m_view(view), m_address(address)
+    : QObject(&window), m_window(window), m_session(session), m_view(view), m_address(address), m_notices(notices)
 {
     m_trend = new TrendPanel(&window);
     m_trend->setPortSource([this] { return m_session.portName(); });
@@ -336,7 +336,12 @@ void WindowExtras::setStale(bool stale)
 
 bool WindowExtras::copyValue(bool withTime)
 {
-    return m_view.copy(withTime);
+    if (m_view.copy(withTime))
+        return true;
+    // The clipboard keeps what it held, maybe another module's value: pasted, it would
+    // pass for this one's.
+    m_notices.note(tr("没有可复制的数值: 模块应答后再复制"));
+    return false;
 }
 
 bool WindowExtras::startRecording(const QString &path)
