@@ -609,12 +609,27 @@ private slots:
         QCOMPARE(LastFolder::get(), QFileInfo(path).absolutePath());
     }
 
+    // With no value of the box's module to copy, the clipboard keeps what it held, and
+    // the status line says so: what was there before would be pasted for this module's.
+    void nothingIsCopiedBeforeAValueWasShown_data()
+    {
+        QTest::addColumn<QString>("typed"); // into the box once a value came; empty: nothing read
+        QTest::newRow("nothing read") << QString();
+        QTest::newRow("another address, not yet answered") << "12";
+    }
     void nothingIsCopiedBeforeAValueWasShown()
     {
+        QFETCH(QString, typed);
         Window w;
+        if (!typed.isEmpty()) {
+            QVERIFY(w.showAndRead());
+            QVERIFY(w.waitValues(2));
+            w.type(typed);
+        }
         QApplication::clipboard()->setText(QStringLiteral("before"));
         QVERIFY(!w.extras().copyValue(false));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+        QVERIFY2(w.status().contains(QStringLiteral("没有可复制的数值")), qPrintable(w.status()));
     }
 
     // Three modules on one line: the search lists each with the value it sent (in the
@@ -713,23 +728,35 @@ private slots:
     }
 
     // A module of the list that does not answer is said to be set aside, with when it
-    // is next asked, wherever it stands; the live one is read on.
+    // is next asked, wherever it stands; the live one is read on. Once nobody asks it
+    // (stopped, the device gone), no time of a next question is promised.
     void aSilentModuleOfTheList_data()
     {
         QTest::addColumn<QList<int>>("list");
-        QTest::newRow("after the live one") << QList<int>{3, 9};
-        QTest::newRow("before the live one") << QList<int>{9, 3};
+        QTest::addColumn<QString>("then");
+        QTest::newRow("after the live one") << QList<int>{3, 9} << QString();
+        QTest::newRow("before the live one") << QList<int>{9, 3} << QString();
+        QTest::newRow("stopped") << QList<int>{3, 9} << "stop";
+        QTest::newRow("the device gone") << QList<int>{3, 9} << "unplug";
     }
 
     void aSilentModuleOfTheList()
     {
         QFETCH(QList<int>, list);
+        QFETCH(QString, then);
         Window w(SimulatorSettings{.address = 3});
         w.fillList(list, 3);
         QVERIFY(w.showAndRead());
         const QRegularExpression said(QStringLiteral("^无应答, \\d+ 秒后再问$"));
         QTRY_VERIFY2(said.match(w.row(9, 2)).hasMatch(), qPrintable(w.row(9, 2)));
         QTRY_COMPARE(w.row(3, 2), QStringLiteral("实时"));
+        if (then.isEmpty())
+            return;
+        if (then == QLatin1String("stop"))
+            w.click("Stop");
+        else
+            w.module.unplug();
+        QTRY_COMPARE(w.row(9, 2), QStringLiteral("无应答"));
     }
 
     // Read reads the list as a bus only when it holds two modules or more, the box's
@@ -871,6 +898,34 @@ private slots:
         QVERIFY(list->item(1)->text().startsWith(QStringLiteral("地址 5:")));
         const QString state = dialog->findChild<QLabel *>(QStringLiteral("FindState"))->text();
         QVERIFY2(state.contains(QStringLiteral("地址 5 再次询问时才应答")), qPrintable(state));
+        // Said in the dialog's width, on as many lines as it takes, not by widening it.
+        QVERIFY2(dialog->minimumSizeHint().width() <= 320, qPrintable(QString::number(dialog->minimumSizeHint().width())));
+    }
+
+    // What the search ends with says what to do about it, in the window's own terms.
+    void findSaysWhatToDo_data()
+    {
+        QTest::addColumn<double>("drop");
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("nothing answers") << 1.0 << false << "(Ctrl+P)";
+        QTest::newRow("the line echoes") << 0.0 << true << "回波";
+    }
+    void findSaysWhatToDo()
+    {
+        QFETCH(double, drop);
+        QFETCH(bool, echo);
+        QFETCH(QString, advice);
+        CycleSettings quick;
+        quick.replyTimeout = 50ms;
+        quick.adaptTimeout = false;
+        Window w(SimulatorSettings{.drop = drop, .echo = echo}, quick);
+        QVERIFY(w.window->Form_Load());
+        w.window->show();
+        FindModuleDialog *dialog = w.extras().findModule();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->searching(), 20000);
+        const QString state = dialog->findChild<QLabel *>(QStringLiteral("FindState"))->text();
+        QVERIFY2(state.contains(advice), qPrintable(state));
     }
 
     // "Read all found" puts every module that answered into the list and reads them all.

@@ -91,6 +91,7 @@ private slots:
         QTest::newRow("a silent address, past an invalid one, back to it")
             << false << QStringList{"12", "enter", "wait", "40", "12", "enter", "wait"} << -1;
         QTest::newRow("typed without Enter") << false << QStringList{"12", "wait"} << -1;
+        QTest::newRow("typed, not yet answered") << false << QStringList{"12"} << -1;
         QTest::newRow("back to the module read") << false << QStringList{"12", "enter", "wait", "0", "enter", "wait"} << 0;
         QTest::newRow("an invalid address reads on the last valid one") << false << QStringList{"x", "wait"} << 0;
         QTest::newRow("stopped, another address") << false << QStringList{"stop", "5"} << -1;
@@ -130,6 +131,9 @@ private slots:
         if (shown < 0) {
             QCOMPARE(text, kNoValue);
             QCOMPARE(copied, QString());
+            // No value is no live value: never in its blue.
+            QVERIFY(w.display()->palette().color(QPalette::WindowText)
+                    != valueColoursOn(w.window->palette().color(QPalette::Window)).live);
         } else {
             QVERIFY2(sent[shown].contains(text), qPrintable(text));
             QCOMPARE(copied, text);
@@ -191,6 +195,44 @@ private slots:
         QTRY_VERIFY(QToolTip::isVisible());
         QVERIFY(QToolTip::text().startsWith(whole));
         QToolTip::hideText();
+    }
+
+    // The trend's figures under the chart stay within the panel: what does not fit
+    // ends in "…", and hovering shows the whole of it.
+    void trendFiguresFitThePanel_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("bus"); // the figures name their module, in whole kilograms
+        QTest::newRow("Chinese, a bus") << "zh" << true;
+        QTest::newRow("English, a bus") << "en" << true;
+        QTest::newRow("English, one module") << "en" << false;
+    }
+    void trendFiguresFitThePanel()
+    {
+        QFETCH(QString, language);
+        QFETCH(bool, bus);
+        Language lang(language);
+        Window w(twoModules());
+        ReadoutSettings readout = kilograms();
+        if (bus) {
+            w.window->extras()->modules()->setAddresses({0, 3});
+            readout.units.scale = *DecimalNumber::parse("1");
+        }
+        w.window->session().setReadout(0, readout);
+        QVERIFY(w.showAndRead());
+        w.window->extras()->setTrendOpen(true);
+        QVERIFY(w.waitCommands(6));
+        w.window->extras()->trend()->redraw();
+        auto *figures = w.child<QLabel>("TrendStats");
+        const QString whole = figures->text();
+        QVERIFY2(whole.contains(QStringLiteral(" kg")), qPrintable(whole));
+        const auto *elided = qobject_cast<ElidedLabel *>(figures);
+        const QString shown = elided ? elided->shownText() : whole;
+        const QRect room(figures->mapTo(w.window.get(), figures->contentsRect().topLeft()), figures->contentsRect().size());
+        const int right = room.left() + figures->fontMetrics().horizontalAdvance(shown);
+        QVERIFY2(right <= room.right() + 1 && right <= w.window->width(), qPrintable(shown));
+        QCOMPARE(shown == whole, !bus);
+        QCOMPARE(figures->toolTip(), whole);
     }
 
     // A notice gives way: it goes after a while, at a click, or when the state changes.

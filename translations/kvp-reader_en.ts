@@ -580,10 +580,6 @@ Click to choose the serial port (Ctrl+P)</translation>
         </translation>
     </message>
     <message>
-        <source>没有模块应答 (地址 0 到 31)</source>
-        <translation>No module answered (addresses 0 to 31)</translation>
-    </message>
-    <message>
         <source>地址 %1 的应答校验错误: 检查接线, 或试试回波处理</source>
         <translation>Answers from address %1 failed their check byte: check the wiring, or try the echo handling</translation>
     </message>
@@ -614,6 +610,10 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>地址 %1 再次询问时才应答: 模块或线路会丢失应答, 检查接线; 这样的模块也可能漏掉, 可再查找一次</source>
         <translation>Address %1 answered only when asked again: the module or the line loses replies, check the wiring; such a module can also be missed, so search again</translation>
+    </message>
+    <message>
+        <source>没有模块应答 (地址 0 到 31): 检查接线和模块的电源, 或选择另一个串口 (Ctrl+P)</source>
+        <translation>No module answered (addresses 0 to 31): check the wiring and the module&apos;s power, or choose another serial port (Ctrl+P)</translation>
     </message>
 </context>
 <context>
@@ -724,6 +724,10 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>应答太迟, %1 秒后再问</source>
         <translation>late, next ask in %1 s</translation>
+    </message>
+    <message>
+        <source>应答太迟</source>
+        <translation>late</translation>
     </message>
 </context>
 <context>
@@ -1171,6 +1175,10 @@ Click to choose the serial port (Ctrl+P)</translation>
     <message>
         <source>趋势图缺失</source>
         <translation>Trend chart missing</translation>
+    </message>
+    <message>
+        <source>没有可复制的数值: 模块应答后再复制</source>
+        <translation>No value to copy: copy once the module has answered</translation>
     </message>
 </context>
 </TS>

@@ -22,6 +22,9 @@ FindModuleDialog::FindModuleDialog(ReadSession &session, QWidget *parent) : QDia
     setModal(false);
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("FindState"));
+    // What the search heard but could not take runs to long sentences: they wrap in
+    // the dialog's width instead of stretching it across the screen.
+    m_state->setWordWrap(true);
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 32);
     m_list = new QListWidget(this);
@@ -113,7 +116,7 @@ void FindModuleDialog::onFinished()
     if (m_scan->cycle().cancelled())
         m_state->setText(tr("已取消; 找到 %n 个模块", nullptr, n));
     else
-        m_state->setText(n > 0 ? tr("找到 %n 个模块", nullptr, n) : tr("没有模块应答 (地址 0 到 31)"));
+        m_state->setText(n > 0 ? tr("找到 %n 个模块", nullptr, n) : tr("没有模块应答 (地址 0 到 31): 检查接线和模块的电源, 或选择另一个串口 (Ctrl+P)"));
     // What was heard but not taken: a module is there, the line or the time-out is not right.
     const ScanCycle &result = m_scan->cycle();
     const auto list = [](const std::vector<int> &addresses) {

@@ -267,7 +267,11 @@ void ModuleListPanel::refresh()
             break;
         case Module::State::silent:
         case Module::State::late: {
-            const int s = module.nextAskIn ? int(std::chrono::ceil<std::chrono::seconds>(*module.nextAskIn).count()) : 0;
+            if (!module.nextAskIn) {
+                state = module.state == Module::State::silent ? tr("无应答") : tr("应答太迟");
+                break;
+            }
+            const int s = int(std::chrono::ceil<std::chrono::seconds>(*module.nextAskIn).count());
             state = (module.state == Module::State::silent ? tr("无应答, %1 秒后再问") : tr("应答太迟, %1 秒后再问"))
                         .arg(std::max(s, 0));
             break;

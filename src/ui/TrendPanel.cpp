@@ -1,5 +1,6 @@
 #include "TrendPanel.h"
 
+#include "ElidedLabel.h"
 #include "TrendCaption.h"
 #include "TrendChart.h"
 #include "TrendChartLoader.h"
@@ -60,7 +61,9 @@ TrendPanel::TrendPanel(QWidget *parent) : QWidget(parent)
         TrendExport::chooseAndSave(this, false, [this](const QString &path) { return saveCsv(path); }, failed);
     });
 
-    m_statsLabel = new QLabel(this);
+    // At the form's width a bus's figures are longer than the panel: they end in "…"
+    // instead of being cut off mid-number, and hovering shows them whole.
+    m_statsLabel = new ElidedLabel(this);
     m_statsLabel->setObjectName(QStringLiteral("TrendStats"));
     m_legend = new QLabel(this);
     m_legend->setObjectName(QStringLiteral("TrendLegend"));
@@ -333,8 +336,12 @@ void TrendPanel::drawNow()
     }
 
     const bool several = m_store.addresses().size() > 1;
-    m_statsLabel->setText(TrendCaption::summary(m_stats, readoutOf(m_current.value_or(0)),
-                                                several ? m_current : std::nullopt));
+    const QString figures =
+        TrendCaption::summary(m_stats, readoutOf(m_current.value_or(0)), several ? m_current : std::nullopt);
+    if (figures != m_statsLabel->text()) {
+        m_statsLabel->setText(figures);
+        m_statsLabel->setToolTip(figures);
+    }
 }
 
 void TrendPanel::showLegend()

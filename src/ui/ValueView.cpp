@@ -99,11 +99,12 @@ void ValueView::show(const QString &text)
 QString ValueView::showState(bool live, const ValueColours &colours)
 {
     // Blue only while the value on display is the module's value now. The form's
-    // caption is no value at all: it keeps the window's own text colour.
+    // caption is no value at all: it keeps the window's own text colour. "—" before
+    // the module's first answer is none either: in blue it would pass for a live reading.
     QPalette palette = m_value->palette();
-    palette.setColor(QPalette::WindowText, m_caption ? m_value->window()->palette().color(QPalette::WindowText)
-                                           : live    ? colours.live
-                                                     : colours.stale);
+    palette.setColor(QPalette::WindowText, m_caption           ? m_value->window()->palette().color(QPalette::WindowText)
+                                           : live && m_shown ? colours.live
+                                                             : colours.stale);
     m_value->setPalette(palette);
     m_live = live;
     // Units, limits and the alarm colour first: the full-screen meter and the value's

@@ -44,7 +44,7 @@ bool liveCondition(Condition condition)
 
 WindowExtras::WindowExtras(QWidget &window, ReadSession &session, ValueView &view, QLineEdit *address,
                            WindowNotices &notices)
-    : QObject(&window), m_window(window), m_session(session), m_view(view), m_address(address)
+    : QObject(&window), m_window(window), m_session(session), m_view(view), m_address(address), m_notices(notices)
 {
     m_trend = new TrendPanel(&window);
     m_trend->setPortSource([this] { return m_session.portName(); });
@@ -261,6 +261,9 @@ ModuleListPanel::Module WindowExtras::moduleNow(int address) const
     // Set aside on a bus: said as such, with the roster's time of its next turn.
     if (const ModuleState *m = cycle.roster().find(address); m && m->aside != ModuleState::Aside::no) {
         module.state = m->aside == ModuleState::Aside::silent ? State::silent : State::late;
+        // Stopped, searching or with the device gone, nobody asks it: a countdown would lie.
+        if (!cycle.reading() || !m_session.portOpen())
+            return module;
         const auto now = Clock::now();
         if (const auto next = cycle.roster().nextAskOf(address, now))
             module.nextAskIn = *next - now;
@@ -333,7 +336,12 @@ void WindowExtras::setStale(bool stale)
 
 bool WindowExtras::copyValue(bool withTime)
 {
-    return m_view.copy(withTime);
+    if (m_view.copy(withTime))
+        return true;
+    // The clipboard keeps what it held, maybe another module's value: pasted, it would
+    // pass for this one's.
+    m_notices.note(tr("没有可复制的数值: 模块应答后再复制"));
+    return false;
 }
 
 bool WindowExtras::startRecording(const QString &path)

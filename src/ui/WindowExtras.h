@@ -113,6 +113,7 @@ private:
     ReadSession &m_session;
     ValueView &m_view;
     QLineEdit *m_address;
+    WindowNotices &m_notices;
     TrendPanel *m_trend = nullptr;
     ModuleListPanel *m_modules = nullptr;
     PanelStack *m_panels = nullptr;
