@@ -167,8 +167,11 @@ Clock::duration ModuleRoster::gaveUp(ModuleState &m, bool nothingHeard, bool tim
     else if (nothingHeard && probed && m.aside == ModuleState::Aside::silent && m.silentInRow == 2)
         watch = std::min(m.timeout, kSlowWatch);
     // On a bus, a module that said nothing to its set-up, or twice in a row, is set
-    // aside; a late answer heard in the watch brings it back at once.
-    if (onBus() && nothingHeard && (!m.setUp || m.silentInRow >= 2))
+    // aside; a late answer heard in the watch brings it back at once. One that has
+    // answered in this run is set aside only once its set-up again, after its
+    // failures in a row, goes unanswered too: a line that loses two replies in a row
+    // now and then would otherwise hold a live module to the silent ones' share.
+    if (onBus() && nothingHeard && (!m.setUp || (m.silentInRow >= 2 && !m.answered)))
         setAside(m, ModuleState::Aside::silent);
     return watch;
 }
@@ -253,13 +256,13 @@ std::optional<TimePoint> ModuleRoster::nextStaleAt() const
         const ModuleState *m = find(a);
         if (!m || m->stale)
             continue;
-        // On a bus a module waiting its turn is not stale until it has failed.
+        // On a bus a module waiting its turn is not stale until it has failed twice.
         std::optional<TimePoint> at;
         // A value read at a poll interval is not stale before the next one is due.
         const Clock::duration fresh = m->freshFor();
         if (!onBus())
             at = m->lastGoodAt + fresh;
-        else if (m->lastFailedAt > m->lastGoodAt)
+        else if (m->failedOnBus())
             at = std::max(m->lastGoodAt + fresh, m->lastFailedAt);
         if (at && (!next || *at < *next))
             next = at;

@@ -52,7 +52,7 @@ void ModuleState::failed(StaleReason reason, bool silent, TimePoint now)
 
 void ModuleState::updateStale(TimePoint now, bool reading, bool onBus)
 {
-    if (reading && !stale && now - lastGoodAt >= freshFor() && (!onBus || lastFailedAt > lastGoodAt))
+    if (reading && !stale && now - lastGoodAt >= freshFor() && (!onBus || failedOnBus()))
         stale = true;
 }
 

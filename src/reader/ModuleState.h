@@ -28,11 +28,13 @@ struct ModuleState {
     void failed(StaleReason reason, bool silent, TimePoint now);
     // No good value for two of its time-outs: what is on display is stale. One lost
     // answer is asked again and costs one time-out; a line that loses one now and then
-    // is not a module gone. On a bus, where a module waits its turn, only once it has
-    // failed since.
+    // is not a module gone. On a bus, where a module waits its turn and the others'
+    // losses take time too, only once failedOnBus().
     void updateStale(TimePoint now, bool reading, bool onBus);
     // How long a value stays live without a good one after it.
     Clock::duration freshFor() const { return 2 * timeout + pace; }
+    // On a bus: failed twice in a row, or set aside (a silent one is set up at each ask).
+    bool failedOnBus() const { return failuresInRow >= 2 || aside != Aside::no; }
     CycleStatus status(bool reading, bool everRead) const;
     // A late answer ended this long after its command: the time-out grows to cover
     // the next ones with half as much again, in whole tenths of a second, when the
