@@ -1,5 +1,6 @@
 #include "SimulatorEndpoint.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -45,8 +46,14 @@ void SimulatorEndpoint::onReadable()
     }
     if (m_floodTimer.isActive())
         return; // too busy shouting to listen
-    for (auto &w : m_module.receive({buffer, static_cast<size_t>(n)}))
-        m_pending.push_back({now + w.delay, std::move(w.bytes)});
+    // By when they are due: on a bus a module that takes its time keeps nobody else
+    // from answering meanwhile; a module's own pieces keep their order.
+    for (auto &w : m_module.receive({buffer, static_cast<size_t>(n)})) {
+        const auto due = now + w.delay;
+        const auto at = std::upper_bound(m_pending.begin(), m_pending.end(), due,
+                                         [](Clock::time_point t, const Pending &p) { return t < p.due; });
+        m_pending.insert(at, {due, std::move(w.bytes)});
+    }
     flushDue();
 }
 

@@ -1,5 +1,6 @@
 // The simulator on a pseudo-terminal, asked the way the scan asks: several modules
 // on one line each answer their own address, and nothing else.
+#include "protocol/ReplyEvaluation.h"
 #include "reader/ScanCycle.h"
 
 #include <QDir>
@@ -170,6 +171,36 @@ private slots:
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardOutput().isEmpty());
+    }
+
+    // A module that takes its time keeps no other on the bus from answering: the one
+    // asked after it, that answers at once, is heard first.
+    void slowModuleHoldsNobodyBack()
+    {
+        const QString log = QDir::temp().filePath(QStringLiteral("tst_sim_slow_%1.log").arg(QCoreApplication::applicationPid()));
+        Simulator sim({"--address", "3,7", "--turnaround", "3=2000", "--log", log});
+        QVERIFY2(sim.fd >= 0, "kvp-sim gave no pseudo-terminal");
+        for (const char *command : {"S03;MSV?;", "S07;MSV?;"})
+            QCOMPARE(::write(sim.fd, command, 9), ssize_t(9));
+        std::vector<std::uint8_t> heard;
+        pollfd p{sim.fd, POLLIN, 0};
+        while (heard.size() < 6 && ::poll(&p, 1, 5000) > 0) {
+            std::uint8_t buffer[64];
+            if (const ssize_t n = ::read(sim.fd, buffer, sizeof buffer); n > 0)
+                heard.insert(heard.end(), buffer, buffer + n);
+        }
+        sim.stop();
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        std::map<int, QByteArray> sent;
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (const auto fields = line.split(' '); fields.size() == 2)
+                sent[fields[0].toInt()] = fields[1];
+        file.remove();
+        QVERIFY(heard.size() >= 6);
+        const Evaluation first = EvaluateBlock(std::span(heard).first(6));
+        QCOMPARE(first.outcome, Outcome::value);
+        QCOMPARE(QByteArray::number(first.value), sent[7]);
     }
 
     // A log the simulator cannot write ends it with a message, not silently.
