@@ -725,6 +725,7 @@ private slots:
         QTest::newRow("30 ms") << 30 << 0;
         QTest::newRow("80 ms") << 80 << 0;
         QTest::newRow("190 ms") << 190 << 0;
+        QTest::newRow("400 ms, slower than the first watch") << 400 << 0;
         QTest::newRow("80 ms, --timeout 500") << 80 << 500;
     }
 

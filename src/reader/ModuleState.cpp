@@ -16,6 +16,7 @@ void ModuleState::start(TimePoint now, bool newRun)
     aside = Aside::no;
     askedSinceStart = false;
     backedOffSaid = false;
+    watchedWhole = false;
     if (newRun) {
         counters = {};
         counters.runStart = now;

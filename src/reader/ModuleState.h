@@ -63,6 +63,10 @@ struct ModuleState {
     Aside aside = Aside::no;
     bool askedSinceStart = false;
     bool backedOffSaid = false; // that it is aside, said once
+    // While silent: whether a probe of it watched its whole time-out (once a start),
+    // and what the others had heard that was not theirs when it was last given up.
+    bool watchedWhole = false;
+    std::uint64_t othersOddAt = 0;
     CycleCounters counters;
 };
 
