@@ -423,6 +423,44 @@ private slots:
 
     // Blocks that pass the check byte somewhere yet are not the module's replies
     // must show nothing, even twice in a row; the next reply is read as usual.
+    // A module that sends a reply a second time right behind it: the copy is whole
+    // before the next command could have crossed the line, so it is no answer to it,
+    // shown twice, with every answer after it one turn late. A steady value answered
+    // in time is shown each time, and so is one from a module that answers at once.
+    void ownCopyTooSoonIsNoAnswer_data()
+    {
+        QTest::addColumn<int>("answerAfterMs");
+        QTest::addColumn<int>("copyAfterMs"); // after each reply; -1: no copy
+        QTest::addColumn<bool>("steady");
+        QTest::newRow("a copy right behind each reply") << 12 << 3 << false;
+        QTest::newRow("a steady value, answered in time") << 12 << -1 << true;
+        QTest::newRow("a steady value, answered at once") << 1 << -1 << true;
+    }
+
+    void ownCopyTooSoonIsNoAnswer()
+    {
+        QFETCH(int, answerAfterMs);
+        QFETCH(int, copyAfterMs);
+        QFETCH(bool, steady);
+        const milliseconds answerAfter(answerAfterMs);
+        Line line;
+        line.read();
+        line.answerEvery(answerAfter, 1s);
+        line.shown.clear();
+        std::vector<std::string> expected;
+        for (int i = 0; i < 12; ++i) {
+            line.wait(std::max<Clock::duration>(line.sentAt + answerAfter - line.now, 0ms));
+            const Bytes r = reply(steady ? 5000 : 5000 + i);
+            line.receive(r);
+            expected.push_back(std::to_string(steady ? 5000 : 5000 + i));
+            if (copyAfterMs >= 0) {
+                line.wait(milliseconds(copyAfterMs));
+                line.receive(r);
+            }
+        }
+        QCOMPARE(strings(line.shown), strings(expected));
+    }
+
     void neverAWrongValue_data()
     {
         QTest::addColumn<int>("varying"); // bytes after the check byte that change every reply

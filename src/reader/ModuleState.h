@@ -31,6 +31,9 @@ struct ModuleState {
     // is not a module gone. On a bus, where a module waits its turn, only once it has
     // failed since.
     void updateStale(TimePoint now, bool reading, bool onBus);
+    // How long after a command of `commandBytes` a copy of the module's last reply
+    // that is already whole cannot be its answer (nothing: any time it can).
+    Clock::duration ownCopyWindow(std::size_t commandBytes) const;
     // How long a value stays live without a good one after it.
     Clock::duration freshFor() const { return 2 * timeout + pace; }
     CycleStatus status(bool reading, bool everRead) const;

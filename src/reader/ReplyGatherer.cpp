@@ -9,16 +9,18 @@ ReplyGatherer::ReplyGatherer(bool dropEcho) : m_dropEcho(dropEcho)
     m_block.reserve(kMaxBlock);
 }
 
-void ReplyGatherer::sent(std::string command, TimePoint now, int to)
+void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::duration ownCopyFor)
 {
     m_command = std::move(command);
     m_echoMatched = 0;
-    // Only another module's: a module's own earlier reply is also what it may well
-    // answer again, the value being steady.
+    // A module's own earlier reply is also what it may well answer again, the value
+    // being steady: its copy is a repeat only when it comes too soon to be an answer.
     m_repeat.clear();
     m_repeatMatched = 0;
-    if (to >= 0 && m_lastReplyFrom >= 0 && to != m_lastReplyFrom)
+    if (to >= 0 && m_lastReplyFrom >= 0 && (to != m_lastReplyFrom || ownCopyFor > Clock::duration{})) {
         m_repeat = m_lastReply;
+        m_repeatUntil = to != m_lastReplyFrom ? TimePoint::max() : now + ownCopyFor;
+    }
     m_lastReplyFrom = -1;
     m_sentAt = now;
     clear();
@@ -39,9 +41,10 @@ void ReplyGatherer::answered(std::span<const std::uint8_t> reply, int from)
 std::size_t ReplyGatherer::add(std::span<const std::uint8_t> bytes, TimePoint now)
 {
     std::size_t dropped = 0;
+    const std::size_t before = m_block.size();
     // The repeat was on the line before the command, so before its echo too.
-    bytes = withoutEcho(withoutRepeat(bytes, dropped));
-    if (bytes.empty())
+    bytes = withoutEcho(withoutRepeat(bytes, dropped, now));
+    if (bytes.empty() && m_block.size() == before)
         return dropped;
     m_lastByteAt = now;
     const std::size_t take = std::min(bytes.size(), kMaxBlock - m_block.size());
@@ -49,7 +52,8 @@ std::size_t ReplyGatherer::add(std::span<const std::uint8_t> bytes, TimePoint no
     return dropped + bytes.size() - take;
 }
 
-std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped)
+std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped,
+                                                          TimePoint now)
 {
     if (m_repeat.empty())
         return bytes;
@@ -58,9 +62,9 @@ std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::
         ++same;
         ++m_repeatMatched;
     }
-    if (m_repeatMatched == m_repeat.size()) {
+    if (m_repeatMatched == m_repeat.size() && now < m_repeatUntil) {
         dropped += m_repeat.size();
-    } else if (same == bytes.size()) {
+    } else if (m_repeatMatched < m_repeat.size() && same == bytes.size()) {
         return {}; // a copy so far: held back until it is whole or is not
     } else if (m_repeatMatched > 0) {
         // No copy after all: the bytes held back are the answer's first.
