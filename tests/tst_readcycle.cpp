@@ -432,9 +432,11 @@ private slots:
         QTest::addColumn<int>("answerAfterMs");
         QTest::addColumn<int>("copyAfterMs"); // after each reply; -1: no copy
         QTest::addColumn<bool>("steady");
-        QTest::newRow("a copy right behind each reply") << 12 << 3 << false;
-        QTest::newRow("a steady value, answered in time") << 12 << -1 << true;
-        QTest::newRow("a steady value, answered at once") << 1 << -1 << true;
+        QTest::addColumn<bool>("withTheNext"); // the copy comes with the next answer, as an adapter holds it
+        QTest::newRow("a copy right behind each reply") << 12 << 3 << false << false;
+        QTest::newRow("a copy held back, with the next answer") << 20 << -1 << false << true;
+        QTest::newRow("a steady value, answered in time") << 12 << -1 << true << false;
+        QTest::newRow("a steady value, answered at once") << 1 << -1 << true << false;
     }
 
     void ownCopyTooSoonIsNoAnswer()
@@ -442,6 +444,7 @@ private slots:
         QFETCH(int, answerAfterMs);
         QFETCH(int, copyAfterMs);
         QFETCH(bool, steady);
+        QFETCH(bool, withTheNext);
         const milliseconds answerAfter(answerAfterMs);
         Line line;
         line.read();
@@ -451,7 +454,7 @@ private slots:
         for (int i = 0; i < 12; ++i) {
             line.wait(std::max<Clock::duration>(line.sentAt + answerAfter - line.now, 0ms));
             const Bytes r = reply(steady ? 5000 : 5000 + i);
-            line.receive(r);
+            line.receive(withTheNext && i > 0 ? join(reply(5000 + i - 1), r) : r);
             expected.push_back(std::to_string(steady ? 5000 : 5000 + i));
             if (copyAfterMs >= 0) {
                 line.wait(milliseconds(copyAfterMs));

@@ -17,6 +17,7 @@ void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::dura
     // being steady: its copy is a repeat only when it comes too soon to be an answer.
     m_repeat.clear();
     m_repeatMatched = 0;
+    m_askedAgain = to >= 0 && to == m_lastReplyFrom && ownCopyFor > Clock::duration{};
     if (to >= 0 && m_lastReplyFrom >= 0 && (to != m_lastReplyFrom || ownCopyFor > Clock::duration{})) {
         m_repeat = m_lastReply;
         m_repeatUntil = to != m_lastReplyFrom ? TimePoint::max() : now + ownCopyFor;
@@ -80,6 +81,15 @@ std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)
     const auto length = framing.length();
     if (!length || m_block.size() < *length)
         return std::nullopt;
+    // The module's last reply again with a whole reply right behind it: a repeat an
+    // adapter held back, that came with the answer.
+    const auto first = std::span(m_block).first(*length);
+    if (!m_pastLength && m_askedAgain && m_block.size() >= 2 * *length
+        && std::equal(first.begin(), first.end(), m_lastReply.begin(), m_lastReply.end())
+        && framing.fitsAt(std::span(m_block).subspan(*length, *length)) == ReplyFraming::Fit::good) {
+        m_pastLength = true;
+        return *length;
+    }
     if (!m_pastLength) {
         m_pastLength = true;
         if (framing.fitsAt(std::span(m_block).first(*length)) == ReplyFraming::Fit::good)

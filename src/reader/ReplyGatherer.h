@@ -75,6 +75,7 @@ private:
     std::vector<std::uint8_t> m_repeat; // the copy that may come first; empty when none
     std::size_t m_repeatMatched = 0;
     TimePoint m_repeatUntil{}; // a copy whole later is no repeat but the answer
+    bool m_askedAgain = false; // the command is for the module whose reply was taken last
     TimePoint m_sentAt{};
     TimePoint m_lastByteAt{};
     std::vector<std::uint8_t> m_block;
