@@ -433,10 +433,15 @@ private slots:
         QTest::addColumn<int>("copyAfterMs"); // after each reply; -1: no copy
         QTest::addColumn<bool>("steady");
         QTest::addColumn<bool>("withTheNext"); // the copy comes with the next answer, as an adapter holds it
-        QTest::newRow("a copy right behind each reply") << 12 << 3 << false << false;
-        QTest::newRow("a copy held back, with the next answer") << 20 << -1 << false << true;
-        QTest::newRow("a steady value, answered in time") << 12 << -1 << true << false;
-        QTest::newRow("a steady value, answered at once") << 1 << -1 << true << false;
+        // The copy comes alone, copyAfterMs after the next command, from a module seen
+        // to repeat itself (its first reply and copy came in one block).
+        QTest::addColumn<bool>("beforeTheNext");
+        QTest::newRow("a copy right behind each reply") << 12 << 3 << false << false << false;
+        QTest::newRow("a copy held back, with the next answer") << 20 << -1 << false << true << false;
+        QTest::newRow("a copy held back a tick, before the next answer") << 20 << 16 << false << false << true;
+        QTest::newRow("a steady value, answered in time") << 12 << -1 << true << false << false;
+        QTest::newRow("a steady value, answered at once") << 1 << -1 << true << false << false;
+        QTest::newRow("a steady value from a module that repeats itself") << 20 << 16 << true << false << true;
     }
 
     void ownCopyTooSoonIsNoAnswer()
@@ -445,18 +450,28 @@ private slots:
         QFETCH(int, copyAfterMs);
         QFETCH(bool, steady);
         QFETCH(bool, withTheNext);
+        QFETCH(bool, beforeTheNext);
         const milliseconds answerAfter(answerAfterMs);
         Line line;
         line.read();
         line.answerEvery(answerAfter, 1s);
         line.shown.clear();
         std::vector<std::string> expected;
+        const auto waitUntil = [&line](Clock::duration sinceSent) {
+            line.wait(std::max<Clock::duration>(line.sentAt + sinceSent - line.now, 0ms));
+        };
         for (int i = 0; i < 12; ++i) {
-            line.wait(std::max<Clock::duration>(line.sentAt + answerAfter - line.now, 0ms));
             const Bytes r = reply(steady ? 5000 : 5000 + i);
-            line.receive(withTheNext && i > 0 ? join(reply(5000 + i - 1), r) : r);
+            if (beforeTheNext && i > 0) {
+                waitUntil(milliseconds(copyAfterMs));
+                line.receive(reply(steady ? 5000 : 5000 + i - 1));
+            }
+            waitUntil(answerAfter);
+            line.receive(withTheNext && i > 0 ? join(reply(5000 + i - 1), r) : beforeTheNext && i == 0 ? join(r, r) : r);
             expected.push_back(std::to_string(steady ? 5000 : 5000 + i));
-            if (copyAfterMs >= 0) {
+            if (beforeTheNext && i == 0)
+                line.waitForCommand(); // the copy behind it is let pass first
+            if (copyAfterMs >= 0 && !beforeTheNext) {
                 line.wait(milliseconds(copyAfterMs));
                 line.receive(r);
             }

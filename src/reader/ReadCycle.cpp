@@ -283,6 +283,9 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
         giveUp(out, StaleReason::badTrailer, now, timedOut);
         return;
     }
+    // Held back as a repeat, and no answer came behind it: it was the answer.
+    if (length && block.size() == *length && learned.fitsAt(block) == ReplyFraming::Fit::good)
+        return take(out, now, 0, *length);
     const bool taken = length ? learned.fitsWhole(block) : result.outcome == Outcome::value;
     if (whole)
         learned.observed(block.size());

@@ -17,7 +17,8 @@ void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::dura
     // being steady: its copy is a repeat only when it comes too soon to be an answer.
     m_repeat.clear();
     m_repeatMatched = 0;
-    m_askedAgain = to >= 0 && to == m_lastReplyFrom && ownCopyFor > Clock::duration{};
+    m_askedAgain = to >= 0 && to == m_lastReplyFrom;
+    m_to = to;
     if (to >= 0 && m_lastReplyFrom >= 0 && (to != m_lastReplyFrom || ownCopyFor > Clock::duration{})) {
         m_repeat = m_lastReply;
         m_repeatUntil = to != m_lastReplyFrom ? TimePoint::max() : now + ownCopyFor;
@@ -35,6 +36,13 @@ void ReplyGatherer::clear()
 
 void ReplyGatherer::answered(std::span<const std::uint8_t> reply, int from)
 {
+    // A copy right behind the reply taken, in the same block: the module repeats itself.
+    const auto behind = m_block.size() >= 2 * reply.size() && reply.data() >= m_block.data()
+        ? std::span(m_block).subspan(std::size_t(reply.data() - m_block.data()) + reply.size())
+        : std::span<const std::uint8_t>();
+    if (from >= 0 && from < int(m_repeaters.size()) && !reply.empty() && behind.size() >= reply.size()
+        && std::equal(reply.begin(), reply.end(), behind.begin()))
+        m_repeaters.set(std::size_t(from));
     m_lastReply.assign(reply.begin(), reply.end());
     m_lastReplyFrom = from;
 }
@@ -82,13 +90,19 @@ std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)
     if (!length || m_block.size() < *length)
         return std::nullopt;
     // The module's last reply again with a whole reply right behind it: a repeat an
-    // adapter held back, that came with the answer.
+    // adapter held back, that came with the answer. From a module seen to repeat
+    // itself, such a copy alone is held until what follows shows what it is: the
+    // answer behind it, or silence (it was the answer, the value being steady).
     const auto first = std::span(m_block).first(*length);
-    if (!m_pastLength && m_askedAgain && m_block.size() >= 2 * *length
-        && std::equal(first.begin(), first.end(), m_lastReply.begin(), m_lastReply.end())
+    const bool copyFirst = m_askedAgain && std::equal(first.begin(), first.end(), m_lastReply.begin(), m_lastReply.end());
+    if (copyFirst && m_block.size() >= 2 * *length
         && framing.fitsAt(std::span(m_block).subspan(*length, *length)) == ReplyFraming::Fit::good) {
         m_pastLength = true;
         return *length;
+    }
+    if (copyFirst && !m_pastLength && m_to >= 0 && m_to < int(m_repeaters.size()) && m_repeaters[std::size_t(m_to)]) {
+        m_pastLength = true;
+        return std::nullopt;
     }
     if (!m_pastLength) {
         m_pastLength = true;

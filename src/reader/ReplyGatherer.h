@@ -3,6 +3,7 @@
 #include "QuietWait.h"
 #include "ReplyFraming.h"
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -74,8 +75,10 @@ private:
     int m_lastReplyFrom = -1;
     std::vector<std::uint8_t> m_repeat; // the copy that may come first; empty when none
     std::size_t m_repeatMatched = 0;
+    std::bitset<32> m_repeaters; // modules seen to send a reply twice, the copy right behind
     TimePoint m_repeatUntil{}; // a copy whole later is no repeat but the answer
     bool m_askedAgain = false; // the command is for the module whose reply was taken last
+    int m_to = -1;
     TimePoint m_sentAt{};
     TimePoint m_lastByteAt{};
     std::vector<std::uint8_t> m_block;
