@@ -479,37 +479,6 @@ private slots:
         QCOMPARE(strings(line.shown), strings(expected));
     }
 
-    // A reply whole sooner after a command than the command and a reply take on the
-    // line is no answer to it, but a late one to the command before (another
-    // module's): taken, every value after it would go one turn late.
-    void tooSoonToBeTheAnswer_data()
-    {
-        QTest::addColumn<int>("strangerAfterMs");
-        QTest::addColumn<bool>("answerFollows"); // 12 ms after the command
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("whole 3 ms after the command") << 3 << true << QStringList{"5000"};
-        QTest::newRow("whole 10 ms after it: the answer") << 10 << false << QStringList{"7777"};
-    }
-
-    void tooSoonToBeTheAnswer()
-    {
-        QFETCH(int, strangerAfterMs);
-        QFETCH(bool, answerFollows);
-        QFETCH(QStringList, expected);
-        Line line;
-        line.read();
-        line.answerEvery(12ms, 1s);
-        line.shown.clear();
-        const TimePoint sentAt = line.sentAt;
-        line.wait(sentAt + milliseconds(strangerAfterMs) - line.now);
-        line.receive(reply(7777));
-        if (answerFollows) {
-            line.wait(std::max<Clock::duration>(sentAt + 12ms - line.now, 0ms));
-            line.receive(reply(5000));
-        }
-        QCOMPARE(strings(line.shown), expected);
-    }
-
     void neverAWrongValue_data()
     {
         QTest::addColumn<int>("varying"); // bytes after the check byte that change every reply

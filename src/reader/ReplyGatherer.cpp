@@ -17,7 +17,6 @@ void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::dura
     // being steady: its copy is a repeat only when it comes too soon to be an answer.
     m_repeat.clear();
     m_repeatMatched = 0;
-    m_answerFrom = now + ownCopyFor;
     m_askedAgain = to >= 0 && to == m_lastReplyFrom;
     m_to = to;
     if (to >= 0 && m_lastReplyFrom >= 0 && (to != m_lastReplyFrom || ownCopyFor > Clock::duration{})) {
@@ -86,18 +85,6 @@ std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::
 }
 
 std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)
-{
-    const auto at = replyIn(framing);
-    if (!at || m_lastByteAt >= m_answerFrom)
-        return at;
-    // Whole before the command could have been answered: the late answer to the one
-    // before, or another module's. Taken, it would put every value after it one turn late.
-    m_block.erase(m_block.begin(), m_block.begin() + static_cast<std::ptrdiff_t>(*at + *framing.length()));
-    m_pastLength = false;
-    return std::nullopt;
-}
-
-std::optional<std::size_t> ReplyGatherer::replyIn(const ReplyFraming &framing)
 {
     const auto length = framing.length();
     if (!length || m_block.size() < *length)

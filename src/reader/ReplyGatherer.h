@@ -30,8 +30,7 @@ public:
     // A command went out to module `to`: a new block begins. When the reply taken last
     // was another module's, a copy of it that comes first is that module repeating
     // itself: it was on the line before the command, and answers nobody. So is a copy
-    // of `to`'s own that is whole within `ownCopyFor`, too soon to be its answer; and
-    // no reply whole that soon is the answer at all: it is someone's, late.
+    // of `to`'s own that is whole within `ownCopyFor`, too soon to be its answer.
     void sent(std::string command, TimePoint now, int to = -1, Clock::duration ownCopyFor = {});
     // The reply of module `from` was taken: what its repeat would look like.
     void answered(std::span<const std::uint8_t> reply, int from);
@@ -66,7 +65,6 @@ public:
     bool lateAnswerSeen() const { return m_quiet.lateSeen; }
 
 private:
-    std::optional<std::size_t> replyIn(const ReplyFraming &framing);
     std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
     std::span<const std::uint8_t> withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped, TimePoint now);
 
@@ -79,7 +77,6 @@ private:
     std::size_t m_repeatMatched = 0;
     std::bitset<32> m_repeaters; // modules seen to send a reply twice, the copy right behind
     TimePoint m_repeatUntil{}; // a copy whole later is no repeat but the answer
-    TimePoint m_answerFrom{}; // no reply whole sooner can be the answer
     bool m_askedAgain = false; // the command is for the module whose reply was taken last
     int m_to = -1;
     TimePoint m_sentAt{};
