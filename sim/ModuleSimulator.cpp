@@ -47,8 +47,10 @@ std::vector<ModuleSimulator::Write> ModuleSimulator::receive(std::span<const std
         const size_t before = out.size();
         const int turnaroundMs = answer(m_pending.substr(0, tail + kSetupTail.size()), out);
         // The module cannot answer before it has worked the command out.
-        for (size_t i = before; i < out.size(); ++i)
+        for (size_t i = before; i < out.size(); ++i) {
             out[i].delay += std::chrono::milliseconds(turnaroundMs);
+            out[i].from = m_answering;
+        }
         m_pending.erase(0, tail + kSetupTail.size());
     }
     // Noise that never becomes a command must not pile up.
@@ -81,7 +83,7 @@ void ModuleSimulator::holdBackForLatencyTimer(std::vector<Write> &out)
         if (!held.empty() && held.back().delay == due)
             held.back().bytes.insert(held.back().bytes.end(), w.bytes.begin(), w.bytes.end());
         else
-            held.push_back({due, std::move(w.bytes)});
+            held.push_back({due, std::move(w.bytes), w.from});
     }
     out = std::move(held);
 }
@@ -97,6 +99,7 @@ int ModuleSimulator::answer(const std::string &command, std::vector<Write> &out)
         if (ec != std::errc() || end != command.data() + tailAt)
             address = -1;
     }
+    m_answering = address;
     const auto module = m_modules.find(address);
     if (module == m_modules.end()) {
         ++m_counters.ignored;

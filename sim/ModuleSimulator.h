@@ -21,6 +21,7 @@ public:
     struct Write {
         std::chrono::microseconds delay; // after the bytes were received
         std::vector<std::uint8_t> bytes;
+        int from = -1; // the module that sends them; -1: the line itself (an echo)
     };
 
     struct Counters {
@@ -90,6 +91,7 @@ private:
     std::map<int, Module> m_modules; // by address
     Counters m_counters;
     std::function<void(const Reply &)> m_observer;
+    int m_answering = -1; // the module the command just worked out is for
 };
 
 } // namespace kvp

@@ -1,5 +1,6 @@
 #include "SimulatorEndpoint.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@ void SimulatorEndpoint::detach()
     m_timer.stop();
     m_floodTimer.stop();
     m_pending.clear();
+    m_busyUntil.clear();
     m_fd = -1;
 }
 
@@ -45,8 +47,20 @@ void SimulatorEndpoint::onReadable()
     }
     if (m_floodTimer.isActive())
         return; // too busy shouting to listen
-    for (auto &w : m_module.receive({buffer, static_cast<size_t>(n)}))
-        m_pending.push_back({now + w.delay, std::move(w.bytes)});
+    // By when they are due: on a bus a module that takes its time keeps nobody else
+    // from answering meanwhile. A module sends one thing at a time: what it has
+    // still to send goes out before its next answer.
+    for (auto &w : m_module.receive({buffer, static_cast<size_t>(n)})) {
+        auto due = now + w.delay;
+        if (w.from >= 0) {
+            auto &busy = m_busyUntil[w.from];
+            due = std::max(due, busy);
+            busy = due;
+        }
+        const auto at = std::upper_bound(m_pending.begin(), m_pending.end(), due,
+                                         [](Clock::time_point t, const Pending &p) { return t < p.due; });
+        m_pending.insert(at, {due, std::move(w.bytes)});
+    }
     flushDue();
 }
 

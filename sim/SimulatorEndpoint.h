@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <deque>
+#include <map>
 #include <memory>
 
 namespace kvp {
@@ -49,6 +50,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_timer;
     std::deque<Pending> m_pending;
+    std::map<int, Clock::time_point> m_busyUntil; // by module: when its last piece goes out
     int m_floodSeconds;
     QTimer m_floodTimer;
     Clock::time_point m_floodUntil{};

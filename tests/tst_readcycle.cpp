@@ -423,6 +423,62 @@ private slots:
 
     // Blocks that pass the check byte somewhere yet are not the module's replies
     // must show nothing, even twice in a row; the next reply is read as usual.
+    // A module that sends a reply a second time right behind it: the copy is whole
+    // before the next command could have crossed the line, so it is no answer to it,
+    // shown twice, with every answer after it one turn late. A steady value answered
+    // in time is shown each time, and so is one from a module that answers at once.
+    void ownCopyTooSoonIsNoAnswer_data()
+    {
+        QTest::addColumn<int>("answerAfterMs");
+        QTest::addColumn<int>("copyAfterMs"); // after each reply; -1: no copy
+        QTest::addColumn<bool>("steady");
+        QTest::addColumn<bool>("withTheNext"); // the copy comes with the next answer, as an adapter holds it
+        // The copy comes alone, copyAfterMs after the next command, from a module seen
+        // to repeat itself (its first reply and copy came in one block).
+        QTest::addColumn<bool>("beforeTheNext");
+        QTest::newRow("a copy right behind each reply") << 12 << 3 << false << false << false;
+        QTest::newRow("a copy held back, with the next answer") << 20 << -1 << false << true << false;
+        QTest::newRow("a copy held back a tick, before the next answer") << 20 << 16 << false << false << true;
+        QTest::newRow("a steady value, answered in time") << 12 << -1 << true << false << false;
+        QTest::newRow("a steady value, answered at once") << 1 << -1 << true << false << false;
+        QTest::newRow("a steady value from a module that repeats itself") << 20 << 16 << true << false << true;
+    }
+
+    void ownCopyTooSoonIsNoAnswer()
+    {
+        QFETCH(int, answerAfterMs);
+        QFETCH(int, copyAfterMs);
+        QFETCH(bool, steady);
+        QFETCH(bool, withTheNext);
+        QFETCH(bool, beforeTheNext);
+        const milliseconds answerAfter(answerAfterMs);
+        Line line;
+        line.read();
+        line.answerEvery(answerAfter, 1s);
+        line.shown.clear();
+        std::vector<std::string> expected;
+        const auto waitUntil = [&line](Clock::duration sinceSent) {
+            line.wait(std::max<Clock::duration>(line.sentAt + sinceSent - line.now, 0ms));
+        };
+        for (int i = 0; i < 12; ++i) {
+            const Bytes r = reply(steady ? 5000 : 5000 + i);
+            if (beforeTheNext && i > 0) {
+                waitUntil(milliseconds(copyAfterMs));
+                line.receive(reply(steady ? 5000 : 5000 + i - 1));
+            }
+            waitUntil(answerAfter);
+            line.receive(withTheNext && i > 0 ? join(reply(5000 + i - 1), r) : beforeTheNext && i == 0 ? join(r, r) : r);
+            expected.push_back(std::to_string(steady ? 5000 : 5000 + i));
+            if (beforeTheNext && i == 0)
+                line.waitForCommand(); // the copy behind it is let pass first
+            if (copyAfterMs >= 0 && !beforeTheNext) {
+                line.wait(milliseconds(copyAfterMs));
+                line.receive(r);
+            }
+        }
+        QCOMPARE(strings(line.shown), strings(expected));
+    }
+
     void neverAWrongValue_data()
     {
         QTest::addColumn<int>("varying"); // bytes after the check byte that change every reply
@@ -761,6 +817,7 @@ private slots:
         QTest::newRow("30 ms") << 30 << 0;
         QTest::newRow("80 ms") << 80 << 0;
         QTest::newRow("190 ms") << 190 << 0;
+        QTest::newRow("400 ms, slower than the first watch") << 400 << 0;
         QTest::newRow("80 ms, --timeout 500") << 80 << 500;
     }
 

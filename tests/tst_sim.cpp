@@ -1,5 +1,6 @@
 // The simulator on a pseudo-terminal, asked the way the scan asks: several modules
 // on one line each answer their own address, and nothing else.
+#include "protocol/ValueReply.h"
 #include "reader/ScanCycle.h"
 
 #include <QDir>
@@ -170,6 +171,50 @@ private slots:
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardOutput().isEmpty());
+    }
+
+    // The first whole reply heard after two queries is the one the module (of those
+    // asked) sends first on a real line: a module that takes its time keeps no other
+    // on the bus from answering meanwhile, and one still sending keeps its next answer
+    // until it is done.
+    void firstReplyHeard_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<int>("sentAs"); // the first reply heard is the n-th value logged
+        QTest::newRow("a slow module, then a fast one")
+            << QStringList{"--address", "3,7", "--turnaround", "3=2000"} << QStringList{"S03;MSV?;", "S07;MSV?;"} << 1;
+        QTest::newRow("a reply with a long pause in it, then the next")
+            << QStringList{"--address", "3", "--pause", "1", "--pause-ms", "1000"}
+            << QStringList{"S03;MSV?;", "S03;MSV?;"} << 0;
+    }
+
+    void firstReplyHeard()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, commands);
+        QFETCH(int, sentAs);
+        const QString log = QDir::temp().filePath(QStringLiteral("tst_sim_first_%1.log").arg(QCoreApplication::applicationPid()));
+        Simulator sim(arguments + QStringList{"--log", log});
+        QVERIFY2(sim.fd >= 0, "kvp-sim gave no pseudo-terminal");
+        for (const QString &command : commands)
+            QCOMPARE(::write(sim.fd, command.toLatin1().constData(), 9), ssize_t(9));
+        std::vector<std::uint8_t> heard;
+        pollfd p{sim.fd, POLLIN, 0};
+        while (heard.size() < 6 && ::poll(&p, 1, 5000) > 0) {
+            std::uint8_t buffer[64];
+            if (const ssize_t n = ::read(sim.fd, buffer, sizeof buffer); n > 0)
+                heard.insert(heard.end(), buffer, buffer + n);
+        }
+        sim.stop();
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> sent = file.readAll().split('\n');
+        file.remove();
+        QVERIFY(heard.size() >= 6 && sent.size() > sentAs);
+        const auto whole = encodeValueReply(sent[sentAs].split(' ').last().toInt());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(heard.data()), 6).toHex(' '),
+                 QByteArray(reinterpret_cast<const char *>(whole.data()), 6).toHex(' '));
     }
 
     // A log the simulator cannot write ends it with a message, not silently.

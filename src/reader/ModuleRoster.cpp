@@ -57,6 +57,17 @@ std::optional<std::size_t> ModuleRoster::nextOf(std::size_t from, bool aside) co
     return std::nullopt;
 }
 
+std::uint64_t ModuleRoster::oddBytesOfOthers(const ModuleState &m) const
+{
+    std::uint64_t odd = 0;
+    for (const auto &[address, other] : m_modules) {
+        const CycleCounters &c = other.counters;
+        if (address != m.address)
+            odd += c.discardedBytes + c.skippedBytes + c.badChecks + c.badTrailers + c.shortReplies;
+    }
+    return odd;
+}
+
 bool ModuleRoster::anyTakingTurns() const
 {
     return nextOf(0, false).has_value();
@@ -159,13 +170,23 @@ Clock::duration ModuleRoster::gaveUp(ModuleState &m, bool nothingHeard, bool tim
     // A probe is too short for a module that is merely slow, and its answer would
     // come while the next module is asked: the first probe once set aside watches
     // the line a few probes long, in the modules aside's share (the whole time-out
-    // would stretch their first round as much again).
+    // would stretch their first round as much again). A module slower than that but
+    // inside its time-out would never be heard, its every answer landing in another
+    // module's turn: when the others have since heard bytes that were not theirs, a
+    // later probe watches its whole time-out, once.
     const bool probed = asked < m.timeout;
+    const std::uint64_t odd = oddBytesOfOthers(m);
+    const bool othersHeardStrangers = odd > std::exchange(m.othersOddAt, odd);
     Clock::duration watch{};
     if (nothingHeard && !probed && (!m.answered || timedOutBefore) && m.silentInRow <= (onBus() ? 1 : 2))
         watch = m.timeout;
     else if (nothingHeard && probed && m.aside == ModuleState::Aside::silent && m.silentInRow == 2)
         watch = std::min(m.timeout, kSlowWatch);
+    else if (nothingHeard && probed && m.aside == ModuleState::Aside::silent && m.silentInRow > 2
+             && othersHeardStrangers && !m.watchedWhole && m.timeout > kSlowWatch) {
+        watch = m.timeout;
+        m.watchedWhole = true;
+    }
     // On a bus, a module that said nothing to its set-up, or twice in a row, is set
     // aside; a late answer heard in the watch brings it back at once. One that has
     // answered in this run is set aside only once its set-up again, after its

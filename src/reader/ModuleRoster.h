@@ -106,6 +106,9 @@ private:
     std::optional<std::size_t> nextOf(std::size_t from, bool aside) const;
     Clock::duration asideSpacing() const;
     bool anyTakingTurns() const;
+    // What the modules but `m` have heard that was no reply of theirs: bytes thrown
+    // away or skipped, and blocks given up.
+    std::uint64_t oddBytesOfOthers(const ModuleState &m) const;
 
     CycleSettings m_settings; // what a module read for the first time starts with
     bool m_bus = false; // setBus() was given a bus: the address box plays no part

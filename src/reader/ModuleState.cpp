@@ -16,6 +16,7 @@ void ModuleState::start(TimePoint now, bool newRun)
     aside = Aside::no;
     askedSinceStart = false;
     backedOffSaid = false;
+    watchedWhole = false;
     if (newRun) {
         counters = {};
         counters.runStart = now;
@@ -80,6 +81,21 @@ std::optional<milliseconds> ModuleState::lateAnswer(Clock::duration late, const 
     timeout = grown;
     timeoutGrown = true;
     return grown;
+}
+
+Clock::duration ModuleState::ownCopyWindow(std::size_t commandBytes) const
+{
+    // An answer cannot be whole before the command and the answer itself have crossed
+    // the line: 11 bits a byte at 19200 bit/s. A copy of the last reply whole sooner
+    // was on the line before the command: the module repeating itself. Only once every
+    // answer timed took that long, as on a real line (a simulated module may answer
+    // at once, and then a copy is as good as any answer).
+    constexpr Clock::duration byteTime = std::chrono::microseconds(11 * 1'000'000 / 19200);
+    constexpr std::size_t shortestReply = 6;
+    const auto least = byteTime * static_cast<Clock::rep>(commandBytes + framing.length().value_or(shortestReply));
+    if (counters.timedReplies == 0 || counters.replyTimeMin < least)
+        return {};
+    return least;
 }
 
 } // namespace kvp

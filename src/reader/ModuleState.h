@@ -31,6 +31,9 @@ struct ModuleState {
     // is not a module gone. On a bus, where a module waits its turn and the others'
     // losses take time too, only once failedOnBus().
     void updateStale(TimePoint now, bool reading, bool onBus);
+    // How long after a command of `commandBytes` a copy of the module's last reply
+    // that is already whole cannot be its answer (nothing: any time it can).
+    Clock::duration ownCopyWindow(std::size_t commandBytes) const;
     // How long a value stays live without a good one after it.
     Clock::duration freshFor() const { return 2 * timeout + pace; }
     // On a bus: failed twice in a row, or set aside (a silent one is set up at each ask).
@@ -65,6 +68,10 @@ struct ModuleState {
     Aside aside = Aside::no;
     bool askedSinceStart = false;
     bool backedOffSaid = false; // that it is aside, said once
+    // While silent: whether a probe of it watched its whole time-out (once a start),
+    // and what the others had heard that was not theirs when it was last given up.
+    bool watchedWhole = false;
+    std::uint64_t othersOddAt = 0;
     CycleCounters counters;
 };
 

@@ -213,7 +213,7 @@ void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awa
 {
     ModuleState &m = asked();
     m_askedTimeout = m_roster.timeoutFor(m);
-    m_gatherer.sent(command, now, m.address);
+    m_gatherer.sent(command, now, m.address, m.ownCopyWindow(command.size()));
     m_tail.reset();
     m_awaiting = awaiting;
     ++m.counters.commandsSent;
@@ -283,6 +283,9 @@ void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedO
         giveUp(out, StaleReason::badTrailer, now, timedOut);
         return;
     }
+    // Held back as a repeat, and no answer came behind it: it was the answer.
+    if (length && block.size() == *length && learned.fitsAt(block) == ReplyFraming::Fit::good)
+        return take(out, now, 0, *length);
     const bool taken = length ? learned.fitsWhole(block) : result.outcome == Outcome::value;
     if (whole)
         learned.observed(block.size());
@@ -341,7 +344,7 @@ void ReadCycle::good(CycleActions &out, std::int32_t value, TimePoint now)
     out.value = value;
     out.address = m.address;
     if (m_awaiting == Awaiting::valueReply)
-        m.counters.noteReplyTime(now - m_gatherer.sentAt());
+        m.counters.noteReplyTime(m_gatherer.lastByteAt() - m_gatherer.sentAt());
     if (m_roster.answered(m))
         out.answersAgain = true;
     m.good(now);

@@ -9,16 +9,20 @@ ReplyGatherer::ReplyGatherer(bool dropEcho) : m_dropEcho(dropEcho)
     m_block.reserve(kMaxBlock);
 }
 
-void ReplyGatherer::sent(std::string command, TimePoint now, int to)
+void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::duration ownCopyFor)
 {
     m_command = std::move(command);
     m_echoMatched = 0;
-    // Only another module's: a module's own earlier reply is also what it may well
-    // answer again, the value being steady.
+    // A module's own earlier reply is also what it may well answer again, the value
+    // being steady: its copy is a repeat only when it comes too soon to be an answer.
     m_repeat.clear();
     m_repeatMatched = 0;
-    if (to >= 0 && m_lastReplyFrom >= 0 && to != m_lastReplyFrom)
+    m_askedAgain = to >= 0 && to == m_lastReplyFrom;
+    m_to = to;
+    if (to >= 0 && m_lastReplyFrom >= 0 && (to != m_lastReplyFrom || ownCopyFor > Clock::duration{})) {
         m_repeat = m_lastReply;
+        m_repeatUntil = to != m_lastReplyFrom ? TimePoint::max() : now + ownCopyFor;
+    }
     m_lastReplyFrom = -1;
     m_sentAt = now;
     clear();
@@ -32,6 +36,13 @@ void ReplyGatherer::clear()
 
 void ReplyGatherer::answered(std::span<const std::uint8_t> reply, int from)
 {
+    // A copy right behind the reply taken, in the same block: the module repeats itself.
+    const auto behind = m_block.size() >= 2 * reply.size() && reply.data() >= m_block.data()
+        ? std::span(m_block).subspan(std::size_t(reply.data() - m_block.data()) + reply.size())
+        : std::span<const std::uint8_t>();
+    if (from >= 0 && from < int(m_repeaters.size()) && !reply.empty() && behind.size() >= reply.size()
+        && std::equal(reply.begin(), reply.end(), behind.begin()))
+        m_repeaters.set(std::size_t(from));
     m_lastReply.assign(reply.begin(), reply.end());
     m_lastReplyFrom = from;
 }
@@ -39,9 +50,10 @@ void ReplyGatherer::answered(std::span<const std::uint8_t> reply, int from)
 std::size_t ReplyGatherer::add(std::span<const std::uint8_t> bytes, TimePoint now)
 {
     std::size_t dropped = 0;
+    const std::size_t before = m_block.size();
     // The repeat was on the line before the command, so before its echo too.
-    bytes = withoutEcho(withoutRepeat(bytes, dropped));
-    if (bytes.empty())
+    bytes = withoutEcho(withoutRepeat(bytes, dropped, now));
+    if (bytes.empty() && m_block.size() == before)
         return dropped;
     m_lastByteAt = now;
     const std::size_t take = std::min(bytes.size(), kMaxBlock - m_block.size());
@@ -49,7 +61,8 @@ std::size_t ReplyGatherer::add(std::span<const std::uint8_t> bytes, TimePoint no
     return dropped + bytes.size() - take;
 }
 
-std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped)
+std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped,
+                                                          TimePoint now)
 {
     if (m_repeat.empty())
         return bytes;
@@ -58,9 +71,9 @@ std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::
         ++same;
         ++m_repeatMatched;
     }
-    if (m_repeatMatched == m_repeat.size()) {
+    if (m_repeatMatched == m_repeat.size() && now < m_repeatUntil) {
         dropped += m_repeat.size();
-    } else if (same == bytes.size()) {
+    } else if (m_repeatMatched < m_repeat.size() && same == bytes.size()) {
         return {}; // a copy so far: held back until it is whole or is not
     } else if (m_repeatMatched > 0) {
         // No copy after all: the bytes held back are the answer's first.
@@ -76,6 +89,21 @@ std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)
     const auto length = framing.length();
     if (!length || m_block.size() < *length)
         return std::nullopt;
+    // The module's last reply again with a whole reply right behind it: a repeat an
+    // adapter held back, that came with the answer. From a module seen to repeat
+    // itself, such a copy alone is held until what follows shows what it is: the
+    // answer behind it, or silence (it was the answer, the value being steady).
+    const auto first = std::span(m_block).first(*length);
+    const bool copyFirst = m_askedAgain && std::equal(first.begin(), first.end(), m_lastReply.begin(), m_lastReply.end());
+    if (copyFirst && m_block.size() >= 2 * *length
+        && framing.fitsAt(std::span(m_block).subspan(*length, *length)) == ReplyFraming::Fit::good) {
+        m_pastLength = true;
+        return *length;
+    }
+    if (copyFirst && !m_pastLength && m_to >= 0 && m_to < int(m_repeaters.size()) && m_repeaters[std::size_t(m_to)]) {
+        m_pastLength = true;
+        return std::nullopt;
+    }
     if (!m_pastLength) {
         m_pastLength = true;
         if (framing.fitsAt(std::span(m_block).first(*length)) == ReplyFraming::Fit::good)

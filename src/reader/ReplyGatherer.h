@@ -3,6 +3,7 @@
 #include "QuietWait.h"
 #include "ReplyFraming.h"
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -28,8 +29,9 @@ public:
 
     // A command went out to module `to`: a new block begins. When the reply taken last
     // was another module's, a copy of it that comes first is that module repeating
-    // itself: it was on the line before the command, and answers nobody.
-    void sent(std::string command, TimePoint now, int to = -1);
+    // itself: it was on the line before the command, and answers nobody. So is a copy
+    // of `to`'s own that is whole within `ownCopyFor`, too soon to be its answer.
+    void sent(std::string command, TimePoint now, int to = -1, Clock::duration ownCopyFor = {});
     // The reply of module `from` was taken: what its repeat would look like.
     void answered(std::span<const std::uint8_t> reply, int from);
     // Bytes that arrived while the answer is awaited. Returns how many of them were
@@ -64,7 +66,7 @@ public:
 
 private:
     std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
-    std::span<const std::uint8_t> withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped);
+    std::span<const std::uint8_t> withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped, TimePoint now);
 
     bool m_dropEcho;
     std::string m_command;
@@ -73,6 +75,10 @@ private:
     int m_lastReplyFrom = -1;
     std::vector<std::uint8_t> m_repeat; // the copy that may come first; empty when none
     std::size_t m_repeatMatched = 0;
+    std::bitset<32> m_repeaters; // modules seen to send a reply twice, the copy right behind
+    TimePoint m_repeatUntil{}; // a copy whole later is no repeat but the answer
+    bool m_askedAgain = false; // the command is for the module whose reply was taken last
+    int m_to = -1;
     TimePoint m_sentAt{};
     TimePoint m_lastByteAt{};
     std::vector<std::uint8_t> m_block;
