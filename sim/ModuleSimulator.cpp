@@ -255,7 +255,7 @@ std::int32_t ModuleSimulator::nextValue(Module &module)
     // A slow sine that crosses zero, with a little noise on top.
     const double t = static_cast<double>(module.sample++);
     const double wave = m_settings.amplitude * std::sin(2 * std::numbers::pi * t / 600.0 + module.phase);
-    const int noise = static_cast<int>(m_random() % 199) - 99;
+    const int noise = static_cast<int>(m_random() % std::uint32_t(2 * m_settings.noise + 1)) - m_settings.noise;
     return static_cast<std::int32_t>(std::lround(wave)) + noise;
 }
 

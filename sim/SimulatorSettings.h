@@ -41,6 +41,7 @@ struct SimulatorSettings {
     bool statusByte = false; // the byte after the check byte changes with every reply
     std::uint8_t filler = ' '; // the bytes between the check byte and CR LF
     int amplitude = 3'000'000; // of the value wave; below 65536 the top value byte is 00 or FF
+    int noise = 99;            // on top of the wave, either way
     // After this many value replies (0: never) the module changes its replies, as a
     // module reconfigured or swapped under the reader does:
     int changeAfter = 0;

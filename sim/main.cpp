@@ -167,6 +167,8 @@ int main(int argc, char **argv)
     option("status-byte", "Make the byte after the check byte change with every reply.");
     option("filler", "The byte between the check byte and CR LF in replies longer than 6 (default 32).", "BYTE", "32");
     option("amplitude", "Amplitude of the value wave, 0 to 8388000 (default 3000000).", "N", "3000000");
+    option("noise", "Amplitude of the noise on every value, 0 to 99 (default 99); 0 with --amplitude 0: all read 0.",
+           "N", "99");
     option("change-after", "After N value replies, reply as --then-reply-bytes and --then-status-byte say.", "N",
            "0");
     option("then-reply-bytes", "With --change-after: the new length of a value reply, 6 to 32.", "N", "0");
@@ -218,6 +220,7 @@ int main(int argc, char **argv)
     settings.filler = static_cast<std::uint8_t>(wholeNumber(parser, "filler", 0, 255));
     // The noise on top of the wave is +-99: keep the sum inside the 24-bit range.
     settings.amplitude = static_cast<int>(wholeNumber(parser, "amplitude", 0, 8'388'000));
+    settings.noise = static_cast<int>(wholeNumber(parser, "noise", 0, 99));
     settings.changeAfter = static_cast<int>(wholeNumber(parser, "change-after", 0, 1'000'000'000));
     settings.thenReplyBytes = parser.isSet(QStringLiteral("then-reply-bytes"))
         ? static_cast<int>(wholeNumber(parser, "then-reply-bytes", SimulatorSettings::kMinReplyBytes,

@@ -89,6 +89,8 @@ struct Line
     std::map<int, TimePoint> firstShown; // of each module, the first value's time
     std::vector<std::pair<int, TimePoint>> shownAt;
     std::map<int, Clock::duration> delayOf; // modules that answer later than the others in serve()
+    // What serve()'s `respond` sends besides, this long after the answer it made.
+    std::optional<std::pair<Clock::duration, Bytes>> alsoAfter;
     int pastDeadlines = 0; // a deadline before now would spin the caller's timer
     bool refused = false;
 
@@ -170,8 +172,11 @@ struct Line
                 const std::string &c = sent[answered];
                 const int address = std::stoi(c.substr(1, 2));
                 const auto own = delayOf.find(address);
+                const TimePoint at = now + (own == delayOf.end() ? delay : own->second);
                 if (auto bytes = respond(address, c.find("COF8") != std::string::npos))
-                    arriving.emplace(now + (own == delayOf.end() ? delay : own->second), std::move(*bytes));
+                    arriving.emplace(at, std::move(*bytes));
+                if (alsoAfter)
+                    arriving.emplace(at + alsoAfter->first, std::move(std::exchange(alsoAfter, std::nullopt)->second));
             }
             const auto due = cycle.deadline();
             const TimePoint bytesAt = arriving.empty() ? TimePoint::max() : arriving.begin()->first;
@@ -696,6 +701,66 @@ private slots:
         QCOMPARE(greyed > 0, twoInARow);
         QCOMPARE(bus.backedOff, 0);
         QVERIFY(bus.cycle.counters(7).goodValues * 10 >= bus.cycle.counters(3).goodValues * 7); // its turn kept
+    }
+
+    // Another module's last reply again, in this module's turn: its repeat, or this
+    // module's answer when the two read the same. A repeat that came too soon to be
+    // the answer, or with the answer behind it, is no value; a copy followed by
+    // silence, from a module that answers its turns, is its own value. A reply that
+    // had a stray byte in front lets the line fall quiet before the next command.
+    void anothersCopyInTheTurn_data()
+    {
+        QTest::addColumn<bool>("same");     // both read 0
+        QTest::addColumn<int>("copyAfterMs"); // 3's reply again this long after it; -1: none
+        QTest::addColumn<bool>("onlyStray");  // 3 repeats only the replies with a stray byte in front, else every other
+        QTest::addColumn<int>("sevenLosesEvery"); // 0: 7 answers every query
+        QTest::newRow("two modules that read the same") << true << -1 << false << 0;
+        QTest::newRow("the same, 3 repeating itself") << true << 3 << false << 0;
+        QTest::newRow("a repeat right behind, too soon to be 7's") << false << 3 << false << 0;
+        QTest::newRow("a repeat held back, with 7's answer") << false << 12 << false << 0;
+        QTest::newRow("a repeat held back, 7 losing one now and then") << false << 12 << false << 7;
+        QTest::newRow("a repeat of a reply with a stray byte in front") << false << 3 << true << 0;
+    }
+
+    void anothersCopyInTheTurn()
+    {
+        QFETCH(bool, same);
+        QFETCH(int, copyAfterMs);
+        QFETCH(bool, onlyStray);
+        QFETCH(int, sevenLosesEvery);
+        Line bus;
+        bus.cycle.setAddresses({3, 7});
+        bus.read();
+        std::map<int, int> n;
+        bus.serve(3s, [&](int address, bool setUp) -> std::optional<Bytes> {
+            if (setUp)
+                return kAck;
+            const int i = n[address]++;
+            if (address == 7 && sevenLosesEvery > 0 && i % sevenLosesEvery == sevenLosesEvery - 1)
+                return std::nullopt;
+            const bool stray = address == 3 && i > kToLearn && i % 3 == 0;
+            Bytes r = same ? reply(0) : reply(address * 1000 + i);
+            if (stray)
+                r.insert(r.begin(), 0x55);
+            if (copyAfterMs >= 0 && address == 3 && i > kToLearn && (onlyStray ? stray : i % 2 == 0))
+                bus.alsoAfter = {milliseconds(copyAfterMs), r};
+            return r;
+        }, 12ms);
+        // A copy held costs its turn a byte gap, never a time-out; a lost answer costs one.
+        const std::uint64_t least = sevenLosesEvery > 0 ? 10 : 30;
+        for (const int a : {3, 7}) {
+            if (a == 3 || sevenLosesEvery == 0)
+                QCOMPARE(bus.cycle.counters(a).timeouts, 0u);
+            QVERIFY2(bus.cycle.counters(a).goodValues >= least, qPrintable(QString::number(bus.cycle.counters(a).goodValues)));
+        }
+        QCOMPARE(bus.shown.size(), bus.shownAt.size());
+        for (size_t k = 0; k < bus.shown.size(); ++k) { // each under its own address, once
+            const int address = bus.shownAt[k].first;
+            const int value = std::stoi(bus.shown[k]);
+            QVERIFY2(same ? value == 0 : value / 1000 == address, qPrintable(QString::fromStdString(bus.shown[k])));
+        }
+        if (!same)
+            QCOMPARE(std::set<std::string>(bus.shown.begin(), bus.shown.end()).size(), bus.shown.size());
     }
 
     // n silent modules of m on a bus: the live ones have their first value at once,

@@ -213,7 +213,11 @@ void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awa
 {
     ModuleState &m = asked();
     m_askedTimeout = m_roster.timeoutFor(m);
-    m_gatherer.sent(command, now, m.address, m.ownCopyWindow(command.size()));
+    // A module that has answered in this run may answer again what another module
+    // answered: another's copy as long as its replies may be its answer.
+    const bool answering = awaiting == Awaiting::valueReply && m.answered;
+    m_gatherer.sent(command, now, m.address, m.ownCopyWindow(command.size()),
+                    answering ? m.framing.lengthSoFar() : 0);
     m_tail.reset();
     m_awaiting = awaiting;
     ++m.counters.commandsSent;
@@ -323,7 +327,11 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     if (offset == 0 && after == 0)
         m.framing.confirmed();
     good(out, result.value, now);
-    if (after == 0) {
+    // On a bus the next command is another module's, and a copy of this reply coming
+    // after it would pass for that module's answer: behind a module seen to repeat
+    // itself, or a reply that had stray bytes in front, the line falls quiet first.
+    const bool guard = m_roster.onBus() && (offset > 0 || m_gatherer.repeater(m.address));
+    if (after == 0 && !guard) {
         ReadData(out, now);
         return;
     }
@@ -331,7 +339,7 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     // byte. Let it pass before the next command; if it was a longer reply, its
     // whole length is a vote.
     m.counters.discardedBytes += after;
-    const std::optional<size_t> whole = offset == 0 ? std::optional(block) : std::nullopt;
+    const std::optional<size_t> whole = offset == 0 && after > 0 ? std::optional(block) : std::nullopt;
     m_awaiting = Awaiting::quiet;
     m_gatherer.beginQuiet(now, now, false);
     m_tail = whole;

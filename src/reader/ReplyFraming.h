@@ -49,6 +49,8 @@ public:
     };
 
     std::optional<std::size_t> length() const { return m_length; }
+    // The length learned, or else that of the last reply taken (0: none yet).
+    std::size_t lengthSoFar() const { return m_length.value_or(m_history.empty() ? 0 : m_history.back().length); }
     // Bytes after the check byte that every recent good reply had the same.
     std::size_t requiredTrailerBytes() const;
 

@@ -9,19 +9,25 @@ ReplyGatherer::ReplyGatherer(bool dropEcho) : m_dropEcho(dropEcho)
     m_block.reserve(kMaxBlock);
 }
 
-void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::duration ownCopyFor)
+void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::duration soonest, std::size_t toAnswering)
 {
     m_command = std::move(command);
     m_echoMatched = 0;
-    // A module's own earlier reply is also what it may well answer again, the value
-    // being steady: its copy is a repeat only when it comes too soon to be an answer.
     m_repeat.clear();
     m_repeatMatched = 0;
     m_askedAgain = to >= 0 && to == m_lastReplyFrom;
+    m_copyFrom = to >= 0 ? m_lastReplyFrom : -1;
     m_to = to;
-    if (to >= 0 && m_lastReplyFrom >= 0 && (to != m_lastReplyFrom || ownCopyFor > Clock::duration{})) {
+    // A module's own earlier reply is also what it may well answer again, the value
+    // being steady: its copy is a repeat only when it comes too soon to be an answer.
+    // So is another's, to a module that answers in replies as long: the two may read
+    // the same. Any other copy of another's reply is its repeat, whenever it comes.
+    const bool other = m_copyFrom >= 0 && !m_askedAgain;
+    m_holdCopy = other && toAnswering == m_lastReply.size();
+    m_copyInBlock = false;
+    if (m_copyFrom >= 0 && (soonest > Clock::duration{} || other)) {
         m_repeat = m_lastReply;
-        m_repeatUntil = to != m_lastReplyFrom ? TimePoint::max() : now + ownCopyFor;
+        m_repeatUntil = other && !m_holdCopy ? TimePoint::max() : now + soonest;
     }
     m_lastReplyFrom = -1;
     m_sentAt = now;
@@ -31,6 +37,7 @@ void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::dura
 void ReplyGatherer::clear()
 {
     m_block.clear();
+    m_copyInBlock = false;
     m_pastLength = false;
 }
 
@@ -40,16 +47,34 @@ void ReplyGatherer::answered(std::span<const std::uint8_t> reply, int from)
     const auto behind = m_block.size() >= 2 * reply.size() && reply.data() >= m_block.data()
         ? std::span(m_block).subspan(std::size_t(reply.data() - m_block.data()) + reply.size())
         : std::span<const std::uint8_t>();
-    if (from >= 0 && from < int(m_repeaters.size()) && !reply.empty() && behind.size() >= reply.size()
-        && std::equal(reply.begin(), reply.end(), behind.begin()))
-        m_repeaters.set(std::size_t(from));
+    if (!reply.empty() && behind.size() >= reply.size() && std::equal(reply.begin(), reply.end(), behind.begin()))
+        sawRepeat(from);
     m_lastReply.assign(reply.begin(), reply.end());
     m_lastReplyFrom = from;
+}
+
+bool ReplyGatherer::repeater(int from) const
+{
+    return from >= 0 && from < int(m_repeaters.size()) && m_repeaters[std::size_t(from)];
+}
+
+void ReplyGatherer::sawRepeat(int from)
+{
+    if (from >= 0 && from < int(m_repeaters.size()))
+        m_repeaters.set(std::size_t(from));
 }
 
 std::size_t ReplyGatherer::add(std::span<const std::uint8_t> bytes, TimePoint now)
 {
     std::size_t dropped = 0;
+    if (m_copyInBlock && !bytes.empty()) {
+        // More behind another module's copy: it was that module repeating itself.
+        m_copyInBlock = false;
+        dropped += m_block.size();
+        m_block.clear();
+        m_pastLength = false;
+        sawRepeat(m_copyFrom);
+    }
     const std::size_t before = m_block.size();
     // The repeat was on the line before the command, so before its echo too.
     bytes = withoutEcho(withoutRepeat(bytes, dropped, now));
@@ -71,13 +96,18 @@ std::span<const std::uint8_t> ReplyGatherer::withoutRepeat(std::span<const std::
         ++same;
         ++m_repeatMatched;
     }
-    if (m_repeatMatched == m_repeat.size() && now < m_repeatUntil) {
+    const bool whole = m_repeatMatched == m_repeat.size();
+    if (whole && now < m_repeatUntil) {
         dropped += m_repeat.size();
-    } else if (m_repeatMatched < m_repeat.size() && same == bytes.size()) {
+    } else if (whole && m_holdCopy && same < bytes.size()) {
+        dropped += m_repeat.size(); // more right behind it: a repeat
+        sawRepeat(m_copyFrom);
+    } else if (!whole && same == bytes.size()) {
         return {}; // a copy so far: held back until it is whole or is not
     } else if (m_repeatMatched > 0) {
-        // No copy after all: the bytes held back are the answer's first.
+        // No repeat, or not yet known: the bytes held back are the block's first.
         m_block.insert(m_block.end(), m_repeat.begin(), m_repeat.begin() + static_cast<std::ptrdiff_t>(m_repeatMatched));
+        m_copyInBlock = whole && m_holdCopy;
     }
     m_repeat.clear();
     m_repeatMatched = 0;
@@ -92,7 +122,8 @@ std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)
     // The module's last reply again with a whole reply right behind it: a repeat an
     // adapter held back, that came with the answer. From a module seen to repeat
     // itself, such a copy alone is held until what follows shows what it is: the
-    // answer behind it, or silence (it was the answer, the value being steady).
+    // answer behind it, or silence (it was the answer, the value being steady). So is
+    // another module's copy: the two may read the same (see add()).
     const auto first = std::span(m_block).first(*length);
     const bool copyFirst = m_askedAgain && std::equal(first.begin(), first.end(), m_lastReply.begin(), m_lastReply.end());
     if (copyFirst && m_block.size() >= 2 * *length
@@ -100,7 +131,7 @@ std::optional<std::size_t> ReplyGatherer::replyAt(const ReplyFraming &framing)
         m_pastLength = true;
         return *length;
     }
-    if (copyFirst && !m_pastLength && m_to >= 0 && m_to < int(m_repeaters.size()) && m_repeaters[std::size_t(m_to)]) {
+    if (!m_pastLength && (m_copyInBlock || (copyFirst && repeater(m_to)))) {
         m_pastLength = true;
         return std::nullopt;
     }

@@ -27,13 +27,19 @@ public:
 
     explicit ReplyGatherer(bool dropEcho = false);
 
-    // A command went out to module `to`: a new block begins. When the reply taken last
-    // was another module's, a copy of it that comes first is that module repeating
-    // itself: it was on the line before the command, and answers nobody. So is a copy
-    // of `to`'s own that is whole within `ownCopyFor`, too soon to be its answer.
-    void sent(std::string command, TimePoint now, int to = -1, Clock::duration ownCopyFor = {});
+    // A command went out to module `to`: a new block begins. A copy of the reply taken
+    // last that is whole within `soonest` came too soon to be the answer: it was on the
+    // line before the command, its module repeating itself, and answers nobody. When
+    // that reply was another module's, a copy that comes later is its repeat too,
+    // unless `to` answered its turn before with replies of that length (`toAnswering`):
+    // then two modules may well read the same, and the copy is held until what follows
+    // it shows which it is.
+    void sent(std::string command, TimePoint now, int to = -1, Clock::duration soonest = {},
+              std::size_t toAnswering = 0);
     // The reply of module `from` was taken: what its repeat would look like.
     void answered(std::span<const std::uint8_t> reply, int from);
+    // Module `from` was seen to send a reply a second time, right behind the first.
+    bool repeater(int from) const;
     // Bytes that arrived while the answer is awaited. Returns how many of them were
     // dropped: a repeat of the reply before, or beyond the bound.
     std::size_t add(std::span<const std::uint8_t> bytes, TimePoint now);
@@ -67,6 +73,7 @@ public:
 private:
     std::span<const std::uint8_t> withoutEcho(std::span<const std::uint8_t> bytes);
     std::span<const std::uint8_t> withoutRepeat(std::span<const std::uint8_t> bytes, std::size_t &dropped, TimePoint now);
+    void sawRepeat(int from);
 
     bool m_dropEcho;
     std::string m_command;
@@ -78,6 +85,9 @@ private:
     std::bitset<32> m_repeaters; // modules seen to send a reply twice, the copy right behind
     TimePoint m_repeatUntil{}; // a copy whole later is no repeat but the answer
     bool m_askedAgain = false; // the command is for the module whose reply was taken last
+    int m_copyFrom = -1;       // whose reply was taken before the command
+    bool m_holdCopy = false;   // another module's copy may be the answer: it waits for what follows
+    bool m_copyInBlock = false; // the block is that copy so far: more behind it makes it a repeat
     int m_to = -1;
     TimePoint m_sentAt{};
     TimePoint m_lastByteAt{};
