@@ -652,9 +652,18 @@ private slots:
         QCOMPARE(w.module.module().counters().queries, oldQueries);
     }
 
-    // What was learned of one line's replies is not carried to another port.
+    // What was learned of one line's replies is not carried to another port. Reading
+    // goes on on the port chosen, also after a port chosen in between was not there.
+    void switchingPortsForgetsTheFraming_data()
+    {
+        QTest::addColumn<bool>("missingFirst");
+        QTest::newRow("to the other port") << false;
+        QTest::newRow("through a missing one") << true;
+    }
+
     void switchingPortsForgetsTheFraming()
     {
+        QFETCH(bool, missingFirst);
         SimulatedModule first{SimulatorSettings{}};
         SimulatedModule second{SimulatorSettings{}};
         PortSettings port;
@@ -663,6 +672,8 @@ private slots:
         QCOMPARE(session.open(), Condition::none);
         QCOMPARE(session.read(), Condition::none);
         QTRY_VERIFY_WITH_TIMEOUT(session.cycle().framing().length().has_value(), 3000);
+        if (missingFirst)
+            QCOMPARE(session.switchPort(QStringLiteral("/dev/kvp-missing-port")), Condition::portMissing);
         QCOMPARE(session.switchPort(second.devicePath()), Condition::none);
         QVERIFY(!session.cycle().framing().length().has_value());
         QVERIFY(session.cycle().reading());

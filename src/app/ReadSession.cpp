@@ -139,7 +139,7 @@ void ReadSession::stop()
 {
     m_readingWhenLent = false; // Stop during a search: do not read when it is over
     m_resumeReading = false; // Stop while the device is away: do not start again when it is back
-    m_readWhenUp = false;
+    m_readWhenUp = m_readOnSwitch = false;
     m_tellOutcome = false;
     // A connection the user asked for is given up; one that the session makes to get
     // a lost line back goes on, as the wait for a serial device does.
@@ -186,17 +186,20 @@ Condition ReadSession::switchPort(const QString &portName)
 {
     // Reading while the device was away is reading still: the reopen timer is
     // stopped only after freshCycle() has seen it.
-    const bool wasReading = freshCycle();
+    // So is reading when the port chosen before could not be opened: the next one
+    // chosen is read.
+    const bool wasReading = freshCycle() || m_readOnSwitch;
     m_reopenTimer.stop();
     if (m_proving.isActive())
         proven(); // the old line is left as it was; the new one is said on its own
     m_link->close();
-    m_tellOutcome = m_readWhenUp = false;
+    m_tellOutcome = m_readWhenUp = m_readOnSwitch = false;
     m_port.portName = portName;
     makeLinkFor(portName);
     freshCycle(); // the line's own settings: a server's byte gap
     if (const Condition failure = awaited(m_link->openChosen(m_port)); failure != Condition::none) {
         m_readWhenUp = failure == Condition::connecting && wasReading;
+        m_readOnSwitch = failure != Condition::connecting && wasReading;
         apply({});
         return failure;
     }

@@ -167,6 +167,7 @@ private:
     int m_reopenFailures = 0;
     bool m_tellOutcome = false;
     bool m_readWhenUp = false;
+    bool m_readOnSwitch = false; // reading when a port chosen could not be opened
     bool m_valueSinceReopen = true;
 };
 
