@@ -5,13 +5,16 @@
 #include "ui/WindowLanguage.h"
 #include "ui/frmMain.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTranslator>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -29,12 +32,19 @@ struct Window
     QLabel *display() { return child<QLabel>("DataText"); }
     QString status() { return child<QLabel>("StatusText")->text(); }
     void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
-    // Typed into the address box over what is there, key by key.
+    // Typed into the address box over what is there, key by key; what no key spells
+    // ("３") as an input method commits it.
     void type(const QString &text)
     {
         auto *box = child<QLineEdit>("KVPAdr");
         box->selectAll();
-        QTest::keyClicks(box, text);
+        if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+            QTest::keyClicks(box, text);
+            return;
+        }
+        QInputMethodEvent committed;
+        committed.setCommitString(text);
+        QApplication::sendEvent(box, &committed);
     }
     bool showAndRead()
     {

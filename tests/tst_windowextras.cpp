@@ -299,12 +299,21 @@ private slots:
     }
 
     // Back within its limits, the line says the state again, not the crossing it left.
+    // A limit typed through an input method, in full-width digits, is a limit too.
+    void backWithinTheLineSaysTheStateAgain_data()
+    {
+        QTest::addColumn<QString>("high");
+        QTest::newRow("typed") << "-9000000";
+        QTest::newRow("full width") << "－９００００００";
+    }
+
     void backWithinTheLineSaysTheStateAgain()
     {
+        QFETCH(QString, high);
         Window w;
         QVERIFY(w.showAndRead());
         QVERIFY(w.waitValues(2));
-        w.setUnits(0, {{"ReadoutHigh", "-9000000"}}, 0);
+        w.setUnits(0, {{"ReadoutHigh", high}}, 0);
         QTRY_VERIFY2(w.status().startsWith(QStringLiteral("读取中; ▲ 高于上限")), qPrintable(w.status()));
         w.setUnits(0, {{"ReadoutHigh", ""}}, 0);
         QVERIFY(w.waitValues(2));

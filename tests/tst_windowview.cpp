@@ -94,6 +94,7 @@ private slots:
         QTest::newRow("typed, not yet answered") << false << QStringList{"12"} << -1;
         QTest::newRow("back to the module read") << false << QStringList{"12", "enter", "wait", "0", "enter", "wait"} << 0;
         QTest::newRow("an invalid address reads on the last valid one") << false << QStringList{"x", "wait"} << 0;
+        QTest::newRow("typed in full-width digits") << false << QStringList{"３", "enter", "wait", "wait"} << 3;
         QTest::newRow("stopped, another address") << false << QStringList{"stop", "5"} << -1;
         QTest::newRow("stopped, an invalid address and back") << false << QStringList{"stop", "x", "0"} << 0;
         QTest::newRow("stopped, a silent address read, back") << false << QStringList{"stop", "12", "read", "wait", "0", "wait"} << 0;

@@ -1,5 +1,7 @@
 #include "ReadoutDialog.h"
 
+#include "HalfWidthValidator.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -42,6 +44,9 @@ ReadoutDialog::ReadoutDialog(int address, const ReadoutSettings &settings, std::
     m_high = field("ReadoutHigh", numberText(settings.limits.high), tr("空: 无上限"));
     m_deadband = field("ReadoutDeadband", numberText(settings.limits.deadband),
                        tr("超限的值回到限值以内这么多才算恢复; 0: 立即"));
+    // Numbers typed through an input method ("－９０", "０．５") are numbers too.
+    for (QLineEdit *number : {m_scale, m_offset, m_low, m_high, m_deadband})
+        number->setValidator(new HalfWidthValidator(number));
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("ReadoutNote"));
     m_note->setWordWrap(true);

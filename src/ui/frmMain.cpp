@@ -1,8 +1,10 @@
 #include "frmMain.h"
 
+
 #include "AppIcon.h"
 #include "FontFit.h"
 #include "FormLook.h"
+#include "HalfWidthValidator.h"
 #include "LineDetails.h"
 #include "LineMenu.h"
 #include "ModuleListPanel.h"
@@ -72,6 +74,8 @@ frmMain::frmMain(const PortSettings &port, CycleSettings cycle, QWidget *parent)
     connect(ui->KVPAdr, &QLineEdit::returnPressed, this, &frmMain::Read_Click);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &frmMain::Stop_Click);
     connect(ui->KVPAdr, &QLineEdit::textChanged, this, &frmMain::KVPAdr_Change);
+    // Typed through an input method, "１２" is address 12 too.
+    ui->KVPAdr->setValidator(new HalfWidthValidator(ui->KVPAdr));
     connect(&ctrMSComm, &ReadSession::valueShown, this, &frmMain::onValue);
     connect(&ctrMSComm, &ReadSession::conditionChanged, this, &frmMain::showState);
     connect(&ctrMSComm, &ReadSession::portFailed, this, &frmMain::onPortFailed);
