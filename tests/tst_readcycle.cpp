@@ -739,9 +739,7 @@ private slots:
             if (address == 7 && sevenLosesEvery > 0 && i % sevenLosesEvery == sevenLosesEvery - 1)
                 return std::nullopt;
             const bool stray = address == 3 && i > kToLearn && i % 3 == 0;
-            Bytes r = same ? reply(0) : reply(address * 1000 + i);
-            if (stray)
-                r.insert(r.begin(), 0x55);
+            const Bytes r = join(stray ? Bytes{0x55} : Bytes{}, reply(same ? 0 : address * 1000 + i));
             if (copyAfterMs >= 0 && address == 3 && i > kToLearn && (onlyStray ? stray : i % 2 == 0))
                 bus.alsoAfter = {milliseconds(copyAfterMs), r};
             return r;
@@ -749,16 +747,11 @@ private slots:
         // A copy held costs its turn a byte gap, never a time-out; a lost answer costs one.
         const std::uint64_t least = sevenLosesEvery > 0 ? 10 : 30;
         for (const int a : {3, 7}) {
-            if (a == 3 || sevenLosesEvery == 0)
-                QCOMPARE(bus.cycle.counters(a).timeouts, 0u);
+            QVERIFY(bus.cycle.counters(a).timeouts == 0 || (a == 7 && sevenLosesEvery > 0));
             QVERIFY2(bus.cycle.counters(a).goodValues >= least, qPrintable(QString::number(bus.cycle.counters(a).goodValues)));
         }
-        QCOMPARE(bus.shown.size(), bus.shownAt.size());
-        for (size_t k = 0; k < bus.shown.size(); ++k) { // each under its own address, once
-            const int address = bus.shownAt[k].first;
-            const int value = std::stoi(bus.shown[k]);
-            QVERIFY2(same ? value == 0 : value / 1000 == address, qPrintable(QString::fromStdString(bus.shown[k])));
-        }
+        for (size_t k = 0; k < bus.shown.size(); ++k) // each under its own address, once
+            QVERIFY2(std::stoi(bus.shown[k]) / 1000 == (same ? 0 : bus.shownAt[k].first), bus.shown[k].c_str());
         if (!same)
             QCOMPARE(std::set<std::string>(bus.shown.begin(), bus.shown.end()).size(), bus.shown.size());
     }
