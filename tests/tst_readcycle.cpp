@@ -706,20 +706,22 @@ private slots:
     // Another module's last reply again, in this module's turn: its repeat, or this
     // module's answer when the two read the same. A repeat that came too soon to be
     // the answer, or with the answer behind it, is no value; a copy followed by
-    // silence, from a module that answers its turns, is its own value. A reply that
+    // silence is asked for again: what answers then is the module's own. A reply that
     // had a stray byte in front lets the line fall quiet before the next command.
     void anothersCopyInTheTurn_data()
     {
         QTest::addColumn<bool>("same");     // both read 0
         QTest::addColumn<int>("copyAfterMs"); // 3's reply again this long after it; -1: none
-        QTest::addColumn<bool>("onlyStray");  // 3 repeats only the replies with a stray byte in front, else every other
-        QTest::addColumn<int>("sevenLosesEvery"); // 0: 7 answers every query
-        QTest::newRow("two modules that read the same") << true << -1 << false << 0;
-        QTest::newRow("the same, 3 repeating itself") << true << 3 << false << 0;
-        QTest::newRow("a repeat right behind, too soon to be 7's") << false << 3 << false << 0;
-        QTest::newRow("a repeat held back, with 7's answer") << false << 12 << false << 0;
-        QTest::newRow("a repeat held back, 7 losing one now and then") << false << 12 << false << 7;
-        QTest::newRow("a repeat of a reply with a stray byte in front") << false << 3 << true << 0;
+        QTest::addColumn<bool>("onlyStray");  // 3 repeats only its replies with a stray byte in front, else every other
+        QTest::addColumn<bool>("sevenSilent"); // 7 does not answer the query that 3's copy comes after
+        QTest::addColumn<int>("sevenAfterMs"); // 7's answers come this long after its query
+        QTest::newRow("two modules that read the same") << true << -1 << false << false << 12;
+        QTest::newRow("the same, 3 repeating itself") << true << 3 << false << false << 12;
+        QTest::newRow("a repeat right behind, too soon to be 7's") << false << 3 << false << false << 12;
+        QTest::newRow("a repeat held back, with 7's answer") << false << 12 << false << false << 12;
+        QTest::newRow("a repeat held back, 7 silent then") << false << 12 << false << true << 12;
+        QTest::newRow("a repeat held back, 7 answering later") << false << 16 << false << false << 40;
+        QTest::newRow("a repeat of a reply with a stray byte in front") << false << 3 << true << false << 12;
     }
 
     void anothersCopyInTheTurn()
@@ -727,28 +729,31 @@ private slots:
         QFETCH(bool, same);
         QFETCH(int, copyAfterMs);
         QFETCH(bool, onlyStray);
-        QFETCH(int, sevenLosesEvery);
+        QFETCH(bool, sevenSilent);
+        QFETCH(int, sevenAfterMs);
         Line bus;
+        bus.delayOf[7] = milliseconds(sevenAfterMs);
         bus.cycle.setAddresses({3, 7});
         bus.read();
         std::map<int, int> n;
+        bool copied = false; // 3's last reply comes again
         bus.serve(3s, [&](int address, bool setUp) -> std::optional<Bytes> {
             if (setUp)
                 return kAck;
-            const int i = n[address]++;
-            if (address == 7 && sevenLosesEvery > 0 && i % sevenLosesEvery == sevenLosesEvery - 1)
+            if (address == 7 && std::exchange(copied, false) && sevenSilent)
                 return std::nullopt;
-            const bool stray = address == 3 && i > kToLearn && i % 3 == 0;
+            const int i = n[address]++;
+            const bool stray = onlyStray && address == 3 && i > kToLearn && i % 3 == 0;
             const Bytes r = join(stray ? Bytes{0x55} : Bytes{}, reply(same ? 0 : address * 1000 + i));
-            if (copyAfterMs >= 0 && address == 3 && i > kToLearn && (onlyStray ? stray : i % 2 == 0))
+            copied = copyAfterMs >= 0 && address == 3 && i > kToLearn && (onlyStray ? stray : i % 2 == 0);
+            if (copied)
                 bus.alsoAfter = {milliseconds(copyAfterMs), r};
             return r;
         }, 12ms);
-        // A copy held costs its turn a byte gap, never a time-out; a lost answer costs one.
-        const std::uint64_t least = sevenLosesEvery > 0 ? 10 : 30;
+        // A copy held costs its turn a byte gap and a second query, never a time-out.
         for (const int a : {3, 7}) {
-            QVERIFY(bus.cycle.counters(a).timeouts == 0 || (a == 7 && sevenLosesEvery > 0));
-            QVERIFY2(bus.cycle.counters(a).goodValues >= least, qPrintable(QString::number(bus.cycle.counters(a).goodValues)));
+            QCOMPARE(bus.cycle.counters(a).timeouts, 0u);
+            QVERIFY2(bus.cycle.counters(a).goodValues * std::uint64_t(sevenAfterMs) >= 360, qPrintable(QString::number(bus.cycle.counters(a).goodValues)));
         }
         for (size_t k = 0; k < bus.shown.size(); ++k) // each under its own address, once
             QVERIFY2(std::stoi(bus.shown[k]) / 1000 == (same ? 0 : bus.shownAt[k].first), bus.shown[k].c_str());

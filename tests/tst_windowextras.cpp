@@ -304,7 +304,7 @@ private slots:
     {
         QTest::addColumn<QString>("high");
         QTest::newRow("typed") << "-9000000";
-        QTest::newRow("full width") << "－９００００００";
+        QTest::newRow("full width") << "－９００００００。０";
     }
 
     void backWithinTheLineSaysTheStateAgain()

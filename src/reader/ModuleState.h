@@ -34,6 +34,12 @@ struct ModuleState {
     // How long after a command of `commandBytes` a copy of the module's last reply
     // that is already whole cannot be its answer (nothing: any time it can).
     Clock::duration ownCopyWindow(std::size_t commandBytes) const;
+    // Its quickest answer yet, less `jitter`: another module's copy whole sooner is no
+    // answer of this one (nothing before it answered).
+    Clock::duration quickest(Clock::duration jitter) const
+    {
+        return counters.timedReplies && counters.replyTimeMin > jitter ? counters.replyTimeMin - jitter : Clock::duration{};
+    }
     // How long a value stays live without a good one after it.
     Clock::duration freshFor() const { return 2 * timeout + pace; }
     // On a bus: failed twice in a row, or set aside (a silent one is set up at each ask).

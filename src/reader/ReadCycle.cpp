@@ -97,7 +97,7 @@ CycleActions ReadCycle::ShowData(std::span<const std::uint8_t> bytInput, std::in
         }
         break;
     }
-    updateStale(now);
+    m_roster.updateStale(now, bolReading);
     return out;
 }
 
@@ -148,7 +148,7 @@ CycleActions ReadCycle::tick(TimePoint now)
             ReadData(out, now);
         break;
     }
-    updateStale(now);
+    m_roster.updateStale(now, bolReading);
     return out;
 }
 
@@ -213,11 +213,9 @@ void ReadCycle::sendCommand(CycleActions &out, std::string command, Awaiting awa
 {
     ModuleState &m = asked();
     m_askedTimeout = m_roster.timeoutFor(m);
-    // A module that has answered in this run may answer again what another module
-    // answered: another's copy as long as its replies may be its answer.
-    const bool answering = awaiting == Awaiting::valueReply && m.answered;
-    m_gatherer.sent(command, now, m.address, m.ownCopyWindow(command.size()),
-                    answering ? m.framing.lengthSoFar() : 0);
+    // Once it has answered, another's copy as long as its replies may be its answer.
+    const std::size_t length = awaiting == Awaiting::valueReply && m.answered ? m.framing.lengthSoFar() : 0;
+    m_gatherer.sent(command, now, m.address, m.ownCopyWindow(command.size()), length, m.quickest(m_settings.byteGap));
     m_tail.reset();
     m_awaiting = awaiting;
     ++m.counters.commandsSent;
@@ -270,6 +268,12 @@ void ReadCycle::concludeParameterReply(CycleActions &out, TimePoint now, bool ti
 void ReadCycle::concludeValueReply(CycleActions &out, TimePoint now, bool timedOut)
 {
     const auto block = m_gatherer.block();
+    if (m_gatherer.anothersCopyAlone()) {
+        // Another's copy, then silence: this one's answer (the two read the same), or the
+        // other's repeat while this one said nothing. Asked again, what answers is its own.
+        asked().counters.discardedBytes += block.size();
+        return sendCommand(out, m_gatherer.command(), Awaiting::valueReply, now);
+    }
     ModuleState &m = asked();
     ReplyFraming &learned = m.framing;
     const Evaluation result = EvaluateBlock(block);
@@ -327,9 +331,8 @@ void ReadCycle::take(CycleActions &out, TimePoint now, size_t offset, size_t len
     if (offset == 0 && after == 0)
         m.framing.confirmed();
     good(out, result.value, now);
-    // On a bus the next command is another module's, and a copy of this reply coming
-    // after it would pass for that module's answer: behind a module seen to repeat
-    // itself, or a reply that had stray bytes in front, the line falls quiet first.
+    // On a bus a copy of this reply after the next command would be in another's turn:
+    // behind a module seen to repeat itself, or stray bytes, the line falls quiet first.
     const bool guard = m_roster.onBus() && (offset > 0 || m_gatherer.repeater(m.address));
     if (after == 0 && !guard) {
         ReadData(out, now);
@@ -383,23 +386,14 @@ void ReadCycle::leaveQuiet(CycleActions &out, TimePoint now)
     if (m_tail && silentFor(now))
         asked().framing.observed(*m_tail);
     m_tail.reset();
-    learnFromLateAnswer(out);
-    ReadData(out, now);
-}
-
-void ReadCycle::learnFromLateAnswer(CycleActions &out)
-{
-    if (!m_gatherer.lateAnswerSeen())
-        return;
-    if (const auto grown = m_roster.lateAnswer(asked(), m_gatherer.lastByteAt() - m_gatherer.sentAt())) {
+    // An answer after its time-out: the time-out may grow to cover the next ones.
+    const auto late = m_gatherer.lastByteAt() - m_gatherer.sentAt();
+    const auto grown = m_gatherer.lateAnswerSeen() ? m_roster.lateAnswer(asked(), late) : std::nullopt;
+    if (grown) {
         out.timeoutGrown = *grown;
         out.address = m_asked;
     }
-}
-
-void ReadCycle::updateStale(TimePoint now)
-{
-    m_roster.updateStale(now, bolReading);
+    ReadData(out, now);
 }
 
 } // namespace kvp

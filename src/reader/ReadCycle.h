@@ -149,7 +149,6 @@ private:
     void good(CycleActions &out, std::int32_t value, TimePoint now);
     void giveUp(CycleActions &out, StaleReason reason, TimePoint now, bool timedOut);
     void leaveQuiet(CycleActions &out, TimePoint now);
-    void learnFromLateAnswer(CycleActions &out);
     // When a block that has begun must be judged: the time-out, or a little later
     // while its bytes are still coming, so that a reply ending just after the
     // time-out is seen whole.
@@ -158,7 +157,6 @@ private:
     bool silentFor(TimePoint now) const { return m_gatherer.silentFor(now, m_settings.byteGap); }
     // How long the module asked now is given: its time-out, or a probe's.
     Clock::duration askedTimeout() const { return m_askedTimeout; }
-    void updateStale(TimePoint now);
     ModuleState &module(int address) { return m_roster.module(address); }
     const ModuleState *framingOwner() const { return m_roster.find(address()); }
     ModuleState &asked() { return module(m_asked); }

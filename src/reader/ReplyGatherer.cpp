@@ -9,7 +9,8 @@ ReplyGatherer::ReplyGatherer(bool dropEcho) : m_dropEcho(dropEcho)
     m_block.reserve(kMaxBlock);
 }
 
-void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::duration soonest, std::size_t toAnswering)
+void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::duration soonest, std::size_t toAnswering,
+                         Clock::duration toQuickest)
 {
     m_command = std::move(command);
     m_echoMatched = 0;
@@ -27,7 +28,7 @@ void ReplyGatherer::sent(std::string command, TimePoint now, int to, Clock::dura
     m_copyInBlock = false;
     if (m_copyFrom >= 0 && (soonest > Clock::duration{} || other)) {
         m_repeat = m_lastReply;
-        m_repeatUntil = other && !m_holdCopy ? TimePoint::max() : now + soonest;
+        m_repeatUntil = !other ? now + soonest : !m_holdCopy ? TimePoint::max() : now + std::max(soonest, toQuickest);
     }
     m_lastReplyFrom = -1;
     m_sentAt = now;

@@ -31,11 +31,11 @@ public:
     // last that is whole within `soonest` came too soon to be the answer: it was on the
     // line before the command, its module repeating itself, and answers nobody. When
     // that reply was another module's, a copy that comes later is its repeat too,
-    // unless `to` answered its turn before with replies of that length (`toAnswering`):
-    // then two modules may well read the same, and the copy is held until what follows
-    // it shows which it is.
+    // unless `to` answered before with replies of that length (`toAnswering`): the two
+    // may well read the same, and the copy is held until what follows shows what it is.
+    // Such a copy held is a repeat all the same when whole within `toQuickest`.
     void sent(std::string command, TimePoint now, int to = -1, Clock::duration soonest = {},
-              std::size_t toAnswering = 0);
+              std::size_t toAnswering = 0, Clock::duration toQuickest = {});
     // The reply of module `from` was taken: what its repeat would look like.
     void answered(std::span<const std::uint8_t> reply, int from);
     // Module `from` was seen to send a reply a second time, right behind the first.
@@ -53,6 +53,8 @@ public:
     bool full() const { return m_block.size() >= kMaxBlock; }
     // The learned length came and was no reply there: the block now ends on silence.
     bool pastLength() const { return m_pastLength; }
+    // The block is another module's copy and nothing else: its repeat, or the answer.
+    bool anothersCopyAlone() const { return m_copyInBlock; }
     const std::string &command() const { return m_command; }
     TimePoint sentAt() const { return m_sentAt; }
     TimePoint lastByteAt() const { return m_lastByteAt; }

@@ -13,6 +13,8 @@ QValidator::State HalfWidthValidator::validate(QString &input, int &) const
             c = QChar(char16_t(u - kOffset));
         else if (u == u'\u3000')
             c = QLatin1Char(' ');
+        else if (u == u'。') // the point in Chinese punctuation
+            c = QLatin1Char('.');
     }
     return Acceptable;
 }
