@@ -1034,9 +1034,12 @@ private slots:
                 QVERIFY2(left->geometry().right() < widget->x(), widget->objectName().toLatin1());
             left = widget;
         }
-        if (width > 1000) // room for all: nothing gives way
-            for (const char *name : {"StatusText", "RecordingRows", "MqttStateLabel"})
-                QTRY_VERIFY2(!qobject_cast<ElidedLabel *>(w.child<QLabel>(name))->elided(), name);
+        if (width < 1000)
+            return;
+        // Room for all: nothing gives way, and what gave way at the form's width is whole again.
+        for (const char *name : {"StatusText", "RecordingRows", "MqttStateLabel"})
+            QTRY_VERIFY2(!qobject_cast<ElidedLabel *>(w.child<QLabel>(name))->elided(), name);
+        QTRY_COMPARE(w.child<QToolButton>("PortButton")->text(), w.module.devicePath());
     }
 
 private:

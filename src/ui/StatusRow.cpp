@@ -142,11 +142,14 @@ void StatusRow::fit()
         over -= give;
         const int width = item.want - give;
         if (item.widget == m_port) {
-            m_port->setText(m_port->fontMetrics().elidedText(m_portName, Qt::ElideMiddle, width - portPadding));
+            // Whole when nothing was taken: elidedText() shortens a name as wide as its room.
+            m_port->setText(give == 0 ? m_port->fontMetrics().elidedText(m_portName, Qt::ElideMiddle, kPortWidth)
+                                      : m_port->fontMetrics().elidedText(m_portName, Qt::ElideMiddle, width - portPadding));
         } else if (item.widget == counts) {
             if (give > 0)
                 counts->setMinimumWidth(0); // it grows only where there is room for it
-            m_countsShown = counts->fontMetrics().elidedText(m_countsText, Qt::ElideRight, width - countsPadding);
+            m_countsShown = give == 0 ? m_countsText
+                                      : counts->fontMetrics().elidedText(m_countsText, Qt::ElideRight, width - countsPadding);
             counts->setText(m_countsShown);
         } else {
             item.widget->setMaximumWidth(width);
