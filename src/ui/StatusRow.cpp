@@ -89,10 +89,10 @@ void StatusRow::fit()
     const auto padding = [](QToolButton *button) {
         return button->sizeHint().width() - button->fontMetrics().horizontalAdvance(button->text());
     };
-    // Room for a few characters and the "…": enough to tell two ports or files apart.
+    // A character and the "…": a sign that it is there, and its tooltip has the rest.
     const auto least = [](QWidget *widget, int padding, int want) {
         const QFontMetrics metrics = widget->fontMetrics();
-        return std::min(want, padding + 4 * metrics.averageCharWidth() + metrics.horizontalAdvance(QStringLiteral("…")));
+        return std::min(want, padding + metrics.averageCharWidth() + metrics.horizontalAdvance(QStringLiteral("…")));
     };
     auto *recording = findChild<QLabel *>(QStringLiteral("RecordingRows"));
     auto *counts = findChild<QToolButton *>(QStringLiteral("LineCounts"), Qt::FindDirectChildrenOnly);
@@ -119,12 +119,9 @@ void StatusRow::fit()
         }
         taken += hint;
     }
-    // In the order they give way: the file name, the port's name, the counts (the
-    // traffic view has them all), the MQTT state.
-    if (!m_port->isHidden()) {
-        const int want = portPadding + std::min(m_port->fontMetrics().horizontalAdvance(m_portName), kPortWidth);
-        yielding.push_back({m_port, want, least(m_port, portPadding, want)});
-    }
+    // In the order they give way: the file name, the counts (the traffic view has
+    // them all), the MQTT state, and last the port's name, which the state's advice
+    // may point at ("click the port name on the right").
     if (counts && !counts->isHidden()) {
         const int want = countsPadding + counts->fontMetrics().horizontalAdvance(m_countsText);
         yielding.push_back({counts, std::max(want, counts->minimumWidth()), least(counts, countsPadding, want)});
@@ -132,6 +129,10 @@ void StatusRow::fit()
     if (mqtt && !mqtt->isHidden()) {
         const int want = mqtt->sizeHint().width();
         yielding.push_back({mqtt, want, least(mqtt, 0, want)});
+    }
+    if (!m_port->isHidden()) {
+        const int want = portPadding + std::min(m_port->fontMetrics().horizontalAdvance(m_portName), kPortWidth);
+        yielding.push_back({m_port, want, least(m_port, portPadding, want)});
     }
     for (const Yielding &item : yielding)
         taken += item.want;

@@ -16,7 +16,7 @@ namespace kvp {
 // statusMenu() is the menu behind the button at the right end.
 //
 // When the line is short the state's words stay whole; what has a tooltip gives way
-// for them, in this order: the recording's file name, the port's name, the MQTT state.
+// for them, in this order: the recording's file name, the counts, the MQTT state, the port.
 class StatusRow : public QWidget
 {
     Q_OBJECT
