@@ -1050,6 +1050,7 @@ private slots:
         for (const char *name : {"StatusText", "RecordingRows", "MqttStateLabel"})
             QTRY_VERIFY2(!qobject_cast<ElidedLabel *>(w.child<QLabel>(name))->elided(), name);
         QTRY_COMPARE(w.child<QToolButton>("PortButton")->text(), w.module.devicePath());
+        QVERIFY(qobject_cast<ElidedLabel *>(w.child<QLabel>("RecordingRows"))->shownText().contains(QStringLiteral("kvp-values-20261209-120000.csv")));
     }
 
 private:
