@@ -3,7 +3,10 @@
 #include "WindowFixture.h"
 #include "sim/SimulatedModule.h"
 #include "app/LastFolder.h"
+#include "ui/ElidedLabel.h"
 #include "ui/FindModuleDialog.h"
+#include "ui/MqttControl.h"
+#include "ui/StatusRow.h"
 #include "ui/LineDetails.h"
 #include "ui/TrafficView.h"
 #include "ui/ModuleListPanel.h"
@@ -975,6 +978,79 @@ private slots:
             ++rows[address];
         }
         QVERIFY(rows[3] >= 10 && rows[7] >= 10);
+    }
+
+    // At the form's width, with everything on the status line, the words of the
+    // state stay whole; what has a tooltip gives way, and nothing overlaps.
+    void theStateWinsTheStatusLine_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("then");
+        for (const char *language : {"en", "zh"}) {
+            QTest::addRow("%s, reading a bus of three, one silent", language) << language << 468 << QString();
+            QTest::addRow("%s, stopped", language) << language << 468 << "stop";
+            QTest::addRow("%s, the device gone", language) << language << 468 << "unplug";
+            QTest::addRow("%s, no answer", language) << language << 468 << "silent";
+            QTest::addRow("%s, a wide window", language) << language << 1200 << QString();
+        }
+        // A desktop's fonts run wider than the test's: a fifth wider, as under X.
+        QTest::newRow("en, no answer, wider fonts") << "en" << 468 << "silent, wider";
+    }
+    void theStateWinsTheStatusLine()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, width);
+        QFETCH(QString, then);
+        kvp::test::Language lang(language);
+        QTemporaryDir dir;
+        const bool silent = then.startsWith(QLatin1String("silent"));
+        Window w(SimulatorSettings{.address = 3, .moreAddresses = {7}, .drop = silent ? 1.0 : 0.0});
+        w.fillList({3, 7, 9}, 3); // a bus of three, 9 silent
+        Options options;
+        options.mqtt = BrokerUrl::parse(QStringLiteral("mqtt://127.0.0.1:1/plant"), nullptr);
+        MqttControl mqtt(w.window->session(), w.window->statusRow(), w.window->statusMenu(), w.window.get(), options);
+        QVERIFY(w.showAndRead());
+        w.extras().setTrendOpen(true);
+        QVERIFY(w.extras().startRecording(dir.filePath(QStringLiteral("kvp-values-20261209-120000.csv"))));
+        QVERIFY(silent ? w.waitCommands(6) : w.waitValues(4));
+        if (then == QLatin1String("stop"))
+            w.click("Stop");
+        else if (then == QLatin1String("unplug"))
+            w.module.unplug();
+        auto *row = w.window->statusRow();
+        if (then.endsWith(QLatin1String("wider")))
+            for (QWidget *widget : row->findChildren<QWidget *>()) {
+                QFont font = widget->font();
+                font.setPointSizeF(font.pointSizeF() * 1.2);
+                widget->setFont(font);
+            }
+        w.window->resize(width, w.window->height());
+        QTRY_COMPARE(row->width(), width - 16);
+        QTRY_VERIFY(w.child<QWidget>("LineCounts")->isVisible() == (then.isEmpty() || silent));
+        auto *state = qobject_cast<ElidedLabel *>(w.child<QLabel>("StatusText"));
+        QTRY_VERIFY2(!state->keptText().isEmpty() && state->shownText().startsWith(state->keptText()),
+                     qPrintable(state->shownText() + QStringLiteral(" / ") + state->text()));
+        QWidget *left = nullptr;
+        auto shown = row->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        std::sort(shown.begin(), shown.end(), [](QWidget *a, QWidget *b) { return a->x() < b->x(); });
+        for (QWidget *widget : shown) {
+            if (!widget->isVisible())
+                continue;
+            QVERIFY2(widget->geometry().right() < row->width(), widget->objectName().toLatin1());
+            for (auto *toggle : widget->findChildren<QToolButton *>()) // they shorten nothing: squeezed, they clip
+                QVERIFY2(!toggle->isVisible() || toggle->width() >= toggle->sizeHint().width(), qPrintable(toggle->text()));
+            if (left)
+                QVERIFY2(left->geometry().right() < widget->x(), widget->objectName().toLatin1());
+            left = widget;
+        }
+        if (width < 1000)
+            return;
+        // Room for all: nothing gives way, and what gave way at the form's width is whole again.
+        for (const char *name : {"StatusText", "RecordingRows", "MqttStateLabel"})
+            QTRY_VERIFY2(!qobject_cast<ElidedLabel *>(w.child<QLabel>(name))->elided(), name);
+        QTRY_COMPARE(w.child<QToolButton>("PortButton")->text(), w.module.devicePath());
+        QVERIFY(qobject_cast<ElidedLabel *>(w.child<QLabel>("RecordingRows"))->shownText().contains(QStringLiteral("kvp-values-20261209-120000.csv")));
     }
 
 private:

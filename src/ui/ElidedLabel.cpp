@@ -19,13 +19,31 @@ bool ElidedLabel::elided() const
 
 QString ElidedLabel::shownText() const
 {
-    return fontMetrics().elidedText(text(), Qt::ElideRight, textRect().width());
+    return fontMetrics().elidedText(text(), m_mode, textRect().width());
+}
+
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_mode = mode;
+    update();
+}
+
+void ElidedLabel::setKeptText(const QString &kept)
+{
+    if (kept == m_kept)
+        return;
+    m_kept = kept;
+    updateGeometry();
 }
 
 QSize ElidedLabel::minimumSizeHint() const
 {
     QSize size = QLabel::minimumSizeHint();
-    size.setWidth(fontMetrics().horizontalAdvance(QStringLiteral("…")) + 2 * margin());
+    const QString least = m_kept.isEmpty() || m_kept == text() ? (m_kept.isEmpty() ? QStringLiteral("…") : m_kept)
+                                                               : m_kept + QStringLiteral("…");
+    // One pixel over: elidedText() wants the room a hair wider than the words it keeps.
+    size.setWidth(fontMetrics().horizontalAdvance(least) + 1 + 2 * margin() + contentsMargins().left()
+                  + contentsMargins().right());
     return size;
 }
 

@@ -17,7 +17,12 @@ public:
     bool elided() const;
     // What the eye sees.
     QString shownText() const;
-    // The label can give up all its width but an ellipsis: others on its line keep theirs.
+    // Where the "…" goes: at the end, or in the middle of a name whose end tells it apart.
+    void setElideMode(Qt::TextElideMode mode);
+    // Words the label keeps whole however narrow its line (the state's, before its
+    // advice); empty: it can give up all its width but an ellipsis.
+    void setKeptText(const QString &kept);
+    QString keptText() const { return m_kept; }
     QSize minimumSizeHint() const override;
 
 protected:
@@ -25,6 +30,9 @@ protected:
 
 private:
     QRect textRect() const;
+
+    Qt::TextElideMode m_mode = Qt::ElideRight;
+    QString m_kept;
 };
 
 } // namespace kvp

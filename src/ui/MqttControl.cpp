@@ -1,5 +1,6 @@
 #include "MqttControl.h"
 
+#include "ElidedLabel.h"
 #include "MqttDialog.h"
 #include "StatusRow.h"
 
@@ -27,7 +28,7 @@ QSettings settings()
 } // namespace
 
 MqttControl::MqttControl(ReadSession &session, StatusRow *row, QMenu *menu, QWidget *window, const Options &options)
-    : m_session(session), m_window(window), m_label(new QLabel(row))
+    : m_session(session), m_window(window), m_label(new ElidedLabel(row))
 {
     m_label->setObjectName(QStringLiteral("MqttStateLabel"));
     m_label->setFont(row->portButton()->font()); // the status line's own small font
@@ -140,7 +141,8 @@ void MqttControl::showState()
     m_label->setText(text);
     // Off says nothing on the status line unless a broker was set in this run.
     m_label->setVisible(m_publisher || m_url);
-    QString tip = m_url ? m_url->masked() : QString();
+    // Whole in the tooltip when the line is too short for it.
+    QString tip = m_url ? text + QLatin1Char('\n') + m_url->masked() : text;
     if (!m_trouble.isEmpty())
         tip += QLatin1Char('\n') + m_trouble;
     m_label->setToolTip(tip);

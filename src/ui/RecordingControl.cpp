@@ -91,20 +91,12 @@ void RecordingControl::failed()
                           m_recording.error()); // reading goes on meanwhile
 }
 
-QString RecordingControl::shortFileName(const QString &path) const
-{
-    // The status line is shared with the state and the port: a long name gives way
-    // in its middle (the whole path is the tooltip).
-    constexpr int kWidth = 110;
-    return m_label->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, kWidth);
-}
-
 void RecordingControl::showState()
 {
     const bool on = m_recording.active();
     m_action->setText(on ? tr("停止记录") : tr("开始记录…"));
     if (on) {
-        m_label->setText(tr("● %1: %2 行").arg(shortFileName(m_recording.path())).arg(m_recording.rows()));
+        m_label->setText(tr("● %1: %2 行").arg(QFileInfo(m_recording.path()).fileName()).arg(m_recording.rows()));
         m_label->setToolTip(m_recording.path());
         m_label->show();
     } else if (m_recording.errorString().isEmpty()) {

@@ -41,7 +41,6 @@ signals:
 private:
     void showState();
     void failed();
-    QString shortFileName(const QString &path) const;
 
     QWidget &m_window;
     ReadSession &m_session;

@@ -6,6 +6,20 @@
 #include <QEvent>
 
 namespace kvp {
+namespace {
+
+// The words that say what the reader is doing come before its advice or detail
+// ("设备已断开, 等待它回来", "Reading; replies are slow…"): those stay whole.
+QString stateWords(const QString &state)
+{
+    static const QString marks = QStringLiteral(";:,(；：，（");
+    for (qsizetype i = 0; i < state.size(); ++i)
+        if (marks.contains(state.at(i)))
+            return state.left(i).trimmed();
+    return state;
+}
+
+} // namespace
 
 StatusLine::StatusLine(ElidedLabel *label, QObject *parent) : QObject(parent), m_label(label), m_state(label->text())
 {
@@ -56,6 +70,7 @@ void StatusLine::write()
     m_label->setText(m_notice.isEmpty() ? m_state
                                         : QCoreApplication::translate("kvp", "%1 · %2").arg(m_state, m_notice));
     m_label->setAccessibleDescription(fullText());
+    m_label->setKeptText(stateWords(m_state));
 }
 
 bool StatusLine::eventFilter(QObject *watched, QEvent *event)

@@ -14,6 +14,9 @@ namespace kvp {
 //
 // To add to it: addWidget() puts a widget (a toggle, a counter) left of the port;
 // statusMenu() is the menu behind the button at the right end.
+//
+// When the line is short the state's words stay whole; what has a tooltip gives way
+// for them, in this order: the recording's file name, the counts, the MQTT state, the port.
 class StatusRow : public QWidget
 {
     Q_OBJECT
@@ -33,7 +36,17 @@ public:
 signals:
     void portClicked();
 
+protected:
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void fit();
+
+    QLabel *m_state;
+    QString m_portName;
+    QString m_countsText; // the counts whole, as their owner wrote them
+    QString m_countsShown;
     QHBoxLayout *m_layout;
     QToolButton *m_port;
     QToolButton *m_menuButton;

@@ -2,6 +2,7 @@
 
 #include "StatusRow.h"
 
+#include "ElidedLabel.h"
 #include "FindModuleDialog.h"
 #include "ModuleListPanel.h"
 #include "PanelStack.h"
@@ -137,7 +138,9 @@ void WindowExtras::buildBar()
     auto *row = new QHBoxLayout(m_bar);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
-    m_recLabel = new QLabel(m_bar);
+    auto *rows = new ElidedLabel(m_bar);
+    rows->setElideMode(Qt::ElideMiddle); // the file name gives way, the count stays: the path is the tooltip
+    m_recLabel = rows;
     m_recLabel->setObjectName(QStringLiteral("RecordingRows"));
     m_recLabel->hide();
     row->addWidget(m_recLabel);
